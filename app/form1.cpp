@@ -1,0 +1,103 @@
+#include "app/form1.h"
+
+#include "platform/drivelist.h"
+#include "platform/filelistview.h"
+#include "platform/filenames.h"
+#include "platform/folderlist.h"
+#include "platform/fsops.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace zentrio {
+
+Form1::Form1(SettingsStore& settings, QWidget* parent)
+    : QMainWindow(parent)
+    , m_settings(settings)
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+    placeOnStart();
+    // The messages are there from the start, so a handler that fails before
+    // start-up installs them still shows what went wrong.
+    m_texts.installBuiltInMessages();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+// The folder list starts in the folder the process started in, the drive
+// list on its drive, and the window in the middle of the primary screen.
+void Form1::placeOnStart()
+{
+    const std::string start = fs::currentDirectory();
+    Dir1->setPath(start);
+    Drive1->setDrive(Drive1->driveOf(QString::fromStdString(start)));
+    m_driveFolders[Drive1->drive()] = start;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(sizeHint().width() / 2, sizeHint().height() / 2));
+    }
+}
+
+void Form1::connectHandlers()
+{
+    for (QCheckBox* box : { Check1, Check2, Check3, Check5 })
+        connect(box, &QCheckBox::stateChanged, this, &Form1::optionClicked);
+    connect(Check6, &QCheckBox::stateChanged, this, &Form1::check6Clicked);
+    for (QRadioButton* button : { Option1, Option2, Option3, Option4, Option5, Option6, Option7 }) {
+        connect(button, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                optionClicked();
+        });
+    }
+    connect(Text2, &QLineEdit::textChanged, this, &Form1::text2Changed);
+    connect(merefresh, &QAction::triggered, this, [this] { frissites(1); });
+    connect(Dir1, &FolderList::pathChanged, this, &Form1::dir1Changed);
+    connect(Drive1, &DriveList::driveChanged, this, &Form1::drive1Changed);
+    connect(ListView1, &FileListView::itemClicked, this, &Form1::listItemClicked);
+    connect(Command1, &QPushButton::clicked, this, &Form1::saveTagClicked);
+    connect(Command2, &QPushButton::clicked, this, [this] { Text3->setText(lastArtist); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Text4->setText(lastAlbum); });
+    connect(Command4, &QPushButton::clicked, this, [this] { Text5->setText(lastSong); });
+    connect(selectall, &QAction::triggered, this, [this] { setchecks(true); });
+    connect(unselect, &QAction::triggered, this, [this] { setchecks(false); });
+    connect(invert, &QAction::triggered, this, &Form1::invertchecks);
+    connect(selected, &QAction::triggered, this, &Form1::selectedClicked);
+    connect(savingm3u, &QAction::triggered, this, &Form1::savingm3uClicked);
+}
+
+std::string Form1::currentFolder() const { return folderPath(Dir1->path()); }
+
+NameOptions Form1::nameOptions() const
+{
+    NameOptions options;
+    const QRadioButton* buttons[] = { Option1, Option2, Option3, Option4, Option5, Option6, Option7 };
+    for (int i = 0; i < 7; ++i) {
+        if (buttons[i]->isChecked())
+            options.pattern = static_cast<Pattern>(i + 1);
+    }
+    options.separator = Text2->text();
+    options.numbered = Check1->checkState() == Qt::Checked;
+    options.foldO = Check2->checkState() == Qt::Checked;
+    options.noAccent = Check3->checkState() == Qt::Checked;
+    options.noSpace = Check5->checkState() == Qt::Checked;
+    return options;
+}
+
+void Form1::showMessage(const QString& text, bool repaintNow)
+{
+    if (Label11->text() == text)
+        return;
+    Label11->setText(text);
+    if (repaintNow)
+        Label11->repaint();
+}
+
+} // namespace zentrio

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "app/interfacetexts.h"
+#include "rename/compose.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <map>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+namespace zentrio {
+
+class DriveList;
+class FileListView;
+class FolderList;
+class SettingsStore;
+
+// The main window. It owns all state: its controls, the interface texts and
+// the three remembered tag values. Options are read from the controls at the
+// moment they are needed.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(SettingsStore& settings, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: restores the last session's state, installs the interface
+    // texts and scans the folder. Its first failure silently ends it.
+    void load();
+
+    // `frissites`: rescans the folder into the file list; with kell = 1 it
+    // first shows the reading message.
+    void frissites(int kell);
+    // `frissites2`: shows the current item's name and tag in the detail boxes
+    // and composes its new name into Text6.
+    void frissites2();
+    // `savem3u`: writes the folder's playlist; reports only failures.
+    void savem3u();
+    // Sets or clears every row's check mark, or turns each one over.
+    void setchecks(bool checked);
+    void invertchecks();
+
+    const InterfaceTexts& texts() const { return m_texts; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class Form1Layout;
+
+    void buildControls();
+    void placeOnStart();
+    void connectHandlers();
+
+    // Start-up and shutdown steps.
+    void restoreSettings();
+    void applyLanguagePack();
+    void saveSettings();
+
+    // Handlers.
+    void optionClicked();
+    void check6Clicked();
+    void text2Changed();
+    void dir1Changed();
+    void drive1Changed();
+    void listItemClicked();
+    void saveTagClicked();
+    void selectedClicked();
+    void savingm3uClicked();
+
+    // Helpers.
+    std::string currentFolder() const; // Dir1's path with the separator appended
+    NameOptions nameOptions() const;
+    void showMessage(const QString& text, bool repaintNow = false);
+    QString message(const QString& key) const { return m_texts.message(key); }
+
+public:
+    // Controls, named as the design names them.
+    FileListView* ListView1 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label22 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    std::array<QLabel*, 2> Label3 {};
+    std::array<QLabel*, 6> Label4 {};
+    QLabel* Label14 = nullptr;
+    std::array<QGroupBox*, 3> Frame1 {};
+    DriveList* Drive1 = nullptr;
+    FolderList* Dir1 = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QRadioButton* Option3 = nullptr;
+    QRadioButton* Option4 = nullptr;
+    QRadioButton* Option5 = nullptr;
+    QRadioButton* Option6 = nullptr;
+    QRadioButton* Option7 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QCheckBox* Check3 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QCheckBox* Check5 = nullptr;
+    QCheckBox* Check6 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QLineEdit* Text6 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command9 = nullptr;
+    QPushButton* Command10 = nullptr;
+    QMenu* rename = nullptr;
+    QAction* selected = nullptr;
+    QMenu* meselect = nullptr;
+    QAction* selectall = nullptr;
+    QAction* unselect = nullptr;
+    QAction* invert = nullptr;
+    QAction* savingm3u = nullptr;
+    QAction* merefresh = nullptr;
+    QAction* about = nullptr;
+
+private:
+    SettingsStore& m_settings;
+    InterfaceTexts m_texts;
+    QString lastArtist;
+    QString lastAlbum;
+    QString lastSong;
+    std::map<QString, std::string> m_driveFolders; // the last folder visited on each drive
+};
+
+} // namespace zentrio

@@ -1,0 +1,164 @@
+#include "app/form1.h"
+
+#include "platform/drivelist.h"
+#include "platform/filelistview.h"
+#include "platform/folderlist.h"
+#include "platform/settingsstore.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace zentrio {
+
+namespace {
+
+    constexpr int kTwipsPerPixel = 15;
+    const QString kConfig = QStringLiteral("config");
+
+    // A value of the settings that does not convert; it ends start-up.
+    class ConversionError : public std::runtime_error {
+    public:
+        ConversionError()
+            : std::runtime_error("settings value is not a number")
+        {
+        }
+    };
+
+    // Numbers are stored as decimal text, with a leading blank when not negative.
+    QByteArray numberText(double value)
+    {
+        const QString digits = value == std::floor(value) && std::abs(value) < 1e15
+            ? QString::number(static_cast<long long>(value))
+            : QString::number(value, 'g', 7);
+        return (value >= 0 ? QStringLiteral(" ") : QString()).toLatin1() + digits.toLatin1();
+    }
+
+    double toNumber(const QByteArray& text)
+    {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(value))
+            throw ConversionError();
+        return value;
+    }
+
+    float toSingle(const QByteArray& text)
+    {
+        const double value = toNumber(text);
+        if (std::abs(value) > std::numeric_limits<float>::max())
+            throw ConversionError();
+        return static_cast<float>(value);
+    }
+
+    Qt::CheckState toCheckState(const QByteArray& text)
+    {
+        const double value = std::nearbyint(toNumber(text));
+        // A box is 0 (unchecked), 1 (checked) or 2 (greyed); it refuses anything else.
+        if (value == 0)
+            return Qt::Unchecked;
+        if (value == 1)
+            return Qt::Checked;
+        if (value == 2)
+            return Qt::PartiallyChecked;
+        throw ConversionError();
+    }
+
+    int checkStateNumber(const QCheckBox* box)
+    {
+        switch (box->checkState()) {
+        case Qt::Unchecked:
+            return 0;
+        case Qt::Checked:
+            return 1;
+        default:
+            return 2;
+        }
+    }
+
+    // A window that would lie wholly off every screen goes to the primary one.
+    QPoint onSomeScreen(const QPoint& wanted, const QSize& size)
+    {
+        const QRect rect(wanted, size);
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            if (screen->geometry().intersects(rect))
+                return wanted;
+        }
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        if (!primary)
+            return wanted;
+        const QRect available = primary->availableGeometry();
+        return available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                   (available.height() - size.height()) / 2);
+    }
+
+} // namespace
+
+void Form1::load()
+{
+    ListView1->setExtendedStyle(0, FileListView::kCheckBoxes);
+    ListView1->setExtendedStyle(0, FileListView::kCheckBoxes | FileListView::kFullRowSelect);
+    try {
+        restoreSettings();
+        m_texts.installBuiltInMessages();
+        applyLanguagePack();
+        frissites(1);
+    } catch (...) {
+        // Start-up stops at its first failure; the window shows what was set so far.
+    }
+}
+
+void Form1::restoreSettings()
+{
+    auto config = [this](const char* key, const QByteArray& fallback) {
+        return m_settings.read(kApplication, kConfig, QLatin1String(key), fallback);
+    };
+    QCheckBox* const boxes[] = { Check1, Check2, Check3, Check4, Check5, Check6 };
+
+    const QByteArray x = config("X", numberText(pos().x() * kTwipsPerPixel));
+    const QByteArray y = config("Y", numberText(pos().y() * kTwipsPerPixel));
+    QByteArray states[6];
+    for (int i = 0; i < 6; ++i)
+        states[i] = config(("o" + std::to_string(i + 1)).c_str(), numberText(checkStateNumber(boxes[i])));
+    const QByteArray chare = config("chare", Text2->text().toUtf8());
+    const QByteArray path = config("Path", QByteArray::fromStdString(Dir1->path()));
+    const QByteArray drive = config("Drive", Drive1->drive().toUtf8());
+
+    const QPoint wanted(qRound(toSingle(x) / kTwipsPerPixel), qRound(toSingle(y) / kTwipsPerPixel));
+    move(onSomeScreen(wanted, frameGeometry().size()));
+    for (int i = 0; i < 6; ++i)
+        boxes[i]->setCheckState(toCheckState(states[i]));
+    if (Text2->text() != QString::fromUtf8(chare))
+        Text2->setText(QString::fromUtf8(chare));
+    Drive1->setDrive(QString::fromUtf8(drive));
+    Dir1->setPath(path.toStdString());
+}
+
+void Form1::saveSettings()
+{
+    auto config = [this](const char* key, const QByteArray& value) {
+        m_settings.write(kApplication, kConfig, QLatin1String(key), value);
+    };
+    config("X", numberText(pos().x() * kTwipsPerPixel));
+    config("Y", numberText(pos().y() * kTwipsPerPixel));
+    const QCheckBox* const boxes[] = { Check1, Check2, Check3, Check4, Check5, Check6 };
+    for (int i = 0; i < 6; ++i)
+        config(("o" + std::to_string(i + 1)).c_str(), numberText(checkStateNumber(boxes[i])));
+    config("Path", QByteArray::fromStdString(Dir1->path()));
+    config("Drive", Drive1->drive().toUtf8());
+    config("chare", Text2->text().toUtf8());
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    saveSettings();
+    event->accept();
+}
+
+} // namespace zentrio

@@ -1,0 +1,224 @@
+#include "platform/filelistview.h"
+
+#include "platform/filenames.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace zentrio {
+
+int FileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const FileRow& row = m_rows[static_cast<size_t>(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case 0:
+            return row.text;
+        case 1:
+            return row.artist;
+        case 2:
+            return row.album;
+        default:
+            return row.song;
+        }
+    }
+    if (role == Qt::CheckStateRole && index.column() == 0 && m_checkBoxes)
+        return (row.state & FileListView::kChecked) ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::CheckStateRole || index.column() != 0)
+        return false;
+    const bool checked = value.toInt() == Qt::Checked;
+    setRowState(index.row(), (m_rows[static_cast<size_t>(index.row())].state & ~FileListView::kStateImageMask)
+            | (checked ? FileListView::kChecked : FileListView::kUnchecked));
+    return true;
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == 0 && m_checkBoxes)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
+        return m_headers[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void FileListModel::setRows(std::vector<FileRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void FileListModel::appendRow(FileRow row)
+{
+    const int position = rowCount();
+    beginInsertRows({}, position, position);
+    m_rows.push_back(std::move(row));
+    endInsertRows();
+}
+
+void FileListModel::setHeader(int column, const QString& text)
+{
+    m_headers[column] = text;
+    Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void FileListModel::setCheckBoxes(bool on)
+{
+    if (m_checkBoxes == on)
+        return;
+    beginResetModel();
+    m_checkBoxes = on;
+    endResetModel();
+}
+
+void FileListModel::setRowState(int position, unsigned state)
+{
+    m_rows[static_cast<size_t>(position)].state = state;
+    const QModelIndex cell = index(position, 0);
+    Q_EMIT dataChanged(cell, cell, { Qt::CheckStateRole });
+}
+
+void FileListModel::setSubItem(int position, int subItem, const QString& text)
+{
+    FileRow& row = m_rows[static_cast<size_t>(position)];
+    (subItem == 1 ? row.artist : subItem == 2 ? row.album : row.song) = text;
+    const QModelIndex cell = index(position, subItem);
+    Q_EMIT dataChanged(cell, cell, { Qt::DisplayRole });
+}
+
+FileListView::FileListView(QWidget* parent)
+    : QTableView(parent)
+{
+    setModel(&m_model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setSortingEnabled(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) { Q_EMIT itemClicked(index.row() + 1); });
+}
+
+bool FileListView::validPosition(int position) const { return position >= 0 && position < count(); }
+
+int FileListView::count() const { return m_model.rowCount(); }
+
+void FileListView::removeAll() { m_model.setRows({}); }
+
+int FileListView::addRow(const std::string& name)
+{
+    m_model.appendRow(FileRow { name, nameForDisplay(name), {}, {}, {}, kUnchecked });
+    return count();
+}
+
+void FileListView::setSubItem(int index, int subItem, const QString& text)
+{
+    if (validPosition(index - 1) && subItem >= 1 && subItem <= 3)
+        m_model.setSubItem(index - 1, subItem, text);
+}
+
+void FileListView::setRows(std::vector<FileRow> rows) { m_model.setRows(std::move(rows)); }
+
+QString FileListView::itemText(int index) const
+{
+    return validPosition(index - 1) ? m_model.rows()[static_cast<size_t>(index - 1)].text : QString();
+}
+
+std::string FileListView::itemName(int index) const
+{
+    return validPosition(index - 1) ? m_model.rows()[static_cast<size_t>(index - 1)].name : std::string();
+}
+
+bool FileListView::isChecked(int position) const { return itemState(position, kStateImageMask) & kChecked; }
+
+int FileListView::currentIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? 0 : selected.first().row() + 1;
+}
+
+void FileListView::setCurrentIndex(int index)
+{
+    if (!validPosition(index - 1))
+        return;
+    const QModelIndex cell = m_model.index(index - 1, 0);
+    selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect
+            | ((m_style & kFullRowSelect) ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate));
+    scrollTo(cell);
+}
+
+unsigned FileListView::itemState(int position, unsigned mask) const
+{
+    return validPosition(position) ? m_model.rows()[static_cast<size_t>(position)].state & mask : 0;
+}
+
+void FileListView::setItemState(int position, unsigned state, unsigned stateMask)
+{
+    if (!validPosition(position))
+        return;
+    const unsigned old = m_model.rows()[static_cast<size_t>(position)].state;
+    m_model.setRowState(position, (old & ~stateMask) | (state & stateMask));
+}
+
+void FileListView::setExtendedStyle(unsigned mask, unsigned style)
+{
+    m_style = mask == 0 ? style : (m_style & ~mask) | (style & mask);
+    setShowGrid(m_style & kGridLines);
+    m_model.setCheckBoxes(m_style & kCheckBoxes);
+    setSelectionBehavior((m_style & kFullRowSelect) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+void FileListView::setHeaderText(int column, const QString& text)
+{
+    if (column >= 1 && column <= 4)
+        m_model.setHeader(column - 1, text);
+}
+
+int FileListView::rowIndexAt(const QPoint& viewportPoint) const
+{
+    const QModelIndex index = QTableView::indexAt(viewportPoint);
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    Q_EMIT mouseReleased(event->button(), event->modifiers(), event->globalPosition().toPoint());
+}
+
+void FileListView::keyPressEvent(QKeyEvent* event)
+{
+    const int before = currentIndex();
+    QTableView::keyPressEvent(event);
+    const int after = currentIndex();
+    if (after != 0 && after != before)
+        Q_EMIT itemClicked(after);
+}
+
+} // namespace zentrio

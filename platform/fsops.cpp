@@ -1,0 +1,278 @@
+#include "platform/fsops.h"
+
+#include "platform/filenames.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zentrio::fs {
+
+namespace {
+
+    // Closes a descriptor when it goes out of scope.
+    class Fd {
+    public:
+        explicit Fd(int fd) : m_fd(fd) { }
+        ~Fd()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+        Fd(const Fd&) = delete;
+        Fd& operator=(const Fd&) = delete;
+        int get() const { return m_fd; }
+        bool valid() const { return m_fd >= 0; }
+        int release()
+        {
+            const int fd = m_fd;
+            m_fd = -1;
+            return fd;
+        }
+
+    private:
+        int m_fd;
+    };
+
+    bool readFully(int fd, char* buffer, std::size_t size, off_t offset)
+    {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool writeFully(int fd, std::string_view data)
+    {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool sameFile(const std::string& a, const std::string& b)
+    {
+        struct stat sa {};
+        struct stat sb {};
+        return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+            && sa.st_ino == sb.st_ino;
+    }
+
+    bool exists(const std::string& path)
+    {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0;
+    }
+
+    // One rename that refuses to replace: renameat2 where the file system
+    // supports it, otherwise a check just before a plain rename.
+    int renameOnce(const std::string& from, const std::string& to)
+    {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return 0;
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            return errno;
+        if (exists(to))
+            return EEXIST;
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+
+    std::string parentOf(const std::string& path)
+    {
+        const auto slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return ".";
+        return slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    // A case-only rename on a file system that ignores case: the target
+    // "exists" because it is the file itself. Go through a temporary name.
+    RenameResult renameThroughTemporary(const std::string& from, const std::string& to)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string temporary
+                = parentOf(from) + "/.zentrio-rename-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            const int first = renameOnce(from, temporary);
+            if (first == EEXIST)
+                continue;
+            if (first != 0)
+                return RenameResult::Failed;
+            const int second = renameOnce(temporary, to);
+            if (second == 0)
+                return RenameResult::Renamed;
+            renameOnce(temporary, from);
+            return second == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
+        }
+        return RenameResult::Failed;
+    }
+
+} // namespace
+
+std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return std::nullopt;
+    std::vector<DirEntry> entries;
+    errno = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.empty() || name.front() == '.')
+            continue;
+        bool folderEntry = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK)
+            folderEntry = isFolder(folderPath(folder) + name);
+        entries.push_back({ name, folderEntry });
+    }
+    const bool failed = errno != 0;
+    ::closedir(dir);
+    if (failed)
+        return std::nullopt;
+    return entries;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool changeDirectory(const std::string& folder) { return ::chdir(folder.c_str()) == 0; }
+
+std::string currentDirectory()
+{
+    std::string buffer(PATH_MAX, '\0');
+    if (!::getcwd(buffer.data(), buffer.size()))
+        return "/";
+    buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+    return buffer;
+}
+
+std::optional<TailRead> readTail(const std::string& path, std::size_t count, std::size_t skipAtEnd)
+{
+    // O_NONBLOCK keeps a FIFO that happens to carry an .mp3 name from hanging the read.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const auto length = static_cast<std::int64_t>(st.st_size);
+    if (length < static_cast<std::int64_t>(count + skipAtEnd))
+        return std::nullopt;
+    TailRead result;
+    result.fileLength = length;
+    result.bytes.resize(count);
+    const off_t offset = static_cast<off_t>(length - static_cast<std::int64_t>(count + skipAtEnd));
+    if (!readFully(fd.get(), result.bytes.data(), count, offset))
+        return std::nullopt;
+    return result;
+}
+
+RenameResult renameNoReplace(const std::string& from, const std::string& to)
+{
+    if (from == to)
+        return exists(from) ? RenameResult::Renamed : RenameResult::Failed;
+    const int error = renameOnce(from, to);
+    if (error == 0)
+        return RenameResult::Renamed;
+    if (error != EEXIST)
+        return RenameResult::Failed;
+    if (sameFile(from, to))
+        return renameThroughTemporary(from, to);
+    return RenameResult::TargetExists;
+}
+
+bool replaceFileAtomically(const std::string& path, std::string_view content)
+{
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = folder + "." + base + ".XXXXXX";
+    Fd fd(::mkstemp(pattern.data()));
+    if (!fd.valid())
+        return false;
+    const std::string temporary = pattern;
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    const bool written = ::fchmod(fd.get(), mode) == 0 && writeFully(fd.get(), content) && ::fsync(fd.get()) == 0;
+    const bool closed = ::close(fd.release()) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool writeAt(const std::string& path, std::int64_t offset, std::string_view data)
+{
+    Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return false;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || offset < 0 || offset > st.st_size)
+        return false;
+    const std::int64_t oldLength = st.st_size;
+    const std::int64_t overlap = std::min<std::int64_t>(oldLength - offset, static_cast<std::int64_t>(data.size()));
+    std::string previous(static_cast<std::size_t>(overlap), '\0');
+    if (overlap > 0 && !readFully(fd.get(), previous.data(), previous.size(), static_cast<off_t>(offset)))
+        return false;
+    const ssize_t n = ::pwrite(fd.get(), data.data(), data.size(), static_cast<off_t>(offset));
+    if (n == static_cast<ssize_t>(data.size()) && ::fsync(fd.get()) == 0)
+        return true;
+    // Put back what was there, so a failed write leaves the file as it was.
+    if (overlap > 0)
+        (void)::pwrite(fd.get(), previous.data(), previous.size(), static_cast<off_t>(offset));
+    (void)::ftruncate(fd.get(), static_cast<off_t>(oldLength));
+    return false;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path)
+{
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+} // namespace zentrio::fs

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Thin wrappers over the POSIX calls the program needs. Every path is raw
+// bytes, so names that are not valid text still work. None of them throws.
+namespace zentrio::fs {
+
+struct DirEntry {
+    std::string name;
+    bool isFolder = false;
+};
+
+// The visible entries of a folder (names beginning with "." are hidden and
+// left out), in the order the file system gives them; nullopt when the folder
+// cannot be listed.
+std::optional<std::vector<DirEntry>> listFolder(const std::string& folder);
+
+// True when the path names an existing folder.
+bool isFolder(const std::string& path);
+
+// Makes the folder the process's current directory.
+bool changeDirectory(const std::string& folder);
+
+// The process's current directory.
+std::string currentDirectory();
+
+// The file's last bytes: `count` bytes ending `skipAtEnd` bytes before the end.
+// Fails for anything but a regular file, and when the file is shorter than
+// count + skipAtEnd. Never creates the file.
+struct TailRead {
+    std::string bytes;
+    std::int64_t fileLength = 0;
+};
+std::optional<TailRead> readTail(const std::string& path, std::size_t count, std::size_t skipAtEnd);
+
+enum class RenameResult { Renamed, TargetExists, Failed };
+
+// Renames within the file system without ever replacing another file.
+// Renaming a file to its own name succeeds and does nothing; a rename that
+// only changes letter case on a file system that ignores case goes through a
+// temporary name.
+RenameResult renameNoReplace(const std::string& from, const std::string& to);
+
+// Writes a whole file by way of a temporary file beside it that is renamed
+// over the target once complete, so the target is either the old or the new
+// content, never half of either. The new file keeps the old one's mode.
+bool replaceFileAtomically(const std::string& path, std::string_view content);
+
+// Writes data at offset (at most the file's length: in place or appended) in
+// one positioned write, to an existing regular file it never creates. A write
+// that fails is undone: the bytes it covered are put back and the file is cut
+// back to its old length.
+bool writeAt(const std::string& path, std::int64_t offset, std::string_view data);
+
+// Reads a whole file; nullopt when it does not exist or cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+} // namespace zentrio::fs

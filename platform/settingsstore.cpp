@@ -1,0 +1,49 @@
+#include "platform/settingsstore.h"
+
+#include "platform/filenames.h"
+#include "platform/fsops.h"
+#include "platform/inifile.h"
+
+#include <QDir>
+
+namespace zentrio {
+
+QString IniSettingsStore::defaultFolder()
+{
+    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+IniSettingsStore::IniSettingsStore(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+QString IniSettingsStore::fileOf(const QString& application) const
+{
+    return m_folder + '/' + application + '/' + application + QStringLiteral(".ini");
+}
+
+QByteArray IniSettingsStore::read(
+    const QString& application, const QString& section, const QString& key, const QByteArray& fallback) const
+{
+    const auto content = fs::readWholeFile(textToName(fileOf(application)));
+    if (!content)
+        return fallback;
+    const IniFile file = IniFile::parse(QByteArray::fromStdString(*content));
+    return file.value(section.toUtf8(), key.toUtf8()).value_or(fallback);
+}
+
+void IniSettingsStore::write(
+    const QString& application, const QString& section, const QString& key, const QByteArray& value)
+{
+    const std::string path = textToName(fileOf(application));
+    QDir().mkpath(m_folder + '/' + application);
+    IniFile file = IniFile::parse(QByteArray::fromStdString(fs::readWholeFile(path).value_or(std::string())));
+    if (file.setValue(section.toUtf8(), key.toUtf8(), value))
+        fs::replaceFileAtomically(path, file.serialize().toStdString());
+}
+
+} // namespace zentrio

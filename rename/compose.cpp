@@ -1,0 +1,119 @@
+#include "rename/compose.h"
+
+namespace zentrio {
+
+namespace {
+
+    QString baseName(const TagFields& tag, const NameOptions& o, int number)
+    {
+        const QString& sep = o.separator;
+        switch (o.pattern) {
+        case Pattern::Song:
+            return tag.song + ".mp3";
+        case Pattern::ArtistSong:
+            return tag.artist + sep + tag.song + ".mp3";
+        case Pattern::ArtistAlbumSong:
+            return tag.artist + sep + tag.album + sep + tag.song + ".mp3";
+        case Pattern::AlbumSong:
+            return tag.album + sep + tag.song + ".mp3";
+        case Pattern::SongParenArtist:
+            return tag.song + " (" + tag.artist + ").mp3";
+        case Pattern::SongByArtist:
+            return tag.song + " by " + tag.artist + ".mp3";
+        case Pattern::Track:
+            return (number < 10 ? QStringLiteral("TRACK0") : QStringLiteral("TRACK")) + QString::number(number) + ".mp3";
+        }
+        return tag.song + ".mp3";
+    }
+
+    QChar safeCharacter(QChar c, bool noSpace)
+    {
+        if (c == u'/' || c == u'\\')
+            return u'_';
+        if (c == u'&')
+            return u'n';
+        if (noSpace && c == u' ')
+            return u'_';
+        return c;
+    }
+
+    QChar foldedO(QChar c)
+    {
+        switch (c.unicode()) {
+        case 0x00D5:
+            return QChar(0x00D6);
+        case 0x00F4:
+        case 0x00F5:
+            return QChar(0x00F6);
+        default:
+            return c;
+        }
+    }
+
+    QChar withoutAccent(QChar c)
+    {
+        switch (c.unicode()) {
+        case 0x00D3:
+        case 0x00D5:
+        case 0x00D6:
+            return u'O';
+        case 0x00C1:
+            return u'A';
+        case 0x00DA:
+        case 0x00DB:
+            return u'U';
+        case 0x00CD:
+            return u'I';
+        case 0x00C9:
+            return u'E';
+        case 0x00F3:
+        case 0x00F4:
+        case 0x00F5:
+        case 0x00F6:
+            return u'o';
+        case 0x00ED:
+            return u'i';
+        case 0x00E1:
+            return u'a';
+        case 0x00E9:
+            return u'e';
+        case 0x00FA:
+        case 0x00FB:
+        case 0x00FC:
+            return u'u';
+        default:
+            return c;
+        }
+    }
+
+    template <typename Map> void replaceEach(QString& name, Map map)
+    {
+        for (QChar& c : name)
+            c = map(c);
+    }
+
+} // namespace
+
+QString composeNewName(const TagFields& tag, const NameOptions& options, int number)
+{
+    QString name = baseName(tag, options, number);
+    replaceEach(name, [&](QChar c) { return safeCharacter(c, options.noSpace); });
+    if (options.foldO)
+        replaceEach(name, foldedO);
+    if (options.noAccent)
+        replaceEach(name, withoutAccent);
+    if (!name.endsWith(QStringLiteral(".mp3")))
+        name += QStringLiteral(".mp3");
+    if (!options.numbered)
+        return name;
+    return (number < 10 ? QStringLiteral("0") : QString()) + QString::number(number) + '-' + name;
+}
+
+QString kiegeszit(const QString& text, int width)
+{
+    if (text.size() < width)
+        return text + QString(width - text.size(), u' ');
+    return text.left(width);
+}
+
+} // namespace zentrio

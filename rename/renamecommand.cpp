@@ -1,0 +1,43 @@
+#include "app/form1.h"
+
+#include "platform/filelistview.h"
+#include "platform/folderlist.h"
+#include "rename/renamerun.h"
+
+#include <QCheckBox>
+
+namespace zentrio {
+
+// "selected": renames every checked file from its own tag, showing progress
+// after each checked item; after a run without failure, rescans and writes
+// the playlist when "saving m3u " is checked.
+void Form1::selectedClicked()
+{
+    std::vector<RunItem> items;
+    const int n = ListView1->count();
+    items.reserve(static_cast<size_t>(n));
+    for (int position = 0; position < n; ++position)
+        items.push_back({ ListView1->isChecked(position), ListView1->itemName(position + 1) });
+
+    const auto progress = [this](int renamed) {
+        showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
+    };
+    switch (runRename(Dir1->path(), items, nameOptions(), progress).outcome) {
+    case RenameRunResult::Outcome::NothingChecked:
+        showMessage(message(QStringLiteral("msg3")));
+        return;
+    case RenameRunResult::Outcome::TargetExists:
+        showMessage(message(QStringLiteral("error7")), true);
+        return;
+    case RenameRunResult::Outcome::Failed:
+        showMessage(message(QStringLiteral("error8")));
+        return;
+    case RenameRunResult::Outcome::Completed:
+        frissites(0);
+        if (Check4->checkState() == Qt::Checked)
+            savem3u();
+        return;
+    }
+}
+
+} // namespace zentrio

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "rename/compose.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zentrio {
+
+struct RunItem {
+    bool checked = false;
+    std::string name; // the file name as the file system stores it
+};
+
+struct RenameRunResult {
+    enum class Outcome {
+        NothingChecked, // no checked item had a name ending in ".mp3"
+        Completed,
+        TargetExists, // a rename was refused: a file of the new name exists
+        Failed, // any other failure; the run stopped at that item
+    } outcome
+        = Outcome::Completed;
+    int renamed = 0;
+};
+
+// Renames every checked MP3 file of the folder to the name composed from its
+// own tag, numbered by the count of checked MP3 items so far. Files without
+// a tag keep their names but take a number. `afterItem` runs after every
+// checked item with the count renamed so far; the run stops at the first
+// failure, leaving earlier renames done and later files untouched.
+RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
+    const std::function<void(int renamed)>& afterItem);
+
+} // namespace zentrio

@@ -1,0 +1,40 @@
+#include "app/form1.h"
+
+#include "platform/filelistview.h"
+#include "tags/tagsave.h"
+
+#include <QDate>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace zentrio {
+
+void Form1::listItemClicked()
+{
+    frissites2();
+    if (!Text1->text().isEmpty())
+        Command1->setEnabled(true);
+}
+
+// "save tag": writes the boxes into the current item's file as a fresh
+// record, rescans, and keeps that file's row current so that the boxes and
+// the file stay together for a further save.
+void Form1::saveTagClicked()
+{
+    const int index = ListView1->currentIndex();
+    const std::string name = ListView1->itemName(index);
+    const TagEdit edit { Text5->text(), Text3->text(), Text4->text() };
+    if (index == 0 || !saveTag(currentFolder() + name, edit, QDate::currentDate().year())) {
+        showMessage(message(QStringLiteral("error3")));
+        return;
+    }
+    frissites(1);
+    for (int i = 1; i <= ListView1->count(); ++i) {
+        if (ListView1->itemName(i) == name) {
+            ListView1->setCurrentIndex(i);
+            break;
+        }
+    }
+}
+
+} // namespace zentrio

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <string>
+
+namespace zentrio {
+
+inline constexpr int kRecordSize = 128;
+
+struct TagEdit {
+    QString song;
+    QString artist;
+    QString album;
+};
+
+// The 128-byte ID3v1 record: "TAG", song, artist and album fitted to 30
+// characters, the four-digit year, a blank comment and genre 12.
+QByteArray buildTagRecord(const TagEdit& edit, int year);
+
+// Writes a fresh record into the file: in place over a record that sits in
+// the file's last 128 bytes, otherwise appended, so audio is never
+// overwritten. A file that cannot be read or written is left as it was.
+bool saveTag(const std::string& path, const TagEdit& edit, int year);
+
+} // namespace zentrio
