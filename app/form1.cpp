@@ -4,6 +4,8 @@
 #include "platform/filelistview.h"
 #include "platform/filenames.h"
 #include "platform/folderlist.h"
+#include "player/module1.h"
+#include "popup/menuform.h"
 #include "platform/fsops.h"
 
 #include <QAction>
@@ -17,9 +19,11 @@
 
 namespace zentrio {
 
-Form1::Form1(SettingsStore& settings, QWidget* parent)
+Form1::Form1(const Form1Services& services, QWidget* parent)
     : QMainWindow(parent)
-    , m_settings(settings)
+    , m_settings(services.settings)
+    , m_launcher(services.launcher)
+    , m_messaging(services.messaging)
 {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
@@ -71,6 +75,13 @@ void Form1::connectHandlers()
     connect(invert, &QAction::triggered, this, &Form1::invertchecks);
     connect(selected, &QAction::triggered, this, &Form1::selectedClicked);
     connect(savingm3u, &QAction::triggered, this, &Form1::savingm3uClicked);
+    connect(Command6, &QPushButton::clicked, this, &Form1::playClicked);
+    const std::pair<QPushButton*, int> remote[] = { { Command7, Module1::kPlayPause }, { Command8, Module1::kPrevious },
+        { Command9, Module1::kNext }, { Command10, Module1::kStop } };
+    for (const auto& [button, number] : remote)
+        connect(button, &QPushButton::clicked, this, [this, n = number] { Module1::playercommand(m_messaging, n); });
+    connect(ListView1, &FileListView::mouseReleased, this,
+        [this](Qt::MouseButton button, Qt::KeyboardModifiers, const QPoint& at) { listMouseUp(button, at); });
 }
 
 std::string Form1::currentFolder() const { return folderPath(Dir1->path()); }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -24,6 +25,16 @@ class DriveList;
 class FileListView;
 class FolderList;
 class SettingsStore;
+class FileLauncher;
+class WindowMessaging;
+class MenuForm;
+
+// What the main window needs of the desktop; tests hand in fakes.
+struct Form1Services {
+    SettingsStore& settings;
+    FileLauncher& launcher;
+    WindowMessaging& messaging;
+};
 
 // The main window. It owns all state: its controls, the interface texts and
 // the three remembered tag values. Options are read from the controls at the
@@ -31,7 +42,7 @@ class SettingsStore;
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(SettingsStore& settings, QWidget* parent = nullptr);
+    explicit Form1(const Form1Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Start-up: restores the last session's state, installs the interface
@@ -51,6 +62,7 @@ public:
     void invertchecks();
 
     const InterfaceTexts& texts() const { return m_texts; }
+    MenuForm* menuForm() const { return menuform.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +89,13 @@ private:
     void saveTagClicked();
     void selectedClicked();
     void savingm3uClicked();
+    void playClicked();
+    void listMouseUp(Qt::MouseButton button, const QPoint& globalPosition);
+    void popupPlayClicked();
+    void popupRenameClicked();
+
+    // `playfile`: opens folder + name in the desktop's MP3 player.
+    bool playfile(const std::string& folder, const std::string& name);
 
     // Helpers.
     std::string currentFolder() const; // Dir1's path with the separator appended
@@ -138,6 +157,9 @@ public:
 
 private:
     SettingsStore& m_settings;
+    FileLauncher& m_launcher;
+    WindowMessaging& m_messaging;
+    std::unique_ptr<MenuForm> menuform; // the pop-up menu's holder, made on first use
     InterfaceTexts m_texts;
     QString lastArtist;
     QString lastAlbum;

@@ -1,5 +1,7 @@
 #include "app/form1.h"
+#include "platform/filelauncher.h"
 #include "platform/settingsstore.h"
+#include "platform/windowmessaging.h"
 
 #include <QApplication>
 
@@ -8,7 +10,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zentrio"));
     zentrio::IniSettingsStore settings;
-    zentrio::Form1 window(settings);
+    zentrio::DesktopFileLauncher launcher;
+    zentrio::MprisWindowMessaging messaging;
+    zentrio::Form1 window({ settings, launcher, messaging });
     window.load();
     window.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
 #include "platform/settingsstore.h"
+#include "popup/menuform.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -158,6 +159,7 @@ void Form1::saveSettings()
 void Form1::closeEvent(QCloseEvent* event)
 {
     saveSettings();
+    menuform.reset();
     event->accept();
 }
 

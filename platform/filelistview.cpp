@@ -122,7 +122,6 @@ FileListView::FileListView(QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
-    connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) { Q_EMIT itemClicked(index.row() + 1); });
 }
 
 bool FileListView::validPosition(int position) const { return position >= 0 && position < count(); }
@@ -206,9 +205,26 @@ int FileListView::rowIndexAt(const QPoint& viewportPoint) const
     return index.isValid() ? index.row() + 1 : 0;
 }
 
+void FileListView::mousePressEvent(QMouseEvent* event)
+{
+    m_pressedRow = rowIndexAt(event->position().toPoint());
+    // The right button leaves the selection alone: its release decides what
+    // becomes current, and over an empty part the current item stays.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+// An item click is a left press and release on the same row; every release
+// is reported, with its button, for the pop-up menu.
 void FileListView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTableView::mouseReleaseEvent(event);
+    const int row = rowIndexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && row != 0 && row == m_pressedRow)
+        Q_EMIT itemClicked(row);
     Q_EMIT mouseReleased(event->button(), event->modifiers(), event->globalPosition().toPoint());
 }
 

@@ -90,6 +90,7 @@ Q_SIGNALS:
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& globalPosition);
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -98,6 +99,7 @@ private:
 
     FileListModel m_model;
     unsigned m_style = 0;
+    int m_pressedRow = 0;
 };
 
 } // namespace zentrio

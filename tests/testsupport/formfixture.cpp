@@ -8,8 +8,9 @@
 
 namespace testsupport {
 
-FormFixture::FormFixture()
-    : m_store(std::make_unique<zentrio::IniSettingsStore>(m_config.path()))
+FormFixture::FormFixture(zentrio::WindowMessaging* messaging)
+    : m_messaging(messaging ? messaging : &this->messaging)
+    , m_store(std::make_unique<zentrio::IniSettingsStore>(m_config.path()))
 {
 }
 
@@ -30,7 +31,7 @@ zentrio::Form1& FormFixture::start(bool firstStart)
         setConfig("Drive", "/");
         setConfig("Path", QByteArray::fromStdString(music()));
     }
-    m_form = std::make_unique<zentrio::Form1>(*m_store);
+    m_form = std::make_unique<zentrio::Form1>(zentrio::Form1Services { *m_store, launcher, *m_messaging });
     m_form->load();
     m_form->show();
     if (!QTest::qWaitForWindowExposed(m_form.get()))

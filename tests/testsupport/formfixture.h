@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "platform/settingsstore.h"
+#include "testsupport/fakes.h"
 
 #include <QTemporaryDir>
 
@@ -16,7 +17,8 @@ namespace testsupport {
 
 class FormFixture {
 public:
-    FormFixture();
+    // `messaging` replaces the fake player remote (for tests on a real bus).
+    explicit FormFixture(zentrio::WindowMessaging* messaging = nullptr);
     ~FormFixture();
 
     std::string music() const { return m_music.path().toStdString(); }
@@ -37,7 +39,11 @@ public:
     void trigger(const char* actionName);
     void check(int position, bool checked); // 0-based, through the row's check box
 
+    FakeLauncher launcher;
+    FakeMessaging messaging;
+
 private:
+    zentrio::WindowMessaging* m_messaging;
     QTemporaryDir m_config;
     QTemporaryDir m_music;
     std::unique_ptr<zentrio::IniSettingsStore> m_store;

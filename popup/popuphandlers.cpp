@@ -1,0 +1,69 @@
+#include "app/form1.h"
+
+#include "platform/filelistview.h"
+#include "platform/filenames.h"
+#include "platform/fsops.h"
+#include "popup/menuform.h"
+
+#include "platform/folderlist.h"
+
+#include <QLineEdit>
+
+namespace zentrio {
+
+// A right-button release over the list: the row under the pointer becomes
+// current (as with a left click, so the menu pairs a file with its own new
+// name), then the pop-up menu opens at the pointer.
+void Form1::listMouseUp(Qt::MouseButton button, const QPoint& globalPosition)
+{
+    if (button != Qt::RightButton)
+        return;
+    const int clicked = ListView1->rowIndexAt(ListView1->viewport()->mapFromGlobal(globalPosition));
+    if (clicked != 0) {
+        ListView1->setCurrentIndex(clicked);
+        listItemClicked();
+    }
+    const int index = ListView1->currentIndex();
+    if (index == 0)
+        return;
+    if (!menuform) {
+        menuform = std::make_unique<MenuForm>();
+        connect(menuform->playing, &QAction::triggered, this, &Form1::popupPlayClicked);
+        connect(menuform->OK, &QAction::triggered, this, &Form1::popupRenameClicked);
+    }
+    menuform->setNames(ListView1->itemName(index), ListView1->itemText(index), Text6->text());
+    menuform->sort->exec(globalPosition);
+}
+
+void Form1::popupPlayClicked()
+{
+    const int index = ListView1->currentIndex();
+    const std::string name = ListView1->itemName(index);
+    if (name.empty())
+        return;
+    showMessage(ListView1->itemText(index));
+    if (!playfile(Dir1->path(), name))
+        showMessage(message(QStringLiteral("error4")));
+}
+
+// "OK to rename": renames the file shown in the menu to the new name shown
+// there, never over another file; the folder is rescanned unless it failed.
+void Form1::popupRenameClicked()
+{
+    const std::string folder = currentFolder();
+    if (!menuform->newFileName().isEmpty()) {
+        switch (fs::renameNoReplace(folder + menuform->fileName(), folder + textToName(menuform->newFileName()))) {
+        case fs::RenameResult::Renamed:
+            break;
+        case fs::RenameResult::TargetExists:
+            showMessage(message(QStringLiteral("error7")));
+            return;
+        case fs::RenameResult::Failed:
+            showMessage(message(QStringLiteral("error8")));
+            return;
+        }
+    }
+    frissites(1);
+}
+
+} // namespace zentrio
