@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "about/frmabout.h"
 #include "platform/drivelist.h"
 #include "platform/filelistview.h"
 #include "platform/filenames.h"
@@ -24,6 +25,7 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     , m_settings(services.settings)
     , m_launcher(services.launcher)
     , m_messaging(services.messaging)
+    , m_registry(services.registry)
 {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
@@ -34,7 +36,9 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     connectHandlers();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() { delete m_about; }
+
+FrmAbout* Form1::aboutWindow() const { return m_about; }
 
 // The folder list starts in the folder the process started in, the drive
 // list on its drive, and the window in the middle of the primary screen.
@@ -75,6 +79,7 @@ void Form1::connectHandlers()
     connect(invert, &QAction::triggered, this, &Form1::invertchecks);
     connect(selected, &QAction::triggered, this, &Form1::selectedClicked);
     connect(savingm3u, &QAction::triggered, this, &Form1::savingm3uClicked);
+    connect(about, &QAction::triggered, this, &Form1::aboutClicked);
     connect(Command6, &QPushButton::clicked, this, &Form1::playClicked);
     const std::pair<QPushButton*, int> remote[] = { { Command7, Module1::kPlayPause }, { Command8, Module1::kPrevious },
         { Command9, Module1::kNext }, { Command10, Module1::kStop } };
@@ -100,6 +105,17 @@ NameOptions Form1::nameOptions() const
     options.noAccent = Check3->checkState() == Qt::Checked;
     options.noSpace = Check5->checkState() == Qt::Checked;
     return options;
+}
+
+// "about": opens the About window without an owner, so this window stays usable.
+void Form1::aboutClicked()
+{
+    if (!m_about) {
+        m_about = new FrmAbout(m_settings, m_registry);
+        m_about->load(frameGeometry());
+    }
+    m_about->show();
+    m_about->raise();
 }
 
 void Form1::showMessage(const QString& text, bool repaintNow)

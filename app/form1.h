@@ -4,6 +4,7 @@
 #include "rename/compose.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <map>
@@ -28,12 +29,15 @@ class SettingsStore;
 class FileLauncher;
 class WindowMessaging;
 class MenuForm;
+class Registry;
+class FrmAbout;
 
 // What the main window needs of the desktop; tests hand in fakes.
 struct Form1Services {
     SettingsStore& settings;
     FileLauncher& launcher;
     WindowMessaging& messaging;
+    Registry& registry;
 };
 
 // The main window. It owns all state: its controls, the interface texts and
@@ -63,6 +67,7 @@ public:
 
     const InterfaceTexts& texts() const { return m_texts; }
     MenuForm* menuForm() const { return menuform.get(); }
+    FrmAbout* aboutWindow() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,6 +98,7 @@ private:
     void listMouseUp(Qt::MouseButton button, const QPoint& globalPosition);
     void popupPlayClicked();
     void popupRenameClicked();
+    void aboutClicked();
 
     // `playfile`: opens folder + name in the desktop's MP3 player.
     bool playfile(const std::string& folder, const std::string& name);
@@ -159,6 +165,8 @@ private:
     SettingsStore& m_settings;
     FileLauncher& m_launcher;
     WindowMessaging& m_messaging;
+    Registry& m_registry;
+    QPointer<FrmAbout> m_about; // open until closed, even after this window closes
     std::unique_ptr<MenuForm> menuform; // the pop-up menu's holder, made on first use
     InterfaceTexts m_texts;
     QString lastArtist;

@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include "app/twipslayout.h"
+
 #include "platform/drivelist.h"
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
@@ -17,15 +19,7 @@ namespace zentrio {
 
 namespace {
 
-    // Twips (1/1440 inch) to logical pixels at 96 DPI.
-    int px(int twips) { return (twips + (twips >= 0 ? 7 : -7)) / 15; }
-
-    struct Place {
-        const char* name;
-        int left, top, width, height;
-        const char* font; // nullptr: the window's default
-        double points;
-    };
+    using twips::Place;
 
     // Every control's place in twips, from the top-left corner of its container.
     constexpr Place kPlaces[] = {
@@ -82,58 +76,23 @@ namespace {
         { "Text2", 960, 1440, 495, 330, "MS Sans Serif", 9.75 },
     };
 
-    const Place& placeOf(const QString& name)
-    {
-        for (const Place& p : kPlaces) {
-            if (name == QLatin1String(p.name))
-                return p;
-        }
-        Q_ASSERT_X(false, "placeOf", "control without a place");
-        return kPlaces[0];
-    }
-
-    const QColor kGrey(0xC0, 0xC0, 0xC0);
-    const QColor kNavy(0x00, 0x00, 0x80);
-
-    void paint(QWidget* w, QPalette::ColorRole role, const QColor& color)
-    {
-        QPalette palette = w->palette();
-        palette.setColor(role, color);
-        w->setPalette(palette);
-        w->setAutoFillBackground(true);
-    }
-
-    void navyLabel(QLabel* label)
-    {
-        paint(label, QPalette::Window, kNavy);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-        label->setPalette(palette);
-    }
-
 } // namespace
 
-// Creates a control, names it and puts it at its place with its font.
+// Creates a control of the main window at its place.
 template <typename W, typename... Args> W* placeControl(QWidget* parent, const char* name, Args&&... args)
 {
-    auto* w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(QLatin1String(name));
-    const Place& p = placeOf(QLatin1String(name));
-    w->setGeometry(px(p.left), px(p.top), px(p.width), px(p.height));
-    if (p.font) {
-        QFont font(QLatin1String(p.font));
-        font.setPointSizeF(p.points);
-        w->setFont(font);
-    }
-    return w;
+    return twips::make<W>(parent, kPlaces, name, std::forward<Args>(args)...);
 }
 
 void Form1::buildControls()
 {
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPointSizeF(8.25);
+    setFont(windowFont);
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(px(11925), px(6735));
-    paint(client, QPalette::Window, kGrey);
+    client->setFixedSize(twips::px(11925), twips::px(6735));
+    twips::fill(client, twips::kGrey);
     setCentralWidget(client);
 
     Frame4 = placeControl<QGroupBox>(client, "Frame4", QStringLiteral("no selected directory"));
@@ -142,21 +101,18 @@ void Form1::buildControls()
     ListView1->setHeaderText(2, QStringLiteral("artist"));
     ListView1->setHeaderText(3, QStringLiteral("album"));
     ListView1->setHeaderText(4, QStringLiteral("song"));
-    ListView1->setColumnWidth(0, px(4200));
-    ListView1->setColumnWidth(1, px(2500));
-    ListView1->setColumnWidth(2, px(2500));
-    ListView1->setColumnWidth(3, px(2400));
+    ListView1->setColumnWidth(0, twips::px(4200));
+    ListView1->setColumnWidth(1, twips::px(2500));
+    ListView1->setColumnWidth(2, twips::px(2500));
+    ListView1->setColumnWidth(3, twips::px(2400));
 
     Label3[1] = placeControl<QLabel>(client, "Label3_1", QStringLiteral("messages"));
     Label11 = placeControl<QLabel>(client, "Label11", QString());
-    paint(Label11, QPalette::Window, Qt::white);
+    twips::fill(Label11, Qt::white);
+    twips::colourText(Label11, Qt::black);
     Label22 = placeControl<QLabel>(client, "Label22", QStringLiteral("controller"));
-    paint(Label22, QPalette::Window, kNavy);
-    {
-        QPalette palette = Label22->palette();
-        palette.setColor(QPalette::WindowText, Qt::white);
-        Label22->setPalette(palette);
-    }
+    twips::fill(Label22, twips::kNavy);
+    twips::colourText(Label22, Qt::white);
     Command6 = placeControl<QPushButton>(client, "Command6", QStringLiteral(">"));
     Command7 = placeControl<QPushButton>(client, "Command7", QStringLiteral("||"));
     Command8 = placeControl<QPushButton>(client, "Command8", QStringLiteral("<<"));
@@ -193,7 +149,7 @@ void Form1::buildControls()
 
     for (QLabel* label : { Label1, Label2, Label3[0], Label3[1], Label4[0], Label4[1], Label4[2], Label4[3],
              Label4[4], Label4[5] })
-        navyLabel(label);
+        twips::navy(label);
     for (int i : { 0, 1, 2, 3, 5 })
         Label4[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLineEdit* box : { Text1, Text3, Text4, Text5, Text6 })
@@ -227,6 +183,22 @@ void Form1::buildControls()
     Text2 = placeControl<QLineEdit>(options, "Text2", QStringLiteral(" - "));
     Text2->setMaxLength(3);
 
+    // Frames draw their captions under their first controls, which cover them.
+    for (QGroupBox* frame : { Frame1[0], Frame1[1], Frame1[2], Frame4 })
+        twips::fill(frame, twips::kGrey);
+    for (QWidget* control : std::initializer_list<QWidget*> { Option1, Option2, Option3, Option4, Option5, Option6,
+             Option7, Check1, Check2, Check3, Check4, Check5, Check6, Label14 })
+        twips::fill(control, twips::kGrey);
+    twips::colourText(Label14, Qt::black);
+    // The frames' own captions lie under their controls: draw only their borders.
+    for (QGroupBox* frame : Frame1)
+        frame->setStyleSheet(QStringLiteral("QGroupBox::title { color: transparent; }"));
+    // Small buttons give their whole face to the caption.
+    client->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
+    // Labels are drawn on the window's surface, under every other control.
+    for (QLabel* label : client->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        label->lower();
+    Frame4->lower();
     ListView1->raise();
 
     rename = menuBar()->addMenu(QStringLiteral("rename"));

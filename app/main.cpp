@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "platform/filelauncher.h"
+#include "platform/registry.h"
 #include "platform/settingsstore.h"
 #include "platform/windowmessaging.h"
 
@@ -12,7 +13,8 @@ int main(int argc, char* argv[])
     zentrio::IniSettingsStore settings;
     zentrio::DesktopFileLauncher launcher;
     zentrio::MprisWindowMessaging messaging;
-    zentrio::Form1 window({ settings, launcher, messaging });
+    zentrio::DesktopRegistry registry;
+    zentrio::Form1 window({ settings, launcher, messaging, registry });
     window.load();
     window.show();
     return QApplication::exec();

@@ -31,7 +31,7 @@ zentrio::Form1& FormFixture::start(bool firstStart)
         setConfig("Drive", "/");
         setConfig("Path", QByteArray::fromStdString(music()));
     }
-    m_form = std::make_unique<zentrio::Form1>(zentrio::Form1Services { *m_store, launcher, *m_messaging });
+    m_form = std::make_unique<zentrio::Form1>(zentrio::Form1Services { *m_store, launcher, *m_messaging, registry });
     m_form->load();
     m_form->show();
     if (!QTest::qWaitForWindowExposed(m_form.get()))

@@ -41,6 +41,7 @@ public:
 
     FakeLauncher launcher;
     FakeMessaging messaging;
+    FakeRegistry registry;
 
 private:
     zentrio::WindowMessaging* m_messaging;
