@@ -13,6 +13,11 @@ packages=(
     desktop-file-utils
 )
 
+# Extra tools for docs/screenshots.sh, which drives the real window under Xvfb.
+if [ "${1:-}" = "--docs" ]; then
+    packages+=(xdotool imagemagick)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
