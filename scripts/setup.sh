@@ -10,7 +10,7 @@ packages=(
     xvfb xauth
     fonts-liberation fonts-dejavu-core
     clang libclang-rt-14-dev
-    desktop-file-utils
+    desktop-file-utils dpkg-dev file
 )
 
 # Extra tools for docs/screenshots.sh, which drives the real window under Xvfb.
