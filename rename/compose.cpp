@@ -26,9 +26,10 @@ namespace {
         return tag.song + ".mp3";
     }
 
+    // A NUL would end the name where the file system reads it, so it goes too.
     QChar safeCharacter(QChar c, bool noSpace)
     {
-        if (c == u'/' || c == u'\\')
+        if (c == u'/' || c == u'\\' || c == QChar(0))
             return u'_';
         if (c == u'&')
             return u'n';

@@ -60,6 +60,7 @@ void ComposeTest::patterns_data()
     QTest::newRow("slash and ampersand in fields") << 3 << " - " << "AC/DC" << "Rock & Roll"
                                                    << "AC_DC - Rock n Roll - Song.mp3";
     QTest::newRow("backslash") << 2 << "\\" << "A" << "L" << "A_Song.mp3";
+    QTest::newRow("NUL in the separator") << 2 << QString(QChar(0)) << "A" << "L" << "A_Song.mp3";
     QTest::newRow("characters that stay") << 2 << ":" << "Who?" << "L" << "Who?:Song.mp3";
     QTest::newRow("star and quote stay") << 2 << "*" << "\"A\"" << "L" << "\"A\"*Song.mp3";
 }
