@@ -105,6 +105,19 @@ bool IniFile::setValue(const QByteArray& section, const QByteArray& key, const Q
     return true;
 }
 
+std::vector<IniFile::Entry> IniFile::entries() const
+{
+    std::vector<Entry> out;
+    QByteArray section;
+    for (const Line& line : m_lines) {
+        if (line.kind == Line::Kind::Section)
+            section = line.text;
+        else if (line.kind == Line::Kind::Entry)
+            out.push_back({ section, line.text, line.value });
+    }
+    return out;
+}
+
 QByteArray IniFile::serialize() const
 {
     const QByteArray lineEnd = m_crlf ? "\r\n" : "\n";

@@ -25,6 +25,14 @@ public:
 
     QByteArray serialize() const;
 
+    struct Entry {
+        QByteArray section;
+        QByteArray key;
+        QByteArray value;
+    };
+    // Every key=value line with the section it stands in, in file order.
+    std::vector<Entry> entries() const;
+
 private:
     struct Line {
         enum class Kind { Section, Entry, Other } kind = Kind::Other;
