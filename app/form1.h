@@ -73,8 +73,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend class Form1Layout;
-
     void buildControls();
     void placeOnStart();
     void connectHandlers();

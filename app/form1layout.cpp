@@ -201,24 +201,19 @@ void Form1::buildControls()
     Frame4->lower();
     ListView1->raise();
 
-    rename = menuBar()->addMenu(QStringLiteral("rename"));
-    rename->setObjectName(QStringLiteral("rename"));
-    selected = rename->addAction(QStringLiteral("selected"));
-    selected->setObjectName(QStringLiteral("selected"));
-    meselect = menuBar()->addMenu(QStringLiteral("select"));
-    meselect->setObjectName(QStringLiteral("meselect"));
-    selectall = meselect->addAction(QStringLiteral("select all"));
-    selectall->setObjectName(QStringLiteral("selectall"));
-    unselect = meselect->addAction(QStringLiteral("unselect all"));
-    unselect->setObjectName(QStringLiteral("unselect"));
-    invert = meselect->addAction(QStringLiteral("invert"));
-    invert->setObjectName(QStringLiteral("invert"));
-    savingm3u = menuBar()->addAction(QStringLiteral("saving m3u"));
-    savingm3u->setObjectName(QStringLiteral("savingm3u"));
-    merefresh = menuBar()->addAction(QStringLiteral("refresh"));
-    merefresh->setObjectName(QStringLiteral("merefresh"));
-    about = menuBar()->addAction(QStringLiteral("about"));
-    about->setObjectName(QStringLiteral("about"));
+    const auto named = [](auto* item, const char* name) {
+        item->setObjectName(QLatin1String(name));
+        return item;
+    };
+    rename = named(menuBar()->addMenu(QStringLiteral("rename")), "rename");
+    selected = named(rename->addAction(QStringLiteral("selected")), "selected");
+    meselect = named(menuBar()->addMenu(QStringLiteral("select")), "meselect");
+    selectall = named(meselect->addAction(QStringLiteral("select all")), "selectall");
+    unselect = named(meselect->addAction(QStringLiteral("unselect all")), "unselect");
+    invert = named(meselect->addAction(QStringLiteral("invert")), "invert");
+    savingm3u = named(menuBar()->addAction(QStringLiteral("saving m3u")), "savingm3u");
+    merefresh = named(menuBar()->addAction(QStringLiteral("refresh")), "merefresh");
+    about = named(menuBar()->addAction(QStringLiteral("about")), "about");
 
     setWindowTitle(kDefaultTitle);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
