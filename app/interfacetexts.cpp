@@ -38,15 +38,6 @@ const QStringList& InterfaceTexts::messageKeys()
     return keys;
 }
 
-QString InterfaceTexts::builtInMessage(const QString& key)
-{
-    for (const BuiltIn& m : kMessages) {
-        if (key == QLatin1String(m.key))
-            return QString::fromLatin1(m.text);
-    }
-    return {};
-}
-
 void InterfaceTexts::installBuiltInMessages()
 {
     for (const BuiltIn& m : kMessages)

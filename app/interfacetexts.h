@@ -13,7 +13,6 @@ class InterfaceTexts {
 public:
     // The message keys in the order a language pack is read.
     static const QStringList& messageKeys();
-    static QString builtInMessage(const QString& key);
 
     void installBuiltInMessages();
     QString message(const QString& key) const { return m_messages.value(key); }

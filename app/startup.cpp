@@ -143,17 +143,16 @@ void Form1::restoreSettings()
 
 void Form1::saveSettings()
 {
-    auto config = [this](const char* key, const QByteArray& value) {
-        m_settings.write(kApplication, kConfig, QLatin1String(key), value);
-    };
-    config("X", numberText(pos().x() * kTwipsPerPixel));
-    config("Y", numberText(pos().y() * kTwipsPerPixel));
+    SettingsStore::Values values;
+    values.emplace_back(QStringLiteral("X"), numberText(pos().x() * kTwipsPerPixel));
+    values.emplace_back(QStringLiteral("Y"), numberText(pos().y() * kTwipsPerPixel));
     const QCheckBox* const boxes[] = { Check1, Check2, Check3, Check4, Check5, Check6 };
     for (int i = 0; i < 6; ++i)
-        config(("o" + std::to_string(i + 1)).c_str(), numberText(checkStateNumber(boxes[i])));
-    config("Path", QByteArray::fromStdString(Dir1->path()));
-    config("Drive", Drive1->drive().toUtf8());
-    config("chare", Text2->text().toUtf8());
+        values.emplace_back(QStringLiteral("o%1").arg(i + 1), numberText(checkStateNumber(boxes[i])));
+    values.emplace_back(QStringLiteral("Path"), QByteArray::fromStdString(Dir1->path()));
+    values.emplace_back(QStringLiteral("Drive"), Drive1->drive().toUtf8());
+    values.emplace_back(QStringLiteral("chare"), Text2->text().toUtf8());
+    m_settings.writeAll(kApplication, kConfig, values);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -39,10 +39,18 @@ QByteArray IniSettingsStore::read(
 void IniSettingsStore::write(
     const QString& application, const QString& section, const QString& key, const QByteArray& value)
 {
+    writeAll(application, section, { { key, value } });
+}
+
+void IniSettingsStore::writeAll(const QString& application, const QString& section, const Values& values)
+{
     const std::string path = textToName(fileOf(application));
     QDir().mkpath(m_folder + '/' + application);
     IniFile file = IniFile::parse(QByteArray::fromStdString(fs::readWholeFile(path).value_or(std::string())));
-    if (file.setValue(section.toUtf8(), key.toUtf8(), value))
+    bool changed = false;
+    for (const auto& [key, value] : values)
+        changed |= file.setValue(section.toUtf8(), key.toUtf8(), value);
+    if (changed)
         fs::replaceFileAtomically(path, file.serialize().toStdString());
 }
 

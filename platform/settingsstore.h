@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 namespace zentrio {
 
 // A per-user store of text values addressed by application, section and key.
@@ -19,6 +22,14 @@ public:
     // Stores the value, creating application, section and key as needed.
     virtual void write(const QString& application, const QString& section, const QString& key, const QByteArray& value)
         = 0;
+
+    // Stores several values of one section, in order, as one change.
+    using Values = std::vector<std::pair<QString, QByteArray>>;
+    virtual void writeAll(const QString& application, const QString& section, const Values& values)
+    {
+        for (const auto& [key, value] : values)
+            write(application, section, key, value);
+    }
 };
 
 // The desktop's store: one INI-style file per application,
@@ -36,6 +47,8 @@ public:
         const QByteArray& fallback = {}) const override;
     void write(const QString& application, const QString& section, const QString& key,
         const QByteArray& value) override;
+    // Reads the file once and replaces it once.
+    void writeAll(const QString& application, const QString& section, const Values& values) override;
 
     QString fileOf(const QString& application) const;
 

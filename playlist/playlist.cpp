@@ -4,25 +4,34 @@
 #include "platform/fsops.h"
 #include "tags/folderscan.h"
 
+#include <optional>
+
 namespace zentrio {
 
-std::string playlistContent(const std::string& folder, bool* ok)
-{
-    const Mp3Listing listing = listMp3Names(folder);
-    *ok = listing.outcome == Mp3Listing::Outcome::Listed;
-    std::string content;
-    for (const std::string& name : listing.names) {
-        content += name;
-        content += "\r\n";
+namespace {
+
+    // Each MP3 name of the folder as the file system stores it, in byte
+    // order, every line ended by CR LF; no header. Nullopt when the folder
+    // cannot be listed or holds too many.
+    std::optional<std::string> playlistContent(const std::string& folder)
+    {
+        const Mp3Listing listing = listMp3Names(folder);
+        if (listing.outcome != Mp3Listing::Outcome::Listed)
+            return std::nullopt;
+        std::string content;
+        for (const std::string& name : listing.names) {
+            content += name;
+            content += "\r\n";
+        }
+        return content;
     }
-    return content;
-}
+
+} // namespace
 
 bool writePlaylist(const std::string& folder)
 {
-    bool listed = false;
-    const std::string content = playlistContent(folder, &listed);
-    return listed && fs::replaceFileAtomically(joinPath(folder, kPlaylistName), content);
+    const auto content = playlistContent(folder);
+    return content && fs::replaceFileAtomically(joinPath(folder, kPlaylistName), *content);
 }
 
 } // namespace zentrio
