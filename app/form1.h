@@ -2,6 +2,7 @@
 
 #include "app/interfacetexts.h"
 #include "rename/compose.h"
+#include "tags/tagsource.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -104,6 +105,7 @@ private:
     // Helpers.
     std::string currentFolder() const; // Dir1's path with the separator appended
     NameOptions nameOptions() const;
+    TagSource tagSource() const; // from the "ID3v2" switch, read when needed
     void showMessage(const QString& text, bool repaintNow = false);
     QString message(const QString& key) const { return m_texts.message(key); }
 
@@ -157,6 +159,7 @@ public:
     QAction* invert = nullptr;
     QAction* savingm3u = nullptr;
     QAction* merefresh = nullptr;
+    QAction* id3v2 = nullptr; // the switch: ID3v2 tags first, when checked
     QAction* about = nullptr;
 
 private:

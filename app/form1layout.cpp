@@ -213,6 +213,8 @@ void Form1::buildControls()
     invert = named(meselect->addAction(QStringLiteral("invert")), "invert");
     savingm3u = named(menuBar()->addAction(QStringLiteral("saving m3u")), "savingm3u");
     merefresh = named(menuBar()->addAction(QStringLiteral("refresh")), "merefresh");
+    id3v2 = named(menuBar()->addAction(QStringLiteral("ID3v2")), "id3v2");
+    id3v2->setCheckable(true);
     about = named(menuBar()->addAction(QStringLiteral("about")), "about");
 
     setWindowTitle(kDefaultTitle);

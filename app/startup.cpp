@@ -127,6 +127,7 @@ void Form1::restoreSettings()
     QByteArray states[6];
     for (int i = 0; i < 6; ++i)
         states[i] = config(("o" + std::to_string(i + 1)).c_str(), numberText(checkStateNumber(boxes[i])));
+    const QByteArray id3v2State = config("id3v2", numberText(id3v2->isChecked() ? 1 : 0));
     const QByteArray chare = config("chare", Text2->text().toUtf8());
     const QByteArray path = config("Path", QByteArray::fromStdString(Dir1->path()));
     const QByteArray drive = config("Drive", Drive1->drive().toUtf8());
@@ -135,6 +136,7 @@ void Form1::restoreSettings()
     move(onSomeScreen(wanted, frameGeometry().size()));
     for (int i = 0; i < 6; ++i)
         boxes[i]->setCheckState(toCheckState(states[i]));
+    id3v2->setChecked(toCheckState(id3v2State) == Qt::Checked);
     if (Text2->text() != QString::fromUtf8(chare))
         Text2->setText(QString::fromUtf8(chare));
     Drive1->setDrive(QString::fromUtf8(drive));
@@ -149,6 +151,7 @@ void Form1::saveSettings()
     const QCheckBox* const boxes[] = { Check1, Check2, Check3, Check4, Check5, Check6 };
     for (int i = 0; i < 6; ++i)
         values.emplace_back(QStringLiteral("o%1").arg(i + 1), numberText(checkStateNumber(boxes[i])));
+    values.emplace_back(QStringLiteral("id3v2"), numberText(id3v2->isChecked() ? 1 : 0));
     values.emplace_back(QStringLiteral("Path"), QByteArray::fromStdString(Dir1->path()));
     values.emplace_back(QStringLiteral("Drive"), Drive1->drive().toUtf8());
     values.emplace_back(QStringLiteral("chare"), Text2->text().toUtf8());

@@ -166,25 +166,43 @@ std::string currentDirectory()
     return buffer;
 }
 
+FileReader::FileReader(const std::string& path)
+    // O_NONBLOCK keeps a FIFO that happens to carry an .mp3 name from hanging the read.
+    : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+{
+    struct stat st {};
+    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_length = m_fd >= 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+FileReader::~FileReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::optional<std::string> FileReader::readAt(std::int64_t offset, std::size_t count) const
+{
+    if (m_fd < 0 || offset < 0)
+        return std::nullopt;
+    std::string bytes(count, '\0');
+    if (!readFully(m_fd, bytes.data(), count, static_cast<off_t>(offset)))
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<TailRead> readTail(const std::string& path, std::size_t count, std::size_t skipAtEnd)
 {
-    // O_NONBLOCK keeps a FIFO that happens to carry an .mp3 name from hanging the read.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid())
+    const FileReader file(path);
+    if (!file.isOpen() || file.length() < static_cast<std::int64_t>(count + skipAtEnd))
         return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    auto bytes = file.readAt(file.length() - static_cast<std::int64_t>(count + skipAtEnd), count);
+    if (!bytes)
         return std::nullopt;
-    const auto length = static_cast<std::int64_t>(st.st_size);
-    if (length < static_cast<std::int64_t>(count + skipAtEnd))
-        return std::nullopt;
-    TailRead result;
-    result.fileLength = length;
-    result.bytes.resize(count);
-    const off_t offset = static_cast<off_t>(length - static_cast<std::int64_t>(count + skipAtEnd));
-    if (!readFully(fd.get(), result.bytes.data(), count, offset))
-        return std::nullopt;
-    return result;
+    return TailRead { std::move(*bytes), file.length() };
 }
 
 RenameResult renameNoReplace(const std::string& from, const std::string& to)

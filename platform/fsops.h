@@ -29,6 +29,25 @@ bool changeDirectory(const std::string& folder);
 // The process's current directory.
 std::string currentDirectory();
 
+// A regular file opened for positioned reads, closed when it goes out of
+// scope. Opening fails for anything but a regular file; a FIFO never blocks.
+class FileReader {
+public:
+    explicit FileReader(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    std::int64_t length() const { return m_length; }
+    // Exactly `count` bytes from `offset`; nullopt when they cannot all be read.
+    std::optional<std::string> readAt(std::int64_t offset, std::size_t count) const;
+
+private:
+    int m_fd = -1;
+    std::int64_t m_length = 0;
+};
+
 // The file's last bytes: `count` bytes ending `skipAtEnd` bytes before the end.
 // Fails for anything but a regular file, and when the file is shorter than
 // count + skipAtEnd. Never creates the file.

@@ -1,5 +1,7 @@
 #include "rename/compose.h"
 
+#include "platform/filenames.h"
+
 namespace zentrio {
 
 namespace {
@@ -87,6 +89,38 @@ namespace {
         }
     }
 
+    // `name` is a new name without its ".mp3". A name that begins with "." is hidden on this platform: the file would
+    // vanish from the list after its rename.
+    void unhide(QString& name)
+    {
+        if (name.isEmpty())
+            name = QStringLiteral("_"); // the name would be ".mp3"
+        else if (name.startsWith(u'.'))
+            name[0] = u'_';
+    }
+
+    // Cuts the part between prefix and ".mp3" at a character boundary until
+    // the whole name fits the file system's limit in bytes.
+    QString fitted(const QString& prefix, QString body)
+    {
+        const QString suffix = QStringLiteral(".mp3");
+        const auto size = [&] { return textToName(prefix + body + suffix).size(); };
+        if (size() <= kMaxNameBytes)
+            return prefix + body + suffix;
+        qsizetype low = 0; // the longest cut known to fit
+        qsizetype high = body.size(); // the shortest cut known not to fit
+        while (high - low > 1) {
+            const qsizetype middle = (low + high) / 2;
+            if (textToName(prefix + body.left(middle) + suffix).size() <= kMaxNameBytes)
+                low = middle;
+            else
+                high = middle;
+        }
+        if (low > 0 && body.at(low - 1).isHighSurrogate())
+            --low;
+        return prefix + body.left(low) + suffix;
+    }
+
     template <typename Map> void replaceEach(QString& name, Map map)
     {
         for (QChar& c : name)
@@ -105,9 +139,12 @@ QString composeNewName(const TagFields& tag, const NameOptions& options, int num
         replaceEach(name, withoutAccent);
     if (!name.endsWith(QStringLiteral(".mp3")))
         name += QStringLiteral(".mp3");
-    if (!options.numbered)
-        return name;
-    return (number < 10 ? QStringLiteral("0") : QString()) + QString::number(number) + '-' + name;
+    name.chop(4);
+    if (!options.numbered) {
+        unhide(name);
+        return fitted(QString(), name);
+    }
+    return fitted((number < 10 ? QStringLiteral("0") : QString()) + QString::number(number) + '-', name);
 }
 
 QString kiegeszit(const QString& text, int width)

@@ -18,9 +18,14 @@ struct NameOptions {
     bool noSpace = false; // "no space": blanks to "_"
 };
 
+// The longest file name the file system takes, in bytes.
+inline constexpr std::size_t kMaxNameBytes = 255;
+
 // The new name of a file from its tag fields; `number` is the file's number
 // for the prefix and the "TRACK01" pattern. Every character pass replaces one
-// character by one, so only the pattern and the prefix change the length.
+// character by one, so only the pattern and the prefix change the length;
+// a name longer than kMaxNameBytes is cut before its ".mp3" to fit. With
+// numbering off, a leading "." becomes "_", so the file is never hidden.
 QString composeNewName(const TagFields& tag, const NameOptions& options, int number);
 
 // `kiegeszit`: pads text with blanks on the right to width characters, or

@@ -3,7 +3,7 @@
 #include "platform/filelistview.h"
 #include "platform/filenames.h"
 #include "platform/fsops.h"
-#include "tags/trailer.h"
+#include "tags/tagsource.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -34,10 +34,10 @@ void Form1::frissites2()
         return; // nothing to show: the boxes keep their contents
 
     Text1->setText(ListView1->itemText(index));
-    const auto window = readTrailerWindow(folder + ListView1->itemName(index));
-    if (!window)
+    const auto read = readFileTag(folder + ListView1->itemName(index), tagSource());
+    if (!read)
         return fail();
-    const TagFields tag = fieldsOf(window->bytes);
+    const TagFields& tag = *read;
     for (QLineEdit* box : { Text5, Text3, Text4, Text6 })
         box->clear();
     if (!tag.found)

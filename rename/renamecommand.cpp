@@ -22,7 +22,7 @@ void Form1::selectedClicked()
     const auto progress = [this](int renamed) {
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
-    switch (runRename(Dir1->path(), items, nameOptions(), progress).outcome) {
+    switch (runRename(Dir1->path(), items, nameOptions(), progress, tagSource()).outcome) {
     case RenameRunResult::Outcome::NothingChecked:
         showMessage(message(QStringLiteral("msg3")));
         return;

@@ -2,12 +2,11 @@
 
 #include "platform/filenames.h"
 #include "platform/fsops.h"
-#include "tags/trailer.h"
 
 namespace zentrio {
 
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
-    const std::function<void(int renamed)>& afterItem)
+    const std::function<void(int renamed)>& afterItem, TagSource source)
 {
     RenameRunResult result;
     const std::string prefix = folderPath(folder);
@@ -17,7 +16,7 @@ RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>&
             continue;
         if (hasMp3Suffix(item.name)) {
             ++runningNumber;
-            const auto tag = readTag(prefix + item.name);
+            const auto tag = readFileTag(prefix + item.name, source);
             if (!tag) {
                 result.outcome = RenameRunResult::Outcome::Failed;
                 return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rename/compose.h"
+#include "tags/tagsource.h"
 
 #include <functional>
 #include <string>
@@ -30,6 +31,6 @@ struct RenameRunResult {
 // checked item with the count renamed so far; the run stops at the first
 // failure, leaving earlier renames done and later files untouched.
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
-    const std::function<void(int renamed)>& afterItem);
+    const std::function<void(int renamed)>& afterItem, TagSource source = TagSource::Id3v1);
 
 } // namespace zentrio

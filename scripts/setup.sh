@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libtag1-dev
     dbus dbus-x11
     xvfb xauth
     fonts-liberation fonts-dejavu-core

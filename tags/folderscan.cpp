@@ -30,7 +30,7 @@ Mp3Listing listMp3Names(const std::string& folder)
     return listing;
 }
 
-FolderScan scanFolder(const std::string& folder)
+FolderScan scanFolder(const std::string& folder, TagSource source)
 {
     FolderScan scan;
     Mp3Listing listing = listMp3Names(folder);
@@ -45,7 +45,7 @@ FolderScan scanFolder(const std::string& folder)
     const std::string prefix = folderPath(folder);
     scan.rows.reserve(listing.names.size());
     for (std::string& name : listing.names) {
-        const auto tag = readTag(prefix + name);
+        const auto tag = readFileTag(prefix + name, source);
         if (!tag) {
             scan.outcome = FolderScan::Outcome::ReadFailed;
             return scan;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/trailer.h"
+#include "tags/tagsource.h"
 
 #include <string>
 #include <vector>
@@ -28,6 +28,6 @@ struct FolderScan {
     enum class Outcome { Scanned, ListingFailed, TooMany, ReadFailed } outcome = Outcome::Scanned;
     std::vector<ScanRow> rows;
 };
-FolderScan scanFolder(const std::string& folder);
+FolderScan scanFolder(const std::string& folder, TagSource source = TagSource::Id3v1);
 
 } // namespace zentrio

@@ -24,7 +24,7 @@ void Form1::saveTagClicked()
     const int index = ListView1->currentIndex();
     const std::string name = ListView1->itemName(index);
     const TagEdit edit { Text5->text(), Text3->text(), Text4->text() };
-    if (index == 0 || !saveTag(currentFolder() + name, edit, QDate::currentDate().year())) {
+    if (index == 0 || !saveTag(currentFolder() + name, edit, QDate::currentDate().year(), tagSource())) {
         showMessage(message(QStringLiteral("error3")));
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/tagsource.h"
+
 #include <QByteArray>
 #include <QString>
 #include <string>
@@ -21,6 +23,8 @@ QByteArray buildTagRecord(const TagEdit& edit, int year);
 // Writes a fresh record into the file: in place over a record that sits in
 // the file's last 128 bytes, otherwise appended, so audio is never
 // overwritten. A file that cannot be read or written is left as it was.
-bool saveTag(const std::string& path, const TagEdit& edit, int year);
+// With TagSource::Id3v2First the file's ID3v2 tag takes the three texts too,
+// and the new file is written beside the old one and renamed over it.
+bool saveTag(const std::string& path, const TagEdit& edit, int year, TagSource source = TagSource::Id3v1);
 
 } // namespace zentrio

@@ -19,17 +19,6 @@ namespace {
         return index >= 3 && index + 5 <= window.size() && window.substr(index - 3, 8) == "APETAGEX";
     }
 
-    QString trimSpaces(const QString& text)
-    {
-        qsizetype begin = 0;
-        qsizetype end = text.size();
-        while (begin < end && text.at(begin) == u' ')
-            ++begin;
-        while (end > begin && text.at(end - 1) == u' ')
-            --end;
-        return text.mid(begin, end - begin);
-    }
-
 } // namespace
 
 std::optional<TrailerWindow> readTrailerWindow(const std::string& path)
@@ -38,6 +27,17 @@ std::optional<TrailerWindow> readTrailerWindow(const std::string& path)
     if (!tail)
         return std::nullopt;
     return TrailerWindow { std::move(tail->bytes), tail->fileLength };
+}
+
+QString trimSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
 }
 
 int findMarker(std::string_view window)

@@ -42,6 +42,9 @@ QString fieldAt(std::string_view window, int p, Field field);
 
 TagFields fieldsOf(std::string_view window);
 
+// The text without the blanks at either end; every tag field is shown so.
+QString trimSpaces(const QString& text);
+
 // Reads the window of a file and its fields; nullopt when the read fails.
 std::optional<TagFields> readTag(const std::string& path);
 

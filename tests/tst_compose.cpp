@@ -37,6 +37,10 @@ private Q_SLOTS:
     void passesNeverChangeTheLength();
     void kiegeszitFitsToWidth_data();
     void kiegeszitFitsToWidth();
+    void longNamesAreCutToFit_data();
+    void longNamesAreCutToFit();
+    void aNameNeverStartsWithADot_data();
+    void aNameNeverStartsWithADot();
 };
 
 void ComposeTest::patterns_data()
@@ -152,6 +156,55 @@ void ComposeTest::kiegeszitFitsToWidth()
 {
     QFETCH(QString, text);
     QTEST(kiegeszit(text, 30), "expected");
+}
+
+void ComposeTest::longNamesAreCutToFit_data()
+{
+    QTest::addColumn<QString>("song");
+    QTest::addColumn<bool>("numbered");
+    QTest::addColumn<QString>("expected");
+    const QString o = QString::fromUtf8("ő"); // two bytes in UTF-8
+    const QString emoji = QString::fromUtf8("😀"); // four bytes, two UTF-16 units
+    QTest::newRow("fits exactly") << QString(251, 'a') << false << QString(251, 'a') + ".mp3";
+    QTest::newRow("one byte over") << QString(252, 'a') << false << QString(251, 'a') + ".mp3";
+    QTest::newRow("two-byte letters, odd room") << QString(200, o[0]) << false << QString(125, o[0]) + ".mp3";
+    QTest::newRow("prefix kept") << QString(200, o[0]) << true << "07-" + QString(124, o[0]) + ".mp3";
+    QTest::newRow("never half a pair") << "a" + emoji.repeated(100) << false << "a" + emoji.repeated(62) + ".mp3";
+}
+
+void ComposeTest::longNamesAreCutToFit()
+{
+    QFETCH(QString, song);
+    QFETCH(bool, numbered);
+    NameOptions options = plain(Pattern::Song);
+    options.numbered = numbered;
+    const QString name = composeNewName(tag(song), options, 7);
+    QTEST(name, "expected");
+    QVERIFY(name.toUtf8().size() <= 255);
+}
+
+void ComposeTest::aNameNeverStartsWithADot_data()
+{
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QString>("song");
+    QTest::addColumn<QString>("artist");
+    QTest::addColumn<bool>("numbered");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty song") << 1 << "" << "" << false << "_.mp3";
+    QTest::newRow("dotted artist") << 2 << "Hold On" << ".38 Special" << false << "_38 Special - Hold On.mp3";
+    QTest::newRow("numbered stays") << 2 << "Hold On" << ".38 Special" << true << "03-.38 Special - Hold On.mp3";
+    QTest::newRow("inner dots stay") << 1 << "a.b." << "" << false << "a.b..mp3";
+}
+
+void ComposeTest::aNameNeverStartsWithADot()
+{
+    QFETCH(int, pattern);
+    QFETCH(QString, song);
+    QFETCH(QString, artist);
+    QFETCH(bool, numbered);
+    NameOptions options = plain(static_cast<Pattern>(pattern));
+    options.numbered = numbered;
+    QTEST(composeNewName(tag(song, artist), options, 3), "expected");
 }
 
 QTEST_GUILESS_MAIN(ComposeTest)

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "tags/trailer.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Reading the ID3v2 tag at a file's start, through TagLib.
+namespace zentrio {
+
+inline constexpr std::size_t kId3v2HeaderSize = 10;
+
+// The whole tag's size in bytes (header, frames, padding and footer) when
+// the bytes begin with a well-formed ID3v2 header; 0 otherwise.
+std::size_t id3v2TagSize(std::string_view header);
+
+// The bytes at the file's start that a tag rewrite replaces: the tag, and
+// any further tags that follow it directly (TagLib takes those for copies of
+// the first and writes over them). 0 when the file starts with no tag.
+std::size_t id3v2RegionSize(std::string_view file);
+
+// Title, artist and album of an ID3v2 tag given as its bytes, header
+// included: full Unicode text, trimmed of spaces, the values of a frame that
+// holds several joined by " / ". nullopt when the bytes are no readable tag
+// or the tag holds none of the three.
+std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes);
+
+} // namespace zentrio

@@ -1,0 +1,68 @@
+#include "tags/id3v2save.h"
+
+#include "tags/id3v2.h"
+#include "tags/taglibsupport.h"
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+
+namespace zentrio {
+
+namespace {
+
+    void setFields(TagLib::ID3v2::Tag& tag, const TagEdit& edit)
+    {
+        tag.setTitle(toTagLibString(edit.song));
+        tag.setArtist(toTagLibString(edit.artist));
+        tag.setAlbum(toTagLibString(edit.album));
+    }
+
+    std::string toStdString(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
+
+    // A file without a tag at its start: a new version 2.3 tag goes in front.
+    std::string withNewTag(const std::string& file, const TagEdit& edit)
+    {
+        TagLib::ID3v2::Tag tag;
+        setFields(tag, edit);
+        if (tag.isEmpty())
+            return file;
+        return toStdString(tag.render(TagLib::ID3v2::v3)) + file;
+    }
+
+    // The tag at the file's start is rewritten in place of its old bytes.
+    std::optional<std::string> withUpdatedTag(const std::string& file, const TagEdit& edit)
+    {
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(file.data(), static_cast<unsigned int>(file.size())));
+        TagLib::MPEG::File mpeg(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        if (!mpeg.isValid() || !mpeg.hasID3v2Tag())
+            return std::nullopt;
+        TagLib::ID3v2::Tag* tag = mpeg.ID3v2Tag();
+        const auto version = tag->header()->majorVersion() >= 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3;
+        setFields(*tag, edit);
+        if (!mpeg.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate))
+            return std::nullopt;
+        return toStdString(*stream.data());
+    }
+
+} // namespace
+
+std::optional<std::string> withId3v2Fields(const std::string& file, const TagEdit& edit)
+{
+    silenceTagLib();
+    const std::size_t region = id3v2RegionSize(file);
+    if (region == 0)
+        return withNewTag(file, edit);
+    // A tag that claims more bytes than the file holds would take the audio
+    // with it when replaced: such a file is left alone.
+    if (region > file.size())
+        return std::nullopt;
+    auto updated = withUpdatedTag(file, edit);
+    // Whatever TagLib made of the tag, every byte after it must be kept.
+    const std::string_view after = std::string_view(file).substr(region);
+    if (!updated || !std::string_view(*updated).ends_with(after))
+        return std::nullopt;
+    return updated;
+}
+
+} // namespace zentrio

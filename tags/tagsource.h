@@ -1,0 +1,22 @@
+#pragma once
+
+#include "tags/trailer.h"
+
+#include <optional>
+#include <string>
+
+namespace zentrio {
+
+// Which tag gives a file's song, artist and album.
+enum class TagSource {
+    Id3v1, // the trailer rule alone
+    Id3v2First, // an ID3v2 tag at the file's start with a title, artist or album; else the trailer rule
+};
+
+// Song, artist and album of the file at path, by the chosen source. nullopt
+// is a read failure, the same for both sources: the file is missing,
+// unreadable, not a regular file, or 256 bytes long or shorter. A damaged
+// ID3v2 tag is no failure: the trailer rule gives the fields then.
+std::optional<TagFields> readFileTag(const std::string& path, TagSource source);
+
+} // namespace zentrio
