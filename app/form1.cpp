@@ -86,6 +86,8 @@ void Form1::connectHandlers()
     connect(unselect, &QAction::triggered, this, [this] { setchecks(false); });
     connect(invert, &QAction::triggered, this, &Form1::invertchecks);
     connect(selected, &QAction::triggered, this, &Form1::selectedClicked);
+    connect(preview, &QAction::triggered, this, &Form1::previewClicked);
+    connect(undo, &QAction::triggered, this, &Form1::undoClicked);
     connect(savingm3u, &QAction::triggered, this, &Form1::savingm3uClicked);
     connect(about, &QAction::triggered, this, &Form1::aboutClicked);
     connect(Command6, &QPushButton::clicked, this, &Form1::playClicked);

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -32,6 +33,8 @@ class WindowMessaging;
 class MenuForm;
 class Registry;
 class FrmAbout;
+class RunPreview;
+struct PlannedRename;
 
 // What the main window needs of the desktop; tests hand in fakes.
 struct Form1Services {
@@ -69,6 +72,7 @@ public:
     const InterfaceTexts& texts() const { return m_texts; }
     MenuForm* menuForm() const { return menuform.get(); }
     FrmAbout* aboutWindow() const;
+    RunPreview* runPreview() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +96,10 @@ private:
     void listItemClicked();
     void saveTagClicked();
     void selectedClicked();
+    void previewClicked();
+    void undoClicked();
+    // Writes a record of renames to the journal before they are made.
+    void recordRenames(const std::vector<PlannedRename>& renames);
     void savingm3uClicked();
     void playClicked();
     void listMouseUp(Qt::MouseButton button, const QPoint& globalPosition);
@@ -153,6 +161,8 @@ public:
     QPushButton* Command10 = nullptr;
     QMenu* rename = nullptr;
     QAction* selected = nullptr;
+    QAction* preview = nullptr; // what "selected" would do, file by file
+    QAction* undo = nullptr; // renames the newest recorded run back
     QMenu* meselect = nullptr;
     QAction* selectall = nullptr;
     QAction* unselect = nullptr;
@@ -168,6 +178,7 @@ private:
     WindowMessaging& m_messaging;
     Registry& m_registry;
     QPointer<FrmAbout> m_about; // open until closed, even after this window closes
+    QPointer<RunPreview> m_preview;
     std::unique_ptr<MenuForm> menuform; // the pop-up menu's holder, made on first use
     InterfaceTexts m_texts;
     QString lastArtist;

@@ -207,6 +207,8 @@ void Form1::buildControls()
     };
     rename = named(menuBar()->addMenu(QStringLiteral("rename")), "rename");
     selected = named(rename->addAction(QStringLiteral("selected")), "selected");
+    preview = named(rename->addAction(QStringLiteral("preview")), "preview");
+    undo = named(rename->addAction(QStringLiteral("undo")), "undo");
     meselect = named(menuBar()->addMenu(QStringLiteral("select")), "meselect");
     selectall = named(meselect->addAction(QStringLiteral("select all")), "selectall");
     unselect = named(meselect->addAction(QStringLiteral("unselect all")), "unselect");

@@ -25,6 +25,31 @@ namespace {
         { "playing", "playing" },
     };
 
+    // Texts of the commands and windows added since the first language
+    // packs: a pack that lacks one of these keys keeps the English text.
+    constexpr BuiltIn kAddedTexts[] = {
+        { "mid3v2", "ID3v2" },
+        { "mpreview", "preview" },
+        { "mundo", "undo" },
+        { "msgundo", " undo ready: %1 renamed back, %2 could not be" },
+        { "msgnoundo", " nothing to undo" },
+        { "errjournal", " journal error: the rename journal is unreadable or damaged" },
+        { "ptitle", "preview of the rename" },
+        { "pold", "old name" },
+        { "pnew", "new name" },
+        { "pwhat", "the run will" },
+        { "prenamed", "rename" },
+        { "punchanged", "keep (same name)" },
+        { "pskipped", "skip (no tag)" },
+        { "ptaken", "stop: name taken" },
+        { "psame", "stop: same new name as an earlier row" },
+        { "punreadable", "stop: unreadable" },
+        { "pnotreached", "not reached" },
+        { "pnone", "no row is checked" },
+        { "prun", "rename now" },
+        { "pclose", "close" },
+    };
+
 } // namespace
 
 const QStringList& InterfaceTexts::messageKeys()
@@ -38,9 +63,22 @@ const QStringList& InterfaceTexts::messageKeys()
     return keys;
 }
 
+const QStringList& InterfaceTexts::addedKeys()
+{
+    static const QStringList keys = [] {
+        QStringList k;
+        for (const BuiltIn& m : kAddedTexts)
+            k << QString::fromLatin1(m.key);
+        return k;
+    }();
+    return keys;
+}
+
 void InterfaceTexts::installBuiltInMessages()
 {
     for (const BuiltIn& m : kMessages)
+        m_messages.insert(QString::fromLatin1(m.key), QString::fromLatin1(m.text));
+    for (const BuiltIn& m : kAddedTexts)
         m_messages.insert(QString::fromLatin1(m.key), QString::fromLatin1(m.text));
 }
 

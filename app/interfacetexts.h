@@ -13,6 +13,9 @@ class InterfaceTexts {
 public:
     // The message keys in the order a language pack is read.
     static const QStringList& messageKeys();
+    // The keys of texts added since the first packs (commands, windows and
+    // messages): a pack without one keeps its built-in English text.
+    static const QStringList& addedKeys();
 
     void installBuiltInMessages();
     QString message(const QString& key) const { return m_messages.value(key); }

@@ -22,12 +22,13 @@ void Form1::applyLanguagePack()
     };
     if (pack(QStringLiteral("newlanguage")) != QLatin1String("true"))
         return;
-    // Commands added after the first packs were written keep their English
-    // caption in a pack that lacks their key, so they never go blank.
-    auto packOrBuiltIn = [this](const QString& key, const QString& builtIn) {
+    // Texts added after the first packs were written keep their English in
+    // a pack that lacks their key, so a command never goes blank.
+    for (const QString& key : InterfaceTexts::addedKeys()) {
         const QByteArray text = m_settings.read(kApplication, QStringLiteral("language"), key, QByteArray());
-        return text.isEmpty() ? builtIn : QString::fromUtf8(text);
-    };
+        if (!text.isEmpty())
+            m_texts.setMessage(key, QString::fromUtf8(text));
+    }
     setWindowTitle(QStringLiteral("Zentrio and TAG editor v5.0 freeware (") + pack(QStringLiteral("name2"))
         + QStringLiteral(" version - ") + pack(QStringLiteral("name1")) + ')');
     for (const QString& key : InterfaceTexts::messageKeys())
@@ -37,7 +38,9 @@ void Form1::applyLanguagePack()
     meselect->setTitle(pack(QStringLiteral("mselect")));
     savingm3u->setText(pack(QStringLiteral("msavingm3u")));
     merefresh->setText(pack(QStringLiteral("mrefresh")));
-    id3v2->setText(packOrBuiltIn(QStringLiteral("mid3v2"), QStringLiteral("ID3v2")));
+    id3v2->setText(message(QStringLiteral("mid3v2")));
+    preview->setText(message(QStringLiteral("mpreview")));
+    undo->setText(message(QStringLiteral("mundo")));
     about->setText(pack(QStringLiteral("mabout")));
     selected->setText(pack(QStringLiteral("mselected")));
     selectall->setText(pack(QStringLiteral("mselectall")));

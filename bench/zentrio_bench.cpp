@@ -192,6 +192,7 @@ int main(int argc, char* argv[])
     const int repetitions = std::max(5, argc > 1 ? std::atoi(argv[1]) : 7);
     QTemporaryDir music;
     QTemporaryDir config;
+    qputenv("XDG_STATE_HOME", (config.path() + "/state").toUtf8());
     const std::string folder = music.path().toStdString();
     makeFolder(folder);
 

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace zentrio::fs {
@@ -103,6 +104,29 @@ namespace {
         return slash == 0 ? "/" : path.substr(0, slash);
     }
 
+    std::string baseOf(const std::string& path)
+    {
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+
+    // Two spellings of one name: they differ, but not once letter case is folded.
+    bool differOnlyInCase(const std::string& a, const std::string& b)
+    {
+        return a != b && nameToText(a).toCaseFolded() == nameToText(b).toCaseFolded();
+    }
+
+    // The volume said the target exists: it does when it is another file.
+    // It is this file itself when both names stat as one inode, or when the
+    // names are two spellings of one and the exact target is not listed.
+    bool targetIsTheFileItself(const std::string& from, const std::string& to)
+    {
+        if (sameFile(from, to))
+            return true;
+        return parentOf(from) == parentOf(to) && differOnlyInCase(baseOf(from), baseOf(to))
+            && !hasExactEntry(parentOf(to), baseOf(to));
+    }
+
     // A case-only rename on a file system that ignores case: the target
     // "exists" because it is the file itself. Go through a temporary name.
     RenameResult renameThroughTemporary(const std::string& from, const std::string& to)
@@ -149,6 +173,45 @@ std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
     return entries;
 }
 
+std::optional<FileIdentity> identityOf(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileIdentity { static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        static_cast<std::int64_t>(st.st_size) };
+}
+
+bool inodesIdentifyFiles(const std::string& folder)
+{
+    constexpr long kMsdos = 0x4d44;
+    constexpr long kExfat = 0x2011BAB0;
+    constexpr long kNtfs = 0x5346544e;
+    constexpr long kNtfs3 = 0x7366746e;
+    constexpr long kFuse = 0x65735546;
+    struct statfs info {};
+    if (::statfs(folder.c_str(), &info) != 0)
+        return true;
+    const long type = static_cast<long>(info.f_type);
+    return type != kMsdos && type != kExfat && type != kNtfs && type != kNtfs3 && type != kFuse;
+}
+
+bool hasExactEntry(const std::string& folder, const std::string& name)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (const dirent* e = ::readdir(dir)) {
+        if (name == e->d_name) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
 bool isFolder(const std::string& path)
 {
     struct stat st {};
@@ -175,7 +238,9 @@ FileReader::FileReader(const std::string& path)
         ::close(m_fd);
         m_fd = -1;
     }
-    m_length = m_fd >= 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+    if (m_fd >= 0)
+        m_identity = { static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size) };
 }
 
 FileReader::~FileReader()
@@ -214,7 +279,7 @@ RenameResult renameNoReplace(const std::string& from, const std::string& to)
         return RenameResult::Renamed;
     if (error != EEXIST)
         return RenameResult::Failed;
-    if (sameFile(from, to))
+    if (targetIsTheFileItself(from, to))
         return renameThroughTemporary(from, to);
     return RenameResult::TargetExists;
 }
@@ -244,6 +309,10 @@ bool replaceFileAtomically(const std::string& path, std::string_view content)
         ::unlink(temporary.c_str());
         return false;
     }
+    // The rename itself lasts through a crash once the folder is synced.
+    const Fd parent(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parent.valid())
+        (void)::fsync(parent.get());
     return true;
 }
 

@@ -29,6 +29,25 @@ bool changeDirectory(const std::string& folder);
 // The process's current directory.
 std::string currentDirectory();
 
+// Which file a name stands for: where inode numbers identify files, the
+// device and inode; the size serves where they do not.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+};
+
+// The identity of the regular file at path (symbolic links not followed).
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// False on file systems whose inode numbers do not stay with a file: FAT,
+// exFAT and NTFS volumes, and FUSE mounts (exfat-fuse gives every spelling
+// of a name its own number). Such numbers can change between mounts.
+bool inodesIdentifyFiles(const std::string& folder);
+
+// True when the folder holds an entry of exactly this name (bytes compared).
+bool hasExactEntry(const std::string& folder, const std::string& name);
+
 // A regular file opened for positioned reads, closed when it goes out of
 // scope. Opening fails for anything but a regular file; a FIFO never blocks.
 class FileReader {
@@ -39,13 +58,14 @@ public:
     FileReader& operator=(const FileReader&) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
-    std::int64_t length() const { return m_length; }
+    std::int64_t length() const { return m_identity.size; }
+    const FileIdentity& identity() const { return m_identity; }
     // Exactly `count` bytes from `offset`; nullopt when they cannot all be read.
     std::optional<std::string> readAt(std::int64_t offset, std::size_t count) const;
 
 private:
     int m_fd = -1;
-    std::int64_t m_length = 0;
+    FileIdentity m_identity;
 };
 
 // The file's last bytes: `count` bytes ending `skipAtEnd` bytes before the end.
@@ -62,7 +82,10 @@ enum class RenameResult { Renamed, TargetExists, Failed };
 // Renames within the file system without ever replacing another file.
 // Renaming a file to its own name succeeds and does nothing; a rename that
 // only changes letter case on a file system that ignores case goes through a
-// temporary name.
+// temporary name. Such a volume may answer "exists" for the other spelling
+// of the file's own name while giving that spelling another inode number
+// (exfat-fuse): a rename between two spellings of one name whose exact
+// target is not in the folder is taken for such a case-only rename.
 RenameResult renameNoReplace(const std::string& from, const std::string& to);
 
 // Writes a whole file by way of a temporary file beside it that is renamed

@@ -4,6 +4,7 @@
 #include "platform/filenames.h"
 #include "platform/fsops.h"
 #include "popup/menuform.h"
+#include "rename/renamerun.h"
 
 #include "platform/folderlist.h"
 
@@ -52,7 +53,11 @@ void Form1::popupRenameClicked()
 {
     const std::string folder = currentFolder();
     if (!menuform->newFileName().isEmpty()) {
-        switch (fs::renameNoReplace(folder + menuform->fileName(), folder + textToName(menuform->newFileName()))) {
+        const std::string from = menuform->fileName();
+        const std::string to = textToName(menuform->newFileName());
+        if (const auto identity = fs::identityOf(folder + from); identity && from != to)
+            recordRenames({ { from, to, *identity } });
+        switch (fs::renameNoReplace(folder + from, folder + to)) {
         case fs::RenameResult::Renamed:
             break;
         case fs::RenameResult::TargetExists:

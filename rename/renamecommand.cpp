@@ -2,6 +2,7 @@
 
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
+#include "rename/journal.h"
 #include "rename/renamerun.h"
 
 #include <QCheckBox>
@@ -10,7 +11,8 @@ namespace zentrio {
 
 // "selected": renames every checked file from its own tag, showing progress
 // after each checked item; after a run without failure, rescans and writes
-// the playlist when "saving m3u " is checked.
+// the playlist when "saving m3u " is checked. The journal records the run
+// before its first rename, so that "undo" can bring the old names back.
 void Form1::selectedClicked()
 {
     std::vector<RunItem> items;
@@ -22,7 +24,8 @@ void Form1::selectedClicked()
     const auto progress = [this](int renamed) {
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
-    switch (runRename(Dir1->path(), items, nameOptions(), progress, tagSource()).outcome) {
+    const auto record = [this](const std::vector<PlannedRename>& renames) { recordRenames(renames); };
+    switch (runRename(Dir1->path(), items, nameOptions(), progress, tagSource(), record).outcome) {
     case RenameRunResult::Outcome::NothingChecked:
         showMessage(message(QStringLiteral("msg3")));
         return;
@@ -38,6 +41,14 @@ void Form1::selectedClicked()
             savem3u();
         return;
     }
+}
+
+// A journal that cannot be written never stops a rename: the renames go on
+// as they always did, only without the means to undo them.
+void Form1::recordRenames(const std::vector<PlannedRename>& renames)
+{
+    const std::string folder = Dir1->path();
+    RenameJournal(defaultJournalPath()).add({ folder, fs::inodesIdentifyFiles(folder), renames });
 }
 
 } // namespace zentrio

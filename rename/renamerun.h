@@ -25,12 +25,24 @@ struct RenameRunResult {
     int renamed = 0;
 };
 
+// A rename the run will try: old name, new name and the file's identity.
+struct PlannedRename {
+    std::string oldName;
+    std::string newName;
+    fs::FileIdentity identity;
+};
+// Called once, before the first rename, with every rename the run may make
+// (a journal writes them down there).
+using BeforeRenames = std::function<void(const std::vector<PlannedRename>&)>;
+
 // Renames every checked MP3 file of the folder to the name composed from its
 // own tag, numbered by the count of checked MP3 items so far. Files without
 // a tag keep their names but take a number. `afterItem` runs after every
 // checked item with the count renamed so far; the run stops at the first
-// failure, leaving earlier renames done and later files untouched.
+// failure, leaving earlier renames done and later files untouched. The
+// tags are read before the first rename, concurrently.
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
-    const std::function<void(int renamed)>& afterItem, TagSource source = TagSource::Id3v1);
+    const std::function<void(int renamed)>& afterItem, TagSource source = TagSource::Id3v1,
+    const BeforeRenames& beforeRenames = {});
 
 } // namespace zentrio

@@ -2,6 +2,7 @@
 
 #include "platform/filenames.h"
 #include "platform/fsops.h"
+#include "platform/readpool.h"
 
 #include <algorithm>
 
@@ -43,14 +44,14 @@ FolderScan scanFolder(const std::string& folder, TagSource source)
         return scan;
     }
     const std::string prefix = folderPath(folder);
+    auto tags = readInOrder(listing.names.size(), [&](std::size_t i) { return readFileTag(prefix + listing.names[i], source); });
     scan.rows.reserve(listing.names.size());
-    for (std::string& name : listing.names) {
-        const auto tag = readFileTag(prefix + name, source);
-        if (!tag) {
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (!tags[i]) {
             scan.outcome = FolderScan::Outcome::ReadFailed;
             return scan;
         }
-        scan.rows.push_back({ std::move(name), *tag });
+        scan.rows.push_back({ std::move(listing.names[i]), std::move(*tags[i]) });
     }
     return scan;
 }

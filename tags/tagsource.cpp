@@ -26,20 +26,28 @@ namespace {
 
 } // namespace
 
-std::optional<TagFields> readFileTag(const std::string& path, TagSource source)
+std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source)
 {
-    if (source == TagSource::Id3v1)
-        return readTag(path);
     const fs::FileReader file(path);
     const auto windowLength = static_cast<std::int64_t>(kWindowSize + 1);
     if (!file.isOpen() || file.length() < windowLength)
         return std::nullopt;
-    if (auto fields = id3v2FieldsAtStart(file))
-        return fields;
+    if (source == TagSource::Id3v2First) {
+        if (auto fields = id3v2FieldsAtStart(file))
+            return IdentifiedTag { std::move(*fields), file.identity() };
+    }
     const auto window = file.readAt(file.length() - windowLength, kWindowSize);
     if (!window)
         return std::nullopt;
-    return fieldsOf(*window);
+    return IdentifiedTag { fieldsOf(*window), file.identity() };
+}
+
+std::optional<TagFields> readFileTag(const std::string& path, TagSource source)
+{
+    auto read = readIdentifiedTag(path, source);
+    if (!read)
+        return std::nullopt;
+    return std::move(read->tag);
 }
 
 } // namespace zentrio

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fsops.h"
 #include "tags/trailer.h"
 
 #include <optional>
@@ -18,5 +19,12 @@ enum class TagSource {
 // unreadable, not a regular file, or 256 bytes long or shorter. A damaged
 // ID3v2 tag is no failure: the trailer rule gives the fields then.
 std::optional<TagFields> readFileTag(const std::string& path, TagSource source);
+
+// The same read, with the identity of the file that was read.
+struct IdentifiedTag {
+    TagFields tag;
+    fs::FileIdentity identity;
+};
+std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source);
 
 } // namespace zentrio

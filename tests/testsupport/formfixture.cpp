@@ -12,6 +12,8 @@ FormFixture::FormFixture(zentrio::WindowMessaging* messaging)
     : m_messaging(messaging ? messaging : &this->messaging)
     , m_store(std::make_unique<zentrio::IniSettingsStore>(m_config.path()))
 {
+    // The rename journal goes to this test's own state folder.
+    qputenv("XDG_STATE_HOME", (m_config.path() + "/state").toUtf8());
 }
 
 FormFixture::~FormFixture() = default;
