@@ -104,6 +104,22 @@ namespace {
         return slash == 0 ? "/" : path.substr(0, slash);
     }
 
+    // The identity of a regular file, from one statx call.
+    std::optional<FileIdentity> identityAt(int dirfd, const char* path, int flags)
+    {
+        struct statx st {};
+        if (::statx(dirfd, path, flags | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &st) != 0
+            || !S_ISREG(st.stx_mode))
+            return std::nullopt;
+        FileIdentity identity;
+        identity.device = (static_cast<std::uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+        identity.inode = st.stx_ino;
+        identity.size = static_cast<std::int64_t>(st.stx_size);
+        if (st.stx_mask & STATX_BTIME)
+            identity.birth = static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
+        return identity;
+    }
+
     std::string baseOf(const std::string& path)
     {
         const auto slash = path.rfind('/');
@@ -173,13 +189,14 @@ std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
     return entries;
 }
 
-std::optional<FileIdentity> identityOf(const std::string& path)
+std::optional<FileIdentity> identityOf(const std::string& path) { return identityAt(AT_FDCWD, path.c_str(), 0); }
+
+bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return FileIdentity { static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-        static_cast<std::int64_t>(st.st_size) };
+    if (!inodesIdentify)
+        return recorded.size == found.size;
+    const bool sameBirth = recorded.birth == 0 || found.birth == 0 || recorded.birth == found.birth;
+    return recorded.device == found.device && recorded.inode == found.inode && sameBirth;
 }
 
 bool inodesIdentifyFiles(const std::string& folder)
@@ -233,14 +250,13 @@ FileReader::FileReader(const std::string& path)
     // O_NONBLOCK keeps a FIFO that happens to carry an .mp3 name from hanging the read.
     : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
 {
-    struct stat st {};
-    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    const auto identity = m_fd >= 0 ? identityAt(m_fd, "", AT_EMPTY_PATH) : std::nullopt;
+    if (m_fd >= 0 && !identity) {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (m_fd >= 0)
-        m_identity = { static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::int64_t>(st.st_size) };
+    if (identity)
+        m_identity = *identity;
 }
 
 FileReader::~FileReader()

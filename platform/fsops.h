@@ -30,12 +30,18 @@ bool changeDirectory(const std::string& folder);
 std::string currentDirectory();
 
 // Which file a name stands for: where inode numbers identify files, the
-// device and inode; the size serves where they do not.
+// device and inode, with the file's birth time where the file system keeps
+// one (a deleted file's inode number is soon given to a new file); the size
+// serves where inode numbers do not identify files.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::int64_t size = 0;
+    std::int64_t birth = 0; // nanoseconds since the epoch; 0 when unknown
 };
+
+// True when `found` is the file `recorded` was taken of.
+bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify);
 
 // The identity of the regular file at path (symbolic links not followed).
 std::optional<FileIdentity> identityOf(const std::string& path);

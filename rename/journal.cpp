@@ -73,7 +73,7 @@ std::string formatJournal(const std::vector<JournalRecord>& records)
             << '\n';
         for (const PlannedRename& r : record.renames) {
             out << "rename " << hex(r.oldName) << ' ' << hex(r.newName) << ' ' << r.identity.device << ' '
-                << r.identity.inode << ' ' << r.identity.size << '\n';
+                << r.identity.inode << ' ' << r.identity.size << ' ' << r.identity.birth << '\n';
         }
     }
     return out.str();
@@ -105,7 +105,8 @@ std::optional<std::vector<JournalRecord>> parseJournal(std::string_view text)
             if (!std::getline(in, line))
                 return std::nullopt;
             std::istringstream pair(line);
-            if (!(pair >> word >> oldHex >> newHex >> r.identity.device >> r.identity.inode >> r.identity.size)
+            if (!(pair >> word >> oldHex >> newHex >> r.identity.device >> r.identity.inode >> r.identity.size
+                    >> r.identity.birth)
                 || word != "rename")
                 return std::nullopt;
             auto oldName = unhex(oldHex);
@@ -143,16 +144,26 @@ RenameJournal::Contents RenameJournal::load() const
 bool RenameJournal::add(const JournalRecord& record) const
 {
     Contents contents = load();
-    if (contents.state == State::Damaged) {
-        const std::string aside = m_path + ".damaged-" + std::to_string(std::time(nullptr));
-        if (fs::renameNoReplace(m_path, aside) != fs::RenameResult::Renamed)
-            return false;
-    }
+    if (contents.state == State::Damaged && !setAside())
+        return false;
     contents.records.push_back(record);
     if (contents.records.size() > kJournalRecords)
         contents.records.erase(contents.records.begin(),
             contents.records.end() - static_cast<std::ptrdiff_t>(kJournalRecords));
     return write(contents.records);
+}
+
+// Renames a damaged journal to journal.damaged-TIME[-N], never over another.
+bool RenameJournal::setAside() const
+{
+    const std::string stem = m_path + ".damaged-" + std::to_string(std::time(nullptr));
+    for (int n = 0; n < 100; ++n) {
+        const std::string aside = n == 0 ? stem : stem + "-" + std::to_string(n);
+        const auto result = fs::renameNoReplace(m_path, aside);
+        if (result != fs::RenameResult::TargetExists)
+            return result == fs::RenameResult::Renamed;
+    }
+    return false;
 }
 
 bool RenameJournal::replaceNewest(const std::optional<JournalRecord>& remaining) const

@@ -46,6 +46,7 @@ public:
 
 private:
     bool write(const std::vector<JournalRecord>& records) const;
+    bool setAside() const;
     std::string m_path;
 };
 

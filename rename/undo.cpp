@@ -9,11 +9,7 @@ namespace {
     bool isTheRecordedFile(const std::string& path, const PlannedRename& rename, bool inodesIdentify)
     {
         const auto found = fs::identityOf(path);
-        if (!found)
-            return false;
-        if (inodesIdentify)
-            return found->device == rename.identity.device && found->inode == rename.identity.inode;
-        return found->size == rename.identity.size;
+        return found && fs::sameIdentity(rename.identity, *found, inodesIdentify);
     }
 
 } // namespace

@@ -12,6 +12,8 @@ packages=(
     fonts-liberation fonts-dejavu-core
     clang libclang-rt-14-dev
     desktop-file-utils dpkg-dev file
+    exfatprogs exfat-fuse
+    fuse3 libfuse3-dev
 )
 
 # Extra tools for docs/screenshots.sh, which drives the real window under Xvfb.

@@ -1,0 +1,217 @@
+#include "rename/journal.h"
+#include "rename/renamerun.h"
+#include "rename/undo.h"
+#include "testsupport/mp3fixture.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zentrio;
+
+namespace {
+
+std::vector<std::string> everyEntry(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A folder of tagged files f1000.mp3... whose songs compose "Song N.mp3".
+struct TaggedFolder {
+    QTemporaryDir dir;
+    std::string path = dir.path().toStdString();
+    std::vector<RunItem> items;
+    std::vector<QByteArray> contents;
+
+    explicit TaggedFolder(int files)
+    {
+        for (int i = 0; i < files; ++i) {
+            const std::string name = "f" + std::to_string(1000 + i) + ".mp3";
+            const QByteArray bytes = testsupport::audio(300 + i) + testsupport::id3v1("Song " + QByteArray::number(i), "A", "B");
+            testsupport::writeFile(path, name, bytes);
+            items.push_back({ true, name });
+            contents.push_back(bytes);
+        }
+    }
+
+    // Every file under its old name with its bytes, and nothing else.
+    void verifyAllBack() const
+    {
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            QCOMPARE(testsupport::readFile(path + "/" + items[i].name), contents[i]);
+            names.push_back(items[i].name);
+        }
+        QCOMPARE(everyEntry(path), names);
+    }
+};
+
+NameOptions unnumbered()
+{
+    NameOptions options;
+    options.numbered = false;
+    return options;
+}
+
+// A run that writes its journal record first, as the window's run does.
+RenameRunResult journaledRun(const TaggedFolder& folder, const RenameJournal& journal)
+{
+    return runRename(folder.path, folder.items, unnumbered(), {}, TagSource::Id3v1,
+        [&](const std::vector<PlannedRename>& renames) {
+            journal.add({ folder.path, fs::inodesIdentifyFiles(folder.path), renames });
+        });
+}
+
+UndoOutcome undoNewest(const RenameJournal& journal)
+{
+    const auto contents = journal.load();
+    if (contents.records.empty())
+        return {};
+    UndoOutcome outcome = undoRecord(contents.records.back());
+    journal.replaceNewest(outcome.remaining);
+    return outcome;
+}
+
+} // namespace
+
+class UndoTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void undoAfterAFullRunAndAfterAHalfRun();
+    void aFileChangedByHandIsLeftAlone();
+    void undoMatchesBySizeWhereInodesDoNotIdentifyFiles();
+    void theJournalKeepsTheNewestRecordsAndSurvivesDamage();
+    void undoAfterAKilledRun_data();
+    void undoAfterAKilledRun();
+
+private:
+    QTemporaryDir m_state;
+    RenameJournal journal() const { return RenameJournal(m_state.path().toStdString() + "/state/zentrio/journal"); }
+};
+
+void UndoTest::undoAfterAFullRunAndAfterAHalfRun()
+{
+    TaggedFolder full(5);
+    QCOMPARE(journaledRun(full, journal()).renamed, 5);
+    QVERIFY(testsupport::exists(full.path + "/Song 0.mp3"));
+    const UndoOutcome done = undoNewest(journal());
+    QCOMPARE(done.renamedBack, 5);
+    QCOMPARE(done.notUndone, 0);
+    full.verifyAllBack();
+    QCOMPARE(journal().load().state, RenameJournal::State::Empty);
+
+    // The run stops at the third file, whose new name is taken.
+    TaggedFolder half(5);
+    testsupport::writeFile(half.path, "Song 2.mp3", "in the way");
+    QCOMPARE(journaledRun(half, journal()).outcome, RenameRunResult::Outcome::TargetExists);
+    const UndoOutcome back = undoNewest(journal());
+    QCOMPARE(back.renamedBack, 2);
+    QCOMPARE(back.notUndone, 0);
+    QVERIFY(::unlink((half.path + "/Song 2.mp3").c_str()) == 0);
+    half.verifyAllBack();
+}
+
+void UndoTest::aFileChangedByHandIsLeftAlone()
+{
+    TaggedFolder folder(3);
+    journaledRun(folder, journal());
+    // One file renamed by hand, and another file put under a renamed name.
+    QVERIFY(::rename((folder.path + "/Song 0.mp3").c_str(), (folder.path + "/mine.mp3").c_str()) == 0);
+    QVERIFY(::unlink((folder.path + "/Song 1.mp3").c_str()) == 0);
+    testsupport::writeFile(folder.path, "Song 1.mp3", testsupport::audio(301));
+    const UndoOutcome outcome = undoNewest(journal());
+    QCOMPARE(outcome.renamedBack, 1);
+    QCOMPARE(outcome.notUndone, 2);
+    QVERIFY(testsupport::exists(folder.path + "/mine.mp3"));
+    QCOMPARE(testsupport::readFile(folder.path + "/Song 1.mp3"), testsupport::audio(301));
+    QCOMPARE(testsupport::readFile(folder.path + "/f1002.mp3"), folder.contents[2]);
+    QCOMPARE(journal().load().state, RenameJournal::State::Empty); // nothing there can come back later
+}
+
+void UndoTest::undoMatchesBySizeWhereInodesDoNotIdentifyFiles()
+{
+    TaggedFolder folder(2);
+    const auto identity = fs::identityOf(folder.path + "/f1000.mp3");
+    QVERIFY(::rename((folder.path + "/f1000.mp3").c_str(), (folder.path + "/new.mp3").c_str()) == 0);
+    PlannedRename moved { "f1000.mp3", "new.mp3", *identity };
+    moved.identity.inode += 1; // as a volume that numbers each lookup anew would
+    PlannedRename replaced { "f1001.mp3", "other.mp3", *fs::identityOf(folder.path + "/f1001.mp3") };
+    QVERIFY(::rename((folder.path + "/f1001.mp3").c_str(), (folder.path + "/other.mp3").c_str()) == 0);
+    testsupport::writeFile(folder.path, "other.mp3", "a different size");
+    const UndoOutcome outcome = undoRecord({ folder.path, false, { moved, replaced } });
+    QCOMPARE(outcome.renamedBack, 1);
+    QCOMPARE(outcome.notUndone, 1);
+    QCOMPARE(testsupport::readFile(folder.path + "/f1000.mp3"), folder.contents[0]);
+}
+
+void UndoTest::theJournalKeepsTheNewestRecordsAndSurvivesDamage()
+{
+    const RenameJournal j = journal();
+    for (int i = 0; i < 25; ++i)
+        QVERIFY(j.add({ "/music/\xFF" + std::to_string(i), true, { { "a\nb.mp3", "c d.mp3", { 1, 2, 3 } } } }));
+    auto contents = j.load();
+    QCOMPARE(contents.records.size(), kJournalRecords);
+    QCOMPARE(contents.records.front().folder, std::string("/music/\xFF") + "5");
+    QCOMPARE(contents.records.back().renames.front().oldName, std::string("a\nb.mp3"));
+
+    for (const QByteArray& damage : { QByteArray("garbage"), formatJournal(contents.records).substr(0, 60).c_str() + QByteArray() }) {
+        testsupport::writeFile(m_state.path().toStdString() + "/state/zentrio", "journal", damage);
+        QCOMPARE(j.load().state, RenameJournal::State::Damaged);
+        QVERIFY(j.add({ "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
+        QCOMPARE(j.load().records.size(), size_t(1)); // begun anew; the damaged file set aside
+    }
+}
+
+void UndoTest::undoAfterAKilledRun_data()
+{
+    QTest::addColumn<int>("delayMicroseconds");
+    QTest::newRow("at once") << 0;
+    QRandomGenerator random(20261207);
+    for (int i = 0; i < 5; ++i)
+        QTest::addRow("moment %d", i) << int(random.bounded(500, 20000));
+}
+
+// A child process renames 300 files and is killed at some moment; a fresh
+// process (this one) undoes what the journal says, and every file is back.
+void UndoTest::undoAfterAKilledRun()
+{
+    QFETCH(int, delayMicroseconds);
+    TaggedFolder folder(300);
+    QTemporaryDir state;
+    const RenameJournal killedJournal(state.path().toStdString() + "/journal");
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        journaledRun(folder, killedJournal);
+        _exit(0);
+    }
+    usleep(static_cast<useconds_t>(delayMicroseconds));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const auto contents = killedJournal.load();
+    QVERIFY(contents.state != RenameJournal::State::Damaged);
+    if (!contents.records.empty()) {
+        const UndoOutcome outcome = undoRecord(contents.records.back());
+        QCOMPARE(outcome.notUndone, 0);
+        qInfo("renamed back %d of 300", outcome.renamedBack);
+    }
+    folder.verifyAllBack();
+}
+
+QTEST_GUILESS_MAIN(UndoTest)
+#include "tst_undo.moc"
