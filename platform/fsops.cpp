@@ -172,8 +172,13 @@ std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
     if (!dir)
         return std::nullopt;
     std::vector<DirEntry> entries;
-    errno = 0;
-    while (const dirent* e = ::readdir(dir)) {
+    // readdir reports an error only through errno, so errno is cleared before
+    // each call: a failed stat of a dangling link must not pass for one.
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e)
+            break;
         const std::string name = e->d_name;
         if (name.empty() || name.front() == '.')
             continue;
@@ -352,6 +357,18 @@ bool writeAt(const std::string& path, std::int64_t offset, std::string_view data
     if (overlap > 0)
         (void)::pwrite(fd.get(), previous.data(), previous.size(), static_cast<off_t>(offset));
     (void)::ftruncate(fd.get(), static_cast<off_t>(oldLength));
+    return false;
+}
+
+bool appendAndSync(const std::string& path, std::string_view data)
+{
+    Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (writeFully(fd.get(), data) && ::fsync(fd.get()) == 0)
+        return true;
+    (void)::ftruncate(fd.get(), st.st_size); // no half-written tail is left behind
     return false;
 }
 

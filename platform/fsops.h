@@ -105,6 +105,10 @@ bool replaceFileAtomically(const std::string& path, std::string_view content);
 // back to its old length.
 bool writeAt(const std::string& path, std::int64_t offset, std::string_view data);
 
+// Appends data to an existing regular file and syncs it to the disk; a
+// failed append is cut off again.
+bool appendAndSync(const std::string& path, std::string_view data);
+
 // Reads a whole file; nullopt when it does not exist or cannot be read.
 std::optional<std::string> readWholeFile(const std::string& path);
 

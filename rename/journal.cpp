@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
 
 namespace zentrio {
@@ -10,6 +11,7 @@ namespace zentrio {
 namespace {
 
     constexpr std::string_view kHeader = "zentrio rename journal 1";
+    constexpr std::int64_t kCompactBytes = 4 * 1024 * 1024;
 
     std::string hex(std::string_view bytes)
     {
@@ -64,62 +66,107 @@ namespace {
 
 std::string defaultJournalPath() { return stateDirectory() + "/journal"; }
 
-std::string formatJournal(const std::vector<JournalRecord>& records)
+std::string formatRecord(const JournalRecord& record)
 {
-    std::ostringstream out;
-    out << kHeader << '\n';
-    for (const JournalRecord& record : records) {
-        out << "record " << hex(record.folder) << ' ' << (record.inodesIdentify ? 1 : 0) << ' ' << record.renames.size()
-            << '\n';
-        for (const PlannedRename& r : record.renames) {
-            out << "rename " << hex(r.oldName) << ' ' << hex(r.newName) << ' ' << r.identity.device << ' '
-                << r.identity.inode << ' ' << r.identity.size << ' ' << r.identity.birth << '\n';
-        }
+    std::string out = "record " + hex(record.folder) + ' ' + (record.inodesIdentify ? '1' : '0') + ' '
+        + std::to_string(record.renames.size()) + '\n';
+    for (const PlannedRename& r : record.renames) {
+        out += "rename " + hex(r.oldName) + ' ' + hex(r.newName) + ' ' + std::to_string(r.identity.device) + ' '
+            + std::to_string(r.identity.inode) + ' ' + std::to_string(r.identity.size) + ' '
+            + std::to_string(r.identity.birth) + '\n';
     }
-    return out.str();
+    return out + "end\n";
 }
 
-std::optional<std::vector<JournalRecord>> parseJournal(std::string_view text)
+std::string formatJournal(const std::vector<JournalRecord>& records)
 {
-    std::istringstream in { std::string(text) };
-    std::string line;
-    if (!std::getline(in, line) || line != kHeader)
-        return std::nullopt;
-    std::vector<JournalRecord> records;
-    while (std::getline(in, line)) {
+    std::string out = std::string(kHeader) + '\n';
+    for (const JournalRecord& record : records)
+        out += formatRecord(record);
+    return out;
+}
+
+namespace {
+
+    std::optional<JournalRecord> parseRecordLine(const std::string& line, std::size_t& count)
+    {
         std::istringstream fields(line);
         std::string word, folder;
         int inodes = -1;
-        std::size_t count = 0;
         if (!(fields >> word >> folder >> inodes >> count) || word != "record" || (inodes != 0 && inodes != 1))
             return std::nullopt;
-        JournalRecord record;
-        const auto folderBytes = unhex(folder);
+        auto folderBytes = unhex(folder);
         if (!folderBytes)
             return std::nullopt;
-        record.folder = *folderBytes;
-        record.inodesIdentify = inodes == 1;
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string oldHex, newHex;
-            PlannedRename r;
-            if (!std::getline(in, line))
-                return std::nullopt;
-            std::istringstream pair(line);
-            if (!(pair >> word >> oldHex >> newHex >> r.identity.device >> r.identity.inode >> r.identity.size
-                    >> r.identity.birth)
-                || word != "rename")
-                return std::nullopt;
-            auto oldName = unhex(oldHex);
-            auto newName = unhex(newHex);
-            if (!oldName || !newName || oldName->empty() || newName->empty())
-                return std::nullopt;
-            r.oldName = std::move(*oldName);
-            r.newName = std::move(*newName);
-            record.renames.push_back(std::move(r));
-        }
-        records.push_back(std::move(record));
+        return JournalRecord { std::move(*folderBytes), inodes == 1, {} };
     }
-    return records;
+
+    std::optional<PlannedRename> parseRenameLine(const std::string& line)
+    {
+        std::istringstream fields(line);
+        std::string word, oldHex, newHex;
+        PlannedRename r;
+        if (!(fields >> word >> oldHex >> newHex >> r.identity.device >> r.identity.inode >> r.identity.size
+                >> r.identity.birth)
+            || word != "rename")
+            return std::nullopt;
+        auto oldName = unhex(oldHex);
+        auto newName = unhex(newHex);
+        if (!oldName || !newName || oldName->empty() || newName->empty())
+            return std::nullopt;
+        r.oldName = std::move(*oldName);
+        r.newName = std::move(*newName);
+        return r;
+    }
+
+} // namespace
+
+ParsedJournal parseJournal(std::string_view text)
+{
+    ParsedJournal parsed;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            break; // a last line without its line end: an append cut short
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.empty() || lines.front() != kHeader) {
+        parsed.damaged = true;
+        return parsed;
+    }
+    // Each record is "record", its renames, then "end". A record that does
+    // not parse is dropped and counted as damage; one cut short at the end
+    // of the file was never finished, so its run never began.
+    std::size_t i = 1;
+    while (i < lines.size()) {
+        std::size_t count = 0;
+        auto record = parseRecordLine(lines[i], count);
+        bool whole = record.has_value();
+        std::size_t next = i + 1;
+        for (std::size_t k = 0; whole && k < count; ++k, ++next) {
+            auto rename = next < lines.size() ? parseRenameLine(lines[next]) : std::nullopt;
+            if (next >= lines.size())
+                return parsed; // cut short
+            if (!rename)
+                whole = false;
+            else
+                record->renames.push_back(std::move(*rename));
+        }
+        if (whole && next >= lines.size())
+            return parsed; // cut short before its "end"
+        if (whole && lines[next] == "end") {
+            parsed.records.push_back(std::move(*record));
+            i = next + 1;
+            continue;
+        }
+        parsed.damaged = true;
+        while (i < lines.size() && lines[i] != "end") // on to the next record
+            ++i;
+        ++i;
+    }
+    return parsed;
 }
 
 RenameJournal::RenameJournal(std::string path)
@@ -135,22 +182,48 @@ RenameJournal::Contents RenameJournal::load() const
         const bool missing = ::lstat(m_path.c_str(), &st) != 0;
         return { missing ? State::Empty : State::Damaged, {} };
     }
-    auto records = parseJournal(*text);
-    if (!records)
-        return { State::Damaged, {} };
-    return { records->empty() ? State::Empty : State::Loaded, std::move(*records) };
+    ParsedJournal parsed = parseJournal(*text);
+    auto& records = parsed.records;
+    if (records.size() > kJournalRecords)
+        records.erase(records.begin(), records.end() - static_cast<std::ptrdiff_t>(kJournalRecords));
+    if (parsed.damaged)
+        return { State::Damaged, std::move(records) };
+    return { records.empty() ? State::Empty : State::Loaded, std::move(records) };
 }
 
+bool RenameJournal::repair(const Contents& contents) const
+{
+    return setAside() && write(contents.records);
+}
+
+// A record is appended and synced, so a run costs one write however long
+// the journal is. Once the file outgrows kCompactBytes it is rewritten with
+// the newest records only; a damaged one is set aside first.
 bool RenameJournal::add(const JournalRecord& record) const
 {
+    if (endsWhole())
+        return fs::appendAndSync(m_path, formatRecord(record));
     Contents contents = load();
     if (contents.state == State::Damaged && !setAside())
-        return false;
+        return false; // the whole records it held are written again below
     contents.records.push_back(record);
     if (contents.records.size() > kJournalRecords)
         contents.records.erase(contents.records.begin(),
             contents.records.end() - static_cast<std::ptrdiff_t>(kJournalRecords));
     return write(contents.records);
+}
+
+// True when the journal is small enough to grow, begins with its header and
+// ends with a whole record (an append cut short by a crash does not).
+bool RenameJournal::endsWhole() const
+{
+    const fs::FileReader file(m_path);
+    if (!file.isOpen() || file.length() >= kCompactBytes)
+        return false;
+    const std::string header = std::string(kHeader) + '\n';
+    const auto head = file.readAt(0, header.size());
+    const auto tail = file.readAt(file.length() - 4, 4);
+    return head && *head == header && tail && (*tail == "end\n" || file.length() == std::int64_t(header.size()));
 }
 
 // Renames a damaged journal to journal.damaged-TIME[-N], never over another.
@@ -169,7 +242,7 @@ bool RenameJournal::setAside() const
 bool RenameJournal::replaceNewest(const std::optional<JournalRecord>& remaining) const
 {
     Contents contents = load();
-    if (contents.state != State::Loaded)
+    if (contents.records.empty())
         return false;
     contents.records.pop_back();
     if (remaining && !remaining->renames.empty())

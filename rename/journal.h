@@ -31,9 +31,12 @@ public:
     enum class State { Empty, Loaded, Damaged };
     struct Contents {
         State state = State::Empty;
-        std::vector<JournalRecord> records; // oldest first
+        std::vector<JournalRecord> records; // the whole ones, oldest first, at most kJournalRecords
     };
     Contents load() const;
+
+    // Sets a damaged journal aside and writes its whole records anew.
+    bool repair(const Contents& contents) const;
 
     // Adds a record and keeps the newest kJournalRecords. A damaged journal
     // is set aside (renamed, never deleted) and a new one begun.
@@ -47,11 +50,19 @@ public:
 private:
     bool write(const std::vector<JournalRecord>& records) const;
     bool setAside() const;
+    bool endsWhole() const;
     std::string m_path;
 };
 
-// Text form of the records; parseJournal gives nullopt for a damaged text.
+// Text form of the records. parseJournal keeps every whole record, drops a
+// last one whose append was cut short, and marks the text damaged when its
+// header or any other record does not parse.
+struct ParsedJournal {
+    std::vector<JournalRecord> records;
+    bool damaged = false;
+};
+std::string formatRecord(const JournalRecord& record);
 std::string formatJournal(const std::vector<JournalRecord>& records);
-std::optional<std::vector<JournalRecord>> parseJournal(std::string_view text);
+ParsedJournal parseJournal(std::string_view text);
 
 } // namespace zentrio

@@ -77,8 +77,12 @@ RunPreview::RunPreview(
         items << new QTreeWidgetItem(
             { nameForDisplay(step.oldName), nameForDisplay(step.newName), outcomeText(step.outcome, texts) });
     }
+    // Fixed widths and uniform rows: measuring 3000 rows would cost more
+    // than the whole plan.
+    rows->setUniformRowHeights(true);
     rows->addTopLevelItems(items);
-    rows->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    rows->setColumnWidth(0, 280);
+    rows->setColumnWidth(1, 280);
 
     runButton = new QPushButton(texts.message(QStringLiteral("prun")), this);
     closeButton = new QPushButton(texts.message(QStringLiteral("pclose")), this);

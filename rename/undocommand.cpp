@@ -16,6 +16,9 @@ void Form1::undoClicked()
     const RenameJournal journal(defaultJournalPath());
     const RenameJournal::Contents contents = journal.load();
     if (contents.state == RenameJournal::State::Damaged) {
+        // Said once: the damaged file is set aside and its whole records
+        // kept, so the next "undo" works on them.
+        journal.repair(contents);
         showMessage(message(QStringLiteral("errjournal")));
         return;
     }

@@ -168,12 +168,23 @@ void UndoTest::theJournalKeepsTheNewestRecordsAndSurvivesDamage()
     QCOMPARE(contents.records.front().folder, std::string("/music/\xFF") + "5");
     QCOMPARE(contents.records.back().renames.front().oldName, std::string("a\nb.mp3"));
 
-    for (const QByteArray& damage : { QByteArray("garbage"), formatJournal(contents.records).substr(0, 60).c_str() + QByteArray() }) {
+    const QByteArray badRecord = "zentrio rename journal 1\nrecord 2f 1 1\nrename zz 61 1 2 3 4\nend\n";
+    for (const QByteArray& damage : { QByteArray("garbage"), badRecord }) {
         testsupport::writeFile(m_state.path().toStdString() + "/state/zentrio", "journal", damage);
-        QCOMPARE(j.load().state, RenameJournal::State::Damaged);
+        const auto damaged = j.load();
+        QCOMPARE(damaged.state, RenameJournal::State::Damaged);
+        QVERIFY(j.repair(damaged));
         QVERIFY(j.add({ "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
+        QCOMPARE(j.load().state, RenameJournal::State::Loaded);
         QCOMPARE(j.load().records.size(), size_t(1)); // begun anew; the damaged file set aside
     }
+    // An append cut short by a crash is dropped, and the next record follows it whole.
+    const std::string cut = formatJournal(j.load().records) + "record 2f 1 2\nrename 61 62 1 2 3 4\n";
+    testsupport::writeFile(m_state.path().toStdString() + "/state/zentrio", "journal", QByteArray::fromStdString(cut));
+    QCOMPARE(j.load().state, RenameJournal::State::Loaded);
+    QCOMPARE(j.load().records.size(), size_t(1));
+    QVERIFY(j.add({ "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
+    QCOMPARE(j.load().records.size(), size_t(2));
 }
 
 void UndoTest::undoAfterAKilledRun_data()

@@ -1,0 +1,166 @@
+#include "benchsupport.h"
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace bench {
+
+std::string fileName(int i, const char* prefix) { return std::string(prefix) + std::to_string(10000 + i) + ".mp3"; }
+
+void makeFolder(const std::string& folder)
+{
+    std::string audio(2000, '\xFF');
+    for (int i = 0; i < kFiles; ++i) {
+        std::string record = "TAG";
+        auto field = [&](const std::string& text) { record += (text + std::string(30, ' ')).substr(0, 30); };
+        field("Song " + std::to_string(i));
+        field("Artist " + std::to_string(i % 50));
+        field("Album " + std::to_string(i % 200));
+        record += "2001" + std::string(30, ' ') + '\x0C';
+        const std::string path = folder + "/" + fileName(i, "track");
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(audio.data(), 1, audio.size(), f);
+        std::fwrite(record.data(), 1, record.size(), f);
+        std::fclose(f);
+    }
+}
+
+void makeId3v2Folder(const std::string& folder)
+{
+    TagLib::ID3v2::Tag tag;
+    auto* cover = new TagLib::ID3v2::AttachedPictureFrame;
+    cover->setMimeType("image/jpeg");
+    cover->setPicture(TagLib::ByteVector(20 * 1024, '\x5A'));
+    tag.addFrame(cover);
+    tag.setAlbum("An album");
+    const std::string audio(2000, '\xFF');
+    for (int i = 0; i < kFiles; ++i) {
+        tag.setTitle(("Song " + std::to_string(i)).c_str());
+        tag.setArtist(("Artist " + std::to_string(i % 50)).c_str());
+        tag.setTrack(static_cast<unsigned>(i % 20 + 1));
+        const TagLib::ByteVector header = tag.render(TagLib::ID3v2::v3);
+        const std::string path = folder + "/" + fileName(i, "tagged");
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(header.data(), 1, header.size(), f);
+        std::fwrite(audio.data(), 1, audio.size(), f);
+        std::fwrite("TAG", 1, 3, f);
+        std::fwrite(std::string(125, ' ').data(), 1, 125, f);
+        std::fclose(f);
+    }
+}
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    DIR* dir = opendir(folder.c_str());
+    std::vector<std::string> names;
+    while (const dirent* e = readdir(dir))
+        names.emplace_back(e->d_name);
+    closedir(dir);
+    return names;
+}
+
+namespace {
+
+    void readWindow(const std::string& path)
+    {
+        char window[256];
+        const int fd = open(path.c_str(), O_RDONLY);
+        if (fd < 0)
+            return;
+        struct stat st {};
+        fstat(fd, &st);
+        if (st.st_size > 256)
+            (void)pread(fd, window, 256, st.st_size - 257);
+        close(fd);
+    }
+
+} // namespace
+
+void scanFloor(const std::string& folder, int threads)
+{
+    const std::vector<std::string> names = namesIn(folder);
+    auto part = [&](int t) {
+        for (std::size_t i = static_cast<std::size_t>(t); i < names.size(); i += static_cast<std::size_t>(threads))
+            readWindow(folder + "/" + names[i]);
+    };
+    std::vector<std::jthread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(part, t);
+    part(0);
+}
+
+void id3v2ScanFloor(const std::string& folder)
+{
+    std::string buffer;
+    char window[256];
+    for (const std::string& name : namesIn(folder)) {
+        const int fd = open((folder + "/" + name).c_str(), O_RDONLY);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        fstat(fd, &st);
+        unsigned char header[10] = {};
+        if (pread(fd, header, 10, 0) == 10 && header[0] == 'I' && header[1] == 'D' && header[2] == '3') {
+            const size_t size = 10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]);
+            buffer.resize(size);
+            (void)pread(fd, buffer.data(), size, 0);
+        }
+        if (st.st_size > 256)
+            (void)pread(fd, window, 256, st.st_size - 257);
+        close(fd);
+    }
+}
+
+void renameAll(const std::string& folder, const char* from, const char* to)
+{
+    for (int i = 0; i < kFiles; ++i) {
+        renameat2(AT_FDCWD, (folder + "/" + fileName(i, from)).c_str(), AT_FDCWD,
+            (folder + "/" + fileName(i, to)).c_str(), RENAME_NOREPLACE);
+    }
+}
+
+void renameBack(const std::string& folder)
+{
+    for (int i = 0; i < kFiles; ++i) {
+        rename((folder + "/Song " + std::to_string(i) + ".mp3").c_str(), (folder + "/" + fileName(i, "track")).c_str());
+    }
+    unlink((folder + "/playlist.m3u").c_str());
+}
+
+double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before,
+    const std::function<void()>& after)
+{
+    std::vector<double> times;
+    for (int r = 0; r < repetitions; ++r) {
+        if (before)
+            before();
+        const auto start = std::chrono::steady_clock::now();
+        measured();
+        const auto end = std::chrono::steady_clock::now();
+        if (after)
+            after();
+        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void reportFloor(const char* what, double ms) { std::printf("%-52s %9.2f ms\n", what, ms); }
+
+void report(const char* what, double ms, double floor, double target)
+{
+    const double ratio = ms / floor;
+    std::printf("%-52s %9.2f ms  %5.2f x floor  (target <= %.1f)  %s\n", what, ms, ratio, target,
+        ratio <= target ? "met" : "MISSED");
+}
+
+} // namespace bench

@@ -1,0 +1,41 @@
+#pragma once
+
+// What the benchmark's sections share: the test folders, the floors of plain
+// POSIX calls, and the timing and reporting.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+constexpr int kFiles = 3000;
+
+std::string fileName(int i, const char* prefix);
+
+// 3000 files: 2000 audio-like bytes and an ID3v1 record "Song N".
+void makeFolder(const std::string& folder);
+// 3000 files with an ID3v2.3 tag (20 KiB cover, padding), audio and ID3v1.
+void makeId3v2Folder(const std::string& folder);
+
+std::vector<std::string> namesIn(const std::string& folder);
+
+// The scan's calls: list, then per file open, length, 256 bytes at L-257,
+// close; one file at a time, or spread over `threads` threads.
+void scanFloor(const std::string& folder, int threads = 1);
+// The ID3v2 scan's calls: as above, plus the first 10 bytes and the tag's bytes.
+void id3v2ScanFloor(const std::string& folder);
+// 3000 no-replace renames from prefix `from` to prefix `to`, one at a time.
+void renameAll(const std::string& folder, const char* from, const char* to);
+// The rename run's target names ("Song N.mp3", numbering off) back to "trackN".
+void renameBack(const std::string& folder);
+
+// Median milliseconds of `measured`, with `before` and `after` run untimed
+// around each repetition.
+double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before = {},
+    const std::function<void()>& after = {});
+
+void reportFloor(const char* what, double ms);
+void report(const char* what, double ms, double floor, double target);
+
+} // namespace bench

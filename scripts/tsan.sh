@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the core and the tests that read files concurrently with
+# ThreadSanitizer, and runs them. Fails on any data race it reports.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+build=build-tsan
+tests=(tst_concurrentreads tst_folderscan tst_renamerun tst_runplan tst_undo tst_id3v2)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTRIO_TSAN=ON -DZENTRIO_TESTS=ON >/dev/null
+cmake --build "$build" --target "${tests[@]}"
+pattern="^($(IFS='|'; echo "${tests[*]}"))\$"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" QT_QPA_PLATFORM=offscreen \
+    ctest --test-dir "$build" --output-on-failure -R "$pattern"
