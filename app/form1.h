@@ -63,6 +63,10 @@ public:
     // `frissites2`: shows the current item's name and tag in the detail boxes
     // and composes its new name into Text6.
     void frissites2();
+    // Writes the settings as closing the window does (for a session's end).
+    void writeSettings() { saveSettings(); }
+    // Opens a folder given on the command line, as choosing it in the folder list does.
+    void openFolder(const std::string& folder);
     // `savem3u`: writes the folder's playlist; reports only failures.
     void savem3u();
     // Sets or clears every row's check mark, or turns each one over.

@@ -1,7 +1,10 @@
 #include "app/form1.h"
 #include "platform/filelauncher.h"
+#include "platform/filenames.h"
+#include "platform/fsops.h"
 #include "platform/registry.h"
 #include "platform/settingsstore.h"
+#include "platform/shutdownsignals.h"
 #include "platform/windowmessaging.h"
 
 #include <QApplication>
@@ -20,8 +23,24 @@ int main(int argc, char* argv[])
     zentrio::DesktopFileLauncher launcher;
     zentrio::MprisWindowMessaging messaging;
     zentrio::DesktopRegistry registry;
+    // A folder named on the command line, made absolute before start-up
+    // changes the current folder.
+    std::string folder = argc > 1 ? argv[1] : "";
+    if (!folder.empty() && folder.front() != '/')
+        folder = zentrio::joinPath(zentrio::fs::currentDirectory(), folder);
     zentrio::Form1 window({ settings, launcher, messaging, registry });
     window.load();
+    if (!folder.empty())
+        window.openFolder(folder);
     window.show();
+    // A logout, `kill` or Ctrl+C ends the program as closing the window does:
+    // the settings are written, then it quits (even with About still open).
+    zentrio::ShutdownSignals signals;
+    QObject::connect(&signals, &zentrio::ShutdownSignals::shutdownRequested, &app, [&window] {
+        window.close();
+        QApplication::quit();
+    });
+    // The session manager may end the session without closing windows.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.writeSettings(); });
     return QApplication::exec();
 }

@@ -50,6 +50,16 @@ void Form1::frissites(int kell)
         showMessage(message(QStringLiteral("error2")));
 }
 
+void Form1::openFolder(const std::string& folder)
+{
+    try {
+        Drive1->setDrive(Drive1->driveOf(QString::fromStdString(folder)));
+        Dir1->setPath(folder);
+    } catch (const ControlError&) {
+        showMessage(message(QStringLiteral("error5")));
+    }
+}
+
 void Form1::dir1Changed()
 {
     for (QLineEdit* box : { Text1, Text3, Text4, Text5, Text6 })
