@@ -6,10 +6,14 @@
 #include "platform/settingsstore.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace zentrio {
 
@@ -56,6 +60,16 @@ namespace {
         return label;
     }
 
+    // Wide enough for a title bar that shows the whole title beside its
+    // icon and buttons (on Wayland Qt draws it in the window's own width).
+    int titleBarWidth(const QString& title)
+    {
+        QFont font = QApplication::font();
+        font.setBold(true);
+        constexpr int kIconAndButtons = 150;
+        return QFontMetrics(font).horizontalAdvance(title) + kIconAndButtons;
+    }
+
 } // namespace
 
 QPoint aboutPosition(const QRect& mainWindow, const QSize& about)
@@ -72,7 +86,7 @@ FrmAbout::FrmAbout(SettingsStore& settings, Registry& registry)
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About Zentrio v5.0"));
-    setFixedSize(twips::px(4065), twips::px(3120));
+    setFixedSize(std::max(twips::px(4065), titleBarWidth(windowTitle())), twips::px(3120));
     twips::fill(this, twips::kGrey);
     setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
 
@@ -115,6 +129,19 @@ void FrmAbout::load(const QRect& mainWindow)
     const QString language
         = pack("newlanguage") == QLatin1String("true") ? pack("name1") + " - " + pack("name2") : QStringLiteral("english");
     Label1_1->setText("freeware (" + language + ')');
+}
+
+void FrmAbout::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        close();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 // "off": takes the arrow off shortcut icons by deleting the value that asks for it.

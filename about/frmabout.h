@@ -40,6 +40,10 @@ public:
     QPushButton* cmdOK = nullptr;
     QLabel* lblDisclaimer = nullptr;
 
+protected:
+    // Escape and Return close the window, as its OK button does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void offClicked();
 

@@ -221,6 +221,9 @@ void Form1::buildControls()
 
     setWindowTitle(kDefaultTitle);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window has one size: no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 }
 
 } // namespace zentrio

@@ -4,12 +4,14 @@
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
 #include "platform/settingsstore.h"
+#include "platform/windowplacement.h"
 #include "popup/menuform.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScreen>
 
 #include <cmath>
@@ -83,20 +85,19 @@ namespace {
         }
     }
 
-    // A window that would lie wholly off every screen goes to the primary one.
-    QPoint onSomeScreen(const QPoint& wanted, const QSize& size)
+    // Where the window may go on this machine's screens; the title bar's
+    // height is guessed before the window manager has framed the window.
+    QPoint reachable(const QPoint& wanted, const QMainWindow& window)
     {
-        const QRect rect(wanted, size);
+        ScreenLayout layout;
         for (const QScreen* screen : QGuiApplication::screens()) {
-            if (screen->geometry().intersects(rect))
-                return wanted;
+            layout.available << screen->availableGeometry();
+            if (screen == QGuiApplication::primaryScreen())
+                layout.primary = int(layout.available.size()) - 1;
         }
-        const QScreen* primary = QGuiApplication::primaryScreen();
-        if (!primary)
-            return wanted;
-        const QRect available = primary->availableGeometry();
-        return available.topLeft() + QPoint((available.width() - size.width()) / 2,
-                   (available.height() - size.height()) / 2);
+        const int titleBar = window.geometry().top() - window.frameGeometry().top();
+        const int strip = (titleBar > 0 ? titleBar : 30) + window.menuBar()->sizeHint().height();
+        return reachablePosition(QRect(wanted, window.frameGeometry().size()), strip, layout);
     }
 
 } // namespace
@@ -133,7 +134,8 @@ void Form1::restoreSettings()
     const QByteArray drive = config("Drive", Drive1->drive().toUtf8());
 
     const QPoint wanted(qRound(toSingle(x) / kTwipsPerPixel), qRound(toSingle(y) / kTwipsPerPixel));
-    move(onSomeScreen(wanted, frameGeometry().size()));
+    if (platformKnowsWindowPositions(QGuiApplication::platformName()))
+        move(reachable(wanted, *this));
     for (int i = 0; i < 6; ++i)
         boxes[i]->setCheckState(toCheckState(states[i]));
     id3v2->setChecked(toCheckState(id3v2State) == Qt::Checked);
@@ -146,8 +148,11 @@ void Form1::restoreSettings()
 void Form1::saveSettings()
 {
     SettingsStore::Values values;
-    values.emplace_back(QStringLiteral("X"), numberText(pos().x() * kTwipsPerPixel));
-    values.emplace_back(QStringLiteral("Y"), numberText(pos().y() * kTwipsPerPixel));
+    // Where the platform cannot tell the window's place, the saved one stays.
+    if (platformKnowsWindowPositions(QGuiApplication::platformName())) {
+        values.emplace_back(QStringLiteral("X"), numberText(pos().x() * kTwipsPerPixel));
+        values.emplace_back(QStringLiteral("Y"), numberText(pos().y() * kTwipsPerPixel));
+    }
     const QCheckBox* const boxes[] = { Check1, Check2, Check3, Check4, Check5, Check6 };
     for (int i = 0; i < 6; ++i)
         values.emplace_back(QStringLiteral("o%1").arg(i + 1), numberText(checkStateNumber(boxes[i])));
