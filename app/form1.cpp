@@ -34,6 +34,9 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     // start-up installs them still shows what went wrong.
     m_texts.installBuiltInMessages();
     connectHandlers();
+    setUpKeyboard();
+    applyAccessibleTexts();
+    refreshLanguageMenu();
 }
 
 Form1::~Form1() { delete m_about; }
@@ -95,6 +98,7 @@ void Form1::connectHandlers()
         { Command9, Module1::kNext }, { Command10, Module1::kStop } };
     for (const auto& [button, number] : remote)
         connect(button, &QPushButton::clicked, this, [this, n = number] { Module1::playercommand(m_messaging, n); });
+    connect(ListView1, &FileListView::popupRequested, this, &Form1::openPopup);
     connect(ListView1, &FileListView::mouseReleased, this,
         [this](Qt::MouseButton button, Qt::KeyboardModifiers, const QPoint& at) { listMouseUp(button, at); });
 }

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 
 namespace zentrio {
 
@@ -89,6 +91,12 @@ private:
     // Start-up and shutdown steps.
     void restoreSettings();
     void applyLanguagePack();
+    void applyEnglish();
+    void applyCaptions(const std::function<QString(const QString&)>& pack);
+    // The "language" menu: English and the packs found; choosing one
+    // switches to it at once and remembers it in the settings.
+    void refreshLanguageMenu();
+    void languageChosen(const QString& packPath);
     void saveSettings();
 
     // Handlers.
@@ -107,6 +115,10 @@ private:
     void savingm3uClicked();
     void playClicked();
     void listMouseUp(Qt::MouseButton button, const QPoint& globalPosition);
+    void openPopup(const QPoint& globalPosition);
+    // Keyboard order, menu keys, accessible names and tooltips.
+    void setUpKeyboard();
+    void applyAccessibleTexts();
     void popupPlayClicked();
     void popupRenameClicked();
     void aboutClicked();
@@ -175,6 +187,7 @@ public:
     QAction* merefresh = nullptr;
     QAction* id3v2 = nullptr; // the switch: ID3v2 tags first, when checked
     QAction* about = nullptr;
+    QMenu* language = nullptr;
 
 private:
     SettingsStore& m_settings;
@@ -189,6 +202,7 @@ private:
     QString lastAlbum;
     QString lastSong;
     std::map<QString, std::string> m_driveFolders; // the last folder visited on each drive
+    std::vector<QShortcut*> m_menuKeys; // Alt+letter for each menu-bar entry
 };
 
 } // namespace zentrio

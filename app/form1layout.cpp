@@ -217,6 +217,7 @@ void Form1::buildControls()
     merefresh = named(menuBar()->addAction(QStringLiteral("refresh")), "merefresh");
     id3v2 = named(menuBar()->addAction(QStringLiteral("ID3v2")), "id3v2");
     id3v2->setCheckable(true);
+    language = named(menuBar()->addMenu(QStringLiteral("language")), "language");
     about = named(menuBar()->addAction(QStringLiteral("about")), "about");
 
     setWindowTitle(kDefaultTitle);

@@ -48,6 +48,23 @@ namespace {
         { "pnone", "no row is checked" },
         { "prun", "rename now" },
         { "pclose", "close" },
+        { "nplay", "play" },
+        { "npause", "pause" },
+        { "nprevious", "previous" },
+        { "nnext", "next" },
+        { "nstop", "stop" },
+        { "tplay", "play the current file in the desktop's MP3 player" },
+        { "tpause", "pause or resume the running player" },
+        { "tprevious", "the running player's previous track" },
+        { "tnext", "the running player's next track" },
+        { "tstop", "stop the running player" },
+        { "ttag", "put back what this box held for the file shown before" },
+        { "afiles", "MP3 files of the folder" },
+        { "adrives", "drives" },
+        { "afolders", "folders" },
+        { "apopup", "file menu" },
+        { "mlanguage", "language" },
+        { "menglish", "English" },
     };
 
 } // namespace
@@ -61,6 +78,21 @@ const QStringList& InterfaceTexts::messageKeys()
         return k;
     }();
     return keys;
+}
+
+QString InterfaceTexts::builtInCaption(const QString& key)
+{
+    static const QHash<QString, QString> captions {
+        { "mrename", "rename" }, { "mselect", "select" }, { "msavingm3u", "saving m3u" }, { "mrefresh", "refresh" },
+        { "mabout", "about" }, { "mselected", "selected" }, { "mselectall", "select all" },
+        { "munselectall", "unselect all" }, { "minvert", "invert" }, { "filename", "filename" }, { "artist", "artist" },
+        { "album", "album" }, { "song", "song" }, { "new name", "new name" }, { "message", "messages" },
+        { "mp3 filetype", "mp3 filetype" }, { "options", "options" }, { "controller", "controller" },
+        { "numbered", "numbered" }, { QString::fromUtf8("no õ"), QString::fromUtf8("no õ ") },
+        { "no accent", "no accent" }, { "save m3u", "saving m3u " }, { "no space", "no space" },
+        { "rowlines", "rowlines" }, { "separator", "separator " },
+    };
+    return captions.value(key);
 }
 
 const QStringList& InterfaceTexts::addedKeys()

@@ -18,6 +18,8 @@ public:
     static const QStringList& addedKeys();
 
     void installBuiltInMessages();
+    // The English caption for a language-pack key ("mrename", "song", ...).
+    static QString builtInCaption(const QString& key);
     QString message(const QString& key) const { return m_messages.value(key); }
     void setMessage(const QString& key, const QString& text) { m_messages.insert(key, text); }
 

@@ -22,30 +22,45 @@ void Form1::applyLanguagePack()
     };
     if (pack(QStringLiteral("newlanguage")) != QLatin1String("true"))
         return;
+    setWindowTitle(QStringLiteral("Zentrio and TAG editor v5.0 freeware (") + pack(QStringLiteral("name2"))
+        + QStringLiteral(" version - ") + pack(QStringLiteral("name1")) + ')');
+    m_texts.installBuiltInMessages(); // another pack's texts go first
+    for (const QString& key : InterfaceTexts::messageKeys())
+        m_texts.setMessage(key, pack(key));
     // Texts added after the first packs were written keep their English in
     // a pack that lacks their key, so a command never goes blank.
     for (const QString& key : InterfaceTexts::addedKeys()) {
-        const QByteArray text = m_settings.read(kApplication, QStringLiteral("language"), key, QByteArray());
+        const QString text = pack(key);
         if (!text.isEmpty())
-            m_texts.setMessage(key, QString::fromUtf8(text));
+            m_texts.setMessage(key, text);
     }
-    setWindowTitle(QStringLiteral("Zentrio and TAG editor v5.0 freeware (") + pack(QStringLiteral("name2"))
-        + QStringLiteral(" version - ") + pack(QStringLiteral("name1")) + ')');
-    for (const QString& key : InterfaceTexts::messageKeys())
-        m_texts.setMessage(key, pack(key));
+    applyCaptions(pack);
+}
 
+// English, at once: the built-in title, messages and captions.
+void Form1::applyEnglish()
+{
+    setWindowTitle(kDefaultTitle);
+    m_texts.installBuiltInMessages();
+    applyCaptions(&InterfaceTexts::builtInCaption);
+}
+
+// Every caption, from `pack` by a language pack's keys, or from the
+// interface texts for the commands added since the first packs.
+void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
+{
     rename->setTitle(pack(QStringLiteral("mrename")));
     meselect->setTitle(pack(QStringLiteral("mselect")));
     savingm3u->setText(pack(QStringLiteral("msavingm3u")));
     merefresh->setText(pack(QStringLiteral("mrefresh")));
-    id3v2->setText(message(QStringLiteral("mid3v2")));
-    preview->setText(message(QStringLiteral("mpreview")));
-    undo->setText(message(QStringLiteral("mundo")));
     about->setText(pack(QStringLiteral("mabout")));
     selected->setText(pack(QStringLiteral("mselected")));
     selectall->setText(pack(QStringLiteral("mselectall")));
     unselect->setText(pack(QStringLiteral("munselectall")));
     invert->setText(pack(QStringLiteral("minvert")));
+    id3v2->setText(message(QStringLiteral("mid3v2")));
+    preview->setText(message(QStringLiteral("mpreview")));
+    undo->setText(message(QStringLiteral("mundo")));
 
     const QString filename = pack(QStringLiteral("filename"));
     ListView1->setHeaderText(1, filename);
@@ -81,6 +96,8 @@ void Form1::applyLanguagePack()
     Option4->setText(album + Text2->text() + song);
     Option5->setText(song + '(' + artist + ')');
     Option6->setText(song + QStringLiteral(" by ") + artist);
+    applyAccessibleTexts();
+    refreshLanguageMenu();
 }
 
 } // namespace zentrio

@@ -2,6 +2,7 @@
 
 #include "platform/filenames.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -122,6 +123,29 @@ FileListView::FileListView(QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
+    // Tab leaves the list for the next control; the arrows move inside it.
+    setTabKeyNavigation(false);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex& first, const QModelIndex&, const QList<int>& roles) {
+            if (roles.contains(Qt::CheckStateRole))
+                announceCheckState(first);
+        });
+}
+
+void FileListView::announceCheckState(const QModelIndex& cell)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface* cells = table ? table->tableInterface() : nullptr;
+    QAccessibleInterface* item = cells ? cells->cellAt(cell.row(), cell.column()) : nullptr;
+    if (!item)
+        return;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    event.setChild(table->indexOfChild(item));
+    QAccessible::updateAccessibility(&event);
 }
 
 bool FileListView::validPosition(int position) const { return position >= 0 && position < count(); }
@@ -230,7 +254,20 @@ void FileListView::mouseReleaseEvent(QMouseEvent* event)
 
 void FileListView::keyPressEvent(QKeyEvent* event)
 {
-    const int before = currentIndex();
+    const int current = currentIndex();
+    const bool menuKey = event->key() == Qt::Key_Menu
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey && current != 0) {
+        const QRect row = visualRect(m_model.index(current - 1, 1));
+        Q_EMIT popupRequested(viewport()->mapToGlobal(row.bottomLeft()));
+        return;
+    }
+    if (event->key() == Qt::Key_Space && current != 0 && (m_style & kCheckBoxes)) {
+        const QModelIndex box = m_model.index(current - 1, 0);
+        m_model.setData(box, isChecked(current - 1) ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        return;
+    }
+    const int before = current;
     QTableView::keyPressEvent(event);
     const int after = currentIndex();
     if (after != 0 && after != before)

@@ -88,6 +88,8 @@ public:
 Q_SIGNALS:
     void itemClicked(int index);
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& globalPosition);
+    // The Menu key or Shift+F10: the current row's menu, at that row.
+    void popupRequested(const QPoint& globalPosition);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -96,6 +98,8 @@ protected:
 
 private:
     bool validPosition(int position) const;
+    // Tells assistive technology that a row's check box changed.
+    void announceCheckState(const QModelIndex& cell);
 
     FileListModel m_model;
     unsigned m_style = 0;

@@ -78,6 +78,16 @@ int IniFile::endOfSection(const QByteArray& section) const
     return end;
 }
 
+void IniFile::clearSection(const QByteArray& section)
+{
+    bool inSection = false;
+    std::erase_if(m_lines, [&](const Line& line) {
+        if (line.kind == Line::Kind::Section)
+            inSection = line.text == section;
+        return inSection && line.kind == Line::Kind::Entry;
+    });
+}
+
 bool IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value)
 {
     if (value.contains('\n') || value.contains('\r') || key.isEmpty() || key.contains('=') || key.contains('\n')

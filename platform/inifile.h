@@ -23,6 +23,10 @@ public:
     // A value holding a line break cannot be stored and is refused.
     bool setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value);
 
+    // Removes every entry of the section (its header and the lines around
+    // it stay), so that setValue then builds it anew.
+    void clearSection(const QByteArray& section);
+
     QByteArray serialize() const;
 
     struct Entry {

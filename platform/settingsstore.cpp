@@ -44,10 +44,22 @@ void IniSettingsStore::write(
 
 void IniSettingsStore::writeAll(const QString& application, const QString& section, const Values& values)
 {
+    update(application, section, values, false);
+}
+
+void IniSettingsStore::replaceSection(const QString& application, const QString& section, const Values& values)
+{
+    update(application, section, values, true);
+}
+
+void IniSettingsStore::update(const QString& application, const QString& section, const Values& values, bool replace)
+{
     const std::string path = textToName(fileOf(application));
     QDir().mkpath(m_folder + '/' + application);
     IniFile file = IniFile::parse(QByteArray::fromStdString(fs::readWholeFile(path).value_or(std::string())));
-    bool changed = false;
+    bool changed = replace;
+    if (replace)
+        file.clearSection(section.toUtf8());
     for (const auto& [key, value] : values)
         changed |= file.setValue(section.toUtf8(), key.toUtf8(), value);
     if (changed)

@@ -30,6 +30,9 @@ public:
         for (const auto& [key, value] : values)
             write(application, section, key, value);
     }
+
+    // Replaces the whole section with these values, as one change.
+    virtual void replaceSection(const QString& application, const QString& section, const Values& values) = 0;
 };
 
 // The desktop's store: one INI-style file per application,
@@ -49,10 +52,12 @@ public:
         const QByteArray& value) override;
     // Reads the file once and replaces it once.
     void writeAll(const QString& application, const QString& section, const Values& values) override;
+    void replaceSection(const QString& application, const QString& section, const Values& values) override;
 
     QString fileOf(const QString& application) const;
 
 private:
+    void update(const QString& application, const QString& section, const Values& values, bool replace);
     QString m_folder;
 };
 

@@ -8,6 +8,7 @@
 
 #include "platform/folderlist.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 namespace zentrio {
@@ -24,6 +25,13 @@ void Form1::listMouseUp(Qt::MouseButton button, const QPoint& globalPosition)
         ListView1->setCurrentIndex(clicked);
         listItemClicked();
     }
+    openPopup(globalPosition);
+}
+
+// Opens the current row's pop-up menu at the given place. Its two name
+// lines are inert; a screen reader reads them from the menu's description.
+void Form1::openPopup(const QPoint& globalPosition)
+{
     const int index = ListView1->currentIndex();
     if (index == 0)
         return;
@@ -33,6 +41,9 @@ void Form1::listMouseUp(Qt::MouseButton button, const QPoint& globalPosition)
         connect(menuform->OK, &QAction::triggered, this, &Form1::popupRenameClicked);
     }
     menuform->setNames(ListView1->itemName(index), ListView1->itemText(index), Text6->text());
+    menuform->sort->setAccessibleName(message(QStringLiteral("apopup")));
+    menuform->sort->setAccessibleDescription(Label4[0]->text().trimmed() + QStringLiteral(": ") + ListView1->itemText(index)
+        + QStringLiteral("; ") + Label4[5]->text().trimmed() + QStringLiteral(": ") + Text6->text());
     menuform->sort->exec(globalPosition);
 }
 
