@@ -372,6 +372,48 @@ bool appendAndSync(const std::string& path, std::string_view data)
     return false;
 }
 
+namespace {
+
+    bool removeEntriesAt(int folderFd)
+    {
+        DIR* dir = ::fdopendir(folderFd);
+        if (!dir) {
+            ::close(folderFd);
+            return false;
+        }
+        bool ok = true;
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..")
+                continue;
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                ok = false;
+                continue;
+            }
+            if (S_ISDIR(st.st_mode)) {
+                const int child = ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                ok = child >= 0 && removeEntriesAt(child) && ok;
+                ok = ::unlinkat(::dirfd(dir), name.c_str(), AT_REMOVEDIR) == 0 && ok;
+            } else {
+                ok = ::unlinkat(::dirfd(dir), name.c_str(), 0) == 0 && ok;
+            }
+        }
+        ::closedir(dir);
+        return ok;
+    }
+
+} // namespace
+
+bool removeTree(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    const bool emptied = removeEntriesAt(fd);
+    return ::rmdir(folder.c_str()) == 0 && emptied;
+}
+
 std::optional<std::string> readWholeFile(const std::string& path)
 {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

@@ -109,6 +109,10 @@ bool writeAt(const std::string& path, std::int64_t offset, std::string_view data
 // failed append is cut off again.
 bool appendAndSync(const std::string& path, std::string_view data);
 
+// Deletes a folder with everything in it, names taken byte for byte and
+// symbolic links removed, never followed. False when something stayed.
+bool removeTree(const std::string& folder);
+
 // Reads a whole file; nullopt when it does not exist or cannot be read.
 std::optional<std::string> readWholeFile(const std::string& path);
 

@@ -4,7 +4,7 @@
 #include "tags/folderscan.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <sys/stat.h>
@@ -98,7 +98,7 @@ void ConcurrentReadsTest::theScanMatchesOneAtATime()
 {
     QFETCH(int, broken);
     QFETCH(QString, kind);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     makeFolder(folder, broken, kind);
     const FolderScan reference = oneAtATime(folder);
@@ -126,7 +126,7 @@ void ConcurrentReadsTest::aRunStopsAtTheUnreadableRow()
 {
     QFETCH(int, broken);
     for (int round = 0; round < 10; ++round) {
-        QTemporaryDir dir;
+        testsupport::TempDir dir;
         const std::string folder = dir.path().toStdString();
         makeFolder(folder, broken, "short");
         std::vector<RunItem> items;

@@ -6,7 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <unistd.h>
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void undoOnExfatMatchesByNameAndSize();
 
 private:
-    QTemporaryDir m_dir;
+    testsupport::TempDir m_dir;
     QString m_loop;
     QString m_mount;
     QString m_skipReason;
@@ -88,7 +88,7 @@ void ExfatTest::cleanupTestCase()
 
 void ExfatTest::anotherFileOfTheOtherSpellingIsNeverReplaced()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     testsupport::writeFile(folder, "song.mp3", "mine");
     testsupport::writeFile(folder, "Song.mp3", "another file");

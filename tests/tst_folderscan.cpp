@@ -2,7 +2,7 @@
 #include "tags/folderscan.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <sys/stat.h>
@@ -33,7 +33,7 @@ static std::vector<std::string> namesOf(const FolderScan& scan)
 
 void FolderScanTest::namesAreSortedByTheirBytes()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     for (const char* name : { "b.mp3", "A.mp3", "a.mp3", "10.mp3", "9.mp3" })
         writeTagged(folder, name, name);
@@ -46,7 +46,7 @@ void FolderScanTest::namesAreSortedByTheirBytes()
 
 void FolderScanTest::onlyMp3NamesAreListed()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     for (const char* name : { "Song.MP3", "song.Mp3", "song.mp3.bak", "mp3", "x.m3u", ".hidden.mp3", "a.txt" })
         writeTagged(folder, name, "s");
@@ -70,7 +70,7 @@ void FolderScanTest::aFileThatCannotBeReadEndsTheScan()
     QFETCH(QString, badName);
     QFETCH(bool, asFolder);
     QFETCH(int, rowsKept);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     writeTagged(folder, "a.mp3", "a");
     writeTagged(folder, "z.mp3", "z");
@@ -85,7 +85,7 @@ void FolderScanTest::aFileThatCannotBeReadEndsTheScan()
 
 void FolderScanTest::atMost3000Files()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     const QByteArray bytes = testsupport::audio(300) + testsupport::id3v1("s", "a", "l");
     for (int i = 0; i < 3000; ++i)
@@ -99,7 +99,7 @@ void FolderScanTest::atMost3000Files()
 
 void FolderScanTest::aNameThatIsNotUtf8IsListedAndRead()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     const std::string latin1 = "caf\xE9.mp3";
     writeTagged(folder, latin1, "Caf\xE9");

@@ -5,7 +5,7 @@
 #include "testsupport/id3v2fixture.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <csignal>
@@ -92,7 +92,7 @@ void Id3v2Test::readsEveryVersionAndEncoding()
     const bool latin1 = encoding == TextEncoding::Latin1;
     const QString title = latin1 ? QString::fromUtf8("Café del Mar, a title longer than thirty letters") : kHungarian;
     const QByteArray tag = testsupport::id3v2(version, { { " " + title + " " }, { "Artist" }, { "Album" }, encoding });
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const auto fields = readFileTag(writeFile(dir.path().toStdString(), "f.mp3", tag + audio(400)), TagSource::Id3v2First);
     QVERIFY(fields && fields->found);
     QCOMPARE(fields->song, title);
@@ -124,7 +124,7 @@ void Id3v2Test::theSwitchChoosesTheTag_data()
 void Id3v2Test::theSwitchChoosesTheTag()
 {
     QFETCH(QByteArray, file);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string path = writeFile(dir.path().toStdString(), "f.mp3", file);
     const auto on = readFileTag(path, TagSource::Id3v2First);
     const auto off = readFileTag(path, TagSource::Id3v1);
@@ -135,7 +135,7 @@ void Id3v2Test::theSwitchChoosesTheTag()
 
 void Id3v2Test::readFailuresStayAsDesigned()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     const QByteArray tag = testsupport::id3v2(3, { { "Song" }, { "A", "B", "C" }, {} });
     QCOMPARE(readFileTag(writeFile(folder, "multi.mp3", tag + audio(400)), TagSource::Id3v2First)->artist,
@@ -150,7 +150,7 @@ void Id3v2Test::readFailuresStayAsDesigned()
 
 void Id3v2Test::scanReadsNamesThatAreNotText()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string name = "caf\xE9 \xFF.mp3"; // Latin-1 bytes, not UTF-8
     writeFile(dir.path().toStdString(), name, testsupport::id3v2(4, { { kHungarian }, {}, {} }) + audio(400));
     const FolderScan scan = scanFolder(dir.path().toStdString(), TagSource::Id3v2First);
@@ -178,7 +178,7 @@ void Id3v2Test::saveKeepsOtherFramesAndTheAudio()
     content.pictureBytes = version == 2 ? 0 : 20000;
     const QByteArray tag = version == 0 ? QByteArray() : testsupport::id3v2(version, content);
     const QByteArray body = audio(5000);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string path = writeFile(dir.path().toStdString(), "f.mp3", tag + body + id3v1("a", "b", "c"));
     const QString longTitle = kHungarian + " " + QString(40, 'x');
 
@@ -201,7 +201,7 @@ void Id3v2Test::saveKeepsOtherFramesAndTheAudio()
 
 void Id3v2Test::aFailedSaveLeavesTheFileAsItWas()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     const QByteArray original = bothTags(testsupport::id3v2(3, { { "Song" }, {}, {} }));
     const std::string path = writeFile(folder, "f.mp3", original);

@@ -2,7 +2,7 @@
 #include "testsupport/mp3fixture.h"
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <csignal>
@@ -53,7 +53,7 @@ void KillSafetyTest::killedRunLosesNothing_data()
 void KillSafetyTest::killedRunLosesNothing()
 {
     QFETCH(int, delayMicroseconds);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     std::vector<RunItem> items;
     std::vector<QByteArray> contents;

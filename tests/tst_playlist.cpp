@@ -1,7 +1,7 @@
 #include "playlist/playlist.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <sys/stat.h>
@@ -21,7 +21,7 @@ private Q_SLOTS:
 
 void PlaylistTest::listsMp3NamesInByteOrder()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     for (const char* name : { "SONG.MP3", "b.mp3", "A.mp3", "c.Mp3", "playlist.m3u", "x.mp3.bak", "caf\xE9.mp3" })
         writeFile(d, name, "x");
@@ -33,7 +33,7 @@ void PlaylistTest::listsMp3NamesInByteOrder()
 
 void PlaylistTest::sameFolderGivesTheSameBytes()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     writeFile(d, "a.mp3", "x");
     QVERIFY(writePlaylist(d));
@@ -45,7 +45,7 @@ void PlaylistTest::sameFolderGivesTheSameBytes()
 
 void PlaylistTest::emptyFolderGivesAnEmptyFile()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     QVERIFY(writePlaylist(d));
     QVERIFY(testsupport::exists(d + "/playlist.m3u"));
@@ -54,7 +54,7 @@ void PlaylistTest::emptyFolderGivesAnEmptyFile()
 
 void PlaylistTest::aFailedWriteKeepsTheOldPlaylist()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     writeFile(d, "playlist.m3u", "my list\r\n");
     for (int i = 0; i < 3001; ++i)

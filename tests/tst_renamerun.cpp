@@ -2,7 +2,7 @@
 #include "rename/renamerun.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <unistd.h>
@@ -25,7 +25,7 @@ private Q_SLOTS:
 
 void RenameRunTest::renameNeverReplacesAFile()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     const std::string a = testsupport::writeFile(d, "a.mp3", "AAAA");
     const std::string b = testsupport::writeFile(d, "b.mp3", "BBBB");
@@ -39,7 +39,7 @@ void RenameRunTest::renameNeverReplacesAFile()
 
 void RenameRunTest::renamingToTheSameNameSucceeds()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string a = testsupport::writeFile(dir.path().toStdString(), "a.mp3", "AAAA");
     QCOMPARE(fs::renameNoReplace(a, a), fs::RenameResult::Renamed);
     QCOMPARE(readFile(a), QByteArray("AAAA"));
@@ -49,7 +49,7 @@ void RenameRunTest::aSecondNameForTheSameFileIsNotReplaced()
 {
     // Two names of one file look like a case-only rename on a case-blind file
     // system; the rename goes through a temporary name and still refuses.
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     const std::string a = testsupport::writeFile(d, "a.mp3", "AAAA");
     QVERIFY(::link(a.c_str(), (d + "/A.mp3").c_str()) == 0);
@@ -61,7 +61,7 @@ void RenameRunTest::aSecondNameForTheSameFileIsNotReplaced()
 
 void RenameRunTest::runningNumbersCountCheckedMp3Items()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     std::vector<RunItem> items;
     for (int i = 1; i <= 11; ++i) {
@@ -86,7 +86,7 @@ void RenameRunTest::runningNumbersCountCheckedMp3Items()
 
 void RenameRunTest::progressAfterEveryCheckedItem()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     testsupport::writeFile(d, "a.mp3", testsupport::audio(300));
     writeTagged(d, "b.mp3", "B");
@@ -98,7 +98,7 @@ void RenameRunTest::progressAfterEveryCheckedItem()
 
 void RenameRunTest::aFailureStopsTheRunAtThatFile()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     writeTagged(d, "a.mp3", "Same", "X");
     writeTagged(d, "b.mp3", "Same", "X");
@@ -123,7 +123,7 @@ void RenameRunTest::aFailureStopsTheRunAtThatFile()
 void RenameRunTest::runIsRepeatable()
 {
     // A second run over files that already carry their new names renames nothing and fails nothing.
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string d = dir.path().toStdString();
     writeTagged(d, "01-A.mp3", "A");
     writeTagged(d, "02-B.mp3", "B");

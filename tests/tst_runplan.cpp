@@ -3,7 +3,7 @@
 #include "testsupport/mp3fixture.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 using namespace zentrio;
@@ -78,7 +78,7 @@ void RunPlanTest::thePlanIsWhatTheRunDoes()
     QFETCH(QStringList, checked);
     QFETCH(QStringList, others);
     QFETCH(std::vector<StepOutcome>, expected);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     build(folder, checked + others);
     NameOptions options;

@@ -2,7 +2,7 @@
 #include "platform/settingsstore.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 using namespace zentrio;
@@ -35,7 +35,7 @@ void SettingsStoreTest::valuesRoundTripVerbatim()
 {
     QFETCH(QString, key);
     QFETCH(QByteArray, value);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     IniSettingsStore store(dir.path());
     store.write("zentrio", "config", key, value);
     store.write("zentrio", "config", "other", "x");
@@ -46,7 +46,7 @@ void SettingsStoreTest::valuesRoundTripVerbatim()
 
 void SettingsStoreTest::missingKeysGiveTheDefault()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     IniSettingsStore store(dir.path());
     QCOMPARE(store.read("zentrio", "config", "X", " 2205"), QByteArray(" 2205"));
     QCOMPARE(store.read("zentrio", "language", "msg1"), QByteArray());
@@ -58,7 +58,7 @@ void SettingsStoreTest::missingKeysGiveTheDefault()
 
 void SettingsStoreTest::handWrittenFileIsReadAndKept()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     IniSettingsStore store(dir.path());
     QDir().mkpath(dir.path() + "/zentrio");
     const QByteArray handWritten = "\xEF\xBB\xBF; my pack\r\n[language]\r\nnewlanguage=true\r\nno \xC3\xB5=nincs \xC3\xB5\r\n"
@@ -78,7 +78,7 @@ void SettingsStoreTest::handWrittenFileIsReadAndKept()
 
 void SettingsStoreTest::writeKeepsWhatAPersonAddedMeanwhile()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     IniSettingsStore store(dir.path());
     store.write("zentrio", "config", "X", " 1");
     const std::string file = store.fileOf("zentrio").toStdString();

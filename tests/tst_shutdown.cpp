@@ -3,7 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <csignal>
@@ -44,7 +44,7 @@ void ShutdownTest::aSignalWritesTheSettings_data()
 void ShutdownTest::aSignalWritesTheSettings()
 {
     QFETCH(int, signal);
-    QTemporaryDir home;
+    testsupport::TempDir home;
     const QString music = home.path() + "/music";
     QDir().mkpath(music);
     testsupport::writeTagged(music.toStdString(), "a.mp3", "One");

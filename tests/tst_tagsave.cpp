@@ -2,7 +2,7 @@
 #include "tags/trailer.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <csignal>
@@ -54,7 +54,7 @@ void TagSaveTest::whereTheRecordGoes()
 {
     QFETCH(QByteArray, before);
     QFETCH(int, growth);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string path = writeFile(dir.path().toStdString(), "f.mp3", before);
     const TagEdit edit { "  New Song", "New Artist", QString::fromUtf8("Új album") };
     QVERIFY(saveTag(path, edit, 2026));
@@ -76,7 +76,7 @@ void TagSaveTest::whereTheRecordGoes()
 
 void TagSaveTest::aFileThatCannotBeWrittenIsLeftAsItWas()
 {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     const std::string small = writeFile(folder, "small.mp3", audio(200));
     QVERIFY(!saveTag(small, { "s", "a", "l" }, 2026));

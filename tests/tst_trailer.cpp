@@ -2,7 +2,7 @@
 #include "tags/trailer.h"
 #include "testsupport/mp3fixture.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 using namespace zentrio;
@@ -36,7 +36,7 @@ void TrailerTest::windowIsTheBytesBeforeTheLastOne()
 {
     QFETCH(int, size);
     QFETCH(bool, readable);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     QByteArray bytes(size, '\0');
     for (int i = 0; i < size; ++i)
         bytes[i] = static_cast<char>(i % 251);
@@ -85,7 +85,7 @@ void TrailerTest::marker()
 {
     QFETCH(QByteArray, file);
     QFETCH(int, p);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const auto path = testsupport::writeFile(dir.path().toStdString(), "f.mp3", file);
     const auto window = readTrailerWindow(path);
     QVERIFY(window);
@@ -123,7 +123,7 @@ void TrailerTest::fields_data()
 void TrailerTest::fields()
 {
     QFETCH(QByteArray, file);
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     const auto tag = readTag(testsupport::writeFile(dir.path().toStdString(), "f.mp3", file));
     QVERIFY(tag && tag->found);
     QTEST(tag->song, "song");

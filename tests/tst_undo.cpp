@@ -4,7 +4,7 @@
 #include "testsupport/mp3fixture.h"
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 #include <QTest>
 
 #include <csignal>
@@ -32,7 +32,7 @@ std::vector<std::string> everyEntry(const std::string& folder)
 
 // A folder of tagged files f1000.mp3... whose songs compose "Song N.mp3".
 struct TaggedFolder {
-    QTemporaryDir dir;
+    testsupport::TempDir dir;
     std::string path = dir.path().toStdString();
     std::vector<RunItem> items;
     std::vector<QByteArray> contents;
@@ -99,7 +99,7 @@ private Q_SLOTS:
     void undoAfterAKilledRun();
 
 private:
-    QTemporaryDir m_state;
+    testsupport::TempDir m_state;
     RenameJournal journal() const { return RenameJournal(m_state.path().toStdString() + "/state/zentrio/journal"); }
 };
 
@@ -202,7 +202,7 @@ void UndoTest::undoAfterAKilledRun()
 {
     QFETCH(int, delayMicroseconds);
     TaggedFolder folder(300);
-    QTemporaryDir state;
+    testsupport::TempDir state;
     const RenameJournal killedJournal(state.path().toStdString() + "/journal");
     const pid_t child = fork();
     QVERIFY(child >= 0);

@@ -4,7 +4,7 @@
 #include "platform/settingsstore.h"
 #include "testsupport/fakes.h"
 
-#include <QTemporaryDir>
+#include "testsupport/tempdir.h"
 
 #include <memory>
 #include <string>
@@ -45,8 +45,8 @@ public:
 
 private:
     zentrio::WindowMessaging* m_messaging;
-    QTemporaryDir m_config;
-    QTemporaryDir m_music;
+    testsupport::TempDir m_config;
+    testsupport::TempDir m_music;
     std::unique_ptr<zentrio::IniSettingsStore> m_store;
     std::unique_ptr<zentrio::Form1> m_form;
 };
