@@ -190,6 +190,17 @@ void Form1::buildControls()
              Option7, Check1, Check2, Check3, Check4, Check5, Check6, Label14 })
         twips::fill(control, twips::kGrey);
     twips::colourText(Label14, Qt::black);
+    // The option rows stand closer than their font is tall: below the first
+    // row (which covers its frame's border) they are transparent and a little
+    // taller, so no row's background cuts the descenders of the row above.
+    for (QCheckBox* box : { Check2, Check3, Check4, Check5, Check6 }) {
+        box->setAutoFillBackground(false);
+        box->resize(box->width(), box->height() + twips::px(60));
+    }
+    // Navy captions keep a little room at their edges.
+    for (QLabel* label : { Label1, Label2, Label3[0], Label3[1], Label4[0], Label4[1], Label4[2], Label4[3], Label4[4],
+             Label4[5], Label22 })
+        label->setContentsMargins(3, 0, 3, 0);
     // The frames' own captions lie under their controls: draw only their borders.
     for (QGroupBox* frame : Frame1)
         frame->setStyleSheet(QStringLiteral("QGroupBox::title { color: transparent; }"));

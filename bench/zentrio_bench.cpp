@@ -16,7 +16,6 @@
 #include "rename/journal.h"
 #include "rename/renamerun.h"
 #include "rename/runplan.h"
-#include "platform/readpool.h"
 #include "rename/runpreview.h"
 #include "tags/folderscan.h"
 
@@ -39,7 +38,7 @@ using namespace bench;
 
 namespace {
 
-constexpr int kReadThreads = static_cast<int>(zentrio::kReadThreads);
+constexpr int kReadThreads = 16; // the parallel floors' readers
 
 // A real main window on a folder, with the desktop services it needs.
 class Window {
