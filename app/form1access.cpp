@@ -76,6 +76,7 @@ void Form1::applyAccessibleTexts()
     for (const auto& [box, label] : boxes)
         box->setAccessibleName(label->text().trimmed());
     ListView1->setAccessibleName(message(QStringLiteral("afiles")));
+    ListView1->setCheckStateTexts(message(QStringLiteral("achecked")), message(QStringLiteral("aunchecked")));
     Drive1->setAccessibleName(message(QStringLiteral("adrives")));
     Dir1->setAccessibleName(message(QStringLiteral("afolders")));
 

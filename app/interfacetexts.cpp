@@ -63,6 +63,8 @@ namespace {
         { "adrives", "drives" },
         { "afolders", "folders" },
         { "apopup", "file menu" },
+        { "achecked", "checked" },
+        { "aunchecked", "not checked" },
         { "mlanguage", "language" },
         { "menglish", "English" },
     };

@@ -35,6 +35,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     }
     if (role == Qt::CheckStateRole && index.column() == 0 && m_checkBoxes)
         return (row.state & FileListView::kChecked) ? Qt::Checked : Qt::Unchecked;
+    // The check state in words as well, for screen readers that are not
+    // given a table cell's check state.
+    if (role == Qt::AccessibleDescriptionRole && index.column() == 0 && m_checkBoxes)
+        return (row.state & FileListView::kChecked) ? m_checkedText : m_uncheckedText;
     return {};
 }
 
@@ -132,6 +136,11 @@ FileListView::FileListView(QWidget* parent)
         });
 }
 
+void FileListView::setCheckStateTexts(const QString& checked, const QString& unchecked)
+{
+    m_model.setCheckStateTexts(checked, unchecked);
+}
+
 void FileListView::announceCheckState(const QModelIndex& cell)
 {
     if (!QAccessible::isActive())
@@ -146,6 +155,9 @@ void FileListView::announceCheckState(const QModelIndex& cell)
     QAccessibleStateChangeEvent event(this, changed);
     event.setChild(table->indexOfChild(item));
     QAccessible::updateAccessibility(&event);
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    described.setChild(table->indexOfChild(item));
+    QAccessible::updateAccessibility(&described);
 }
 
 bool FileListView::validPosition(int position) const { return position >= 0 && position < count(); }

@@ -39,8 +39,15 @@ public:
     void setSubItem(int position, int subItem, const QString& text);
 
     const std::vector<FileRow>& rows() const { return m_rows; }
+    void setCheckStateTexts(const QString& checked, const QString& unchecked)
+    {
+        m_checkedText = checked;
+        m_uncheckedText = unchecked;
+    }
 
 private:
+    QString m_checkedText = QStringLiteral("checked");
+    QString m_uncheckedText = QStringLiteral("not checked");
     std::vector<FileRow> m_rows;
     QString m_headers[4];
     bool m_checkBoxes = false;
@@ -83,6 +90,8 @@ public:
     void setExtendedStyle(unsigned mask, unsigned style);
 
     void setHeaderText(int column, const QString& text);
+    // The words a screen reader says for a row's check state.
+    void setCheckStateTexts(const QString& checked, const QString& unchecked);
     int rowIndexAt(const QPoint& viewportPoint) const; // 1-based, 0 when no row is there
 
 Q_SIGNALS:

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libtag1-dev
     dbus dbus-x11
-    xvfb xauth
+    xvfb xauth xdotool at-spi2-core
     fonts-liberation fonts-dejavu-core
     clang libclang-rt-14-dev
     desktop-file-utils dpkg-dev file
@@ -18,7 +18,7 @@ packages=(
 
 # Extra tools for docs/screenshots.sh, which drives the real window under Xvfb.
 if [ "${1:-}" = "--docs" ]; then
-    packages+=(xdotool imagemagick)
+    packages+=(imagemagick bc)
 fi
 
 missing=()

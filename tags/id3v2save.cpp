@@ -54,8 +54,10 @@ std::optional<std::string> withId3v2Fields(const std::string& file, const TagEdi
     if (region == 0)
         return withNewTag(file, edit);
     // A tag that claims more bytes than the file holds would take the audio
-    // with it when replaced: such a file is left alone.
-    if (region > file.size())
+    // with it when replaced: such a file is left alone. So is one followed
+    // by a damaged tag header: TagLib takes that for a copy of the tag too,
+    // with a size of its own reckoning, and can write past the file's end.
+    if (region > file.size() || std::string_view(file).substr(region, 3) == "ID3")
         return std::nullopt;
     auto updated = withUpdatedTag(file, edit);
     // Whatever TagLib made of the tag, every byte after it must be kept.

@@ -225,7 +225,8 @@ void Id3v2Test::aFailedSaveLeavesTheFileAsItWas()
     overlong.replace(6, 4, QByteArray("\x7F\x7F\x7F\x7F", 4));
     const QByteArray tag = testsupport::id3v2(3, { { "Song" }, {}, {} });
     const QByteArray bogusSecond = tag + QByteArray("ID3\x03\x00\x00\x7F\x7F\x7F\x7F", 10) + audio(1000);
-    for (const QByteArray& bytes : { overlong, bogusSecond }) {
+    const QByteArray damagedSecond = tag + QByteArray("ID3\x02\xC5\xC5\x00\x00\xFF\x00", 10) + audio(1000);
+    for (const QByteArray& bytes : { overlong, bogusSecond, damagedSecond }) {
         const std::string damaged = writeFile(folder, "damaged.mp3", bytes);
         QVERIFY(!saveTag(damaged, { "New", "New", "New" }, 2026, TagSource::Id3v2First));
         QCOMPARE(readFile(damaged), bytes);

@@ -25,19 +25,6 @@ namespace {
 
 constexpr int kFiles = 300;
 
-// Every entry of the folder, hidden ones included.
-std::vector<std::string> everyEntry(const std::string& folder)
-{
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
-    return names;
-}
 
 } // namespace
 
@@ -91,7 +78,7 @@ void KillSafetyTest::killedRunLosesNothing()
         QCOMPARE(testsupport::readFile(old ? before : after), contents[i]);
         renamed += moved;
     }
-    QCOMPARE(everyEntry(folder).size(), size_t(kFiles));
+    QCOMPARE(testsupport::everyEntry(folder).size(), size_t(kFiles));
     qInfo("killed after %d of %d renames", renamed, kFiles);
 }
 

@@ -16,19 +16,6 @@ using namespace zentrio;
 
 namespace {
 
-std::vector<std::string> everyEntry(const std::string& folder)
-{
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    while (const dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // A folder of tagged files f1000.mp3... whose songs compose "Song N.mp3".
 struct TaggedFolder {
@@ -56,7 +43,7 @@ struct TaggedFolder {
             QCOMPARE(testsupport::readFile(path + "/" + items[i].name), contents[i]);
             names.push_back(items[i].name);
         }
-        QCOMPARE(everyEntry(path), names);
+        QCOMPARE(testsupport::everyEntry(path), names);
     }
 };
 

@@ -1,5 +1,7 @@
 // Any fields, separator and options: the composed name ends in ".mp3", never
-// holds "/" or a NUL, and the character passes never change its length.
+// holds "/" or a NUL, never begins with "." and fits in 255 bytes; and the
+// character passes never change the length of a name that was not cut.
+#include "platform/filenames.h"
 #include "rename/compose.h"
 #include "tags/cp1252.h"
 
@@ -30,12 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.noSpace = flags & 0x40;
 
     const QString name = zentrio::composeNewName(tag, options, number);
-    if (!name.endsWith(".mp3") || name.contains('/') || name.contains(QChar(0)))
+    if (!name.endsWith(".mp3") || name.contains('/') || name.contains(QChar(0)) || name.startsWith('.'))
         std::abort();
-    // The same name without the passes has the same length.
+    const std::size_t bytes = zentrio::textToName(name).size();
+    if (bytes > zentrio::kMaxNameBytes)
+        std::abort();
+    // The same name without the passes has the same length, unless one of
+    // them was cut to fit (a pass can change a letter's size in bytes).
     zentrio::NameOptions plain = options;
     plain.foldO = plain.noAccent = plain.noSpace = false;
-    if (zentrio::composeNewName(tag, plain, number).size() != name.size())
+    const QString unpassed = zentrio::composeNewName(tag, plain, number);
+    const bool cut = bytes >= zentrio::kMaxNameBytes - 3 || zentrio::textToName(unpassed).size() >= zentrio::kMaxNameBytes - 3;
+    if (!cut && unpassed.size() != name.size())
         std::abort();
     return 0;
 }

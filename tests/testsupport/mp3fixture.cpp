@@ -1,5 +1,7 @@
 #include "testsupport/mp3fixture.h"
 
+#include <algorithm>
+#include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
@@ -52,6 +54,21 @@ QByteArray readFile(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return QByteArray::fromStdString(content);
+}
+
+std::vector<std::string> everyEntry(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    while (const dirent* e = dir ? readdir(dir) : nullptr) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    if (dir)
+        closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool exists(const std::string& path)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <string>
+#include <vector>
 
 // Small MP3-like files made by the tests, so each test shows the bytes it depends on.
 namespace testsupport {
@@ -23,6 +24,8 @@ std::string writeTagged(const std::string& folder, const std::string& name, cons
     const QByteArray& artist = "Artist", const QByteArray& album = "Album");
 
 QByteArray readFile(const std::string& path);
+// Every entry of a folder, hidden ones included, sorted by bytes.
+std::vector<std::string> everyEntry(const std::string& folder);
 bool exists(const std::string& path);
 
 } // namespace testsupport
