@@ -9,6 +9,7 @@
 #include "platform/folderlist.h"
 
 #include <QLabel>
+#include <QMenuBar>
 #include <QLineEdit>
 
 namespace zentrio {
@@ -39,6 +40,11 @@ void Form1::openPopup(const QPoint& globalPosition)
         menuform = std::make_unique<MenuForm>();
         connect(menuform->playing, &QAction::triggered, this, &Form1::popupPlayClicked);
         connect(menuform->OK, &QAction::triggered, this, &Form1::popupRenameClicked);
+        // A pop-up menu is no child of any window in the accessibility tree;
+        // held by a hidden entry of the menu bar, a screen reader finds it
+        // there while it is open.
+        QAction* holder = menuBar()->addMenu(menuform->sort);
+        holder->setVisible(false);
     }
     menuform->setNames(ListView1->itemName(index), ListView1->itemText(index), Text6->text());
     menuform->sort->setAccessibleName(message(QStringLiteral("apopup")));

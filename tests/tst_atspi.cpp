@@ -1,4 +1,5 @@
 #include "testsupport/mp3fixture.h"
+#include "testsupport/program.h"
 #include "testsupport/tempdir.h"
 
 #include <QDBusArgument>
@@ -118,13 +119,8 @@ void AtspiTest::aScreenReaderFindsNamesAndTheCheckState()
     testsupport::writeTagged(music, "a.mp3", "One");
     testsupport::writeTagged(music, "b.mp3", "Two");
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
-    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    env.insert("XDG_STATE_HOME", home.path() + "/state");
-    program.setProcessEnvironment(env);
-    program.start(ZENTRIO_PROGRAM, { QString::fromStdString(music) });
-    QVERIFY(program.waitForStarted());
+    QVERIFY(testsupport::startProgram(
+        program, home.path(), QString::fromStdString(music), { { "QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1" } }));
 
     AtspiClient client(address.value());
     QVERIFY(client.bus().isConnected());
@@ -179,6 +175,22 @@ void AtspiTest::aScreenReaderFindsNamesAndTheCheckState()
         != 0)
         QSKIP("xdotool cannot type here");
     QTRY_COMPARE_WITH_TIMEOUT(client.property(box, "Description"), QString("checked"), 10000);
+
+    // The Menu key opens the row's pop-up menu: while it is open, it is in
+    // the tree with its name, and its description carries the two names.
+    QProcess::execute("xdotool", { "key", "Menu" });
+    QString described;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (const Node& node : client.walk(application, 600)) {
+                if (client.name(node) == QLatin1String("file menu"))
+                    described = client.property(node, "Description");
+            }
+            return !described.isEmpty();
+        }(),
+        10000);
+    QCOMPARE(described, QString("filename: a.mp3; new name: 01-One.mp3"));
+    QProcess::execute("xdotool", { "key", "Escape" });
 
     program.terminate();
     QVERIFY(program.waitForFinished(10000));

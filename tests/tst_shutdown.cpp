@@ -1,5 +1,6 @@
 #include "platform/settingsstore.h"
 #include "testsupport/mp3fixture.h"
+#include "testsupport/program.h"
 
 #include <QFile>
 #include <QProcess>
@@ -52,13 +53,7 @@ void ShutdownTest::aSignalWritesTheSettings()
     store.write("zentrio", "config", "chare", " + ");
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    env.insert("XDG_STATE_HOME", home.path() + "/state");
-    program.setProcessEnvironment(env);
-    program.start(ZENTRIO_PROGRAM, { music });
-    QVERIFY(program.waitForStarted());
+    QVERIFY(testsupport::startProgram(program, home.path(), music, { { "QT_QPA_PLATFORM", "offscreen" } }));
     QTRY_VERIFY_WITH_TIMEOUT(catches(program.processId(), signal), 20000);
     ::kill(static_cast<pid_t>(program.processId()), signal);
     QVERIFY(program.waitForFinished(20000));
