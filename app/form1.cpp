@@ -36,7 +36,6 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     connectHandlers();
     setUpKeyboard();
     applyAccessibleTexts();
-    refreshLanguageMenu();
 }
 
 Form1::~Form1() { delete m_about; }

@@ -37,6 +37,7 @@ class Registry;
 class FrmAbout;
 class RunPreview;
 struct PlannedRename;
+struct RunItem;
 
 // What the main window needs of the desktop; tests hand in fakes.
 struct Form1Services {
@@ -110,6 +111,7 @@ private:
     void selectedClicked();
     void previewClicked();
     void undoClicked();
+    std::vector<RunItem> runItems() const;
     // Writes a record of renames to the journal before they are made.
     void recordRenames(const std::vector<PlannedRename>& renames);
     void savingm3uClicked();

@@ -12,14 +12,20 @@ namespace zentrio {
 void Form1::refreshLanguageMenu()
 {
     language->setTitle(message(QStringLiteral("mlanguage")));
-    language->clear();
+    // The old entries go later: one of them may be running this refresh.
+    for (QActionGroup* old : language->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly)) {
+        for (QAction* item : old->actions())
+            language->removeAction(item);
+        old->deleteLater();
+    }
     auto* group = new QActionGroup(language);
     const auto read = [this](const char* key) {
         return QString::fromUtf8(m_settings.read(kApplication, QStringLiteral("language"), QLatin1String(key)));
     };
     const bool packOn = read("newlanguage") == QLatin1String("true");
     auto add = [&](const QString& caption, const QString& path, bool current) {
-        QAction* item = language->addAction(caption);
+        auto* item = new QAction(caption, group);
+        language->addAction(item);
         item->setCheckable(true);
         item->setChecked(current);
         item->setData(path);
@@ -39,10 +45,11 @@ void Form1::languageChosen(const QString& packPath)
     if (packPath.isEmpty()) {
         m_settings.write(kApplication, QStringLiteral("language"), QStringLiteral("newlanguage"), "false");
         applyEnglish();
-        return;
+    } else {
+        m_settings.replaceSection(kApplication, QStringLiteral("language"), packSection(packPath));
+        applyLanguagePack();
     }
-    m_settings.replaceSection(kApplication, QStringLiteral("language"), packSection(packPath));
-    applyLanguagePack();
+    refreshLanguageMenu();
 }
 
 } // namespace zentrio

@@ -97,7 +97,6 @@ void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
     Option5->setText(song + '(' + artist + ')');
     Option6->setText(song + QStringLiteral(" by ") + artist);
     applyAccessibleTexts();
-    refreshLanguageMenu();
 }
 
 } // namespace zentrio

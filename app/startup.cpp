@@ -114,6 +114,7 @@ void Form1::load()
     } catch (...) {
         // Start-up stops at its first failure; the window shows what was set so far.
     }
+    refreshLanguageMenu(); // the packs are looked for once, whatever start-up reached
 }
 
 void Form1::restoreSettings()

@@ -62,6 +62,12 @@ namespace {
             ::mkdir(path.substr(0, slash).c_str(), 0700);
     }
 
+    void keepNewest(std::vector<JournalRecord>& records)
+    {
+        if (records.size() > kJournalRecords)
+            records.erase(records.begin(), records.end() - static_cast<std::ptrdiff_t>(kJournalRecords));
+    }
+
 } // namespace
 
 std::string defaultJournalPath() { return stateDirectory() + "/journal"; }
@@ -184,8 +190,7 @@ RenameJournal::Contents RenameJournal::load() const
     }
     ParsedJournal parsed = parseJournal(*text);
     auto& records = parsed.records;
-    if (records.size() > kJournalRecords)
-        records.erase(records.begin(), records.end() - static_cast<std::ptrdiff_t>(kJournalRecords));
+    keepNewest(records);
     if (parsed.damaged)
         return { State::Damaged, std::move(records) };
     return { records.empty() ? State::Empty : State::Loaded, std::move(records) };
@@ -207,9 +212,7 @@ bool RenameJournal::add(const JournalRecord& record) const
     if (contents.state == State::Damaged && !setAside())
         return false; // the whole records it held are written again below
     contents.records.push_back(record);
-    if (contents.records.size() > kJournalRecords)
-        contents.records.erase(contents.records.begin(),
-            contents.records.end() - static_cast<std::ptrdiff_t>(kJournalRecords));
+    keepNewest(contents.records);
     return write(contents.records);
 }
 

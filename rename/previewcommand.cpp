@@ -1,8 +1,8 @@
 #include "app/form1.h"
 
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
 #include "platform/folderlist.h"
+#include "rename/renamerun.h"
 #include "rename/runpreview.h"
 
 namespace zentrio {
@@ -11,12 +11,7 @@ namespace zentrio {
 // button runs the designed "selected" command itself, unchanged.
 void Form1::previewClicked()
 {
-    std::vector<std::string> checked;
-    for (int position = 0; position < ListView1->count(); ++position) {
-        if (ListView1->isChecked(position) && hasMp3Suffix(ListView1->itemName(position + 1)))
-            checked.push_back(ListView1->itemName(position + 1));
-    }
-    const auto steps = planFolderRun(Dir1->path(), checked, nameOptions(), tagSource());
+    const auto steps = planFolderRun(Dir1->path(), checkedMp3Names(runItems()), nameOptions(), tagSource());
     if (!steps) {
         showMessage(message(QStringLiteral("error5")));
         return;

@@ -15,12 +15,7 @@ namespace zentrio {
 // before its first rename, so that "undo" can bring the old names back.
 void Form1::selectedClicked()
 {
-    std::vector<RunItem> items;
-    const int n = ListView1->count();
-    items.reserve(static_cast<size_t>(n));
-    for (int position = 0; position < n; ++position)
-        items.push_back({ ListView1->isChecked(position), ListView1->itemName(position + 1) });
-
+    const std::vector<RunItem> items = runItems();
     const auto progress = [this](int renamed) {
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
@@ -41,6 +36,17 @@ void Form1::selectedClicked()
             savem3u();
         return;
     }
+}
+
+// Every row of the list, checked or not, with its name on disk.
+std::vector<RunItem> Form1::runItems() const
+{
+    std::vector<RunItem> items;
+    const int n = ListView1->count();
+    items.reserve(static_cast<size_t>(n));
+    for (int position = 0; position < n; ++position)
+        items.push_back({ ListView1->isChecked(position), ListView1->itemName(position + 1) });
+    return items;
 }
 
 // A journal that cannot be written never stops a rename: the renames go on

@@ -8,33 +8,43 @@ namespace zentrio {
 
 namespace {
 
-    // The names of the checked MP3 items, in list order.
-    std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items)
+    // The new name of each checked MP3 file, numbered as the run numbers
+    // them; empty for a file without a tag, and from the first unreadable
+    // file on, where the run stops.
+    std::vector<std::string> newNames(
+        const std::vector<std::optional<IdentifiedTag>>& reads, const NameOptions& options)
     {
-        std::vector<std::string> names;
-        for (const RunItem& item : items) {
-            if (item.checked && hasMp3Suffix(item.name))
-                names.push_back(item.name);
+        std::vector<std::string> names(reads.size());
+        for (std::size_t i = 0; i < reads.size() && reads[i]; ++i) {
+            if (reads[i]->tag.found)
+                names[i] = textToName(composeNewName(reads[i]->tag, options, static_cast<int>(i) + 1));
         }
         return names;
     }
 
     // Every rename the run may make, up to its first unreadable file.
     std::vector<PlannedRename> plannedRenames(const std::vector<std::string>& names,
-        const std::vector<std::optional<IdentifiedTag>>& reads, const NameOptions& options)
+        const std::vector<std::string>& newNames, const std::vector<std::optional<IdentifiedTag>>& reads)
     {
         std::vector<PlannedRename> renames;
-        for (std::size_t i = 0; i < names.size() && reads[i]; ++i) {
-            if (!reads[i]->tag.found)
-                continue;
-            std::string newName = textToName(composeNewName(reads[i]->tag, options, static_cast<int>(i) + 1));
-            if (newName != names[i])
-                renames.push_back({ names[i], std::move(newName), reads[i]->identity });
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!newNames[i].empty() && newNames[i] != names[i])
+                renames.push_back({ names[i], newNames[i], reads[i]->identity });
         }
         return renames;
     }
 
 } // namespace
+
+std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items)
+{
+    std::vector<std::string> names;
+    for (const RunItem& item : items) {
+        if (item.checked && hasMp3Suffix(item.name))
+            names.push_back(item.name);
+    }
+    return names;
+}
 
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
     const std::function<void(int renamed)>& afterItem, TagSource source, const BeforeRenames& beforeRenames)
@@ -46,8 +56,9 @@ RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>&
     const std::vector<std::string> names = checkedMp3Names(items);
     const auto reads
         = readInOrder(names.size(), [&](std::size_t i) { return readIdentifiedTag(prefix + names[i], source); });
+    const std::vector<std::string> targets = newNames(reads, options);
     if (beforeRenames) {
-        const auto renames = plannedRenames(names, reads, options);
+        const auto renames = plannedRenames(names, targets, reads);
         if (!renames.empty())
             beforeRenames(renames);
     }
@@ -56,15 +67,14 @@ RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>&
         if (!item.checked)
             continue;
         if (hasMp3Suffix(item.name)) {
-            const auto& read = reads[static_cast<std::size_t>(runningNumber)];
+            const auto k = static_cast<std::size_t>(runningNumber);
             ++runningNumber;
-            if (!read) {
+            if (!reads[k]) {
                 result.outcome = RenameRunResult::Outcome::Failed;
                 return result;
             }
-            if (read->tag.found) {
-                const std::string newName = textToName(composeNewName(read->tag, options, runningNumber));
-                switch (fs::renameNoReplace(prefix + item.name, prefix + newName)) {
+            if (reads[k]->tag.found) {
+                switch (fs::renameNoReplace(prefix + item.name, prefix + targets[k])) {
                 case fs::RenameResult::Renamed:
                     ++result.renamed;
                     break;

@@ -35,6 +35,9 @@ struct PlannedRename {
 // (a journal writes them down there).
 using BeforeRenames = std::function<void(const std::vector<PlannedRename>&)>;
 
+// The names of the checked MP3 items, in list order: the files a run renames.
+std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items);
+
 // Renames every checked MP3 file of the folder to the name composed from its
 // own tag, numbered by the count of checked MP3 items so far. Files without
 // a tag keep their names but take a number. `afterItem` runs after every
