@@ -13,11 +13,11 @@
 namespace zentrio {
 
 // Threads in flight. On a mount that adds 0.5 ms to every call, a 3000-file
-// scan takes 10.0 s with one reader and falls almost in proportion up to 16
-// readers (5.1 s with 2, 1.3 s with 8, 0.69 s with 16); 32 gain a quarter
-// more there, 64 lose again. 16 take most of the gain without leaning on
-// how many requests a share's server serves at once; on a warm local disk
-// they cost no more than one reader.
+// scan takes about 10 s with one reader and falls almost in proportion up
+// to 16 readers (4.9 s with 2, 1.3 s with 8, 0.69 s with 16); 32 or 64
+// gain another 15 to 25 % there, varying from run to run. 16 take most of
+// the gain without leaning on how many requests a share's server serves at
+// once; on a warm local disk they cost no more than one reader.
 inline constexpr std::size_t kReadThreads = 16;
 
 enum class ReadAll { No, Yes };
