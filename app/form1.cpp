@@ -63,8 +63,10 @@ void Form1::connectHandlers()
     connect(Check6, &QCheckBox::stateChanged, this, &Form1::check6Clicked);
     for (QRadioButton* button : { Option1, Option2, Option3, Option4, Option5, Option6, Option7 }) {
         connect(button, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
-                optionClicked();
+            if (!on)
+                return;
+            leaveOwnPattern();
+            optionClicked();
         });
     }
     connect(Text2, &QLineEdit::textChanged, this, &Form1::text2Changed);
@@ -90,6 +92,7 @@ void Form1::connectHandlers()
     connect(selected, &QAction::triggered, this, &Form1::selectedClicked);
     connect(preview, &QAction::triggered, this, &Form1::previewClicked);
     connect(undo, &QAction::triggered, this, &Form1::undoClicked);
+    connect(ownpattern, &QAction::triggered, this, &Form1::ownPatternClicked);
     connect(savingm3u, &QAction::triggered, this, &Form1::savingm3uClicked);
     connect(about, &QAction::triggered, this, &Form1::aboutClicked);
     connect(Command6, &QPushButton::clicked, this, &Form1::playClicked);
@@ -119,6 +122,11 @@ NameOptions Form1::nameOptions() const
     options.foldO = Check2->checkState() == Qt::Checked;
     options.noAccent = Check3->checkState() == Qt::Checked;
     options.noSpace = Check5->checkState() == Qt::Checked;
+    if (m_ownActive) {
+        options.pattern = Pattern::Own;
+        options.own = std::make_shared<const ParsedPattern>(parsePattern(m_ownPattern));
+        options.widths = m_listWidths;
+    }
     return options;
 }
 

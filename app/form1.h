@@ -36,6 +36,7 @@ class MenuForm;
 class Registry;
 class FrmAbout;
 class RunPreview;
+class OwnPatternWindow;
 struct PlannedRename;
 struct RunItem;
 
@@ -80,6 +81,10 @@ public:
     MenuForm* menuForm() const { return menuform.get(); }
     FrmAbout* aboutWindow() const;
     RunPreview* runPreview() const;
+    OwnPatternWindow* ownPatternWindow() const;
+    // Whether the own naming pattern is the active pattern, and its text.
+    bool ownPatternActive() const { return m_ownActive; }
+    const QString& ownPattern() const { return m_ownPattern; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +96,8 @@ private:
 
     // Start-up and shutdown steps.
     void restoreSettings();
+    void restoreOwnPattern();
+    static constexpr int kRecentPatterns = 10;
     void applyLanguagePack();
     void applyEnglish();
     void applyCaptions(const std::function<QString(const QString&)>& pack);
@@ -111,6 +118,13 @@ private:
     void selectedClicked();
     void previewClicked();
     void undoClicked();
+    // "own pattern": opens the pattern's window; its OK makes the pattern
+    // the active one, and any of the seven pattern buttons leaves it.
+    void ownPatternClicked();
+    void activateOwnPattern(const QString& pattern);
+    void leaveOwnPattern();
+    void showActivePattern();
+    QString currentNewName(const NameOptions& options) const;
     std::vector<RunItem> runItems() const;
     // Writes a record of renames to the journal before they are made.
     void recordRenames(const std::vector<PlannedRename>& renames);
@@ -181,6 +195,7 @@ public:
     QAction* selected = nullptr;
     QAction* preview = nullptr; // what "selected" would do, file by file
     QAction* undo = nullptr; // renames the newest recorded run back
+    QAction* ownpattern = nullptr; // opens the own naming pattern's window
     QMenu* meselect = nullptr;
     QAction* selectall = nullptr;
     QAction* unselect = nullptr;
@@ -198,6 +213,12 @@ private:
     Registry& m_registry;
     QPointer<FrmAbout> m_about; // open until closed, even after this window closes
     QPointer<RunPreview> m_preview;
+    QPointer<OwnPatternWindow> m_ownPatternWindow;
+    QString m_ownPattern; // as typed
+    bool m_ownActive = false;
+    QStringList m_recentPatterns; // newest first, at most ten
+    NumberWidths m_listWidths; // the own pattern's number widths over the listed files
+    QString m_filetypeCaption; // the pattern frame's caption while no own pattern is active
     std::unique_ptr<MenuForm> menuform; // the pop-up menu's holder, made on first use
     InterfaceTexts m_texts;
     QString lastArtist;

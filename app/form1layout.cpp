@@ -121,6 +121,7 @@ void Form1::buildControls()
     Command1 = placeControl<QPushButton>(client, "Command1", QStringLiteral("save tag"));
     Command1->setEnabled(false);
     Label2 = placeControl<QLabel>(client, "Label2", QStringLiteral("mp3 filetype"));
+    m_filetypeCaption = Label2->text();
     Label3[0] = placeControl<QLabel>(client, "Label3_0", QStringLiteral("options"));
     Label4[4] = placeControl<QLabel>(client, "Label4_4", QStringLiteral("mp3"));
 
@@ -220,6 +221,7 @@ void Form1::buildControls()
     selected = named(rename->addAction(QStringLiteral("selected")), "selected");
     preview = named(rename->addAction(QStringLiteral("preview")), "preview");
     undo = named(rename->addAction(QStringLiteral("undo")), "undo");
+    ownpattern = named(rename->addAction(QStringLiteral("own pattern")), "ownpattern");
     meselect = named(menuBar()->addMenu(QStringLiteral("select")), "meselect");
     selectall = named(meselect->addAction(QStringLiteral("select all")), "selectall");
     unselect = named(meselect->addAction(QStringLiteral("unselect all")), "unselect");

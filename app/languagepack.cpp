@@ -61,6 +61,7 @@ void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
     id3v2->setText(message(QStringLiteral("mid3v2")));
     preview->setText(message(QStringLiteral("mpreview")));
     undo->setText(message(QStringLiteral("mundo")));
+    ownpattern->setText(message(QStringLiteral("mownpattern")));
 
     const QString filename = pack(QStringLiteral("filename"));
     ListView1->setHeaderText(1, filename);
@@ -76,7 +77,8 @@ void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
     Label4[3]->setText(m_texts.song + ' ');
     Label4[5]->setText(pack(QStringLiteral("new name")) + ' ');
     Label3[1]->setText(pack(QStringLiteral("message")));
-    Label2->setText(pack(QStringLiteral("mp3 filetype")));
+    m_filetypeCaption = pack(QStringLiteral("mp3 filetype"));
+    showActivePattern();
     Label3[0]->setText(pack(QStringLiteral("options")));
     Label22->setText(pack(QStringLiteral("controller")));
     Check1->setText(pack(QStringLiteral("numbered")));

@@ -144,6 +144,24 @@ void Form1::restoreSettings()
         Text2->setText(QString::fromUtf8(chare));
     Drive1->setDrive(QString::fromUtf8(drive));
     Dir1->setPath(path.toStdString());
+    restoreOwnPattern();
+}
+
+// The own pattern and the recent ones, after the designed keys. A pattern
+// that cannot be read (a hand-edited file) is kept in the box but not made
+// active.
+void Form1::restoreOwnPattern()
+{
+    auto config = [this](const QString& key) { return m_settings.read(kApplication, kConfig, key); };
+    m_recentPatterns.clear();
+    for (int i = 1; i <= kRecentPatterns; ++i) {
+        const QString recent = QString::fromUtf8(config(QStringLiteral("recentpattern%1").arg(i)));
+        if (!recent.isEmpty())
+            m_recentPatterns << recent;
+    }
+    m_ownPattern = QString::fromUtf8(config(QStringLiteral("pattern")));
+    if (config(QStringLiteral("ownpattern")).trimmed() == "1" && parsePattern(m_ownPattern).ok())
+        activateOwnPattern(m_ownPattern);
 }
 
 void Form1::saveSettings()
@@ -161,6 +179,10 @@ void Form1::saveSettings()
     values.emplace_back(QStringLiteral("Path"), QByteArray::fromStdString(Dir1->path()));
     values.emplace_back(QStringLiteral("Drive"), Drive1->drive().toUtf8());
     values.emplace_back(QStringLiteral("chare"), Text2->text().toUtf8());
+    values.emplace_back(QStringLiteral("pattern"), m_ownPattern.toUtf8());
+    values.emplace_back(QStringLiteral("ownpattern"), numberText(m_ownActive ? 1 : 0));
+    for (qsizetype i = 0; i < m_recentPatterns.size(); ++i)
+        values.emplace_back(QStringLiteral("recentpattern%1").arg(i + 1), m_recentPatterns[i].toUtf8());
     m_settings.writeAll(kApplication, kConfig, values);
 }
 

@@ -24,6 +24,8 @@ namespace {
             return tag.song + " by " + tag.artist + ".mp3";
         case Pattern::Track:
             return (number < 10 ? QStringLiteral("TRACK0") : QStringLiteral("TRACK")) + QString::number(number) + ".mp3";
+        case Pattern::Own:
+            break; // composed by its pattern
         }
         return tag.song + ".mp3";
     }
@@ -129,18 +131,37 @@ namespace {
 
 } // namespace
 
+NameOptions withRunWidths(NameOptions options, const std::vector<const TagFields*>& tags)
+{
+    if (options.pattern == Pattern::Own)
+        options.widths = widestNumbers(tags);
+    return options;
+}
+
 QString composeNewName(const TagFields& tag, const NameOptions& options, int number)
 {
-    QString name = baseName(tag, options, number);
+    const bool own = options.pattern == Pattern::Own;
+    QString name;
+    if (own) {
+        if (!options.own || !options.own->ok())
+            return {};
+        name = trimSpaces(formatPattern(options.own->parts, tag, { number, options.separator, options.widths }));
+        if (name.isEmpty())
+            return {};
+    } else {
+        name = baseName(tag, options, number);
+    }
     replaceEach(name, [&](QChar c) { return safeCharacter(c, options.noSpace); });
     if (options.foldO)
         replaceEach(name, foldedO);
     if (options.noAccent)
         replaceEach(name, withoutAccent);
-    if (!name.endsWith(QStringLiteral(".mp3")))
-        name += QStringLiteral(".mp3");
-    name.chop(4);
-    if (!options.numbered) {
+    if (!own) {
+        if (!name.endsWith(QStringLiteral(".mp3")))
+            name += QStringLiteral(".mp3");
+        name.chop(4);
+    }
+    if (!options.numbered || own) {
         unhide(name);
         return fitted(QString(), name);
     }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "rename/pattern.h"
 #include "tags/trailer.h"
 
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 namespace zentrio {
 
-// The seven name patterns, numbered like the pattern buttons Option1..Option7.
-enum class Pattern { Song = 1, ArtistSong, ArtistAlbumSong, AlbumSong, SongParenArtist, SongByArtist, Track };
+// The seven name patterns, numbered like the pattern buttons Option1..Option7,
+// and the user's own pattern.
+enum class Pattern { Song = 1, ArtistSong, ArtistAlbumSong, AlbumSong, SongParenArtist, SongByArtist, Track, Own };
 
 struct NameOptions {
     Pattern pattern = Pattern::Song;
@@ -16,7 +21,16 @@ struct NameOptions {
     bool foldO = true; // "no õ": Õ to Ö, ô and õ to ö
     bool noAccent = true; // "no accent": Hungarian accented letters to plain ones
     bool noSpace = false; // "no space": blanks to "_"
+    // With Pattern::Own: the parsed pattern, and the widths of its automatic
+    // numbers for the run (see withRunWidths). The pattern places numbers
+    // itself, so "numbered" adds no prefix then.
+    std::shared_ptr<const ParsedPattern> own;
+    NumberWidths widths;
 };
+
+// The options with the own pattern's number widths decided for a run over
+// these tags (the files being named); other patterns need none.
+NameOptions withRunWidths(NameOptions options, const std::vector<const TagFields*>& tags);
 
 // The longest file name the file system takes, in bytes.
 inline constexpr std::size_t kMaxNameBytes = 255;
@@ -26,6 +40,8 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // character by one, so only the pattern and the prefix change the length;
 // a name longer than kMaxNameBytes is cut before its ".mp3" to fit. With
 // numbering off, a leading "." becomes "_", so the file is never hidden.
+// The own pattern's name is trimmed of blanks, then takes the same passes;
+// it is empty when the pattern gives nothing, and the file is skipped then.
 QString composeNewName(const TagFields& tag, const NameOptions& options, int number);
 
 // `kiegeszit`: pads text with blanks on the right to width characters, or

@@ -9,15 +9,21 @@ namespace zentrio {
 namespace {
 
     // The new name of each checked MP3 file, numbered as the run numbers
-    // them; empty for a file without a tag, and from the first unreadable
-    // file on, where the run stops.
+    // them; empty for a file without a tag or whose own-pattern name comes
+    // out empty, and from the first unreadable file on, where the run stops.
     std::vector<std::string> newNames(
         const std::vector<std::optional<IdentifiedTag>>& reads, const NameOptions& options)
     {
+        std::vector<const TagFields*> tags;
+        for (const auto& read : reads) {
+            if (read && read->tag.found)
+                tags.push_back(&read->tag);
+        }
+        const NameOptions runOptions = withRunWidths(options, tags);
         std::vector<std::string> names(reads.size());
         for (std::size_t i = 0; i < reads.size() && reads[i]; ++i) {
             if (reads[i]->tag.found)
-                names[i] = textToName(composeNewName(reads[i]->tag, options, static_cast<int>(i) + 1));
+                names[i] = textToName(composeNewName(reads[i]->tag, runOptions, static_cast<int>(i) + 1));
         }
         return names;
     }
@@ -73,7 +79,7 @@ RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>&
                 result.outcome = RenameRunResult::Outcome::Failed;
                 return result;
             }
-            if (reads[k]->tag.found) {
+            if (!targets[k].empty()) { // empty: no tag, or the own pattern gives no name
                 switch (fs::renameNoReplace(prefix + item.name, prefix + targets[k])) {
                 case fs::RenameResult::Renamed:
                     ++result.renamed;

@@ -38,6 +38,12 @@ namespace {
 std::vector<PlanStep> planRun(
     const std::vector<PlanInput>& files, const NameOptions& options, const std::vector<std::string>& folderNames)
 {
+    std::vector<const TagFields*> tags;
+    for (const PlanInput& file : files) {
+        if (file.read && file.read->tag.found)
+            tags.push_back(&file.read->tag);
+    }
+    const NameOptions runOptions = withRunWidths(options, tags);
     std::map<std::string, int> held = holders(files, folderNames);
     std::vector<PlanStep> steps;
     steps.reserve(files.size());
@@ -46,14 +52,14 @@ std::vector<PlanStep> planRun(
         PlanStep step { files[i].name, {}, static_cast<int>(i) + 1, StepOutcome::NotReached };
         const auto& read = files[i].read;
         if (read && read->tag.found)
-            step.newName = textToName(composeNewName(read->tag, options, step.number));
+            step.newName = textToName(composeNewName(read->tag, runOptions, step.number));
         if (stopped) {
             steps.push_back(std::move(step));
             continue;
         }
         if (!read) {
             step.outcome = StepOutcome::Unreadable;
-        } else if (!read->tag.found) {
+        } else if (!read->tag.found || step.newName.empty()) {
             step.outcome = StepOutcome::Skipped;
         } else if (step.newName == step.oldName) {
             step.outcome = StepOutcome::Unchanged;

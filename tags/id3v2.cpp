@@ -44,6 +44,24 @@ namespace {
         return values.join(QStringLiteral(" / "));
     }
 
+    // The first value of a text frame, trimmed.
+    QString firstValue(const TagLib::ID3v2::Tag& tag, const char* id)
+    {
+        const auto& frames = tag.frameList(id);
+        return frames.isEmpty() ? QString() : trimSpaces(toQString(frames.front()->toString()));
+    }
+
+    // Track and disc ("3/12"), year (2.3's TYER arrives as TDRC), genre
+    // (TagLib turns a "(17)" reference into its name) and album artist.
+    void addFrameExtras(TagFields& fields, const TagLib::ID3v2::Tag& tag)
+    {
+        splitNumberPair(firstValue(tag, "TRCK"), fields.track, fields.tracks);
+        splitNumberPair(firstValue(tag, "TPOS"), fields.disc, fields.discs);
+        fields.year = firstValue(tag, "TDRC");
+        fields.genre = trimSpaces(toQString(tag.genre()));
+        fields.albumArtist = frameText(tag, "TPE2");
+    }
+
 } // namespace
 
 std::size_t id3v2TagSize(std::string_view header)
@@ -90,6 +108,7 @@ std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes)
     if (fields.song.isEmpty() && fields.artist.isEmpty() && fields.album.isEmpty())
         return std::nullopt;
     fields.found = true;
+    addFrameExtras(fields, tag);
     return fields;
 }
 

@@ -45,6 +45,10 @@ void Form1::frissites(int kell)
     }
     Frame4->setTitle(nameForDisplay(folder));
     fs::changeDirectory(folder);
+    std::vector<const TagFields*> tags;
+    for (const ScanRow& row : scan.rows)
+        tags.push_back(&row.tag);
+    m_listWidths = widestNumbers(tags);
     ListView1->setRows(rowsOf(scan.rows));
     if (scan.outcome != FolderScan::Outcome::Scanned)
         showMessage(message(QStringLiteral("error2")));

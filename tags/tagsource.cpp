@@ -36,10 +36,15 @@ std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSourc
         if (auto fields = id3v2FieldsAtStart(file))
             return IdentifiedTag { std::move(*fields), file.identity() };
     }
-    const auto window = file.readAt(file.length() - windowLength, kWindowSize);
-    if (!window)
+    // The window and the file's last byte, which holds an ID3v1 genre.
+    const auto tail = file.readAt(file.length() - windowLength, kWindowSize + 1);
+    if (!tail || tail->size() < kWindowSize)
         return std::nullopt;
-    return IdentifiedTag { fieldsOf(*window), file.identity() };
+    const std::string_view window = std::string_view(*tail).substr(0, kWindowSize);
+    TagFields fields = fieldsOf(window);
+    if (fields.found)
+        addRecordExtras(fields, *tail, findMarker(window));
+    return IdentifiedTag { std::move(fields), file.identity() };
 }
 
 std::optional<TagFields> readFileTag(const std::string& path, TagSource source)

@@ -2,6 +2,9 @@
 
 #include "platform/fsops.h"
 #include "tags/cp1252.h"
+#include "tags/taglibsupport.h"
+
+#include <taglib/id3v1genres.h>
 
 namespace zentrio {
 
@@ -77,6 +80,30 @@ TagFields fieldsOf(std::string_view window)
     tag.artist = fieldAt(window, p, Field::Artist);
     tag.album = fieldAt(window, p, Field::Album);
     return tag;
+}
+
+void splitNumberPair(const QString& text, QString& number, QString& total)
+{
+    const qsizetype slash = text.indexOf(u'/');
+    number = text.left(slash).trimmed();
+    total = slash < 0 ? QString() : text.mid(slash + 1).trimmed();
+}
+
+void addRecordExtras(TagFields& tag, std::string_view bytes, int p)
+{
+    const auto at = [&](int offset) -> int {
+        const std::size_t index = static_cast<std::size_t>(p - 1 + offset);
+        return p > 0 && index < bytes.size() ? static_cast<unsigned char>(bytes[index]) : -1;
+    };
+    QString year;
+    for (int i = 93; i < 97 && at(i) >= '0' && at(i) <= '9'; ++i)
+        year += QChar(at(i));
+    if (year.size() == 4)
+        tag.year = year;
+    if (at(125) == 0 && at(126) > 0)
+        tag.track = QString::number(at(126));
+    if (at(127) >= 0)
+        tag.genre = toQString(TagLib::ID3v1::genre(at(127)));
 }
 
 std::optional<TagFields> readTag(const std::string& path)

@@ -21,7 +21,25 @@ struct TagFields {
     QString song;
     QString artist;
     QString album;
+    // Further fields for the own naming pattern, as the tag gives them
+    // (numbers as digits, empty where the tag has none).
+    QString track;
+    QString tracks; // the total of "3/12"
+    QString disc;
+    QString discs;
+    QString year;
+    QString genre;
+    QString albumArtist;
 };
+
+// Splits a number pair such as "3/12" into its number and its total.
+void splitNumberPair(const QString& text, QString& number, QString& total);
+
+// The year, track and genre of an ID3v1 record whose marker stands at
+// 1-based position p of `bytes` (the trailer window and the file's last
+// byte): the year at p+93, the ID3v1.1 track at p+126 when p+125 is 0, and
+// the genre byte at p+127 by the standard genre list.
+void addRecordExtras(TagFields& tag, std::string_view bytes, int p);
 
 // The window of a file (offsets L-257 to L-2) and the file's length L;
 // nullopt when the file cannot be read or is 256 bytes long or shorter.

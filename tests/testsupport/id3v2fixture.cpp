@@ -76,6 +76,8 @@ QByteArray id3v2(int version, const Id3v2Content& c)
     addText(tag, "TALB", c.albums, c.encoding);
     if (!c.track.isEmpty())
         addText(tag, "TRCK", { c.track }, TextEncoding::Latin1);
+    for (const auto& [id, text] : c.frames)
+        addText(tag, id.constData(), { text }, c.encoding);
     if (c.pictureBytes > 0) {
         auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
         picture->setMimeType("image/jpeg");

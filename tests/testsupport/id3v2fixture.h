@@ -21,6 +21,7 @@ struct Id3v2Content {
     TextEncoding encoding = TextEncoding::Utf16;
     int pictureBytes = 0; // a front-cover APIC frame of this size, when not 0
     QString track; // a TRCK frame, when not empty
+    QList<QPair<QByteArray, QString>> frames; // further text frames: id and text
 };
 
 // A whole tag of major version 2, 3 or 4.

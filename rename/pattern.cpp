@@ -1,0 +1,318 @@
+#include "rename/pattern.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <utility>
+
+namespace zentrio {
+
+namespace {
+
+    bool isNumberField(PatternField field)
+    {
+        switch (field) {
+        case PatternField::Track:
+        case PatternField::Tracks:
+        case PatternField::Disc:
+        case PatternField::Discs:
+        case PatternField::Number:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    std::optional<PatternField> fieldNamed(const QString& name)
+    {
+        for (const PatternFieldName& known : patternFieldNames()) {
+            if (name == QLatin1String(known.name))
+                return known.field;
+        }
+        return std::nullopt;
+    }
+
+    // Reads the pattern from `at` up to the end of the text, or up to the
+    // "]" that closes the optional part it is in (`inside`).
+    class Parser {
+    public:
+        explicit Parser(const QString& text)
+            : m_text(text)
+        {
+        }
+
+        std::vector<PatternPart> parts(bool inside, qsizetype opening = 0)
+        {
+            std::vector<PatternPart> parts;
+            QString literal;
+            const auto flush = [&] {
+                if (!literal.isEmpty())
+                    parts.push_back({ PatternPart::Kind::Literal, std::exchange(literal, {}) });
+            };
+            while (!m_error && m_at < m_text.size()) {
+                const QChar c = m_text.at(m_at);
+                if (c == u'\\') {
+                    if (m_at + 1 >= m_text.size())
+                        return fail(PatternError::Reason::TrailingBackslash, m_at);
+                    literal += m_text.at(m_at + 1);
+                    m_at += 2;
+                } else if (c == u'{') {
+                    flush();
+                    if (auto field = this->field())
+                        parts.push_back(std::move(*field));
+                } else if (c == u'[') {
+                    flush();
+                    const qsizetype start = m_at++;
+                    PatternPart group { PatternPart::Kind::Optional };
+                    group.parts = this->parts(true, start);
+                    parts.push_back(std::move(group));
+                } else if (c == u']') {
+                    if (!inside)
+                        return fail(PatternError::Reason::StrayBracket, m_at);
+                    ++m_at;
+                    flush();
+                    return parts;
+                } else if (c == u'}') {
+                    return fail(PatternError::Reason::StrayBrace, m_at);
+                } else {
+                    literal += c;
+                    ++m_at;
+                }
+            }
+            if (inside && !m_error)
+                return fail(PatternError::Reason::UnclosedBracket, opening);
+            flush();
+            return parts;
+        }
+
+        std::optional<PatternError> error() const { return m_error; }
+
+    private:
+        // "{name}" or "{name:modifier}" at m_at.
+        std::optional<PatternPart> field()
+        {
+            const qsizetype start = m_at;
+            const qsizetype end = m_text.indexOf(u'}', start);
+            if (end < 0) {
+                fail(PatternError::Reason::UnclosedBrace, start);
+                return std::nullopt;
+            }
+            m_at = end + 1;
+            const QString inner = m_text.mid(start + 1, end - start - 1);
+            const qsizetype colon = inner.indexOf(u':');
+            const auto known = fieldNamed(inner.left(colon));
+            if (!known) {
+                fail(PatternError::Reason::UnknownField, start);
+                return std::nullopt;
+            }
+            PatternPart part { PatternPart::Kind::Field };
+            part.field = *known;
+            if (colon >= 0 && !applyModifier(part, inner.mid(colon + 1))) {
+                fail(PatternError::Reason::UnknownModifier, start + 1 + colon + 1);
+                return std::nullopt;
+            }
+            return part;
+        }
+
+        static bool applyModifier(PatternPart& part, const QString& modifier)
+        {
+            if (modifier == QLatin1String("upper"))
+                part.letterCase = LetterCase::Upper;
+            else if (modifier == QLatin1String("lower"))
+                part.letterCase = LetterCase::Lower;
+            else if (modifier == QLatin1String("title"))
+                part.letterCase = LetterCase::Title;
+            else {
+                bool number = false;
+                const int width = modifier.toInt(&number);
+                if (!number || width < 1 || width > 9 || !isNumberField(part.field)
+                    || !modifier.at(0).isDigit())
+                    return false;
+                part.width = width;
+            }
+            return true;
+        }
+
+        std::vector<PatternPart> fail(PatternError::Reason reason, qsizetype position)
+        {
+            if (!m_error)
+                m_error = PatternError { reason, position };
+            return {};
+        }
+
+        const QString& m_text;
+        qsizetype m_at = 0;
+        std::optional<PatternError> m_error;
+    };
+
+    bool isDigits(const QString& text)
+    {
+        return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    }
+
+    // A number from the tag with zeros in front to the width; text that is
+    // not a number stays as it is.
+    QString padded(const QString& number, int width)
+    {
+        if (!isDigits(number))
+            return number;
+        QString digits = number;
+        while (digits.size() > 1 && digits.startsWith(u'0'))
+            digits.remove(0, 1);
+        return digits.rightJustified(width, u'0');
+    }
+
+    // The width of a track or disc: the forced one, else the width of the
+    // tag's total, else the run's widest number; never under `least`.
+    int numberWidth(const PatternPart& part, const QString& total, int runWidth, int least)
+    {
+        if (part.width != 0)
+            return part.width;
+        if (isDigits(total))
+            return std::max(least, static_cast<int>(padded(total, 1).size()));
+        return std::max(least, runWidth);
+    }
+
+    QString rawValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
+    {
+        switch (part.field) {
+        case PatternField::Song:
+            return tag.song;
+        case PatternField::Artist:
+            return tag.artist;
+        case PatternField::Album:
+            return tag.album;
+        case PatternField::Track:
+            return padded(tag.track, numberWidth(part, tag.tracks, context.widths.track, 2));
+        case PatternField::Tracks:
+            return padded(tag.tracks, part.width);
+        case PatternField::Disc:
+            return padded(tag.disc, numberWidth(part, tag.discs, context.widths.disc, 1));
+        case PatternField::Discs:
+            return padded(tag.discs, part.width);
+        case PatternField::Year: {
+            static const QRegularExpression fourDigits(QStringLiteral("\\d{4}"));
+            return fourDigits.match(tag.year).captured();
+        }
+        case PatternField::Genre:
+            return tag.genre;
+        case PatternField::AlbumArtist:
+            return tag.albumArtist;
+        case PatternField::Number:
+            return padded(QString::number(context.number), std::max(2, part.width));
+        case PatternField::Separator:
+            return context.separator;
+        }
+        return {};
+    }
+
+    // Each word begins with a capital; the other letters stay as they are.
+    QString titleCased(QString text)
+    {
+        bool wordStart = true;
+        for (QChar& c : text) {
+            if (wordStart && c.isLetter())
+                c = c.toUpper();
+            wordStart = !c.isLetterOrNumber() && c != u'\'';
+        }
+        return text;
+    }
+
+    QString fieldValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
+    {
+        QString value;
+        for (const QChar c : rawValue(part, tag, context)) {
+            if (c == u'/' || c == u'\\')
+                value += u'-';
+            else if (c.unicode() >= 0x20)
+                value += c;
+        }
+        switch (part.letterCase) {
+        case LetterCase::Upper:
+            return value.toUpper();
+        case LetterCase::Lower:
+            return value.toLower();
+        case LetterCase::Title:
+            return titleCased(value);
+        case LetterCase::AsIs:
+            break;
+        }
+        return value;
+    }
+
+    // The parts' text, or nullopt when a field among them (not one inside a
+    // nested optional part) is empty.
+    std::optional<QString> formatted(
+        const std::vector<PatternPart>& parts, const TagFields& tag, const PatternContext& context, bool optional)
+    {
+        QString text;
+        for (const PatternPart& part : parts) {
+            switch (part.kind) {
+            case PatternPart::Kind::Literal:
+                text += part.text;
+                break;
+            case PatternPart::Kind::Field: {
+                const QString value = fieldValue(part, tag, context);
+                if (optional && value.isEmpty())
+                    return std::nullopt;
+                text += value;
+                break;
+            }
+            case PatternPart::Kind::Optional:
+                text += formatted(part.parts, tag, context, true).value_or(QString());
+                break;
+            }
+        }
+        return text;
+    }
+
+    int digitsOf(const QString& number) { return isDigits(number) ? static_cast<int>(padded(number, 1).size()) : 0; }
+
+} // namespace
+
+const std::vector<PatternFieldName>& patternFieldNames()
+{
+    static const std::vector<PatternFieldName> names {
+        { "song", PatternField::Song, "fsong" },
+        { "artist", PatternField::Artist, "fartist" },
+        { "album", PatternField::Album, "falbum" },
+        { "track", PatternField::Track, "ftrack" },
+        { "tracks", PatternField::Tracks, "ftracks" },
+        { "disc", PatternField::Disc, "fdisc" },
+        { "discs", PatternField::Discs, "fdiscs" },
+        { "year", PatternField::Year, "fyear" },
+        { "genre", PatternField::Genre, "fgenre" },
+        { "albumartist", PatternField::AlbumArtist, "falbumartist" },
+        { "n", PatternField::Number, "fn" },
+        { "sep", PatternField::Separator, "fsep" },
+    };
+    return names;
+}
+
+ParsedPattern parsePattern(const QString& text)
+{
+    Parser parser(text);
+    ParsedPattern parsed;
+    parsed.parts = parser.parts(false);
+    parsed.error = parser.error();
+    if (parsed.error)
+        parsed.parts.clear();
+    return parsed;
+}
+
+NumberWidths widestNumbers(const std::vector<const TagFields*>& tags)
+{
+    NumberWidths widths;
+    for (const TagFields* tag : tags) {
+        widths.track = std::max(widths.track, digitsOf(tag->track));
+        widths.disc = std::max(widths.disc, digitsOf(tag->disc));
+    }
+    return widths;
+}
+
+QString formatPattern(const std::vector<PatternPart>& parts, const TagFields& tag, const PatternContext& context)
+{
+    return formatted(parts, tag, context, false).value_or(QString());
+}
+
+} // namespace zentrio

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "tags/trailer.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The own naming pattern: text with fields in braces ("{track} - {song}"),
+// optional parts in brackets that vanish when a field inside is empty, case
+// and width modifiers ("{artist:upper}", "{track:3}"), and "\" to take the
+// next character literally. Parsed once, then formatted for each file.
+namespace zentrio {
+
+enum class PatternField {
+    Song,
+    Artist,
+    Album,
+    Track,
+    Tracks,
+    Disc,
+    Discs,
+    Year,
+    Genre,
+    AlbumArtist,
+    Number, // the running number the run gives the file
+    Separator, // the separator box's text
+};
+
+// A field's name in a pattern and the interface-text key of the line that
+// says what it gives.
+struct PatternFieldName {
+    const char* name;
+    PatternField field;
+    const char* descriptionKey;
+};
+const std::vector<PatternFieldName>& patternFieldNames();
+
+enum class LetterCase { AsIs, Upper, Lower, Title };
+
+struct PatternPart {
+    enum class Kind { Literal, Field, Optional } kind = Kind::Literal;
+    QString text; // a literal's text
+    PatternField field = PatternField::Song;
+    LetterCase letterCase = LetterCase::AsIs;
+    int width = 0; // zeros to this width, when not 0
+    std::vector<PatternPart> parts; // an optional part's contents
+};
+
+struct PatternError {
+    enum class Reason {
+        UnknownField,
+        UnknownModifier,
+        UnclosedBrace,
+        UnclosedBracket,
+        StrayBrace, // "}" without "{"
+        StrayBracket, // "]" without "["
+        TrailingBackslash,
+    } reason
+        = Reason::UnknownField;
+    qsizetype position = 0; // 0-based, the character where the fault begins
+};
+
+struct ParsedPattern {
+    std::vector<PatternPart> parts;
+    std::optional<PatternError> error;
+    bool ok() const { return !error && !parts.empty(); }
+};
+
+ParsedPattern parsePattern(const QString& text);
+
+// How wide the automatic track and disc numbers are for one run: as wide
+// as the widest number among the files being named, tracks never narrower
+// than two digits.
+struct NumberWidths {
+    int track = 2;
+    int disc = 1;
+};
+NumberWidths widestNumbers(const std::vector<const TagFields*>& tags);
+
+// What a pattern needs besides the tag.
+struct PatternContext {
+    int number = 0;
+    QString separator;
+    NumberWidths widths;
+};
+
+// The pattern's text for one file. A field's value never makes a folder or
+// holds a control character: "/" and "\" become "-", characters below 0x20
+// are dropped.
+QString formatPattern(const std::vector<PatternPart>& parts, const TagFields& tag, const PatternContext& context);
+
+} // namespace zentrio
