@@ -43,12 +43,15 @@ constexpr int kReadThreads = 16; // the parallel floors' readers
 // A real main window on a folder, with the desktop services it needs.
 class Window {
 public:
-    Window(const std::string& folder, const QString& configFolder)
+    // `ownPattern`, when not empty, is the active own naming pattern.
+    Window(const std::string& folder, const QString& configFolder, const QByteArray& ownPattern = {})
         : m_settings(configFolder)
     {
         m_settings.write("zentrio", "config", "Drive", "/");
         m_settings.write("zentrio", "config", "Path", QByteArray::fromStdString(folder));
         m_settings.write("zentrio", "config", "o1", " 0");
+        m_settings.write("zentrio", "config", "pattern", ownPattern);
+        m_settings.write("zentrio", "config", "ownpattern", ownPattern.isEmpty() ? " 0" : " 1");
         m_form = std::make_unique<Form1>(Form1Services { m_settings, m_launcher, m_messaging, m_registry });
         m_form->load();
         m_form->show();
@@ -147,6 +150,55 @@ void warmLocal(int repetitions, const QString& config)
     report("window \"preview\" of 3000 checked rows", previewMs, scanFloorMs, 2.0);
     reportFloor("floor: ID3v2 scan (+ 10 bytes, tag bytes)", id3v2FloorMs);
     report("ID3v2 scan without widgets, switch on", id3v2ScanMs, id3v2FloorMs, 2.0);
+}
+
+// Composing 3000 names by an own pattern against the designed "artist -
+// album - song", on ID3v2 tags already read; and the window's "selected"
+// with an own pattern active.
+void ownPattern(int repetitions, const QString& config)
+{
+    QTemporaryDir tagged;
+    const std::string taggedFolder = tagged.path().toStdString();
+    makeId3v2Folder(taggedFolder);
+    const FolderScan scan = scanFolder(taggedFolder, TagSource::Id3v2First);
+    std::vector<const TagFields*> tags;
+    for (const ScanRow& row : scan.rows)
+        tags.push_back(&row.tag);
+    constexpr int kRounds = 20; // each measured call composes the 3000 names this often
+    const auto composeAll = [&](const NameOptions& options) {
+        for (int round = 0; round < kRounds; ++round) {
+            const NameOptions forRun = withRunWidths(options, tags);
+            for (std::size_t i = 0; i < tags.size(); ++i) {
+                if (composeNewName(*tags[i], forRun, static_cast<int>(i) + 1).isEmpty())
+                    std::abort();
+            }
+        }
+    };
+    NameOptions designed;
+    designed.pattern = Pattern::ArtistAlbumSong;
+    NameOptions own = designed;
+    own.pattern = Pattern::Own;
+    own.own = std::make_shared<const ParsedPattern>(parsePattern("[{disc}-]{track} - {artist} - {song}"));
+    const double designedMs = measure(repetitions, [&] { composeAll(designed); }) / kRounds;
+    const double ownMs = measure(repetitions, [&] { composeAll(own); }) / kRounds;
+
+    QTemporaryDir music;
+    const std::string folder = music.path().toStdString();
+    makeFolder(folder);
+    const double scanFloorMs = measure(repetitions, [&] { scanFloor(folder); });
+    const double renameFloorMs = measure(
+        repetitions, [&] { renameAll(folder, "track", "moved"); }, {}, [&] { renameAll(folder, "moved", "track"); });
+    Window window(folder, config + "/own", "[{disc}-][{track} - ]{song}");
+    const double windowRunMs = measure(
+        repetitions, [&] { window.renameAllChecked(); }, {}, [&] {
+            renameBack(folder);
+            window.form().frissites(0);
+        });
+
+    std::printf("\nOwn naming pattern, local disk, warm cache\n");
+    reportFloor("compose 3000 names, \"artist - album - song\"", designedMs);
+    report("compose 3000 names, [{disc}-]{track} - {artist} - {song}", ownMs, designedMs, 1.2);
+    report("window \"selected\" with an own pattern", windowRunMs, 2 * scanFloorMs + renameFloorMs, 1.5);
 }
 
 bool isFuseMount(const std::string& folder)
@@ -257,6 +309,7 @@ int main(int argc, char* argv[])
     qputenv("XDG_STATE_HOME", (config.path() + "/state").toUtf8());
     std::printf("Zentrio benchmark: %d files, median of %d repetitions (3 on the slow mount)\n", kFiles, repetitions);
     warmLocal(repetitions, config.path());
+    ownPattern(repetitions, config.path());
     slowMount(3, delay, config.path() + "/slow");
     coldLocal(repetitions);
     rusage usage {};

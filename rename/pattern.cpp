@@ -220,12 +220,11 @@ namespace {
 
     QString fieldValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
     {
-        QString value;
-        for (const QChar c : rawValue(part, tag, context)) {
-            if (c == u'/' || c == u'\\')
-                value += u'-';
-            else if (c.unicode() >= 0x20)
-                value += c;
+        QString value = rawValue(part, tag, context);
+        const auto unsafe = [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20; };
+        if (std::any_of(value.cbegin(), value.cend(), unsafe)) {
+            value.replace(u'/', u'-').replace(u'\\', u'-');
+            value.removeIf([](QChar c) { return c.unicode() < 0x20; });
         }
         switch (part.letterCase) {
         case LetterCase::Upper:
