@@ -67,6 +67,7 @@ namespace {
         { "aunchecked", "not checked" },
         { "mlanguage", "language" },
         { "menglish", "English" },
+        { "msgtagrestored", " a tag save was cut short: the old tag of %1 file(s) is back" },
         { "mownpattern", "own pattern" },
         { "oactive", "own pattern active" },
         { "otitle", "own naming pattern" },

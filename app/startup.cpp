@@ -5,7 +5,9 @@
 #include "platform/folderlist.h"
 #include "platform/settingsstore.h"
 #include "platform/windowplacement.h"
+#include "platform/patchfile.h"
 #include "popup/menuform.h"
+#include "tags/tagsave.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -106,6 +108,9 @@ void Form1::load()
 {
     ListView1->setExtendedStyle(0, FileListView::kCheckBoxes);
     ListView1->setExtendedStyle(0, FileListView::kCheckBoxes | FileListView::kFullRowSelect);
+    // A tag save cut short by a crash left the old tag's bytes behind: they
+    // go back before anything reads the files.
+    const int restored = fs::restoreInterruptedPatches(tagCopyFolder());
     try {
         restoreSettings();
         m_texts.installBuiltInMessages();
@@ -115,6 +120,8 @@ void Form1::load()
         // Start-up stops at its first failure; the window shows what was set so far.
     }
     refreshLanguageMenu(); // the packs are looked for once, whatever start-up reached
+    if (restored > 0)
+        showMessage(message(QStringLiteral("msgtagrestored")).arg(restored));
 }
 
 void Form1::restoreSettings()

@@ -1,5 +1,7 @@
 #include "platform/fsops.h"
 
+#include "platform/posixio.h"
+
 #include "platform/filenames.h"
 
 #include <algorithm>
@@ -16,58 +18,6 @@
 namespace zentrio::fs {
 
 namespace {
-
-    // Closes a descriptor when it goes out of scope.
-    class Fd {
-    public:
-        explicit Fd(int fd) : m_fd(fd) { }
-        ~Fd()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-        }
-        Fd(const Fd&) = delete;
-        Fd& operator=(const Fd&) = delete;
-        int get() const { return m_fd; }
-        bool valid() const { return m_fd >= 0; }
-        int release()
-        {
-            const int fd = m_fd;
-            m_fd = -1;
-            return fd;
-        }
-
-    private:
-        int m_fd;
-    };
-
-    bool readFully(int fd, char* buffer, std::size_t size, off_t offset)
-    {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
-    bool writeFully(int fd, std::string_view data)
-    {
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
 
     bool sameFile(const std::string& a, const std::string& b)
     {

@@ -48,14 +48,6 @@ namespace {
         return out;
     }
 
-    std::string stateDirectory()
-    {
-        if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
-            return std::string(state) + "/zentrio";
-        const char* home = std::getenv("HOME");
-        return std::string(home && *home ? home : "/tmp") + "/.local/state/zentrio";
-    }
-
     void makeFolders(const std::string& path)
     {
         for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
@@ -69,6 +61,14 @@ namespace {
     }
 
 } // namespace
+
+std::string stateDirectory()
+{
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
+        return std::string(state) + "/zentrio";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.local/state/zentrio";
+}
 
 std::string defaultJournalPath() { return stateDirectory() + "/journal"; }
 

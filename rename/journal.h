@@ -22,6 +22,9 @@ struct JournalRecord {
 };
 
 // $XDG_STATE_HOME/zentrio/journal, by default ~/.local/state/zentrio/journal.
+// Where Zentrio keeps its state: $XDG_STATE_HOME/zentrio, usually
+// ~/.local/state/zentrio.
+std::string stateDirectory();
 std::string defaultJournalPath();
 
 class RenameJournal {

@@ -47,6 +47,29 @@ namespace {
 
 } // namespace
 
+std::optional<std::string> id3v2RegionInPlace(const std::string& start, std::size_t region, const TagEdit& edit)
+{
+    if (region < kId3v2HeaderSize || start.size() < region)
+        return std::nullopt;
+    const auto updated = withId3v2Fields(start, edit);
+    const std::size_t after = start.size() - region;
+    if (!updated || updated->size() < after + kId3v2HeaderSize)
+        return std::nullopt;
+    std::string tag = updated->substr(0, updated->size() - after);
+    if (static_cast<unsigned char>(tag[5]) & 0x10)
+        return std::nullopt; // a footer closes the tag: no padding may follow it
+    // The frames end where the zeros of the padding begin; a frame's own
+    // closing zeros come back with the padding, so the bytes are the same.
+    const std::size_t used = tag.find_last_not_of('\0') + 1;
+    if (used > region)
+        return std::nullopt;
+    tag.resize(region, '\0');
+    std::size_t size = region - kId3v2HeaderSize;
+    for (int i = 9; i >= 6; --i, size >>= 7)
+        tag[static_cast<std::size_t>(i)] = static_cast<char>(size & 0x7F);
+    return size == 0 ? std::optional(tag) : std::nullopt; // a region of more than 256 MiB stays as it is
+}
+
 std::optional<std::string> withId3v2Fields(const std::string& file, const TagEdit& edit)
 {
     silenceTagLib();

@@ -15,4 +15,10 @@ namespace zentrio {
 // write the tag, or when writing it would change any byte after it.
 std::optional<std::string> withId3v2Fields(const std::string& file, const TagEdit& edit);
 
+// The new bytes of the file's tag region (`region` bytes: the tag with its
+// padding, and any tags right after it), when the edited tag fits in them;
+// `start` is the file's first bytes, the region and some that follow.
+// nullopt when the tag must grow, or cannot be rewritten safely.
+std::optional<std::string> id3v2RegionInPlace(const std::string& start, std::size_t region, const TagEdit& edit);
+
 } // namespace zentrio

@@ -1,10 +1,17 @@
 #include "tags/tagsave.h"
 
 #include "platform/fsops.h"
+#include "platform/patchfile.h"
+#include "rename/journal.h"
 #include "rename/compose.h"
 #include "tags/cp1252.h"
 #include "tags/id3v2save.h"
+#include "tags/id3v2.h"
 #include "tags/trailer.h"
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
 
 namespace zentrio {
 
@@ -36,12 +43,70 @@ namespace {
         return fs::writeAt(path, offset, buildTagRecord(edit, year).toStdString());
     }
 
-    // Both tags in one new file that replaces the old one whole, so a
-    // failure at any step leaves the old file byte for byte as it was.
-    bool saveBothTags(const std::string& path, const TagEdit& edit, int year)
+    // The file a path names, through any symbolic links, so that a save
+    // changes the file and keeps the link.
+    std::string linkTarget(const std::string& path)
     {
-        if (!readTrailerWindow(path))
+        char resolved[PATH_MAX];
+        return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+    }
+
+    // The bytes at the file's start that a tag rewrite replaces; 0 without a tag.
+    std::size_t regionOf(const fs::FileReader& file)
+    {
+        std::size_t region = 0;
+        while (region + kId3v2HeaderSize <= static_cast<std::size_t>(file.length())) {
+            const auto header = file.readAt(static_cast<std::int64_t>(region), kId3v2HeaderSize);
+            const std::size_t next = header ? id3v2TagSize(*header) : 0;
+            if (next == 0)
+                break;
+            region += next;
+        }
+        return region;
+    }
+
+    // The writes of a save that fits in the tag's old region: the region,
+    // and the ID3v1 record where the designed save puts it. nullopt when the
+    // tag must grow (or the file is too small to keep the two apart).
+    std::optional<std::vector<fs::Patch>> inPlacePatches(const std::string& path, const TagEdit& edit, int year)
+    {
+        constexpr std::size_t kFollowing = 4096; // bytes after the region that the rewrite must keep
+        const fs::FileReader file(path);
+        const std::size_t region = file.isOpen() ? regionOf(file) : 0;
+        const auto length = file.length();
+        if (region == 0 || static_cast<std::int64_t>(region + kWindowSize + 1) > length)
+            return std::nullopt;
+        const auto start = file.readAt(0, std::min<std::size_t>(static_cast<std::size_t>(length), region + kFollowing));
+        const auto window = file.readAt(length - static_cast<std::int64_t>(kWindowSize) - 1, kWindowSize);
+        if (!start || !window)
+            return std::nullopt;
+        auto tag = id3v2RegionInPlace(*start, region, edit);
+        if (!tag)
+            return std::nullopt;
+        return std::vector<fs::Patch> { { 0, std::move(*tag) },
+            { recordOffset(*window, length), buildTagRecord(edit, year).toStdString() } };
+    }
+
+    bool hasOtherLinks(const std::string& path)
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && st.st_nlink > 1;
+    }
+
+    // Both tags: in place when the new tag fits in the old one's room, so
+    // only the tag and the record are written; otherwise in one new file
+    // that replaces the old one whole. Either way a failure at any step
+    // leaves the old file byte for byte as it was. A file with other hard
+    // links is never replaced by a new one: that would split it in two.
+    bool saveBothTags(const std::string& named, const TagEdit& edit, int year)
+    {
+        if (!readTrailerWindow(named))
             return false; // the same files fail as with the record alone
+        const std::string path = linkTarget(named);
+        if (const auto patches = inPlacePatches(path, edit, year))
+            return fs::patchFile(path, *patches, tagCopyFolder());
+        if (hasOtherLinks(path))
+            return false;
         const auto original = fs::readWholeFile(path);
         if (!original)
             return false;
@@ -56,6 +121,8 @@ namespace {
     }
 
 } // namespace
+
+std::string tagCopyFolder() { return stateDirectory() + "/tagsaves"; }
 
 QByteArray buildTagRecord(const TagEdit& edit, int year)
 {

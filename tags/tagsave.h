@@ -20,11 +20,17 @@ struct TagEdit {
 // characters, the four-digit year, a blank comment and genre 12.
 QByteArray buildTagRecord(const TagEdit& edit, int year);
 
+// Where an in-place tag save keeps the old bytes until it is done; a start
+// puts back what an interrupted save left there.
+std::string tagCopyFolder();
+
 // Writes a fresh record into the file: in place over a record that sits in
 // the file's last 128 bytes, otherwise appended, so audio is never
 // overwritten. A file that cannot be read or written is left as it was.
-// With TagSource::Id3v2First the file's ID3v2 tag takes the three texts too,
-// and the new file is written beside the old one and renamed over it.
+// With TagSource::Id3v2First the file's ID3v2 tag takes the three texts too:
+// in place when it fits in the old tag's room (its old bytes copied to
+// tagCopyFolder() first), otherwise in a new file written beside the old one
+// and renamed over it.
 bool saveTag(const std::string& path, const TagEdit& edit, int year, TagSource source = TagSource::Id3v1);
 
 } // namespace zentrio

@@ -1,23 +1,63 @@
 #include "tags/tagsource.h"
 
 #include "platform/fsops.h"
+#include "tags/framewalk.h"
 #include "tags/id3v2.h"
 
 namespace zentrio {
 
 namespace {
 
-    // The ID3v2 fields at the open file's start, if it carries a usable tag.
+    // A file's bytes up to a limit, read in blocks: one read serves the tag
+    // header and the frames that follow it, and a frame stepped over is
+    // never read.
+    class BlockReader {
+    public:
+        BlockReader(const fs::FileReader& file, std::size_t limit)
+            : m_file(file)
+            , m_limit(limit)
+        {
+        }
+        void setLimit(std::size_t limit) { m_limit = limit; }
+
+        std::string_view operator()(std::size_t offset, std::size_t count)
+        {
+            if (offset >= m_limit)
+                return {};
+            count = std::min(count, m_limit - offset);
+            if (offset >= m_start && offset + count <= m_start + m_block.size())
+                return std::string_view(m_block).substr(offset - m_start, count);
+            auto bytes = m_file.readAt(static_cast<std::int64_t>(offset), std::min(std::max(count, kBlock), m_limit - offset));
+            if (!bytes)
+                return {};
+            m_block = std::move(*bytes);
+            m_start = offset;
+            return std::string_view(m_block).substr(0, count);
+        }
+
+    private:
+        static constexpr std::size_t kBlock = 4096;
+        const fs::FileReader& m_file;
+        std::size_t m_limit;
+        std::string m_block;
+        std::size_t m_start = 0;
+    };
+
+    // The ID3v2 fields at the open file's start, if it carries a usable tag:
+    // from the frames a name can use, or from the whole tag where the frame
+    // walk cannot follow it.
     std::optional<TagFields> id3v2FieldsAtStart(const fs::FileReader& file)
     {
-        const auto header = file.readAt(0, kId3v2HeaderSize);
-        if (!header)
-            return std::nullopt;
-        const std::size_t declared = id3v2TagSize(*header);
+        BlockReader read(file, static_cast<std::size_t>(file.length()));
+        const std::string header(read(0, kId3v2HeaderSize));
+        const std::size_t declared = id3v2TagSize(header);
         if (declared == 0)
             return std::nullopt;
         // A tag that claims more than the file holds is read as far as it goes.
         const std::size_t size = static_cast<std::size_t>(std::min<std::int64_t>(declared, file.length()));
+        read.setLimit(size);
+        if (const auto frames = wantedFrames(header, size, std::ref(read)))
+            return id3v2FieldsOf(*frames);
         const auto tagBytes = file.readAt(0, size);
         if (!tagBytes)
             return std::nullopt;

@@ -71,6 +71,20 @@ QByteArray id3v2(int version, const Id3v2Content& c)
     if (version == 2)
         return version22(c);
     TagLib::ID3v2::Tag tag;
+    const auto addPicture = [&] {
+        if (c.pictureBytes > 0) {
+            auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
+            picture->setMimeType("image/jpeg");
+            picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+            QByteArray data(c.pictureBytes, '\0');
+            for (int i = 0; i < data.size(); ++i)
+                data[i] = static_cast<char>(i * 31 + 7);
+            picture->setPicture(TagLib::ByteVector(data.constData(), static_cast<unsigned int>(data.size())));
+            tag.addFrame(picture);
+        }
+    };
+    if (c.pictureFirst)
+        addPicture();
     addText(tag, "TIT2", c.titles, c.encoding);
     addText(tag, "TPE1", c.artists, c.encoding);
     addText(tag, "TALB", c.albums, c.encoding);
@@ -78,16 +92,8 @@ QByteArray id3v2(int version, const Id3v2Content& c)
         addText(tag, "TRCK", { c.track }, TextEncoding::Latin1);
     for (const auto& [id, text] : c.frames)
         addText(tag, id.constData(), { text }, c.encoding);
-    if (c.pictureBytes > 0) {
-        auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
-        picture->setMimeType("image/jpeg");
-        picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        QByteArray data(c.pictureBytes, '\0');
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = static_cast<char>(i * 31 + 7);
-        picture->setPicture(TagLib::ByteVector(data.constData(), static_cast<unsigned int>(data.size())));
-        tag.addFrame(picture);
-    }
+    if (!c.pictureFirst)
+        addPicture();
     const TagLib::ByteVector bytes = tag.render(version == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4);
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }

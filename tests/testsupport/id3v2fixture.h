@@ -20,6 +20,7 @@ struct Id3v2Content {
     QStringList albums;
     TextEncoding encoding = TextEncoding::Utf16;
     int pictureBytes = 0; // a front-cover APIC frame of this size, when not 0
+    bool pictureFirst = false; // the picture before the text frames, as some taggers write it
     QString track; // a TRCK frame, when not empty
     QList<QPair<QByteArray, QString>> frames; // further text frames: id and text
 };

@@ -1,0 +1,170 @@
+#include "tags/framewalk.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace zentrio {
+
+namespace {
+
+    constexpr std::size_t kHeaderSize = 10;
+    constexpr std::array<std::string_view, 10> kWanted { "TIT2", "TPE1", "TALB", "TRCK", "TPOS", "TDRC", "TYER", "TCON",
+        "TPE2", "TDAT" };
+
+    std::uint8_t byteAt(std::string_view bytes, std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); }
+
+    std::uint32_t plainNumber(std::string_view four)
+    {
+        return (std::uint32_t(byteAt(four, 0)) << 24) | (std::uint32_t(byteAt(four, 1)) << 16)
+            | (std::uint32_t(byteAt(four, 2)) << 8) | std::uint32_t(byteAt(four, 3));
+    }
+
+    // Seven bits a byte; a byte with its top bit set means the writer put a
+    // plain number there, and it is read as one (as TagLib reads it).
+    std::uint32_t syncsafeNumber(std::string_view four)
+    {
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (byteAt(four, i) & 0x80)
+                return plainNumber(four);
+            sum = (sum << 7) | byteAt(four, i);
+        }
+        return sum;
+    }
+
+    std::string syncsafeBytes(std::size_t size)
+    {
+        std::string out(4, '\0');
+        for (int i = 3; i >= 0; --i) {
+            out[static_cast<std::size_t>(i)] = static_cast<char>(size & 0x7F);
+            size >>= 7;
+        }
+        return out;
+    }
+
+    bool isFrameId(std::string_view id)
+    {
+        if (id.size() != 4)
+            return false;
+        for (const char c : id) {
+            if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+                return false;
+        }
+        return true;
+    }
+
+    class Walker {
+    public:
+        Walker(std::uint8_t version, std::size_t end, const ReadBytes& read)
+            : m_version(version)
+            , m_end(end)
+            , m_read(read)
+        {
+        }
+
+        // The size of the frame whose header is at `at`: in 2.4 syncsafe,
+        // unless that lands on no frame and a plain reading lands on one.
+        std::size_t frameSize(std::size_t at, std::string_view header) const
+        {
+            const std::string_view sizeBytes = header.substr(4, 4);
+            if (m_version == 3)
+                return plainNumber(sizeBytes);
+            const std::size_t size = syncsafeNumber(sizeBytes);
+            if (size > 127 && !frameIdAt(at + kHeaderSize + size)) {
+                const std::size_t plain = plainNumber(sizeBytes);
+                if (frameIdAt(at + kHeaderSize + plain))
+                    return plain;
+            }
+            return size;
+        }
+
+        bool compressedOrEncrypted(std::string_view header) const
+        {
+            const std::uint8_t format = byteAt(header, 9);
+            return m_version == 3 ? (format & 0xC0) != 0 : (format & 0x0C) != 0;
+        }
+
+        bool frameIdAt(std::size_t at) const
+        {
+            return at + 4 <= m_end && isFrameId(m_read(at, 4));
+        }
+
+        std::optional<std::string> walk(std::size_t at)
+        {
+            std::string kept;
+            while (at + kHeaderSize <= m_end) {
+                const std::string header(m_read(at, kHeaderSize));
+                if (header.size() < kHeaderSize || header[0] == '\0')
+                    break; // padding, or the file's end
+                if (!isFrameId(std::string_view(header).substr(0, 4)))
+                    break;
+                const std::size_t size = frameSize(at, header);
+                if (size == 0) {
+                    at += kHeaderSize; // an empty frame: the frames go on after it
+                    continue;
+                }
+                if (size > m_end - at - kHeaderSize)
+                    break; // runs past the tag's end
+                if (isWanted(std::string_view(header).substr(0, 4))) {
+                    if (compressedOrEncrypted(header))
+                        return std::nullopt;
+                    const std::string_view body = m_read(at + kHeaderSize, size);
+                    if (body.size() < size)
+                        break;
+                    kept += header.substr(0, 4);
+                    kept += m_version == 4 ? syncsafeBytes(size) : header.substr(4, 4);
+                    kept += header.substr(8, 2);
+                    kept += body;
+                }
+                at += kHeaderSize + size;
+            }
+            return kept;
+        }
+
+    private:
+        static bool isWanted(std::string_view id)
+        {
+            for (const std::string_view wanted : kWanted) {
+                if (id == wanted)
+                    return true;
+            }
+            return false;
+        }
+
+        std::uint8_t m_version;
+        std::size_t m_end;
+        const ReadBytes& m_read;
+    };
+
+} // namespace
+
+std::optional<std::string> wantedFrames(std::string_view header, std::size_t tagSize, const ReadBytes& read)
+{
+    if (header.size() < kHeaderSize)
+        return std::nullopt;
+    const std::uint8_t version = byteAt(header, 3);
+    const std::uint8_t flags = byteAt(header, 5);
+    if ((version != 3 && version != 4) || (flags & 0x80) != 0)
+        return std::nullopt;
+    std::size_t at = kHeaderSize;
+    if (flags & 0x40) { // an extended header: 2.3 counts its size without the size bytes
+        const std::string_view size = read(kHeaderSize, 4);
+        if (size.size() < 4)
+            return std::nullopt;
+        at += version == 3 ? 4 + plainNumber(size) : syncsafeNumber(size);
+    }
+    // The frames end where the header's size says (a footer lies beyond),
+    // or at the file's end.
+    const std::size_t end = std::min<std::size_t>(tagSize, kHeaderSize + syncsafeNumber(header.substr(6, 4)));
+    Walker walker(version, end, read);
+    const auto frames = walker.walk(at);
+    if (!frames)
+        return std::nullopt;
+    std::string tag(header.substr(0, 5));
+    tag += static_cast<char>(flags & ~0x50); // no extended header, no footer
+    tag += syncsafeBytes(frames->size());
+    return tag + *frames;
+}
+
+} // namespace zentrio
