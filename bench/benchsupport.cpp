@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
@@ -58,6 +59,33 @@ void makeId3v2Folder(const std::string& folder)
     }
 }
 
+void makePictureFolder(const std::string& folder, bool pictureFirst)
+{
+    TagLib::ID3v2::Tag tag;
+    auto* cover = new TagLib::ID3v2::AttachedPictureFrame;
+    cover->setMimeType("image/jpeg");
+    cover->setPicture(TagLib::ByteVector(300 * 1024, '\x5A'));
+    if (pictureFirst)
+        tag.addFrame(cover);
+    tag.setTitle("Song");
+    tag.setArtist("Artist");
+    tag.setAlbum("An album");
+    tag.setTrack(1);
+    if (!pictureFirst)
+        tag.addFrame(cover);
+    const std::string audio(16 * 1024, '\xFF');
+    for (int i = 0; i < kFiles; ++i) {
+        tag.setTitle(("Song " + std::to_string(i)).c_str());
+        tag.setTrack(static_cast<unsigned>(i % 20 + 1));
+        const TagLib::ByteVector header = tag.render(TagLib::ID3v2::v3);
+        const std::string path = folder + "/" + fileName(i, "cover");
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(header.data(), 1, header.size(), f);
+        std::fwrite(audio.data(), 1, audio.size(), f);
+        std::fclose(f);
+    }
+}
+
 std::vector<std::string> namesIn(const std::string& folder)
 {
     DIR* dir = opendir(folder.c_str());
@@ -91,6 +119,58 @@ void scanFloor(const std::string& folder, int threads)
     auto part = [&](int t) {
         for (std::size_t i = static_cast<std::size_t>(t); i < names.size(); i += static_cast<std::size_t>(threads))
             readWindow(folder + "/" + names[i]);
+    };
+    std::vector<std::jthread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(part, t);
+    part(0);
+}
+
+namespace {
+
+    bool wantedFrame(const unsigned char* id)
+    {
+        for (const char* wanted : { "TIT2", "TPE1", "TALB", "TRCK", "TPOS", "TYER", "TDRC", "TCON", "TPE2" }) {
+            if (std::memcmp(id, wanted, 4) == 0)
+                return true;
+        }
+        return false;
+    }
+
+    void walkFrames(const std::string& path)
+    {
+        const int fd = open(path.c_str(), O_RDONLY);
+        if (fd < 0)
+            return;
+        struct stat st {};
+        fstat(fd, &st);
+        unsigned char header[10] = {};
+        if (pread(fd, header, 10, 0) == 10 && std::memcmp(header, "ID3", 3) == 0) {
+            const std::size_t end = 10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]);
+            std::string body;
+            for (std::size_t at = 10; at + 10 <= end;) {
+                unsigned char frame[10];
+                if (pread(fd, frame, 10, static_cast<off_t>(at)) != 10 || frame[0] == 0)
+                    break;
+                const std::size_t size = (std::size_t(frame[4]) << 24) | (frame[5] << 16) | (frame[6] << 8) | frame[7];
+                if (wantedFrame(frame)) {
+                    body.resize(size);
+                    (void)pread(fd, body.data(), size, static_cast<off_t>(at + 10));
+                }
+                at += 10 + size;
+            }
+        }
+        close(fd);
+    }
+
+} // namespace
+
+void frameWalkFloor(const std::string& folder, int threads)
+{
+    const std::vector<std::string> names = namesIn(folder);
+    auto part = [&](int t) {
+        for (std::size_t i = static_cast<std::size_t>(t); i < names.size(); i += static_cast<std::size_t>(threads))
+            walkFrames(folder + "/" + names[i]);
     };
     std::vector<std::jthread> pool;
     for (int t = 1; t < threads; ++t)

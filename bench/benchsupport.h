@@ -17,6 +17,9 @@ std::string fileName(int i, const char* prefix);
 void makeFolder(const std::string& folder);
 // 3000 files with an ID3v2.3 tag (20 KiB cover, padding), audio and ID3v1.
 void makeId3v2Folder(const std::string& folder);
+// 3000 files with an ID3v2.3 tag holding a 300 KiB cover before or after
+// its text frames (title, artist, album, track), padding, and 16 KiB audio.
+void makePictureFolder(const std::string& folder, bool pictureFirst);
 
 std::vector<std::string> namesIn(const std::string& folder);
 
@@ -25,6 +28,10 @@ std::vector<std::string> namesIn(const std::string& folder);
 void scanFloor(const std::string& folder, int threads = 1);
 // The ID3v2 scan's calls: as above, plus the first 10 bytes and the tag's bytes.
 void id3v2ScanFloor(const std::string& folder);
+// The frame-walk floor: per file open, length, the 10-byte header, each
+// 10-byte frame header, and the bodies of the frames a name uses, close;
+// spread over `threads` threads.
+void frameWalkFloor(const std::string& folder, int threads);
 // 3000 no-replace renames from prefix `from` to prefix `to`, one at a time.
 void renameAll(const std::string& folder, const char* from, const char* to);
 // The rename run's target names ("Song N.mp3", numbering off) back to "trackN".

@@ -18,6 +18,10 @@
 #include "rename/runplan.h"
 #include "rename/runpreview.h"
 #include "tags/folderscan.h"
+#include "tags/tagsave.h"
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
 
 #include <QAction>
 #include <QApplication>
@@ -44,9 +48,11 @@ constexpr int kReadThreads = 16; // the parallel floors' readers
 class Window {
 public:
     // `ownPattern`, when not empty, is the active own naming pattern.
-    Window(const std::string& folder, const QString& configFolder, const QByteArray& ownPattern = {})
+    Window(const std::string& folder, const QString& configFolder, const QByteArray& ownPattern = {},
+        bool id3v2 = false)
         : m_settings(configFolder)
     {
+        m_settings.write("zentrio", "config", "id3v2", id3v2 ? " 1" : " 0");
         m_settings.write("zentrio", "config", "Drive", "/");
         m_settings.write("zentrio", "config", "Path", QByteArray::fromStdString(folder));
         m_settings.write("zentrio", "config", "o1", " 0");
@@ -207,6 +213,42 @@ bool isFuseMount(const std::string& folder)
     return statfs(folder.c_str(), &info) == 0 && info.f_type == 0x65735546;
 }
 
+#ifdef ZENTRIO_SLOWFS
+// The source folder seen through our slow FUSE pass-through at `mount`,
+// unmounted when it goes out of scope.
+class SlowMount {
+public:
+    SlowMount(const std::string& source, const std::string& mount, long delayMicroseconds)
+        : m_mount(mount)
+    {
+        QDir().mkpath(QString::fromStdString(mount));
+        m_slowfs.start(ZENTRIO_SLOWFS, { QString::fromStdString(source), QString::fromStdString(mount),
+                                           QString::number(delayMicroseconds) });
+        for (int i = 0; i < 100 && !isFuseMount(mount); ++i)
+            QThread::msleep(50);
+        if (!mounted()) {
+            std::printf("\nSlow mount: skipped, FUSE cannot mount here (%s)\n",
+                qPrintable(QString::fromLocal8Bit(m_slowfs.readAllStandardError()).trimmed()));
+            m_slowfs.kill();
+            m_slowfs.waitForFinished();
+        }
+    }
+    ~SlowMount()
+    {
+        if (!mounted())
+            return;
+        ::chdir("/"); // a window made the mount its current folder
+        QProcess::execute("fusermount3", { "-u", QString::fromStdString(m_mount) });
+        m_slowfs.waitForFinished(5000);
+    }
+    bool mounted() const { return isFuseMount(m_mount); }
+
+private:
+    std::string m_mount;
+    QProcess m_slowfs;
+};
+#endif
+
 void slowMount(int repetitions, long delayMicroseconds, const QString& config)
 {
 #ifdef ZENTRIO_SLOWFS
@@ -214,20 +256,10 @@ void slowMount(int repetitions, long delayMicroseconds, const QString& config)
     const std::string source = work.path().toStdString() + "/source";
     const std::string mount = work.path().toStdString() + "/mount";
     QDir().mkpath(QString::fromStdString(source));
-    QDir().mkpath(QString::fromStdString(mount));
     makeFolder(source);
-    QProcess slowfs;
-    slowfs.start(ZENTRIO_SLOWFS, { QString::fromStdString(source), QString::fromStdString(mount),
-                                     QString::number(delayMicroseconds) });
-    for (int i = 0; i < 100 && !isFuseMount(mount); ++i)
-        QThread::msleep(50);
-    if (!isFuseMount(mount)) {
-        std::printf("\nSlow mount: skipped, FUSE cannot mount here (%s)\n",
-            qPrintable(QString::fromLocal8Bit(slowfs.readAllStandardError()).trimmed()));
-        slowfs.kill();
-        slowfs.waitForFinished();
+    const SlowMount slow(source, mount, delayMicroseconds);
+    if (!slow.mounted())
         return;
-    }
     const double floorMs = measure(repetitions, [&] { scanFloor(mount, kReadThreads); });
     const double serialFloorMs = measure(repetitions, [&] { scanFloor(mount); });
     // How the floor falls with more readers: the reason for the pool's size.
@@ -248,9 +280,6 @@ void slowMount(int repetitions, long delayMicroseconds, const QString& config)
             });
         window.form().close();
     }
-    ::chdir("/"); // the window made the mount its current folder
-    QProcess::execute("fusermount3", { "-u", QString::fromStdString(mount) });
-    slowfs.waitForFinished(5000);
 
     std::printf("\nSlow mount: FUSE pass-through, %ld us on every call, kernel caches off\n", delayMicroseconds);
     reportFloor("floor: scan, 16 parallel readers", floorMs);
@@ -298,11 +327,102 @@ void coldLocal(int repetitions)
     report("scan without widgets", scanMs, floorMs, 1.3);
 }
 
+// Bytes this process has handed to write calls so far.
+long long bytesWritten()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value) {
+        if (key == "wchar:")
+            return value;
+    }
+    return -1;
+}
+
+// A save of new title, artist and album into a 10 MiB file whose tag has
+// room: the bytes it writes, against the tag region and its copy.
+void inPlaceSave(const std::string& folder)
+{
+    TagLib::ID3v2::Tag tag;
+    tag.setTitle("Title");
+    tag.setArtist("Artist");
+    tag.setAlbum("Album");
+    auto* cover = new TagLib::ID3v2::AttachedPictureFrame;
+    cover->setPicture(TagLib::ByteVector(100 * 1024, '\x5A'));
+    tag.addFrame(cover);
+    const TagLib::ByteVector header = tag.render(TagLib::ID3v2::v3);
+    const std::string path = folder + "/big.mp3";
+    std::string content(header.data(), header.size());
+    content += std::string(10 * 1024 * 1024, '\xFF');
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << content;
+    }
+    const long long before = bytesWritten();
+    if (!saveTag(path, { "A new title", "A new artist", "A new album" }, 2026, TagSource::Id3v2First))
+        std::abort();
+    const long long written = bytesWritten() - before;
+    std::printf("save into a 10 MiB file: %lld bytes written; tag region %u bytes, region + its copy %u bytes "
+                "(+ the 128-byte ID3v1 record and its copy)  %s\n",
+        written, header.size(), 2 * header.size(),
+        written <= static_cast<long long>(2 * header.size() + 2 * 128 + 1024) ? "met" : "MISSED");
+}
+
+// 3000 files with a 300 KiB cover each, before and after the text frames:
+// the ID3v2 scan against a floor that reads the header, the frame headers
+// and only the frames a name needs, with 16 readers; warm, cold, and on the
+// slow mount.
+void id3v2Covers(int repetitions, long delayMicroseconds, const QString& config)
+{
+    std::printf("\nID3v2 with 300 KiB covers (switch on), floor: 16 readers walking the frame headers\n");
+    for (const bool pictureFirst : { true, false }) {
+        QTemporaryDir work;
+        const std::string folder = work.path().toStdString() + "/covers";
+        QDir().mkpath(QString::fromStdString(folder));
+        makePictureFolder(folder, pictureFirst);
+        const auto scan = [](const std::string& at) {
+            const FolderScan scanned = scanFolder(at, TagSource::Id3v2First);
+            if (scanned.rows.size() != size_t(kFiles) || scanned.rows.back().tag.album != "An album")
+                std::abort();
+        };
+        std::printf("%s\n", pictureFirst ? "cover before the text frames" : "cover after the text frames");
+        const double floorMs = measure(repetitions, [&] { frameWalkFloor(folder, kReadThreads); });
+        reportFloor("floor: warm", floorMs);
+        report("scan without widgets, warm", measure(repetitions, [&] { scan(folder); }), floorMs, 1.5);
+        {
+            Window window(folder, config + (pictureFirst ? "/first" : "/last"), {}, true);
+            report("window scan, frissites(1), warm", measure(repetitions, [&] { window.scan(); }), floorMs, 1.5);
+            window.form().close();
+        }
+        if (dropCaches()) {
+            const auto cold = [] { dropCaches(); };
+            const double coldFloorMs = measure(repetitions, [&] { frameWalkFloor(folder, kReadThreads); }, cold);
+            reportFloor("floor: cold", coldFloorMs);
+            report("scan without widgets, cold", measure(repetitions, [&] { scan(folder); }, cold), coldFloorMs, 1.5);
+        }
+#ifdef ZENTRIO_SLOWFS
+        const std::string mount = work.path().toStdString() + "/mount";
+        const SlowMount slow(folder, mount, delayMicroseconds);
+        if (slow.mounted()) {
+            const double slowFloorMs = measure(3, [&] { frameWalkFloor(mount, kReadThreads); });
+            reportFloor("floor: slow mount", slowFloorMs);
+            report("scan without widgets, slow mount", measure(3, [&] { scan(mount); }), slowFloorMs, 1.5);
+        }
+#else
+        (void)delayMicroseconds;
+#endif
+    }
+    QTemporaryDir work;
+    inPlaceSave(work.path().toStdString());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line as it is measured
     const int repetitions = std::max(5, argc > 1 ? std::atoi(argv[1]) : 7);
     const long delay = argc > 2 ? std::atol(argv[2]) : 500;
     QTemporaryDir config;
@@ -312,6 +432,7 @@ int main(int argc, char* argv[])
     ownPattern(repetitions, config.path());
     slowMount(3, delay, config.path() + "/slow");
     coldLocal(repetitions);
+    id3v2Covers(repetitions, delay, config.path() + "/covers");
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\npeak memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);
