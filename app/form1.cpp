@@ -36,6 +36,7 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     connectHandlers();
     setUpKeyboard();
     applyAccessibleTexts();
+    setAcceptDrops(true);
 }
 
 Form1::~Form1() { delete m_about; }

@@ -88,6 +88,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A folder or MP3 files dropped on the window open there.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();

@@ -24,6 +24,9 @@ QStringList languagePackFolders()
     folders << QStandardPaths::locateAll(
         QStandardPaths::GenericDataLocation, QStringLiteral("zentrio/lang"), QStandardPaths::LocateDirectory);
     folders << program + QStringLiteral("/lang") << program + QStringLiteral("/../lang");
+#ifdef ZENTRIO_SOURCE_LANG_DIR
+    folders << QStringLiteral(ZENTRIO_SOURCE_LANG_DIR); // the tree this program was built from
+#endif
     return folders;
 }
 

@@ -11,7 +11,7 @@ packages=(
     xvfb xauth xdotool at-spi2-core
     fonts-liberation fonts-dejavu-core
     clang libclang-rt-14-dev
-    desktop-file-utils dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file
     exfatprogs exfat-fuse
     fuse3 libfuse3-dev
 )

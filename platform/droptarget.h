@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zentrio {
+
+// What a drop on the main window opens: a folder, or the folder of the
+// dropped MP3 files with the first of them to show.
+struct DropTarget {
+    std::string folder;
+    std::string file; // a name in the folder; empty when a folder was dropped
+};
+
+// `paths` are the dropped local paths as raw bytes; an empty one stands for
+// a URL that is no local file. One folder, or one or more MP3 files, make a
+// target; anything else (several folders, a folder with files, a file of
+// another kind, a remote URL) is refused.
+std::optional<DropTarget> dropTarget(const std::vector<std::string>& paths);
+
+} // namespace zentrio
