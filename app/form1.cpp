@@ -94,6 +94,9 @@ void Form1::connectHandlers()
     connect(preview, &QAction::triggered, this, &Form1::previewClicked);
     connect(undo, &QAction::triggered, this, &Form1::undoClicked);
     connect(ownpattern, &QAction::triggered, this, &Form1::ownPatternClicked);
+    connect(fromname, &QAction::triggered, this, &Form1::fromNameClicked);
+    connect(setforchecked, &QAction::triggered, this, &Form1::setForCheckedClicked);
+    connect(undotag, &QAction::triggered, this, &Form1::undoTagClicked);
     connect(savingm3u, &QAction::triggered, this, &Form1::savingm3uClicked);
     connect(about, &QAction::triggered, this, &Form1::aboutClicked);
     connect(Command6, &QPushButton::clicked, this, &Form1::playClicked);

@@ -3,6 +3,7 @@
 #include "app/interfacetexts.h"
 #include "rename/compose.h"
 #include "tags/tagsource.h"
+#include "tags/tagwrite.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -128,6 +129,14 @@ private:
     void activateOwnPattern(const QString& pattern);
     void leaveOwnPattern();
     void showActivePattern();
+    // The "tag" menu: tags from file names, one edit for many files, and
+    // undo of the newest tag change.
+    void fromNameClicked();
+    void setForCheckedClicked();
+    void undoTagClicked();
+    // Writes the values into the named files of the folder after recording
+    // their old tags, rescans, and reports how many were written.
+    void applyTagValues(const std::vector<std::pair<std::string, TagValues>>& files, int unmatched);
     QString currentNewName(const NameOptions& options) const;
     std::vector<RunItem> runItems() const;
     // Writes a record of renames to the journal before they are made.
@@ -200,6 +209,10 @@ public:
     QAction* preview = nullptr; // what "selected" would do, file by file
     QAction* undo = nullptr; // renames the newest recorded run back
     QAction* ownpattern = nullptr; // opens the own naming pattern's window
+    QMenu* tagmenu = nullptr; // "tag"
+    QAction* fromname = nullptr; // tags from file names
+    QAction* setforchecked = nullptr; // one field for every checked file
+    QAction* undotag = nullptr; // puts the newest tag change's old tags back
     QMenu* meselect = nullptr;
     QAction* selectall = nullptr;
     QAction* unselect = nullptr;

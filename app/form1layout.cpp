@@ -222,6 +222,10 @@ void Form1::buildControls()
     preview = named(rename->addAction(QStringLiteral("preview")), "preview");
     undo = named(rename->addAction(QStringLiteral("undo")), "undo");
     ownpattern = named(rename->addAction(QStringLiteral("own pattern")), "ownpattern");
+    tagmenu = named(menuBar()->addMenu(QStringLiteral("tag")), "tagmenu");
+    fromname = named(tagmenu->addAction(QStringLiteral("from file name")), "fromname");
+    setforchecked = named(tagmenu->addAction(QStringLiteral("set for checked")), "setforchecked");
+    undotag = named(tagmenu->addAction(QStringLiteral("undo tag change")), "undotag");
     meselect = named(menuBar()->addMenu(QStringLiteral("select")), "meselect");
     selectall = named(meselect->addAction(QStringLiteral("select all")), "selectall");
     unselect = named(meselect->addAction(QStringLiteral("unselect all")), "unselect");

@@ -62,6 +62,10 @@ void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
     preview->setText(message(QStringLiteral("mpreview")));
     undo->setText(message(QStringLiteral("mundo")));
     ownpattern->setText(message(QStringLiteral("mownpattern")));
+    tagmenu->setTitle(message(QStringLiteral("mtag")));
+    fromname->setText(message(QStringLiteral("mfromname")));
+    setforchecked->setText(message(QStringLiteral("msetforchecked")));
+    undotag->setText(message(QStringLiteral("mundotag")));
 
     const QString filename = pack(QStringLiteral("filename"));
     ListView1->setHeaderText(1, filename);

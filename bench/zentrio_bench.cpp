@@ -428,11 +428,19 @@ int main(int argc, char* argv[])
     QTemporaryDir config;
     qputenv("XDG_STATE_HOME", (config.path() + "/state").toUtf8());
     std::printf("Zentrio benchmark: %d files, median of %d repetitions (3 on the slow mount)\n", kFiles, repetitions);
-    warmLocal(repetitions, config.path());
-    ownPattern(repetitions, config.path());
-    slowMount(3, delay, config.path() + "/slow");
-    coldLocal(repetitions);
-    id3v2Covers(repetitions, delay, config.path() + "/covers");
+    // ZENTRIO_BENCH_ONLY=covers (or warm, own, slow, cold) runs one section.
+    const QString only = qEnvironmentVariable("ZENTRIO_BENCH_ONLY");
+    const auto runs = [&](const char* section) { return only.isEmpty() || only == QLatin1String(section); };
+    if (runs("warm"))
+        warmLocal(repetitions, config.path());
+    if (runs("own"))
+        ownPattern(repetitions, config.path());
+    if (runs("slow"))
+        slowMount(3, delay, config.path() + "/slow");
+    if (runs("cold"))
+        coldLocal(repetitions);
+    if (runs("covers"))
+        id3v2Covers(repetitions, delay, config.path() + "/covers");
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\npeak memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);

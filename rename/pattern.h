@@ -26,7 +26,11 @@ enum class PatternField {
     AlbumArtist,
     Number, // the running number the run gives the file
     Separator, // the separator box's text
+    Ignore, // in a file name: a part to skip
 };
+
+// A pattern composes names, or is matched against them to fill tags.
+enum class PatternUse { Naming, Matching };
 
 // A field's name in a pattern and the interface-text key of the line that
 // says what it gives.
@@ -35,7 +39,8 @@ struct PatternFieldName {
     PatternField field;
     const char* descriptionKey;
 };
-const std::vector<PatternFieldName>& patternFieldNames();
+// The fields a pattern of this use may hold.
+std::vector<PatternFieldName> patternFieldNames(PatternUse use = PatternUse::Naming);
 
 enum class LetterCase { AsIs, Upper, Lower, Title };
 
@@ -68,7 +73,17 @@ struct ParsedPattern {
     bool ok() const { return !error && !parts.empty(); }
 };
 
-ParsedPattern parsePattern(const QString& text);
+ParsedPattern parsePattern(const QString& text, PatternUse use = PatternUse::Naming);
+
+// The fields a file name (without ".mp3") gives by a matching pattern: each
+// text field takes the shortest text that lets the rest match, a number
+// field (track, disc, year...) the longest run of digits that does; an
+// optional part is matched when it can be. "{ignore}" parts and modifiers
+// are matched but give nothing. With `underscoreIsBlank`, "_" in the name
+// counts as a blank. nullopt when the name does not fit the pattern.
+using MatchedFields = std::vector<std::pair<PatternField, QString>>;
+std::optional<MatchedFields> matchPattern(
+    const std::vector<PatternPart>& parts, const QString& name, bool underscoreIsBlank = false);
 
 // How wide the automatic track and disc numbers are for one run: as wide
 // as the widest number among the files being named, tracks never narrower

@@ -6,6 +6,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
+#include <taglib/textidentificationframe.h>
 
 namespace zentrio {
 
@@ -16,6 +17,15 @@ namespace {
         tag.setTitle(toTagLibString(edit.song));
         tag.setArtist(toTagLibString(edit.artist));
         tag.setAlbum(toTagLibString(edit.album));
+        for (const auto& [id, text] : edit.frames) {
+            tag.removeFrames(TagLib::ByteVector(id.c_str()));
+            if (text.isEmpty())
+                continue;
+            auto* frame = new TagLib::ID3v2::TextIdentificationFrame(
+                TagLib::ByteVector(id.c_str()), TagLib::ID3v2::FrameFactory::instance()->defaultTextEncoding());
+            frame->setText(toTagLibString(text));
+            tag.addFrame(frame);
+        }
     }
 
     std::string toStdString(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }

@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include "tags/tagjournal.h"
+
 #include "platform/filelistview.h"
 #include "tags/tagsave.h"
 
@@ -24,10 +26,18 @@ void Form1::saveTagClicked()
     const int index = ListView1->currentIndex();
     const std::string name = ListView1->itemName(index);
     const TagEdit edit { Text5->text(), Text3->text(), Text4->text() };
-    if (index == 0 || !saveTag(currentFolder() + name, edit, QDate::currentDate().year(), tagSource())) {
+    const std::string path = currentFolder() + name;
+    // The old tags go to the tag journal first, so "undo tag change" can put them back.
+    const TagJournal journal(defaultTagJournalPath());
+    const auto before = index == 0 ? std::nullopt : snapshotTags(path, tagSource() == TagSource::Id3v2First);
+    if (before)
+        journal.record({ *before });
+    if (index == 0 || !saveTag(path, edit, QDate::currentDate().year(), tagSource())) {
         showMessage(message(QStringLiteral("error3")));
         return;
     }
+    if (before)
+        journal.stampNewest({ path });
     frissites(1);
     for (int i = 1; i <= ListView1->count(); ++i) {
         if (ListView1->itemName(i) == name) {

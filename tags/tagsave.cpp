@@ -43,28 +43,6 @@ namespace {
         return fs::writeAt(path, offset, buildTagRecord(edit, year).toStdString());
     }
 
-    // The file a path names, through any symbolic links, so that a save
-    // changes the file and keeps the link.
-    std::string linkTarget(const std::string& path)
-    {
-        char resolved[PATH_MAX];
-        return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-    }
-
-    // The bytes at the file's start that a tag rewrite replaces; 0 without a tag.
-    std::size_t regionOf(const fs::FileReader& file)
-    {
-        std::size_t region = 0;
-        while (region + kId3v2HeaderSize <= static_cast<std::size_t>(file.length())) {
-            const auto header = file.readAt(static_cast<std::int64_t>(region), kId3v2HeaderSize);
-            const std::size_t next = header ? id3v2TagSize(*header) : 0;
-            if (next == 0)
-                break;
-            region += next;
-        }
-        return region;
-    }
-
     // The writes of a save that fits in the tag's old region: the region,
     // and the ID3v1 record where the designed save puts it. nullopt when the
     // tag must grow (or the file is too small to keep the two apart).
@@ -72,7 +50,7 @@ namespace {
     {
         constexpr std::size_t kFollowing = 4096; // bytes after the region that the rewrite must keep
         const fs::FileReader file(path);
-        const std::size_t region = file.isOpen() ? regionOf(file) : 0;
+        const std::size_t region = file.isOpen() ? id3v2RegionOf(file) : 0;
         const auto length = file.length();
         if (region == 0 || static_cast<std::int64_t>(region + kWindowSize + 1) > length)
             return std::nullopt;
@@ -85,12 +63,6 @@ namespace {
             return std::nullopt;
         return std::vector<fs::Patch> { { 0, std::move(*tag) },
             { recordOffset(*window, length), buildTagRecord(edit, year).toStdString() } };
-    }
-
-    bool hasOtherLinks(const std::string& path)
-    {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 && st.st_nlink > 1;
     }
 
     // Both tags: in place when the new tag fits in the old one's room, so
@@ -121,6 +93,31 @@ namespace {
     }
 
 } // namespace
+
+std::string linkTarget(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+bool hasOtherLinks(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_nlink > 1;
+}
+
+std::size_t id3v2RegionOf(const fs::FileReader& file)
+{
+    std::size_t region = 0;
+    while (region + kId3v2HeaderSize <= static_cast<std::size_t>(file.length())) {
+        const auto header = file.readAt(static_cast<std::int64_t>(region), kId3v2HeaderSize);
+        const std::size_t next = header ? id3v2TagSize(*header) : 0;
+        if (next == 0)
+            break;
+        region += next;
+    }
+    return region;
+}
 
 std::string tagCopyFolder() { return stateDirectory() + "/tagsaves"; }
 

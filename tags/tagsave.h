@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/fsops.h"
 #include "tags/tagsource.h"
 
 #include <QByteArray>
 #include <QString>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zentrio {
 
@@ -14,11 +17,25 @@ struct TagEdit {
     QString song;
     QString artist;
     QString album;
+    // Further ID3v2 text frames to set, by id ("TRCK", "TDRC"...); an empty
+    // text removes the frame. The ID3v1 record has no room for them.
+    std::vector<std::pair<std::string, QString>> frames;
 };
 
 // The 128-byte ID3v1 record: "TAG", song, artist and album fitted to 30
 // characters, the four-digit year, a blank comment and genre 12.
 QByteArray buildTagRecord(const TagEdit& edit, int year);
+
+// The bytes at the file's start that a tag rewrite replaces: its ID3v2 tag
+// and any tags right after it; 0 without a tag.
+std::size_t id3v2RegionOf(const fs::FileReader& file);
+
+// The file a path names, through any symbolic links, so that a save changes
+// the file and keeps the link.
+std::string linkTarget(const std::string& path);
+// True when the file has more than one hard link: replacing it by a new
+// file would split it in two.
+bool hasOtherLinks(const std::string& path);
 
 // Where an in-place tag save keeps the old bytes until it is done; a start
 // puts back what an interrupted save left there.

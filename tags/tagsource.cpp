@@ -36,7 +36,7 @@ namespace {
         }
 
     private:
-        static constexpr std::size_t kBlock = 4096;
+        static constexpr std::size_t kBlock = 1024;
         const fs::FileReader& m_file;
         std::size_t m_limit;
         std::string m_block;

@@ -1,0 +1,72 @@
+#include "tags/tagwrite.h"
+
+#include "platform/readpool.h"
+#include "tags/tagjournal.h"
+#include "tags/tagsave.h"
+
+namespace zentrio {
+
+namespace {
+
+    constexpr std::pair<TagField, const char*> kFrames[] = { { TagField::Track, "TRCK" }, { TagField::Disc, "TPOS" },
+        { TagField::Year, "TDRC" }, { TagField::Genre, "TCON" }, { TagField::AlbumArtist, "TPE2" } };
+
+    QString valueOr(const TagValues& values, TagField field, const QString& current)
+    {
+        const auto found = values.find(field);
+        return found == values.end() ? current : found->second;
+    }
+
+} // namespace
+
+bool id3v1Holds(TagField field)
+{
+    return field == TagField::Song || field == TagField::Artist || field == TagField::Album;
+}
+
+bool writeTagValues(const std::string& path, const TagValues& values, TagSource source, int year)
+{
+    const auto current = readFileTag(path, source);
+    if (!current)
+        return false;
+    TagEdit edit { valueOr(values, TagField::Song, current->song), valueOr(values, TagField::Artist, current->artist),
+        valueOr(values, TagField::Album, current->album), {} };
+    if (source == TagSource::Id3v2First) {
+        for (const auto& [field, id] : kFrames) {
+            if (const auto found = values.find(field); found != values.end())
+                edit.frames.emplace_back(id, found->second);
+        }
+    }
+    return saveTag(path, edit, year, source);
+}
+
+TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
+    const TagJournal& journal)
+{
+    const bool withRegion = source == TagSource::Id3v2First;
+    const auto snapshots = readInOrder(
+        files.size(), [&](std::size_t i) { return snapshotTags(files[i].first, withRegion); }, ReadAll::Yes);
+    std::vector<TagSnapshot> recorded;
+    for (const auto& snapshot : snapshots) {
+        if (snapshot)
+            recorded.push_back(*snapshot);
+    }
+    if (!recorded.empty())
+        journal.record(recorded);
+    TagBatchResult result;
+    std::vector<std::string> written;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (snapshots[i] && writeTagValues(files[i].first, files[i].second, source, year))
+            ++result.written;
+        else
+            ++result.failed;
+    }
+    if (!recorded.empty()) {
+        for (const TagSnapshot& snapshot : recorded)
+            written.push_back(snapshot.path);
+        journal.stampNewest(written);
+    }
+    return result;
+}
+
+} // namespace zentrio
