@@ -1,0 +1,185 @@
+#include "platform/patchfile.h"
+#include "rename/pattern.h"
+#include "tags/tagjournal.h"
+#include "tags/tagsave.h"
+#include "tags/tagwrite.h"
+#include "testsupport/id3v2fixture.h"
+#include "testsupport/mp3fixture.h"
+#include "testsupport/tempdir.h"
+
+#include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zentrio;
+using testsupport::readFile;
+
+namespace {
+
+// The fields a matched name gives, spelled "track=03|song=Title".
+QString spelled(const std::optional<MatchedFields>& fields)
+{
+    if (!fields)
+        return "no match";
+    QStringList parts;
+    for (const auto& [field, value] : *fields) {
+        for (const PatternFieldName& name : patternFieldNames(PatternUse::Matching)) {
+            if (name.field == field)
+                parts << QString::fromLatin1(name.name) + '=' + value;
+        }
+    }
+    return parts.join('|');
+}
+
+// An ID3v2.3 tag with room to spare, audio, and an ID3v1 record.
+QByteArray bothTags(const QByteArray& song)
+{
+    return testsupport::id3v2(3, { { QString(song) }, { "Artist" }, { "Album" } }) + testsupport::audio(4000)
+        + testsupport::id3v1(song, "Artist", "Album");
+}
+
+} // namespace
+
+// Tags from file names, one edit for many files, and their undo.
+class TagBatchTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void namesMatchPatterns_data();
+    void namesMatchPatterns();
+    void aBatchWritesWhatTheSwitchAllows();
+    void undoAfterARestartPutsBackBothTagsAndSkipsAFileChangedSince();
+    void aKilledBatchLeavesOldOrNewTagsAndUndoBringsTheOldBack();
+
+private:
+    testsupport::TempDir m_state;
+};
+
+void TagBatchTest::initTestCase() { qputenv("XDG_STATE_HOME", m_state.path().toUtf8()); }
+
+void TagBatchTest::namesMatchPatterns_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("underscores");
+    QTest::addColumn<QString>("expected");
+    const QString full = "{track} - {artist} - {song}";
+    QTest::newRow("three parts") << full << "03 - Artist - Title" << false << "track=03|artist=Artist|song=Title";
+    QTest::newRow("fewer parts than the pattern") << full << "03 - Title" << false << "no match";
+    QTest::newRow("shortest text first") << "{artist}-{song}" << "AC-DC-Thunder" << false << "artist=AC|song=DC-Thunder";
+    QTest::newRow("ignore") << "{ignore} - {song}" << "x - y - Title" << false << "song=y - Title";
+    QTest::newRow("number beside text") << "{track}{song}" << "03Title" << false << "track=03|song=Title";
+    QTest::newRow("year") << "{artist} - {year} - {album}" << "Band - 1977 - Album" << false
+                          << "artist=Band|year=1977|album=Album";
+    QTest::newRow("optional part present") << "[{disc}-]{track} {song}" << "1-03 Song" << false
+                                           << "disc=1|track=03|song=Song";
+    QTest::newRow("optional part absent") << "[{disc}-]{track} {song}" << "03 Song" << false << "track=03|song=Song";
+    QTest::newRow("underscores as blanks") << "{artist} - {song}" << "The_Band_-_Title" << true
+                                           << "artist=The Band|song=Title";
+    QTest::newRow("underscores kept") << "{artist} - {song}" << "The_Band_-_Title" << false << "no match";
+    QTest::newRow("a number that is no number") << "{track} {song}" << "A1 Song" << false << "no match";
+}
+
+void TagBatchTest::namesMatchPatterns()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, name);
+    QFETCH(bool, underscores);
+    QFETCH(QString, expected);
+    const ParsedPattern parsed = parsePattern(pattern, PatternUse::Matching);
+    QVERIFY(parsed.ok());
+    QCOMPARE(spelled(matchPattern(parsed.parts, name, underscores)), expected);
+}
+
+// Switch off: the ID3v1 record takes song, artist and album only; switch
+// on: the ID3v2 tag takes every field. A field not given keeps its value,
+// and a name that is not valid UTF-8 is written all the same.
+void TagBatchTest::aBatchWritesWhatTheSwitchAllows()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string odd = testsupport::writeFile(folder, "\xFF odd.mp3", bothTags("Old"));
+    const std::string plain = testsupport::writeFile(folder, "plain.mp3", testsupport::audio(600));
+    const TagValues values { { TagField::Song, "Title" }, { TagField::Track, "7" }, { TagField::Album, "Record" } };
+    const TagJournal journal(defaultTagJournalPath());
+
+    auto result = writeTagBatch({ { odd, values }, { plain, values } }, TagSource::Id3v1, 2026, journal);
+    QCOMPARE(result.written, 2);
+    auto read = readFileTag(plain, TagSource::Id3v1);
+    QCOMPARE(QStringList({ read->song, read->artist, read->album, read->track }),
+        QStringList({ "Title", "", "Record", "" }));
+
+    result = writeTagBatch({ { odd, { { TagField::Track, "7" }, { TagField::Genre, "Rock" } } } },
+        TagSource::Id3v2First, 2026, journal);
+    QCOMPARE(result.written, 1);
+    read = readFileTag(odd, TagSource::Id3v2First);
+    QCOMPARE(QStringList({ read->song, read->artist, read->album, read->track, read->genre }),
+        QStringList({ "Old", "Artist", "Album", "7", "Rock" }));
+}
+
+void TagBatchTest::undoAfterARestartPutsBackBothTagsAndSkipsAFileChangedSince()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    std::vector<std::pair<std::string, TagValues>> files;
+    std::vector<QByteArray> before;
+    for (int i = 0; i < 3; ++i) {
+        before.push_back(i == 2 ? testsupport::audio(600) : bothTags("Song " + QByteArray::number(i)));
+        files.emplace_back(testsupport::writeFile(folder, "f" + std::to_string(i) + ".mp3", before.back()),
+            TagValues { { TagField::Album, QString(2000, 'a') } }); // the first tag must grow
+    }
+    QCOMPARE(writeTagBatch(files, TagSource::Id3v2First, 2026, TagJournal(defaultTagJournalPath())).written, 3);
+    testsupport::writeFile(folder, "f1.mp3", readFile(files[1].first) + "changed");
+
+    const auto outcome = TagJournal(defaultTagJournalPath()).undoNewest(); // a new journal object: a restart
+    QVERIFY(outcome);
+    QCOMPARE(outcome->restored, 2);
+    QCOMPARE(outcome->skipped, 1);
+    QCOMPARE(readFile(files[0].first), before[0]);
+    QCOMPARE(readFile(files[2].first), before[2]);
+    QVERIFY(readFile(files[1].first).endsWith("changed"));
+}
+
+// A batch of 300 files killed at several moments: every file keeps its
+// audio and has its old tag or its new one; the next start and an undo
+// bring every file back byte for byte.
+void TagBatchTest::aKilledBatchLeavesOldOrNewTagsAndUndoBringsTheOldBack()
+{
+    for (const int delayMicroseconds : { 2000, 20000, 80000 }) {
+        testsupport::TempDir dir;
+        const std::string folder = dir.path().toStdString();
+        std::vector<std::pair<std::string, TagValues>> files;
+        std::vector<QByteArray> before;
+        for (int i = 0; i < 300; ++i) {
+            before.push_back(bothTags("Song " + QByteArray::number(i)));
+            files.emplace_back(testsupport::writeFile(folder, "f" + std::to_string(1000 + i) + ".mp3", before.back()),
+                TagValues { { TagField::Song, "New" } });
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            writeTagBatch(files, TagSource::Id3v2First, 2026, TagJournal(defaultTagJournalPath()));
+            ::_exit(0);
+        }
+        ::usleep(static_cast<useconds_t>(delayMicroseconds));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+
+        fs::restoreInterruptedPatches(tagCopyFolder()); // what a start does
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const QByteArray now = readFile(files[i].first);
+            QCOMPARE(now.mid(now.size() - 4128, 4000), testsupport::audio(4000));
+            const QString song = readFileTag(files[i].first, TagSource::Id3v2First)->song;
+            QVERIFY2(song == "New" || song == QString("Song %1").arg(i), qPrintable(song));
+        }
+        const auto outcome = TagJournal(defaultTagJournalPath()).undoNewest();
+        if (outcome && outcome->restored + outcome->skipped > 0) { // the journal was written before the kill
+            for (std::size_t i = 0; i < files.size(); ++i)
+                QCOMPARE(readFile(files[i].first), before[i]);
+        }
+    }
+}
+
+QTEST_MAIN(TagBatchTest)
+#include "tst_tagbatch.moc"
