@@ -86,6 +86,50 @@ void makePictureFolder(const std::string& folder, bool pictureFirst)
     }
 }
 
+void makeNamedFolder(const std::string& folder)
+{
+    const std::string audio(16 * 1024, '\xFF');
+    const std::string record = "TAG" + std::string(124, ' ') + '\x0C';
+    for (int i = 0; i < kFiles; ++i) {
+        TagLib::ID3v2::Tag tag;
+        tag.setTitle(("Old " + std::to_string(i)).c_str());
+        tag.setArtist("Old artist");
+        tag.setAlbum("An album");
+        const TagLib::ByteVector header = tag.render(TagLib::ID3v2::v3);
+        const std::string path
+            = folder + "/" + std::to_string(i % 99 + 1) + " - Artist " + std::to_string(i % 50) + " - Title " + std::to_string(i) + ".mp3";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(header.data(), 1, header.size(), f);
+        std::fwrite(audio.data(), 1, audio.size(), f);
+        std::fwrite(record.data(), 1, record.size(), f);
+        std::fclose(f);
+    }
+}
+
+void tagWriteFloor(const std::string& folder, std::size_t journalBytes)
+{
+    const std::string journal = folder + "/../floor-journal";
+    const int jfd = open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string bytes(journalBytes, 'j');
+    (void)write(jfd, bytes.data(), bytes.size());
+    fsync(jfd);
+    close(jfd);
+    std::string region;
+    for (const std::string& name : namesIn(folder)) {
+        const int fd = open((folder + "/" + name).c_str(), O_RDWR);
+        if (fd < 0)
+            continue;
+        unsigned char header[10] = {};
+        if (pread(fd, header, 10, 0) == 10 && std::memcmp(header, "ID3", 3) == 0) {
+            region.resize(10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]));
+            (void)pread(fd, region.data(), region.size(), 0);
+            (void)pwrite(fd, region.data(), region.size(), 0);
+            fsync(fd);
+        }
+        close(fd);
+    }
+}
+
 std::vector<std::string> namesIn(const std::string& folder)
 {
     DIR* dir = opendir(folder.c_str());

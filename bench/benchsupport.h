@@ -28,6 +28,13 @@ std::vector<std::string> namesIn(const std::string& folder);
 void scanFloor(const std::string& folder, int threads = 1);
 // The ID3v2 scan's calls: as above, plus the first 10 bytes and the tag's bytes.
 void id3v2ScanFloor(const std::string& folder);
+// 3000 files named "NN - Artist N - Title N.mp3" with an ID3v2.3 tag that
+// has room to spare, 16 KiB audio and an ID3v1 record.
+void makeNamedFolder(const std::string& folder);
+// The tag-write floor: per file open, read the tag's header and region,
+// write the region back in place, sync, close; then one synced write of
+// `journalBytes` bytes.
+void tagWriteFloor(const std::string& folder, std::size_t journalBytes);
 // The frame-walk floor: per file open, length, the 10-byte header, each
 // 10-byte frame header, and the bodies of the frames a name uses, close;
 // spread over `threads` threads.

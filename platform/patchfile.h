@@ -25,6 +25,19 @@ struct Patch {
 bool patchFile(const std::string& path, const std::vector<Patch>& patches, const std::string& copyFolder,
     const std::function<void()>& afterCopy = {});
 
+// The patches of one file, for patchFiles.
+struct FilePatches {
+    std::string path;
+    std::vector<Patch> patches;
+};
+
+// The same for many files with one copy of all their old bytes, synced
+// once: a crash puts every one of them back. Gives, for each file, whether
+// its patches were written; a file that fails is put back at once and the
+// others go on.
+std::vector<bool> patchFiles(const std::vector<FilePatches>& files, const std::string& copyFolder,
+    const std::function<void()>& afterCopy = {});
+
 // Puts back the old bytes of every copy an interrupted patchFile left in the
 // folder, when the file is still the one it was taken of, and removes the
 // copies. Gives the number of files put back.

@@ -77,22 +77,38 @@ namespace {
         const std::string path = linkTarget(named);
         if (const auto patches = inPlacePatches(path, edit, year))
             return fs::patchFile(path, *patches, tagCopyFolder());
-        if (hasOtherLinks(path))
-            return false;
-        const auto original = fs::readWholeFile(path);
-        if (!original)
-            return false;
-        auto content = withId3v2Fields(*original, edit);
-        if (!content || content->size() <= kWindowSize)
-            return false;
-        const auto length = static_cast<std::int64_t>(content->size());
-        const std::string_view window = std::string_view(*content).substr(content->size() - kWindowSize - 1, kWindowSize);
-        const auto offset = static_cast<std::size_t>(recordOffset(window, length));
-        content->replace(offset, content->size() - offset, buildTagRecord(edit, year).toStdString());
-        return fs::replaceFileAtomically(path, *content);
+        return saveGrownTags(path, edit, year);
     }
 
 } // namespace
+
+std::optional<fs::FilePatches> inPlaceTagSave(const std::string& named, const TagEdit& edit, int year)
+{
+    if (!readTrailerWindow(named))
+        return std::nullopt;
+    const std::string path = linkTarget(named);
+    auto patches = inPlacePatches(path, edit, year);
+    if (!patches)
+        return std::nullopt;
+    return fs::FilePatches { path, std::move(*patches) };
+}
+
+bool saveGrownTags(const std::string& path, const TagEdit& edit, int year)
+{
+    if (hasOtherLinks(path))
+        return false;
+    const auto original = fs::readWholeFile(path);
+    if (!original)
+        return false;
+    auto content = withId3v2Fields(*original, edit);
+    if (!content || content->size() <= kWindowSize)
+        return false;
+    const auto length = static_cast<std::int64_t>(content->size());
+    const std::string_view window = std::string_view(*content).substr(content->size() - kWindowSize - 1, kWindowSize);
+    const auto offset = static_cast<std::size_t>(recordOffset(window, length));
+    content->replace(offset, content->size() - offset, buildTagRecord(edit, year).toStdString());
+    return fs::replaceFileAtomically(path, *content);
+}
 
 std::string linkTarget(const std::string& path)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fsops.h"
+#include "platform/patchfile.h"
 #include "tags/tagsource.h"
 
 #include <QByteArray>
@@ -25,6 +26,14 @@ struct TagEdit {
 // The 128-byte ID3v1 record: "TAG", song, artist and album fitted to 30
 // characters, the four-digit year, a blank comment and genre 12.
 QByteArray buildTagRecord(const TagEdit& edit, int year);
+
+// The writes of a save with the ID3v2 switch on when the new tag fits in
+// the old one's room: the tag region and the ID3v1 record, for fs::patchFiles.
+// nullopt when the tag must grow or the file cannot be read.
+std::optional<fs::FilePatches> inPlaceTagSave(const std::string& path, const TagEdit& edit, int year);
+// The save of both tags into a new file that replaces the old one (the
+// tag must grow); never for a file with other hard links.
+bool saveGrownTags(const std::string& path, const TagEdit& edit, int year);
 
 // The bytes at the file's start that a tag rewrite replaces: its ID3v2 tag
 // and any tags right after it; 0 without a tag.
