@@ -157,18 +157,21 @@ namespace {
 
 } // namespace
 
-void scanFloor(const std::string& folder, int threads)
+// Calls `read` on every entry of the folder, spread over `threads` threads.
+void forEachFile(const std::string& folder, int threads, void (*read)(const std::string&))
 {
     const std::vector<std::string> names = namesIn(folder);
     auto part = [&](int t) {
         for (std::size_t i = static_cast<std::size_t>(t); i < names.size(); i += static_cast<std::size_t>(threads))
-            readWindow(folder + "/" + names[i]);
+            read(folder + "/" + names[i]);
     };
     std::vector<std::jthread> pool;
     for (int t = 1; t < threads; ++t)
         pool.emplace_back(part, t);
     part(0);
 }
+
+void scanFloor(const std::string& folder, int threads) { forEachFile(folder, threads, readWindow); }
 
 namespace {
 
@@ -209,18 +212,7 @@ namespace {
 
 } // namespace
 
-void frameWalkFloor(const std::string& folder, int threads)
-{
-    const std::vector<std::string> names = namesIn(folder);
-    auto part = [&](int t) {
-        for (std::size_t i = static_cast<std::size_t>(t); i < names.size(); i += static_cast<std::size_t>(threads))
-            walkFrames(folder + "/" + names[i]);
-    };
-    std::vector<std::jthread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(part, t);
-    part(0);
-}
+void frameWalkFloor(const std::string& folder, int threads) { forEachFile(folder, threads, walkFrames); }
 
 void id3v2ScanFloor(const std::string& folder)
 {

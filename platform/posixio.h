@@ -47,11 +47,13 @@ inline bool readFully(int fd, char* buffer, std::size_t size, off_t offset)
     return true;
 }
 
-inline bool writeFully(int fd, std::string_view data)
+// Hands data to `write` (a write(2)-like call given the bytes still to go
+// and how many are done) until all of it is written, through EINTR.
+template <typename Write> bool writeAll(std::string_view data, Write write)
 {
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        const ssize_t n = write(data.data() + done, data.size() - done, done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -61,19 +63,17 @@ inline bool writeFully(int fd, std::string_view data)
     return true;
 }
 
+inline bool writeFully(int fd, std::string_view data)
+{
+    return writeAll(data, [fd](const char* bytes, std::size_t count, std::size_t) { return ::write(fd, bytes, count); });
+}
+
 // The whole of data at offset, in positioned writes.
 inline bool pwriteFully(int fd, std::string_view data, off_t offset)
 {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeAll(data, [fd, offset](const char* bytes, std::size_t count, std::size_t done) {
+        return ::pwrite(fd, bytes, count, offset + static_cast<off_t>(done));
+    });
 }
 
 } // namespace zentrio::fs

@@ -1,5 +1,6 @@
 #include "rename/ownpatternwindow.h"
 
+#include "app/buttonrow.h"
 #include "app/interfacetexts.h"
 
 #include <QComboBox>
@@ -85,13 +86,9 @@ OwnPatternWindow::OwnPatternWindow(const QString& pattern, const QStringList& re
     row("orecent", recentPatterns);
     row("ofields", fields);
     row("onewname", newName);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow({ okButton, cancelButton }));
     resize(560, 480);
 
     connect(patternBox, &QLineEdit::textChanged, this, &OwnPatternWindow::patternEdited);

@@ -1,5 +1,6 @@
 #include "rename/runpreview.h"
 
+#include "app/buttonrow.h"
 #include "app/interfacetexts.h"
 #include "platform/filenames.h"
 
@@ -93,14 +94,10 @@ RunPreview::RunPreview(
     });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(runButton);
-    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
     layout->addWidget(rows);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow({ runButton, closeButton }));
     resize(760, 420);
 }
 

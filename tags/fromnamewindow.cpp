@@ -1,5 +1,6 @@
 #include "tags/fromnamewindow.h"
 
+#include "app/buttonrow.h"
 #include "app/interfacetexts.h"
 #include "platform/filenames.h"
 #include "rename/ownpatternwindow.h"
@@ -91,15 +92,11 @@ FromNameWindow::FromNameWindow(
     patternRow->addWidget(patternLabel);
     patternRow->addWidget(patternBox, 1);
     patternRow->addWidget(underscores);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(applyButton);
-    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(patternRow);
     layout->addWidget(note);
     layout->addWidget(rows);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow({ applyButton, closeButton }));
     resize(900, 460);
 
     connect(patternBox, &QLineEdit::textChanged, this, &FromNameWindow::refresh);

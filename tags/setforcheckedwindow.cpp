@@ -1,5 +1,6 @@
 #include "tags/setforcheckedwindow.h"
 
+#include "app/buttonrow.h"
 #include "app/interfacetexts.h"
 
 #include <QFormLayout>
@@ -41,14 +42,10 @@ SetForCheckedWindow::SetForCheckedWindow(
     applyButton = new QPushButton(texts.message(QStringLiteral("napply")), this);
     closeButton = new QPushButton(texts.message(QStringLiteral("pclose")), this);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(applyButton);
-    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(note);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow({ applyButton, closeButton }));
 
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(applyButton, &QPushButton::clicked, this, [this, apply = std::move(apply)] {

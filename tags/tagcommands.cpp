@@ -42,7 +42,9 @@ void Form1::applyTagValues(const std::vector<std::pair<std::string, TagValues>>&
     const TagBatchResult result = writeTagBatch(
         files, tagSource(), QDate::currentDate().year(), TagJournal(defaultTagJournalPath()));
     frissites(0);
-    showMessage(message(QStringLiteral("msgtags")).arg(result.written).arg(unmatched).arg(result.failed));
+    const QString counts = message(QStringLiteral("msgtags")).arg(result.written).arg(unmatched).arg(result.failed);
+    // A file that could not be written gets the save's write error, with the counts after it.
+    showMessage(result.failed > 0 ? message(QStringLiteral("error3")) + ';' + counts : counts);
 }
 
 // "undo tag change": the newest recorded tag change's old tags go back.

@@ -7,6 +7,8 @@
 #include "tags/tagsave.h"
 #include "tags/trailer.h"
 
+#include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -265,8 +267,12 @@ void TagJournal::save(const std::vector<std::vector<TagSnapshot>>& commands) con
 std::optional<TagUndoOutcome> TagJournal::undoNewest() const
 {
     auto commands = load();
-    if (!commands)
+    if (!commands) {
+        // Set aside, so that the next command begins a new journal.
+        const std::string aside = m_path + ".damaged-" + std::to_string(::time(nullptr));
+        ::rename(m_path.c_str(), aside.c_str());
         return std::nullopt;
+    }
     TagUndoOutcome outcome;
     if (commands->empty())
         return outcome;

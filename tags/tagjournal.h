@@ -44,7 +44,8 @@ public:
     // The recorded commands, oldest first; nullopt when the journal is damaged.
     std::optional<std::vector<std::vector<TagSnapshot>>> load() const;
     // Puts back the newest command's old tags, file by file, skipping a file
-    // changed since, and drops that command from the journal.
+    // changed since, and drops that command from the journal. nullopt for a
+    // damaged journal, which is set aside as "tagjournal.damaged-TIME".
     std::optional<TagUndoOutcome> undoNewest() const;
 
 private:
