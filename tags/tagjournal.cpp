@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,28 +106,6 @@ namespace {
         return commands;
     }
 
-    std::size_t bytesOf(const std::vector<TagSnapshot>& files)
-    {
-        std::size_t bytes = 0;
-        for (const TagSnapshot& f : files)
-            bytes += f.path.size() + f.region.size() + kRecordSize;
-        return bytes;
-    }
-
-    // The newest commands within the limits, always the newest one.
-    void keepNewest(Commands& commands)
-    {
-        std::size_t bytes = 0;
-        std::size_t keep = 0;
-        while (keep < commands.size() && keep < kTagJournalCommands) {
-            bytes += bytesOf(commands[commands.size() - 1 - keep]);
-            if (keep > 0 && bytes > kTagJournalBytes)
-                break;
-            ++keep;
-        }
-        commands.erase(commands.begin(), commands.end() - static_cast<std::ptrdiff_t>(keep));
-    }
-
     // The file's content with its old tags back: the old ID3v2 region in
     // place of the current one (where it was recorded), and the old record
     // in place of the record at the file's end (or none, where the command
@@ -215,19 +194,51 @@ bool TagJournal::record(const std::vector<TagSnapshot>& files) const
         fs::replaceFileAtomically(m_path, {});
     if (!fs::appendAndSync(m_path, formatCommand(files)))
         return false;
-    if (auto commands = load(); commands && commands->size() > kTagJournalCommands) {
-        keepNewest(*commands);
-        save(*commands);
-    } else if (commands) {
-        std::size_t bytes = 0;
-        for (const auto& command : *commands)
-            bytes += bytesOf(command);
-        if (bytes > kTagJournalBytes) {
-            keepNewest(*commands);
-            save(*commands);
-        }
-    }
+    trim();
     return true;
+}
+
+// Drops the oldest commands once the journal holds half as many again as
+// it keeps, or more bytes than it keeps: a trim copies the newest commands'
+// bytes as they stand, found by stepping over the tag bytes, so a journal
+// is rewritten once in ten commands, not at every one.
+void TagJournal::trim() const
+{
+    std::ifstream in(m_path, std::ios::binary);
+    std::vector<std::streamoff> starts;
+    std::string word;
+    std::size_t count = 0;
+    for (std::streamoff at = in.tellg(); in >> word >> count && in.get() == '\n'; at = in.tellg()) {
+        if (word == "command")
+            starts.push_back(at);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string line;
+            std::getline(in, line);
+            std::istringstream fields(line);
+            std::string file;
+            std::size_t pathSize = 0;
+            std::int64_t length = 0;
+            int hasRecord = 0;
+            int captured = 0;
+            std::size_t regionSize = 0;
+            if (word == "command" && fields >> file >> pathSize >> length >> hasRecord >> captured >> regionSize)
+                in.seekg(static_cast<std::streamoff>(pathSize + (hasRecord ? kRecordSize : 0) + regionSize + 1), std::ios::cur);
+        }
+        if (word == "command")
+            std::getline(in, word); // "end"
+    }
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    std::size_t first = starts.size() > kTagJournalCommands * 3 / 2 ? starts.size() - kTagJournalCommands : 0;
+    while (first + 1 < starts.size() && static_cast<std::size_t>(size - starts[first]) > kTagJournalBytes)
+        ++first;
+    if (first == 0)
+        return;
+    std::string newest(static_cast<std::size_t>(size - starts[first]), '\0');
+    in.seekg(starts[first]);
+    if (in.read(newest.data(), static_cast<std::streamsize>(newest.size())))
+        fs::replaceFileAtomically(m_path, newest);
 }
 
 void TagJournal::stampNewest(const std::vector<std::string>& paths) const

@@ -50,12 +50,14 @@ public:
 
 private:
     void save(const std::vector<std::vector<TagSnapshot>>& commands) const;
+    void trim() const;
     std::string m_path;
 };
 
 std::string defaultTagJournalPath();
 
-// The journal keeps the newest commands up to these limits (always the newest one).
+// The journal keeps at least the newest 20 commands (up to 30 before it is
+// trimmed), within a limit in bytes that always leaves the newest one.
 inline constexpr std::size_t kTagJournalCommands = 20;
 inline constexpr std::size_t kTagJournalBytes = 256u * 1024 * 1024;
 

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void aBatchWritesWhatTheSwitchAllows();
     void undoAfterARestartPutsBackBothTagsAndSkipsAFileChangedSince();
     void aKilledBatchLeavesOldOrNewTagsAndUndoBringsTheOldBack();
+    void theJournalKeepsTheNewestCommandsOnly();
 
 private:
     testsupport::TempDir m_state;
@@ -179,6 +180,18 @@ void TagBatchTest::aKilledBatchLeavesOldOrNewTagsAndUndoBringsTheOldBack()
                 QCOMPARE(readFile(files[i].first), before[i]);
         }
     }
+}
+
+void TagBatchTest::theJournalKeepsTheNewestCommandsOnly()
+{
+    testsupport::TempDir dir;
+    const TagJournal journal(dir.path().toStdString() + "/tagjournal");
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(journal.record({ { "file" + std::to_string(i), 300, std::nullopt, true, std::string(64, 'x'), {} } }));
+    const auto commands = journal.load();
+    QVERIFY(commands);
+    QVERIFY(commands->size() >= kTagJournalCommands && commands->size() <= kTagJournalCommands * 3 / 2);
+    QCOMPARE(commands->back().front().path, std::string("file39"));
 }
 
 QTEST_MAIN(TagBatchTest)
