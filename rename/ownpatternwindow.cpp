@@ -89,7 +89,7 @@ OwnPatternWindow::OwnPatternWindow(const QString& pattern, const QStringList& re
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttonRow({ okButton, cancelButton }));
-    resize(560, 480);
+    resize(640, 440);
 
     connect(patternBox, &QLineEdit::textChanged, this, &OwnPatternWindow::patternEdited);
     connect(fields, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { insertField(fields->row(item)); });

@@ -9,5 +9,5 @@ tests=(tst_concurrentreads tst_folderscan tst_renamerun tst_runplan tst_undo tst
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTRIO_TSAN=ON -DZENTRIO_TESTS=ON >/dev/null
 cmake --build "$build" --target "${tests[@]}"
 pattern="^($(IFS='|'; echo "${tests[*]}"))\$"
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" QT_QPA_PLATFORM=offscreen \
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-qt.supp" QT_QPA_PLATFORM=offscreen \
     ctest --test-dir "$build" --output-on-failure -R "$pattern"

@@ -84,7 +84,12 @@ FromNameWindow::FromNameWindow(
     for (const auto& [field, name] : kColumns)
         headers << QString::fromLatin1(name);
     rows->setHeaderLabels(headers);
-    rows->setColumnWidth(0, 260);
+    rows->setColumnWidth(0, 240);
+    for (int column = 1; column <= static_cast<int>(std::size(kColumns)); ++column) {
+        const TagField field = kColumns[column - 1].first;
+        const bool number = field == TagField::Track || field == TagField::Disc || field == TagField::Year;
+        rows->setColumnWidth(column, number ? 45 : 115);
+    }
     applyButton = new QPushButton(texts.message(QStringLiteral("napply")), this);
     closeButton = new QPushButton(texts.message(QStringLiteral("pclose")), this);
 
@@ -97,7 +102,7 @@ FromNameWindow::FromNameWindow(
     layout->addWidget(note);
     layout->addWidget(rows);
     layout->addLayout(buttonRow({ applyButton, closeButton }));
-    resize(900, 460);
+    resize(960, 460);
 
     connect(patternBox, &QLineEdit::textChanged, this, &FromNameWindow::refresh);
     connect(underscores, &QCheckBox::toggled, this, &FromNameWindow::refresh);

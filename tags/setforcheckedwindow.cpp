@@ -46,6 +46,7 @@ SetForCheckedWindow::SetForCheckedWindow(
     layout->addLayout(form);
     layout->addWidget(note);
     layout->addLayout(buttonRow({ applyButton, closeButton }));
+    resize(400, sizeHint().height());
 
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(applyButton, &QPushButton::clicked, this, [this, apply = std::move(apply)] {
