@@ -33,11 +33,14 @@ private:
     int m_fd;
 };
 
-inline bool readFully(int fd, char* buffer, std::size_t size, off_t offset)
+// Calls `transfer` (a read(2)- or write(2)-like call given how many bytes
+// are done) until all `size` bytes are moved, through EINTR; false when a
+// call fails or moves nothing (the end of the file).
+template <typename Transfer> bool transferAll(std::size_t size, Transfer transfer)
 {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -47,32 +50,23 @@ inline bool readFully(int fd, char* buffer, std::size_t size, off_t offset)
     return true;
 }
 
-// Hands data to `write` (a write(2)-like call given the bytes still to go
-// and how many are done) until all of it is written, through EINTR.
-template <typename Write> bool writeAll(std::string_view data, Write write)
+inline bool readFully(int fd, char* buffer, std::size_t size, off_t offset)
 {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(data.data() + done, data.size() - done, done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return transferAll(size, [&](std::size_t done) {
+        return ::pread(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
+    });
 }
 
 inline bool writeFully(int fd, std::string_view data)
 {
-    return writeAll(data, [fd](const char* bytes, std::size_t count, std::size_t) { return ::write(fd, bytes, count); });
+    return transferAll(data.size(), [&](std::size_t done) { return ::write(fd, data.data() + done, data.size() - done); });
 }
 
 // The whole of data at offset, in positioned writes.
 inline bool pwriteFully(int fd, std::string_view data, off_t offset)
 {
-    return writeAll(data, [fd, offset](const char* bytes, std::size_t count, std::size_t done) {
-        return ::pwrite(fd, bytes, count, offset + static_cast<off_t>(done));
+    return transferAll(data.size(), [&](std::size_t done) {
+        return ::pwrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
     });
 }
 

@@ -15,14 +15,14 @@ Q_DECLARE_METATYPE(PatternError::Reason)
 namespace {
 
 // Tag fields spelled "song=Yesterday|track=3|tracks=12".
-TagFields tagOf(const QString& spec)
+TagFields tagOf(const QString& spelling)
 {
     TagFields tag;
     tag.found = true;
     QHash<QString, QString*> slots { { "song", &tag.song }, { "artist", &tag.artist }, { "album", &tag.album },
         { "track", &tag.track }, { "tracks", &tag.tracks }, { "disc", &tag.disc }, { "discs", &tag.discs },
         { "year", &tag.year }, { "genre", &tag.genre }, { "albumartist", &tag.albumArtist } };
-    for (const QString& pair : spec.split('|', Qt::SkipEmptyParts))
+    for (const QString& pair : spelling.split('|', Qt::SkipEmptyParts))
         *slots.value(pair.section('=', 0, 0)) = pair.section('=', 1);
     return tag;
 }
