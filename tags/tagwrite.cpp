@@ -46,12 +46,6 @@ namespace {
 
 } // namespace
 
-bool writeTagValues(const std::string& path, const TagValues& values, TagSource source, int year)
-{
-    const auto edit = editFor(path, values, source);
-    return edit && saveTag(path, *edit, year, source);
-}
-
 TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
     const TagJournal& journal)
 {

@@ -19,13 +19,6 @@ using TagValues = std::map<TagField, QString>; // a field not in the map keeps i
 // with the ID3v2 switch off only these can be written.
 bool id3v1Holds(TagField field);
 
-// Writes the values into the file's tags as "save tag" writes its boxes:
-// with TagSource::Id3v1 the designed ID3v1 record (song, artist and album,
-// the others kept from the file); with TagSource::Id3v2First every field
-// goes into the ID3v2 tag too, in place when it fits. False when the file
-// cannot be read or written; it is left as it was then.
-bool writeTagValues(const std::string& path, const TagValues& values, TagSource source, int year);
-
 class TagJournal;
 
 struct TagBatchResult {
@@ -33,9 +26,12 @@ struct TagBatchResult {
     int failed = 0;
 };
 
-// Writes each file's values (paths as raw bytes) after recording the old
-// tags of them all in the journal, synced once; a file that cannot be
-// written is counted and the batch goes on with the next.
+// Writes each file's values (paths as raw bytes) as "save tag" writes its
+// boxes: with TagSource::Id3v1 the designed ID3v1 record (song, artist and
+// album, the others kept from the file); with TagSource::Id3v2First every
+// field goes into the ID3v2 tag too, in place when it fits. The old tags of
+// them all are recorded in the journal first, synced once; a file that
+// cannot be written is left as it was, counted, and the batch goes on.
 TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
     const TagJournal& journal);
 
