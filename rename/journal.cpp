@@ -62,14 +62,6 @@ namespace {
 
 } // namespace
 
-std::string stateDirectory()
-{
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
-        return std::string(state) + "/zentrio";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.local/state/zentrio";
-}
-
 std::string defaultJournalPath() { return stateDirectory() + "/journal"; }
 
 std::string formatRecord(const JournalRecord& record)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fsops.h"
+#include "platform/statedir.h"
 #include "rename/renamerun.h"
 
 #include <optional>
@@ -22,9 +23,6 @@ struct JournalRecord {
 };
 
 // $XDG_STATE_HOME/zentrio/journal, by default ~/.local/state/zentrio/journal.
-// Where Zentrio keeps its state: $XDG_STATE_HOME/zentrio, usually
-// ~/.local/state/zentrio.
-std::string stateDirectory();
 std::string defaultJournalPath();
 
 class RenameJournal {

@@ -6,12 +6,12 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libtag1-dev
+    libtag1-dev libxxhash-dev libcli11-dev
     dbus dbus-x11
     xvfb xauth xdotool at-spi2-core
     fonts-liberation fonts-dejavu-core
     clang libclang-rt-14-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file mandoc
     exfatprogs exfat-fuse
     fuse3 libfuse3-dev
 )
