@@ -27,6 +27,10 @@ class QShortcut;
 
 namespace zentrio {
 
+namespace fs {
+    struct RepairOutcome;
+}
+
 class DriveList;
 class FileListView;
 class FolderList;
@@ -101,6 +105,7 @@ private:
 
     // Start-up and shutdown steps.
     void restoreSettings();
+    void showRepairOutcome(const fs::RepairOutcome& repaired);
     void restoreOwnPattern();
     static constexpr int kRecentPatterns = 10;
     void applyLanguagePack();

@@ -1,15 +1,17 @@
 #include "app/form1.h"
 
 #include "platform/drivelist.h"
+#include "platform/filenames.h"
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
 #include "platform/settingsstore.h"
 #include "platform/windowplacement.h"
 #include "platform/patchfile.h"
 #include "popup/menuform.h"
-#include "tags/tagsave.h"
+#include "tags/tagfilewrite.h"
 
 #include <QCheckBox>
+#include <QStringList>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -110,7 +112,7 @@ void Form1::load()
     ListView1->setExtendedStyle(0, FileListView::kCheckBoxes | FileListView::kFullRowSelect);
     // A tag save cut short by a crash left the old tag's bytes behind: they
     // go back before anything reads the files.
-    const int restored = fs::restoreInterruptedPatches(tagCopyFolder());
+    const fs::RepairOutcome repaired = fs::restoreInterruptedPatches(tagCopyFolder());
     try {
         restoreSettings();
         m_texts.installBuiltInMessages();
@@ -120,8 +122,21 @@ void Form1::load()
         // Start-up stops at its first failure; the window shows what was set so far.
     }
     refreshLanguageMenu(); // the packs are looked for once, whatever start-up reached
-    if (restored > 0)
-        showMessage(message(QStringLiteral("msgtagrestored")).arg(restored));
+    showRepairOutcome(repaired);
+}
+
+// What the start-up repair of interrupted tag saves did, when it did anything.
+void Form1::showRepairOutcome(const fs::RepairOutcome& repaired)
+{
+    QStringList said;
+    if (repaired.restored > 0)
+        said << message(QStringLiteral("msgtagrestored")).arg(repaired.restored);
+    if (repaired.waiting > 0)
+        said << message(QStringLiteral("msgtagwaiting")).arg(repaired.waiting);
+    if (repaired.setAside > 0)
+        said << message(QStringLiteral("msgtagaside")).arg(repaired.setAside).arg(nameToText(tagCopyFolder()));
+    if (!said.isEmpty())
+        showMessage(said.join(u';'));
 }
 
 void Form1::restoreSettings()

@@ -379,7 +379,7 @@ void tagsFromNames(int repetitions)
     };
     std::size_t journalBytes = 0;
     for (const std::string& name : names)
-        journalBytes += snapshotTags(folder + "/" + name, true)->region.size() + 128 + name.size();
+        journalBytes += readTagLayout(folder + "/" + name, true)->region.size() + 128 + name.size();
     const double floorMs = measure(repetitions, [&] { tagWriteFloor(folder, journalBytes); });
     const double applyMs = measure(repetitions, apply);
     int moved = 0;

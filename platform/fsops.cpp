@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -142,6 +143,11 @@ std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
     if (failed)
         return std::nullopt;
     return entries;
+}
+
+std::uint64_t deviceNumber(std::uint64_t statDevice)
+{
+    return (static_cast<std::uint64_t>(major(statDevice)) << 32) | minor(statDevice);
 }
 
 std::optional<FileIdentity> identityOf(const std::string& path) { return identityAt(AT_FDCWD, path.c_str(), 0); }

@@ -40,6 +40,9 @@ struct FileIdentity {
     std::int64_t birth = 0; // nanoseconds since the epoch; 0 when unknown
 };
 
+// A device number as FileIdentity holds it (major in the high 32 bits), from stat's.
+std::uint64_t deviceNumber(std::uint64_t statDevice);
+
 // True when `found` is the file `recorded` was taken of.
 bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify);
 

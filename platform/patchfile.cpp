@@ -1,89 +1,175 @@
 #include "platform/patchfile.h"
 
+#include "platform/digest.h"
+#include "platform/filelock.h"
 #include "platform/fsops.h"
 #include "platform/posixio.h"
+#include "platform/statedir.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace zentrio::fs {
 
 namespace {
 
-    constexpr std::string_view kMagic = "zentrio-patch 2\n";
+    constexpr std::string_view kMagic = "zentrio-patch 3\n";
     constexpr std::string_view kEnd = "end\n";
-    constexpr std::string_view kPrefix = "patch-";
+    constexpr std::string_view kCopyPrefix = "patch-";
+    constexpr std::string_view kPartialPrefix = "tmp-";
+    constexpr std::string_view kAsidePrefix = "aside-";
+    constexpr std::int64_t kBlock = 512; // a torn write leaves each such block old or new
+    constexpr std::size_t kFilesPerCopy = 256; // files held open between their copy and their write
 
-    // What a copy holds for each file: which file, its length, and the old
-    // bytes of each region. A copy without its closing line was cut short
-    // before any file was touched.
-    struct Copy {
+    // One region of a file as the copy keeps it: its old bytes, and the
+    // digest of each block of the new bytes that lies within the old length.
+    struct Region {
+        std::int64_t offset = 0;
+        std::string old;
+        std::int64_t newSize = 0;
+        std::vector<std::uint64_t> newBlocks;
+    };
+
+    // What a copy holds for one file: which file, its length before and
+    // after the write, and its regions.
+    struct Entry {
         std::string path;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
-        std::int64_t length = 0;
-        std::vector<Patch> old;
+        bool inodesIdentify = true;
+        std::int64_t before = 0;
+        std::int64_t after = 0;
+        std::vector<Region> regions;
     };
 
-    std::string formatCopies(const std::vector<Copy>& copies)
+    // The blocks of [from, to), cut at multiples of kBlock in the file.
+    template <typename Visit> void forEachBlock(std::int64_t from, std::int64_t to, const Visit& visit)
+    {
+        for (std::int64_t at = from; at < to;) {
+            const std::int64_t end = std::min(to, (at / kBlock + 1) * kBlock);
+            visit(at, end);
+            at = end;
+        }
+    }
+
+    std::vector<std::uint64_t> blockDigests(const Patch& patch, std::int64_t before)
+    {
+        std::vector<std::uint64_t> digests;
+        const std::int64_t end = std::min(patch.offset + static_cast<std::int64_t>(patch.bytes.size()), before);
+        forEachBlock(patch.offset, end, [&](std::int64_t from, std::int64_t to) {
+            digests.push_back(digestOf(std::string_view(patch.bytes).substr(
+                static_cast<std::size_t>(from - patch.offset), static_cast<std::size_t>(to - from))));
+        });
+        return digests;
+    }
+
+    std::string formatEntries(const std::vector<const Entry*>& entries)
     {
         std::string out(kMagic);
-        out += std::to_string(copies.size()) + '\n';
-        for (const Copy& copy : copies) {
-            out += std::to_string(copy.path.size()) + '\n' + copy.path + '\n';
-            out += std::to_string(copy.device) + ' ' + std::to_string(copy.inode) + ' ' + std::to_string(copy.length)
-                + ' ' + std::to_string(copy.old.size()) + '\n';
-            for (const Patch& region : copy.old)
-                out += std::to_string(region.offset) + ' ' + std::to_string(region.bytes.size()) + '\n' + region.bytes + '\n';
+        out += "files " + std::to_string(entries.size()) + '\n';
+        for (const Entry* e : entries) {
+            out += "file " + std::to_string(e->path.size()) + ' ' + std::to_string(e->device) + ' '
+                + std::to_string(e->inode) + ' ' + (e->inodesIdentify ? '1' : '0') + ' ' + std::to_string(e->before)
+                + ' ' + std::to_string(e->after) + ' ' + std::to_string(e->regions.size()) + '\n' + e->path + '\n';
+            for (const Region& r : e->regions) {
+                out += "region " + std::to_string(r.offset) + ' ' + std::to_string(r.old.size()) + ' '
+                    + std::to_string(r.newSize) + ' ' + std::to_string(r.newBlocks.size()) + '\n' + r.old;
+                for (const std::uint64_t digest : r.newBlocks)
+                    out.append(reinterpret_cast<const char*>(&digest), sizeof digest);
+                out += '\n';
+            }
         }
         return out + std::string(kEnd);
     }
 
-    std::optional<std::vector<Copy>> parseCopies(const std::string& text)
-    {
-        if (!text.starts_with(kMagic) || !text.ends_with(kEnd))
-            return std::nullopt;
-        std::istringstream in(text.substr(kMagic.size()));
-        std::size_t files = 0;
-        if (!(in >> files) || in.get() != '\n' || files > text.size())
-            return std::nullopt;
-        std::vector<Copy> copies;
-        for (std::size_t f = 0; f < files; ++f) {
-            Copy copy;
-            std::size_t pathSize = 0;
-            if (!(in >> pathSize) || in.get() != '\n' || pathSize > text.size())
-                return std::nullopt;
-            copy.path.resize(pathSize);
-            std::size_t count = 0;
-            if (!in.read(copy.path.data(), static_cast<std::streamsize>(pathSize)) || in.get() != '\n'
-                || !(in >> copy.device >> copy.inode >> copy.length >> count) || in.get() != '\n' || count > text.size())
-                return std::nullopt;
-            for (std::size_t i = 0; i < count; ++i) {
-                Patch region;
-                std::size_t size = 0;
-                if (!(in >> region.offset >> size) || in.get() != '\n' || size > text.size())
-                    return std::nullopt;
-                region.bytes.resize(size);
-                if (!in.read(region.bytes.data(), static_cast<std::streamsize>(size)) || in.get() != '\n')
-                    return std::nullopt;
-                copy.old.push_back(std::move(region));
-            }
-            copies.push_back(std::move(copy));
+    // Reads a copy's text; nullopt for anything but a whole copy of this version.
+    class Parser {
+    public:
+        explicit Parser(std::string_view text)
+            : m_text(text)
+        {
         }
-        return copies;
-    }
 
-    // Writes the regions and the length back, and syncs the file.
-    bool putBack(int fd, const Copy& copy)
-    {
-        bool ok = true;
-        for (const Patch& region : copy.old)
-            ok = pwriteFully(fd, region.bytes, static_cast<off_t>(region.offset)) && ok;
-        ok = ::ftruncate(fd, static_cast<off_t>(copy.length)) == 0 && ok;
-        return ::fsync(fd) == 0 && ok;
-    }
+        std::optional<std::vector<Entry>> entries()
+        {
+            if (!take(kMagic) || !m_text.ends_with(kEnd))
+                return std::nullopt;
+            std::vector<std::int64_t> count;
+            if (!line("files", 1, count))
+                return std::nullopt;
+            std::vector<Entry> entries;
+            for (std::int64_t f = 0; f < count[0]; ++f) {
+                std::vector<std::int64_t> n;
+                Entry e;
+                if (!line("file", 7, n) || !bytes(n[0], e.path) || !take("\n"))
+                    return std::nullopt;
+                e.device = static_cast<std::uint64_t>(n[1]);
+                e.inode = static_cast<std::uint64_t>(n[2]);
+                e.inodesIdentify = n[3] != 0;
+                e.before = n[4];
+                e.after = n[5];
+                for (std::int64_t r = 0; r < n[6]; ++r) {
+                    std::vector<std::int64_t> m;
+                    Region region;
+                    std::string digests;
+                    if (!line("region", 4, m) || !bytes(m[1], region.old) || !bytes(m[3] * 8, digests) || !take("\n"))
+                        return std::nullopt;
+                    region.offset = m[0];
+                    region.newSize = m[2];
+                    region.newBlocks.resize(static_cast<std::size_t>(m[3]));
+                    std::copy_n(digests.data(), digests.size(), reinterpret_cast<char*>(region.newBlocks.data()));
+                    e.regions.push_back(std::move(region));
+                }
+                entries.push_back(std::move(e));
+            }
+            if (m_text != kEnd)
+                return std::nullopt;
+            return entries;
+        }
+
+    private:
+        bool take(std::string_view expected)
+        {
+            if (!m_text.starts_with(expected))
+                return false;
+            m_text.remove_prefix(expected.size());
+            return true;
+        }
+        // "word n1 n2 ...\n" with `count` numbers, none negative, none larger than the text.
+        bool line(std::string_view word, std::size_t count, std::vector<std::int64_t>& numbers)
+        {
+            const std::size_t end = m_text.find('\n');
+            if (end == std::string_view::npos || !take(word))
+                return false;
+            std::string_view rest = m_text.substr(0, end - word.size());
+            m_text.remove_prefix(rest.size() + 1);
+            while (!rest.empty()) {
+                if (rest.front() != ' ')
+                    return false;
+                rest.remove_prefix(1);
+                std::int64_t value = 0;
+                const auto [next, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+                if (error != std::errc() || value < 0)
+                    return false;
+                numbers.push_back(value);
+                rest.remove_prefix(static_cast<std::size_t>(next - rest.data()));
+            }
+            return numbers.size() == count;
+        }
+        bool bytes(std::int64_t size, std::string& out)
+        {
+            if (size < 0 || static_cast<std::uint64_t>(size) > m_text.size())
+                return false;
+            out.assign(m_text.substr(0, static_cast<std::size_t>(size)));
+            m_text.remove_prefix(static_cast<std::size_t>(size));
+            return true;
+        }
+        std::string_view m_text;
+    };
 
     void syncFolder(const std::string& folder)
     {
@@ -92,89 +178,197 @@ namespace {
             (void)::fsync(dir.get());
     }
 
-    // Writes the copies to a new file of the folder and syncs it; its name.
-    std::optional<std::string> saveCopies(const std::string& folder, const std::vector<Copy>& copies)
-    {
-        for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-            ::mkdir(folder.substr(0, slash).c_str(), 0700);
-        ::mkdir(folder.c_str(), 0700);
-        std::string name = folder + '/' + std::string(kPrefix) + "XXXXXX";
-        Fd fd(::mkstemp(name.data()));
-        if (!fd.valid())
-            return std::nullopt;
-        if (!writeFully(fd.get(), formatCopies(copies)) || ::fsync(fd.get()) != 0) {
-            ::unlink(name.c_str());
-            return std::nullopt;
+    // A crash copy on the disk, locked for as long as it is held, so that no
+    // other Zentrio's start-up repair acts on it. It is written whole under
+    // a temporary name and only then given the name a repair looks for.
+    class HeldCopy {
+    public:
+        HeldCopy(const std::string& folder, const std::vector<const Entry*>& entries)
+            : m_folder(folder)
+        {
+            std::string temporary = folder + '/' + std::string(kPartialPrefix) + "XXXXXX";
+            Fd fd(::mkstemp(temporary.data()));
+            if (!fd.valid() || !FileLock::tryLock(fd.get()))
+                return;
+            const std::string name = folder + '/' + std::string(kCopyPrefix) + temporary.substr(temporary.size() - 6);
+            if (!writeFully(fd.get(), formatEntries(entries)) || ::fsync(fd.get()) != 0
+                || ::rename(temporary.c_str(), name.c_str()) != 0) {
+                ::unlink(temporary.c_str());
+                return;
+            }
+            syncFolder(folder);
+            m_fd = fd.release();
+            m_name = name;
         }
-        syncFolder(folder);
-        return name;
+        ~HeldCopy()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+        }
+        HeldCopy(const HeldCopy&) = delete;
+        HeldCopy& operator=(const HeldCopy&) = delete;
+
+        bool valid() const { return m_fd >= 0; }
+        // The writes are done: the copy goes.
+        void remove()
+        {
+            ::unlink(m_name.c_str());
+            syncFolder(m_folder);
+        }
+
+    private:
+        std::string m_folder;
+        std::string m_name;
+        int m_fd = -1;
+    };
+
+    // Puts the old bytes and length back, and syncs the file.
+    bool putBack(int fd, const Entry& entry)
+    {
+        bool ok = true;
+        for (const Region& region : entry.regions)
+            ok = pwriteFully(fd, region.old, static_cast<off_t>(region.offset)) && ok;
+        ok = ::ftruncate(fd, static_cast<off_t>(entry.before)) == 0 && ok;
+        return ::fsync(fd) == 0 && ok;
     }
 
-} // namespace
-
-namespace {
-
-    // The file opened for the patches, with its old bytes; nullopt when it
-    // is no regular file or a patch lies beyond its end.
-    std::optional<Copy> oldBytes(int fd, const FilePatches& file)
+    bool sameFile(const struct stat& st, std::uint64_t device, std::uint64_t inode, bool inodesIdentify)
     {
+        return !inodesIdentify
+            || (deviceNumber(st.st_dev) == device && static_cast<std::uint64_t>(st.st_ino) == inode);
+    }
+
+    std::string folderOf(const std::string& path)
+    {
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    // A file opened for its patches, with what its crash copy keeps.
+    struct Opened {
+        Fd fd { -1 };
+        Entry entry;
+    };
+
+    // Opens the file, checks that it is still what its patches were computed
+    // from, and reads the bytes they cover; nullopt when it is not.
+    std::optional<Opened> openForPatches(const FilePatches& file)
+    {
+        Opened opened;
+        opened.fd = Fd(::open(file.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
         struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        if (!opened.fd.valid() || ::fstat(opened.fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
             return std::nullopt;
-        Copy copy { file.path, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), st.st_size, {} };
+        const auto& expected = file.expected;
+        if (expected
+            && (!sameFile(st, expected->device, expected->inode, expected->inodesIdentify)
+                || st.st_size != expected->length || !holds(opened.fd.get(), *expected)))
+            return std::nullopt;
+        Entry& entry = opened.entry;
+        entry = { file.path, deviceNumber(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            expected ? expected->inodesIdentify : inodesIdentifyFiles(folderOf(file.path)), st.st_size, st.st_size, {} };
         for (const Patch& patch : file.patches) {
             if (patch.offset < 0 || patch.offset > st.st_size)
                 return std::nullopt;
             const auto kept = static_cast<std::size_t>(
                 std::min<std::int64_t>(static_cast<std::int64_t>(patch.bytes.size()), st.st_size - patch.offset));
-            Patch old { patch.offset, std::string(kept, '\0') };
-            if (!readFully(fd, old.bytes.data(), kept, static_cast<off_t>(patch.offset)))
+            Region region { patch.offset, std::string(kept, '\0'), static_cast<std::int64_t>(patch.bytes.size()),
+                blockDigests(patch, st.st_size) };
+            if (!readFully(opened.fd.get(), region.old.data(), kept, static_cast<off_t>(patch.offset)))
                 return std::nullopt;
-            copy.old.push_back(std::move(old));
+            entry.after = std::max(entry.after, patch.offset + static_cast<std::int64_t>(patch.bytes.size()));
+            entry.regions.push_back(std::move(region));
         }
-        return copy;
+        if (file.newLength) {
+            // A cut: the bytes it takes away are kept like any other region.
+            const std::int64_t from = *file.newLength;
+            if (from < 0 || from > st.st_size || entry.after > st.st_size)
+                return std::nullopt;
+            Region cut { from, std::string(static_cast<std::size_t>(st.st_size - from), '\0'), 0, {} };
+            if (!readFully(opened.fd.get(), cut.old.data(), cut.old.size(), static_cast<off_t>(from)))
+                return std::nullopt;
+            entry.regions.push_back(std::move(cut));
+            entry.after = from;
+        }
+        return opened;
+    }
+
+    bool writePatches(int fd, const FilePatches& file)
+    {
+        for (const Patch& patch : file.patches) {
+            if (!pwriteFully(fd, patch.bytes, static_cast<off_t>(patch.offset)))
+                return false;
+        }
+        if (file.newLength && ::ftruncate(fd, static_cast<off_t>(*file.newLength)) != 0)
+            return false;
+        return ::fsync(fd) == 0;
+    }
+
+    // One copy for up to kFilesPerCopy files.
+    std::vector<bool> patchGroup(const std::vector<FilePatches>& files, const std::string& folder,
+        const std::function<void()>& afterCopy)
+    {
+        std::vector<bool> written(files.size(), false);
+        std::vector<std::optional<Opened>> opened;
+        opened.reserve(files.size()); // the entries below point into it
+        std::vector<const Entry*> entries;
+        for (const FilePatches& file : files) {
+            opened.push_back(openForPatches(file));
+            if (opened.back())
+                entries.push_back(&opened.back()->entry);
+        }
+        if (entries.empty())
+            return written;
+        HeldCopy copy(folder, entries);
+        if (!copy.valid())
+            return written;
+        if (afterCopy)
+            afterCopy();
+        std::vector<const Entry*> unsettled; // neither written nor put back
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!opened[i])
+                continue;
+            written[i] = writePatches(opened[i]->fd.get(), files[i]);
+            if (!written[i] && !putBack(opened[i]->fd.get(), opened[i]->entry))
+                unsettled.push_back(&opened[i]->entry);
+        }
+        // Only the files left half written keep a copy; the others are settled.
+        if (unsettled.empty() || HeldCopy(folder, unsettled).valid())
+            copy.remove();
+        return written;
     }
 
 } // namespace
 
+bool holds(int fd, const Expectation& expected)
+{
+    Digest digest;
+    std::string buffer;
+    for (const auto& [offset, size] : expected.ranges) {
+        for (std::int64_t done = 0; done < size;) {
+            const auto slice = static_cast<std::size_t>(std::min<std::int64_t>(size - done, 1 << 20));
+            buffer.resize(slice);
+            if (!readFully(fd, buffer.data(), slice, static_cast<off_t>(offset + done)))
+                return false;
+            digest.add(buffer);
+            done += static_cast<std::int64_t>(slice);
+        }
+    }
+    return digest.value() == expected.digest;
+}
+
 std::vector<bool> patchFiles(
     const std::vector<FilePatches>& files, const std::string& copyFolder, const std::function<void()>& afterCopy)
 {
-    std::vector<bool> written(files.size(), false);
-    std::vector<std::optional<Copy>> olds;
-    std::vector<Copy> copies;
-    for (const FilePatches& file : files) {
-        const Fd fd(::open(file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-        olds.push_back(oldBytes(fd.get(), file));
-        if (olds.back())
-            copies.push_back(*olds.back());
+    std::vector<bool> written;
+    if (!ensurePrivateFolder(copyFolder).ok())
+        return std::vector<bool>(files.size(), false);
+    for (std::size_t first = 0; first < files.size(); first += kFilesPerCopy) {
+        const auto last = files.begin() + static_cast<std::ptrdiff_t>(std::min(files.size(), first + kFilesPerCopy));
+        const std::vector<FilePatches> group(files.begin() + static_cast<std::ptrdiff_t>(first), last);
+        const auto done = patchGroup(group, copyFolder, afterCopy);
+        written.insert(written.end(), done.begin(), done.end());
     }
-    if (copies.empty())
-        return written;
-    const auto copyName = saveCopies(copyFolder, copies);
-    if (!copyName)
-        return written;
-    if (afterCopy)
-        afterCopy();
-    bool allWhole = true; // every file holds its new bytes or its old ones
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!olds[i])
-            continue;
-        const Fd fd(::open(files[i].path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
-        struct stat st {};
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || static_cast<std::uint64_t>(st.st_ino) != olds[i]->inode
-            || static_cast<std::uint64_t>(st.st_dev) != olds[i]->device)
-            continue; // not the file that was copied
-        bool ok = true;
-        for (const Patch& patch : files[i].patches)
-            ok = ok && pwriteFully(fd.get(), patch.bytes, static_cast<off_t>(patch.offset));
-        ok = ok && ::fsync(fd.get()) == 0;
-        written[i] = ok;
-        if (!ok && !putBack(fd.get(), *olds[i]))
-            allWhole = false;
-    }
-    if (allWhole)
-        ::unlink(copyName->c_str()); // else the next start puts every file back
     return written;
 }
 
@@ -184,39 +378,159 @@ bool patchFile(const std::string& path, const std::vector<Patch>& patches, const
     return patchFiles({ { path, patches } }, copyFolder, afterCopy).front();
 }
 
-int restoreInterruptedPatches(const std::string& copyFolder)
+namespace {
+
+    enum class Verdict { Restored, Waiting, SetAside };
+
+    // Every block of the region within the file's old length holds its old
+    // bytes or its new ones (by digest); bytes past the file's end are a
+    // cut or an extension that did not finish, and the length goes back.
+    bool oldOrNew(int fd, const Region& region, std::int64_t before, std::int64_t length)
+    {
+        const std::int64_t end = std::min({ region.offset + static_cast<std::int64_t>(region.old.size()), before, length });
+        std::size_t block = 0;
+        bool ok = true;
+        std::string now;
+        forEachBlock(region.offset, std::min(region.offset + region.newSize, before), [&](std::int64_t from, std::int64_t to) {
+            const std::int64_t present = std::min(to, end) - from;
+            if (!ok || present <= 0) {
+                ++block;
+                return;
+            }
+            now.resize(static_cast<std::size_t>(present));
+            const auto old = std::string_view(region.old).substr(static_cast<std::size_t>(from - region.offset), now.size());
+            ok = readFully(fd, now.data(), now.size(), static_cast<off_t>(from))
+                && (now == old || (present == to - from && block < region.newBlocks.size() && digestOf(now) == region.newBlocks[block]));
+            ++block;
+        });
+        if (region.newSize == 0 && ok && end > region.offset) { // a cut: what is still there is the old bytes
+            now.resize(static_cast<std::size_t>(end - region.offset));
+            ok = readFully(fd, now.data(), now.size(), static_cast<off_t>(region.offset))
+                && std::string_view(region.old).starts_with(now);
+        }
+        return ok;
+    }
+
+    Verdict repair(const Entry& entry)
+    {
+        const Fd fd(::open(entry.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+        if (!fd.valid()) {
+            // A file gone from a folder that is there was deleted; any other
+            // failure (a disk not plugged in, a share not mounted, a
+            // read-only mount) may pass.
+            return errno == ENOENT && isFolder(folderOf(entry.path)) ? Verdict::SetAside : Verdict::Waiting;
+        }
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0)
+            return Verdict::Waiting;
+        if (!S_ISREG(st.st_mode) || !sameFile(st, entry.device, entry.inode, entry.inodesIdentify)
+            || st.st_size < std::min(entry.before, entry.after) || st.st_size > std::max(entry.before, entry.after))
+            return Verdict::SetAside;
+        for (const Region& region : entry.regions) {
+            if (!oldOrNew(fd.get(), region, entry.before, st.st_size))
+                return Verdict::SetAside;
+        }
+        return putBack(fd.get(), entry) ? Verdict::Restored : Verdict::Waiting;
+    }
+
+    // Writes entries to a new file of the folder under the prefix, synced.
+    bool keep(const std::string& folder, std::string_view prefix, const std::vector<const Entry*>& entries)
+    {
+        std::string name = folder + '/' + std::string(kPartialPrefix) + "XXXXXX";
+        Fd fd(::mkstemp(name.data()));
+        const std::string kept = folder + '/' + std::string(prefix) + name.substr(name.size() - 6);
+        if (!fd.valid() || !FileLock::tryLock(fd.get()) || !writeFully(fd.get(), formatEntries(entries)) || ::fsync(fd.get()) != 0
+            || ::rename(name.c_str(), kept.c_str()) != 0) {
+            ::unlink(name.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    // True when the folder is the user's own: copies planted by anyone else are never acted on.
+    bool ownFolder(const std::string& folder)
+    {
+        struct stat st {};
+        return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    }
+
+    // The name still names the locked copy: another start may have settled it meanwhile.
+    bool stillNamed(const std::string& name, int fd)
+    {
+        struct stat byName {};
+        struct stat byFd {};
+        return ::lstat(name.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 && byName.st_ino == byFd.st_ino
+            && byName.st_dev == byFd.st_dev;
+    }
+
+    void settleCopy(const std::string& folder, const std::string& name, RepairOutcome& outcome)
+    {
+        const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd.valid() || !FileLock::tryLock(fd.get()) || !stillNamed(name, fd.get()))
+            return; // a running Zentrio is writing behind it
+        const auto text = readWholeFile(name);
+        const auto entries = text ? Parser(*text).entries() : std::nullopt;
+        if (!entries) {
+            // Written whole before it got its name, so this is damage: kept aside, untouched.
+            const std::string aside = folder + '/' + std::string(kAsidePrefix) + name.substr(name.rfind('/') + 1);
+            if (::rename(name.c_str(), aside.c_str()) == 0)
+                ++outcome.setAside;
+            return;
+        }
+        std::vector<const Entry*> waiting;
+        std::vector<const Entry*> aside;
+        for (const Entry& entry : *entries) {
+            switch (repair(entry)) {
+            case Verdict::Restored:
+                ++outcome.restored;
+                break;
+            case Verdict::Waiting:
+                waiting.push_back(&entry);
+                break;
+            case Verdict::SetAside:
+                aside.push_back(&entry);
+                break;
+            }
+        }
+        outcome.waiting += static_cast<int>(waiting.size());
+        outcome.setAside += static_cast<int>(aside.size());
+        const bool kept = (waiting.empty() || keep(folder, kCopyPrefix, waiting)) && (aside.empty() || keep(folder, kAsidePrefix, aside));
+        if (kept)
+            ::unlink(name.c_str());
+    }
+
+} // namespace
+
+RepairOutcome restoreInterruptedPatches(const std::string& copyFolder)
 {
+    RepairOutcome outcome;
+    if (!ownFolder(copyFolder))
+        return outcome;
     DIR* dir = ::opendir(copyFolder.c_str());
     if (!dir)
-        return 0;
-    std::vector<std::string> names;
+        return outcome;
+    std::vector<std::string> copies;
+    std::vector<std::string> partial;
     while (const dirent* entry = ::readdir(dir)) {
-        if (std::string_view(entry->d_name).starts_with(kPrefix))
-            names.push_back(copyFolder + '/' + entry->d_name);
+        const std::string_view name = entry->d_name;
+        if (name.starts_with(kCopyPrefix))
+            copies.push_back(copyFolder + '/' + entry->d_name);
+        else if (name.starts_with(kPartialPrefix))
+            partial.push_back(copyFolder + '/' + entry->d_name);
     }
     ::closedir(dir);
-    int restored = 0;
-    for (const std::string& name : names) {
-        const auto text = readWholeFile(name);
-        const auto copies = text ? parseCopies(*text) : std::nullopt;
-        bool allBack = true;
-        for (const Copy& copy : copies.value_or(std::vector<Copy> {})) {
-            Fd fd(::open(copy.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
-            struct stat st {};
-            const bool same = fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)
-                && static_cast<std::uint64_t>(st.st_dev) == copy.device
-                && static_cast<std::uint64_t>(st.st_ino) == copy.inode;
-            if (same && !putBack(fd.get(), copy))
-                allBack = false;
-            else if (same)
-                ++restored;
-        }
-        if (allBack)
-            ::unlink(name.c_str()); // else tried again at the next start
+    std::sort(copies.begin(), copies.end());
+    for (const std::string& name : partial) {
+        // A copy cut short before it got its name: no file was touched after it.
+        const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (fd.valid() && FileLock::tryLock(fd.get()) && stillNamed(name, fd.get()))
+            ::unlink(name.c_str());
     }
-    if (!names.empty())
+    for (const std::string& name : copies)
+        settleCopy(copyFolder, name, outcome);
+    if (!copies.empty() || !partial.empty())
         syncFolder(copyFolder);
-    return restored;
+    return outcome;
 }
 
 } // namespace zentrio::fs

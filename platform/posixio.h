@@ -20,6 +20,16 @@ public:
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : m_fd(other.release()) { }
+    Fd& operator=(Fd&& other) noexcept
+    {
+        if (this != &other) {
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = other.release();
+        }
+        return *this;
+    }
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
     int release()

@@ -90,35 +90,51 @@ namespace {
             return at + 4 <= m_end && isFrameId(m_read(at, 4));
         }
 
-        std::optional<std::string> walk(std::size_t at)
+        // Calls visit(header, at, size) for each frame from `at` on, where
+        // `size` is the body's; gives where the frames end and whether the
+        // walk reached their end (a zero byte or the tag's end), rather than
+        // bytes that are no frame or a frame running past the end. visit
+        // returns false to stop.
+        template <typename Visit> std::pair<std::size_t, bool> walk(std::size_t at, const Visit& visit)
         {
-            std::string kept;
             while (at + kHeaderSize <= m_end) {
                 const std::string header(m_read(at, kHeaderSize));
                 if (header.size() < kHeaderSize || header[0] == '\0')
-                    break; // padding, or the file's end
+                    return { at, header.size() == kHeaderSize }; // padding, or the file's end
                 if (!isFrameId(std::string_view(header).substr(0, 4)))
-                    break;
+                    return { at, false };
                 const std::size_t size = frameSize(at, header);
-                if (size == 0) {
-                    at += kHeaderSize; // an empty frame: the frames go on after it
-                    continue;
-                }
                 if (size > m_end - at - kHeaderSize)
-                    break; // runs past the tag's end
-                if (isWanted(std::string_view(header).substr(0, 4))) {
-                    if (compressedOrEncrypted(header))
-                        return std::nullopt;
-                    const std::string_view body = m_read(at + kHeaderSize, size);
-                    if (body.size() < size)
-                        break;
-                    kept += header.substr(0, 4);
-                    kept += m_version == 4 ? syncsafeBytes(size) : header.substr(4, 4);
-                    kept += header.substr(8, 2);
-                    kept += body;
-                }
+                    return { at, false }; // runs past the tag's end
+                if (!visit(std::string_view(header), at, size))
+                    return { at, false };
                 at += kHeaderSize + size;
             }
+            return { at, true };
+        }
+
+        std::optional<std::string> wanted(std::size_t at)
+        {
+            std::string kept;
+            bool followable = true;
+            walk(at, [&](std::string_view header, std::size_t frame, std::size_t size) {
+                if (size == 0 || !isWanted(header.substr(0, 4)))
+                    return true; // an empty frame: the frames go on after it
+                if (compressedOrEncrypted(header)) {
+                    followable = false;
+                    return false;
+                }
+                const std::string_view body = m_read(frame + kHeaderSize, size);
+                if (body.size() < size)
+                    return false;
+                kept += header.substr(0, 4);
+                kept += m_version == 4 ? syncsafeBytes(size) : std::string(header.substr(4, 4));
+                kept += header.substr(8, 2);
+                kept += body;
+                return true;
+            });
+            if (!followable)
+                return std::nullopt;
             return kept;
         }
 
@@ -139,32 +155,70 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // Version, where the frames begin and end: nullopt for a tag the walk
+    // cannot follow (not 2.3 or 2.4, or unsynchronised as a whole).
+    struct TagFrame {
+        std::uint8_t version = 0;
+        std::uint8_t flags = 0;
+        std::size_t start = kHeaderSize;
+        std::size_t end = 0;
+    };
+    std::optional<TagFrame> frameArea(std::string_view header, std::size_t tagSize, const ReadBytes& read)
+    {
+        if (header.size() < kHeaderSize)
+            return std::nullopt;
+        TagFrame area { byteAt(header, 3), byteAt(header, 5) };
+        if ((area.version != 3 && area.version != 4) || (area.flags & 0x80) != 0)
+            return std::nullopt;
+        if (area.flags & 0x40) { // an extended header: 2.3 counts its size without the size bytes
+            const std::string_view size = read(kHeaderSize, 4);
+            if (size.size() < 4)
+                return std::nullopt;
+            area.start += area.version == 3 ? 4 + plainNumber(size) : syncsafeNumber(size);
+        }
+        // The frames end where the header's size says (a footer lies beyond),
+        // or at the file's end.
+        area.end = std::min<std::size_t>(tagSize, kHeaderSize + syncsafeNumber(header.substr(6, 4)));
+        return area;
+    }
+
+} // namespace
+
 std::optional<std::string> wantedFrames(std::string_view header, std::size_t tagSize, const ReadBytes& read)
 {
-    if (header.size() < kHeaderSize)
+    const auto area = frameArea(header, tagSize, read);
+    if (!area)
         return std::nullopt;
-    const std::uint8_t version = byteAt(header, 3);
-    const std::uint8_t flags = byteAt(header, 5);
-    if ((version != 3 && version != 4) || (flags & 0x80) != 0)
-        return std::nullopt;
-    std::size_t at = kHeaderSize;
-    if (flags & 0x40) { // an extended header: 2.3 counts its size without the size bytes
-        const std::string_view size = read(kHeaderSize, 4);
-        if (size.size() < 4)
-            return std::nullopt;
-        at += version == 3 ? 4 + plainNumber(size) : syncsafeNumber(size);
-    }
-    // The frames end where the header's size says (a footer lies beyond),
-    // or at the file's end.
-    const std::size_t end = std::min<std::size_t>(tagSize, kHeaderSize + syncsafeNumber(header.substr(6, 4)));
-    Walker walker(version, end, read);
-    const auto frames = walker.walk(at);
+    Walker walker(area->version, area->end, read);
+    const auto frames = walker.wanted(area->start);
     if (!frames)
         return std::nullopt;
     std::string tag(header.substr(0, 5));
-    tag += static_cast<char>(flags & ~0x50); // no extended header, no footer
+    tag += static_cast<char>(area->flags & ~0x50); // no extended header, no footer
     tag += syncsafeBytes(frames->size());
     return tag + *frames;
+}
+
+std::optional<FrameLayout> frameLayout(std::string_view tag)
+{
+    const ReadBytes read = [&](std::size_t offset, std::size_t count) {
+        return offset >= tag.size() ? std::string_view() : tag.substr(offset, count);
+    };
+    const auto area = frameArea(tag, tag.size(), read);
+    if (!area)
+        return std::nullopt;
+    FrameLayout layout { area->version, area->start, {}, 0, false };
+    Walker walker(area->version, area->end, read);
+    const auto [end, clean] = walker.walk(area->start, [&](std::string_view header, std::size_t at, std::size_t size) {
+        layout.frames.push_back({ std::string(header.substr(0, 4)), at, kHeaderSize + size, byteAt(header, 9) });
+        return true;
+    });
+    layout.end = end;
+    // Clean: the frames end at the tag's end or where zeros fill the rest.
+    layout.clean = clean && tag.substr(end, area->end - end).find_first_not_of('\0') == std::string_view::npos;
+    return layout;
 }
 
 } // namespace zentrio

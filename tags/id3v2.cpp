@@ -93,23 +93,46 @@ std::size_t id3v2RegionSize(std::string_view file)
     return region;
 }
 
+namespace {
+
+    std::optional<TagFields> fieldsOfTag(const TagLib::ID3v2::Tag& tag)
+    {
+        TagFields fields;
+        fields.song = frameText(tag, "TIT2");
+        fields.artist = frameText(tag, "TPE1");
+        fields.album = frameText(tag, "TALB");
+        if (fields.song.isEmpty() && fields.artist.isEmpty() && fields.album.isEmpty())
+            return std::nullopt;
+        fields.found = true;
+        addFrameExtras(fields, tag);
+        return fields;
+    }
+
+    // Parses the tag's bytes and hands the tag to `use`.
+    template <typename Use> auto withParsedTag(std::string_view tagBytes, const Use& use)
+    {
+        silenceTagLib();
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(tagBytes.data(), static_cast<unsigned int>(tagBytes.size())));
+        TagBytes file(&stream);
+        const TagLib::ID3v2::Tag tag(&file, 0);
+        return use(tag);
+    }
+
+} // namespace
+
+QString id3v2FirstText(std::string_view tagBytes, const char* id)
+{
+    if (id3v2TagSize(tagBytes) == 0)
+        return {};
+    return withParsedTag(tagBytes, [&](const TagLib::ID3v2::Tag& tag) { return firstValue(tag, id); });
+}
+
 std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes)
 {
-    silenceTagLib();
     if (id3v2TagSize(tagBytes) == 0)
         return std::nullopt;
-    TagLib::ByteVectorStream stream(TagLib::ByteVector(tagBytes.data(), static_cast<unsigned int>(tagBytes.size())));
-    TagBytes file(&stream);
-    const TagLib::ID3v2::Tag tag(&file, 0);
-    TagFields fields;
-    fields.song = frameText(tag, "TIT2");
-    fields.artist = frameText(tag, "TPE1");
-    fields.album = frameText(tag, "TALB");
-    if (fields.song.isEmpty() && fields.artist.isEmpty() && fields.album.isEmpty())
-        return std::nullopt;
-    fields.found = true;
-    addFrameExtras(fields, tag);
-    return fields;
+    return withParsedTag(tagBytes, [](const TagLib::ID3v2::Tag& tag) { return fieldsOfTag(tag); });
 }
+
 
 } // namespace zentrio

@@ -27,4 +27,8 @@ std::size_t id3v2RegionSize(std::string_view file);
 // or the tag holds none of the three.
 std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes);
 
+// The first value of the first frame with this id, as TagLib decodes it;
+// empty when the tag has no such frame.
+QString id3v2FirstText(std::string_view tagBytes, const char* id);
+
 } // namespace zentrio

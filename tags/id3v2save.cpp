@@ -12,17 +12,22 @@ namespace zentrio {
 
 namespace {
 
-    void setFields(TagLib::ID3v2::Tag& tag, const TagEdit& edit)
+    // Only the frames named change; a track or disc without a total keeps the old one.
+    void setFields(TagLib::ID3v2::Tag& tag, const std::vector<FrameValue>& values)
     {
-        tag.setTitle(toTagLibString(edit.song));
-        tag.setArtist(toTagLibString(edit.artist));
-        tag.setAlbum(toTagLibString(edit.album));
-        for (const auto& [id, text] : edit.frames) {
-            tag.removeFrames(TagLib::ByteVector(id.c_str()));
+        for (const FrameValue& value : values) {
+            const TagLib::ByteVector id(value.id.c_str());
+            const auto& old = tag.frameList(id);
+            const QString text = value.keepTotal && !old.isEmpty()
+                ? withKeptTotal(value.text, toQString(old.front()->toString()))
+                : value.text;
+            tag.removeFrames(id);
+            for (const std::string& other : value.replaces)
+                tag.removeFrames(TagLib::ByteVector(other.c_str()));
             if (text.isEmpty())
                 continue;
             auto* frame = new TagLib::ID3v2::TextIdentificationFrame(
-                TagLib::ByteVector(id.c_str()), TagLib::ID3v2::FrameFactory::instance()->defaultTextEncoding());
+                id, TagLib::ID3v2::FrameFactory::instance()->defaultTextEncoding());
             frame->setText(toTagLibString(text));
             tag.addFrame(frame);
         }
@@ -31,17 +36,17 @@ namespace {
     std::string toStdString(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
 
     // A file without a tag at its start: a new version 2.3 tag goes in front.
-    std::string withNewTag(const std::string& file, const TagEdit& edit)
+    std::string withNewTag(const std::string& file, const std::vector<FrameValue>& values)
     {
         TagLib::ID3v2::Tag tag;
-        setFields(tag, edit);
+        setFields(tag, values);
         if (tag.isEmpty())
             return file;
         return toStdString(tag.render(TagLib::ID3v2::v3)) + file;
     }
 
     // The tag at the file's start is rewritten in place of its old bytes.
-    std::optional<std::string> withUpdatedTag(const std::string& file, const TagEdit& edit)
+    std::optional<std::string> withUpdatedTag(const std::string& file, const std::vector<FrameValue>& values)
     {
         TagLib::ByteVectorStream stream(TagLib::ByteVector(file.data(), static_cast<unsigned int>(file.size())));
         TagLib::MPEG::File mpeg(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
@@ -49,7 +54,7 @@ namespace {
             return std::nullopt;
         TagLib::ID3v2::Tag* tag = mpeg.ID3v2Tag();
         const auto version = tag->header()->majorVersion() >= 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3;
-        setFields(*tag, edit);
+        setFields(*tag, values);
         if (!mpeg.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate))
             return std::nullopt;
         return toStdString(*stream.data());
@@ -57,11 +62,12 @@ namespace {
 
 } // namespace
 
-std::optional<std::string> id3v2RegionInPlace(const std::string& start, std::size_t region, const TagEdit& edit)
+std::optional<std::string> id3v2RegionInPlace(
+    const std::string& start, std::size_t region, const std::vector<FrameValue>& values)
 {
     if (region < kId3v2HeaderSize || start.size() < region)
         return std::nullopt;
-    const auto updated = withId3v2Fields(start, edit);
+    const auto updated = withId3v2Fields(start, values);
     const std::size_t after = start.size() - region;
     if (!updated || updated->size() < after + kId3v2HeaderSize)
         return std::nullopt;
@@ -80,19 +86,29 @@ std::optional<std::string> id3v2RegionInPlace(const std::string& start, std::siz
     return size == 0 ? std::optional(tag) : std::nullopt; // a region of more than 256 MiB stays as it is
 }
 
+std::vector<FrameValue> threeTexts(const TagEdit& edit)
+{
+    return { { "TIT2", edit.song }, { "TPE1", edit.artist }, { "TALB", edit.album } };
+}
+
 std::optional<std::string> withId3v2Fields(const std::string& file, const TagEdit& edit)
+{
+    return withId3v2Fields(file, threeTexts(edit));
+}
+
+std::optional<std::string> withId3v2Fields(const std::string& file, const std::vector<FrameValue>& values)
 {
     silenceTagLib();
     const std::size_t region = id3v2RegionSize(file);
     if (region == 0)
-        return withNewTag(file, edit);
+        return withNewTag(file, values);
     // A tag that claims more bytes than the file holds would take the audio
     // with it when replaced: such a file is left alone. So is one followed
     // by a damaged tag header: TagLib takes that for a copy of the tag too,
     // with a size of its own reckoning, and can write past the file's end.
     if (region > file.size() || std::string_view(file).substr(region, 3) == "ID3")
         return std::nullopt;
-    auto updated = withUpdatedTag(file, edit);
+    auto updated = withUpdatedTag(file, values);
     // Whatever TagLib made of the tag, every byte after it must be kept.
     const std::string_view after = std::string_view(file).substr(region);
     if (!updated || !std::string_view(*updated).ends_with(after))

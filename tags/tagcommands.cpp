@@ -41,6 +41,10 @@ void Form1::applyTagValues(const std::vector<std::pair<std::string, TagValues>>&
         files.emplace_back(folder + name, values);
     const TagBatchResult result = writeTagBatch(
         files, tagSource(), QDate::currentDate().year(), TagJournal(defaultTagJournalPath()));
+    if (!result.journalError.empty()) {
+        showMessage(message(QStringLiteral("errjournalwrite")).arg(QString::fromLocal8Bit(result.journalError.c_str())));
+        return;
+    }
     frissites(0);
     const QString counts = message(QStringLiteral("msgtags")).arg(result.written).arg(unmatched).arg(result.failed);
     // A file that could not be written gets the save's write error, with the counts after it.

@@ -29,16 +29,14 @@ void Form1::saveTagClicked()
     const std::string path = currentFolder() + name;
     // The old tags go to the tag journal first, so "undo tag change" can put them back.
     const TagJournal journal(defaultTagJournalPath());
-    const auto before = index == 0 ? std::nullopt : snapshotTags(path, tagSource() == TagSource::Id3v2First);
-    if (before)
-        journal.record({ *before });
-    if (index == 0 || !saveTag(path, edit, QDate::currentDate().year(), tagSource())) {
+    std::string journalError;
+    if (index == 0 || !saveTag(path, edit, QDate::currentDate().year(), tagSource(), &journal, &journalError)) {
         showMessage(message(QStringLiteral("error3")));
         return;
     }
-    if (before)
-        journal.stampNewest({ path });
     frissites(1);
+    if (!journalError.empty())
+        showMessage(message(QStringLiteral("msgsavednoundo")).arg(QString::fromLocal8Bit(journalError.c_str())));
     for (int i = 1; i <= ListView1->count(); ++i) {
         if (ListView1->itemName(i) == name) {
             ListView1->setCurrentIndex(i);

@@ -1,180 +1,127 @@
 #include "tags/tagjournal.h"
 
-#include "platform/fsops.h"
-#include "platform/patchfile.h"
-#include "rename/journal.h"
-#include "tags/id3v2.h"
-#include "tags/tagsave.h"
-#include "tags/trailer.h"
+#include "platform/digest.h"
+#include "platform/filelock.h"
+#include "platform/posixio.h"
+#include "platform/splicefile.h"
+#include "platform/statedir.h"
+#include "tags/tagchange.h"
+#include "tags/tagfilewrite.h"
+#include "tags/tagjournalformat.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace zentrio {
 
+using namespace tagjournal;
+
 namespace {
 
-    using Commands = std::vector<std::vector<TagSnapshot>>;
-
-    std::string formatCommand(const std::vector<TagSnapshot>& files)
+    std::string folderOf(const std::string& path)
     {
-        std::string out = "command " + std::to_string(files.size()) + '\n';
-        for (const TagSnapshot& f : files) {
-            out += "file " + std::to_string(f.path.size()) + ' ' + std::to_string(f.length) + ' '
-                + (f.record ? '1' : '0') + ' ' + (f.regionCaptured ? '1' : '0') + ' ' + std::to_string(f.region.size())
-                + '\n' + f.path + f.record.value_or(std::string()) + f.region + '\n';
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? "." : path.substr(0, slash);
+    }
+
+    std::uint64_t newId()
+    {
+        static thread_local std::mt19937_64 random { std::random_device {}() ^ static_cast<std::uint64_t>(::getpid()) };
+        std::uint64_t id = 0;
+        while (id == 0)
+            id = random();
+        return id;
+    }
+
+    std::string failure(const std::string& what, const std::string& path)
+    {
+        return what + ' ' + path + ": " + std::strerror(errno);
+    }
+
+    // The journal's lock: one writer at a time among all of the user's Zentrios.
+    fs::FileLock lockOf(const std::string& path) { return fs::FileLock(path + ".lock"); }
+
+    // Appends text in slices of a megabyte, so a big command is never held whole.
+    class Appender {
+    public:
+        explicit Appender(int fd)
+            : m_fd(fd)
+        {
         }
-        return out + "end\n";
-    }
-
-    std::string formatStamps(const std::vector<TagSnapshot>& files)
-    {
-        std::string out = "stamps " + std::to_string(files.size()) + '\n';
-        for (const TagSnapshot& f : files) {
-            const auto stamp = f.after.value_or(std::pair<std::int64_t, std::int64_t> { -1, -1 });
-            out += std::to_string(stamp.first) + ' ' + std::to_string(stamp.second) + '\n';
+        bool add(const std::string& text)
+        {
+            m_buffer += text;
+            return m_buffer.size() < (1u << 20) || flush();
         }
-        return out;
-    }
-
-    std::string readBytes(std::istream& in, std::size_t count)
-    {
-        std::string bytes(count, '\0');
-        if (count > (1u << 30) || !in.read(bytes.data(), static_cast<std::streamsize>(count)))
-            throw std::runtime_error("short");
-        return bytes;
-    }
-
-    std::vector<TagSnapshot> parseCommand(std::istream& in, std::size_t count)
-    {
-        std::vector<TagSnapshot> files;
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string word;
-            std::size_t pathSize = 0;
-            int hasRecord = 0;
-            int captured = 0;
-            std::size_t regionSize = 0;
-            TagSnapshot f;
-            if (!(in >> word >> pathSize >> f.length >> hasRecord >> captured >> regionSize) || word != "file"
-                || in.get() != '\n')
-                throw std::runtime_error("file");
-            f.path = readBytes(in, pathSize);
-            if (hasRecord)
-                f.record = readBytes(in, kRecordSize);
-            f.regionCaptured = captured != 0;
-            f.region = readBytes(in, regionSize);
-            if (in.get() != '\n')
-                throw std::runtime_error("file end");
-            files.push_back(std::move(f));
+        bool flush()
+        {
+            const bool ok = m_ok && fs::writeFully(m_fd, m_buffer);
+            m_buffer.clear();
+            m_ok = ok;
+            return ok;
         }
-        std::string end;
-        if (!(in >> end) || end != "end" || in.get() != '\n')
-            throw std::runtime_error("end");
-        return files;
-    }
 
-    Commands parseJournal(const std::string& text)
-    {
-        Commands commands;
-        std::istringstream in(text);
-        std::string word;
-        std::size_t count = 0;
-        while (in >> word >> count) {
-            if (in.get() != '\n')
-                throw std::runtime_error("line");
-            if (word == "command") {
-                commands.push_back(parseCommand(in, count));
-            } else if (word == "stamps" && !commands.empty() && count == commands.back().size()) {
-                for (TagSnapshot& f : commands.back()) {
-                    std::int64_t size = 0;
-                    std::int64_t time = 0;
-                    if (!(in >> size >> time))
-                        throw std::runtime_error("stamp");
-                    if (size >= 0)
-                        f.after = std::pair { size, time };
-                }
-                in.get();
-            } else {
-                throw std::runtime_error("word");
-            }
-        }
-        return commands;
-    }
+    private:
+        int m_fd;
+        std::string m_buffer;
+        bool m_ok = true;
+    };
 
-    // The file's content with its old tags back: the old ID3v2 region in
-    // place of the current one (where it was recorded), and the old record
-    // in place of the record at the file's end (or none, where the command
-    // appended one).
-    std::string withOldTags(const std::string& content, const TagSnapshot& old)
+    // Appends a whole block and syncs it; a block cut short is cut off again.
+    bool appendBlock(const std::string& path, const std::function<bool(Appender&)>& write, std::string& error)
     {
-        const std::size_t region = old.regionCaptured ? std::min(id3v2RegionSize(content), content.size()) : 0;
-        std::size_t end = content.size();
-        if (content.size() > kWindowSize
-            && findMarker(std::string_view(content).substr(content.size() - kWindowSize - 1, kWindowSize))
-                == kStandardMarkerPosition)
-            end -= kRecordSize;
-        const std::string head = old.regionCaptured ? old.region : std::string();
-        const std::size_t from = std::min(region, end);
-        return head + content.substr(from, end - from) + old.record.value_or(std::string());
-    }
-
-    bool restore(const TagSnapshot& old)
-    {
-        const std::string path = linkTarget(old.path);
-        const auto content = fs::readWholeFile(path);
-        if (!content)
+        const fs::Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        struct stat st {};
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            error = failure("cannot open", path);
             return false;
-        const std::string wanted = withOldTags(*content, old);
-        if (wanted == *content)
-            return true;
-        const std::size_t region = old.regionCaptured ? id3v2RegionSize(*content) : 0;
-        if (wanted.size() == content->size() && region == old.region.size()) {
-            // Same layout: write the region and the record in place.
-            std::vector<fs::Patch> patches;
-            if (region > 0)
-                patches.push_back({ 0, wanted.substr(0, region) });
-            if (old.record)
-                patches.push_back({ static_cast<std::int64_t>(wanted.size() - kRecordSize), *old.record });
-            return fs::patchFile(path, patches, tagCopyFolder());
         }
-        return !hasOtherLinks(path) && fs::replaceFileAtomically(path, wanted);
+        Appender out(fd.get());
+        if (write(out) && out.flush() && ::fsync(fd.get()) == 0)
+            return true;
+        error = failure("cannot write", path);
+        (void)::ftruncate(fd.get(), st.st_size);
+        return false;
+    }
+
+    // Drops the oldest commands once the journal holds half as many again as
+    // it keeps, or more bytes than it keeps: the newest commands' bytes are
+    // copied as they stand, so a journal is rewritten once in ten commands,
+    // not at every one.
+    void trim(const std::string& path)
+    {
+        const fs::Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.valid())
+            return;
+        const Scan scan = scanJournal(fd.get());
+        const std::vector<std::size_t> live = liveCommands(scan);
+        std::size_t first = live.size() > kTagJournalCommands * 3 / 2 ? live.size() - kTagJournalCommands : 0;
+        while (first + 1 < live.size()
+            && static_cast<std::size_t>(scan.length - scan.blocks[live[first]].start) > kTagJournalBytes)
+            ++first;
+        if (first == 0)
+            return;
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0)
+            return;
+        const fs::Expectation unchanged { fs::deviceNumber(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            true, scan.length, {}, Digest().value() };
+        fs::replaceBySplice(path, { {}, scan.blocks[live[first]].start, scan.length, {} }, unchanged);
     }
 
 } // namespace
 
-std::optional<TagSnapshot> snapshotTags(const std::string& path, bool withRegion)
-{
-    const fs::FileReader file(path);
-    const auto length = file.length();
-    if (!file.isOpen() || length <= static_cast<std::int64_t>(kWindowSize))
-        return std::nullopt;
-    TagSnapshot snapshot { path, length, std::nullopt, withRegion, {}, std::nullopt };
-    const auto window = file.readAt(length - static_cast<std::int64_t>(kWindowSize) - 1, kWindowSize);
-    if (!window)
-        return std::nullopt;
-    if (findMarker(*window) == kStandardMarkerPosition)
-        snapshot.record = file.readAt(length - kRecordSize, kRecordSize);
-    if (withRegion) {
-        const auto region = file.readAt(0, std::min<std::size_t>(id3v2RegionOf(file), static_cast<std::size_t>(length)));
-        if (!region)
-            return std::nullopt;
-        snapshot.region = *region;
-    }
-    return snapshot;
-}
-
-std::optional<std::pair<std::int64_t, std::int64_t>> fileStamp(const std::string& path)
+std::optional<FileStamp> fileStamp(const std::string& path)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
-    return std::pair<std::int64_t, std::int64_t> { st.st_size,
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+    return FileStamp { st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
 }
 
 TagJournal::TagJournal(std::string path)
@@ -184,118 +131,167 @@ TagJournal::TagJournal(std::string path)
 
 std::string defaultTagJournalPath() { return stateDirectory() + "/tagjournal"; }
 
-bool TagJournal::record(const std::vector<TagSnapshot>& files) const
+TagJournal::Command TagJournal::begin(const std::vector<TagSnapshot>& files) const
 {
-    const std::string folder = m_path.substr(0, m_path.rfind('/'));
-    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-        ::mkdir(folder.substr(0, slash).c_str(), 0700);
-    ::mkdir(folder.c_str(), 0700);
-    if (::access(m_path.c_str(), F_OK) != 0)
-        fs::replaceFileAtomically(m_path, {});
-    if (!fs::appendAndSync(m_path, formatCommand(files)))
-        return false;
-    trim();
-    return true;
+    Command command { newId() };
+    const StateFolder folder = ensurePrivateFolder(folderOf(m_path));
+    if (!folder.ok()) {
+        command.error = folder.error;
+        return command;
+    }
+    const fs::FileLock lock = lockOf(m_path);
+    if (!lock.held()) {
+        command.error = failure("cannot lock", m_path);
+        return command;
+    }
+    const bool appended = appendBlock(
+        m_path,
+        [&](Appender& out) {
+            bool ok = out.add(formatCommandStart(command.id, files.size()));
+            for (const TagSnapshot& file : files)
+                ok = ok && out.add(formatFile(file));
+            return ok && out.add(formatCommandEnd(command.id));
+        },
+        command.error);
+    if (appended)
+        trim(m_path);
+    return command;
 }
 
-// Drops the oldest commands once the journal holds half as many again as
-// it keeps, or more bytes than it keeps: a trim copies the newest commands'
-// bytes as they stand, found by stepping over the tag bytes, so a journal
-// is rewritten once in ten commands, not at every one.
-void TagJournal::trim() const
+bool TagJournal::stamp(const Command& command, const std::vector<std::pair<std::size_t, std::optional<FileStamp>>>& after) const
 {
-    std::ifstream in(m_path, std::ios::binary);
-    std::vector<std::streamoff> starts;
-    std::string word;
-    std::size_t count = 0;
-    for (std::streamoff at = in.tellg(); in >> word >> count && in.get() == '\n'; at = in.tellg()) {
-        if (word == "command")
-            starts.push_back(at);
-        for (std::size_t i = 0; i < count; ++i) {
-            std::string line;
-            std::getline(in, line);
-            std::istringstream fields(line);
-            std::string file;
-            std::size_t pathSize = 0;
-            std::int64_t length = 0;
-            int hasRecord = 0;
-            int captured = 0;
-            std::size_t regionSize = 0;
-            if (word == "command" && fields >> file >> pathSize >> length >> hasRecord >> captured >> regionSize)
-                in.seekg(static_cast<std::streamoff>(pathSize + (hasRecord ? kRecordSize : 0) + regionSize + 1), std::ios::cur);
+    const fs::FileLock lock = lockOf(m_path);
+    std::string error;
+    return lock.held() && appendBlock(m_path, [&](Appender& out) { return out.add(formatStamps(command.id, after)); }, error);
+}
+
+void TagJournal::cancel(const Command& command) const
+{
+    const fs::FileLock lock = lockOf(m_path);
+    std::string error;
+    if (lock.held())
+        appendBlock(m_path, [&](Appender& out) { return out.add(formatCancel(command.id)); }, error);
+}
+
+namespace {
+
+    // The journal opened for reading and cutting, with its whole blocks; a
+    // torn or damaged tail is cut back to the last whole block. nullopt when
+    // nothing whole is left of a journal that is not empty.
+    struct Opened {
+        fs::Fd fd { -1 };
+        Scan scan;
+    };
+    std::optional<Opened> openJournal(const std::string& path)
+    {
+        Opened opened;
+        opened.fd = fs::Fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+        if (!opened.fd.valid())
+            return errno == ENOENT ? std::optional(std::move(opened)) : std::nullopt;
+        opened.scan = scanJournal(opened.fd.get());
+        if (opened.scan.wholeUpTo < opened.scan.length) {
+            if (opened.scan.wholeUpTo == 0)
+                return std::nullopt;
+            if (::ftruncate(opened.fd.get(), opened.scan.wholeUpTo) == 0)
+                (void)::fsync(opened.fd.get());
+            opened.scan.length = opened.scan.wholeUpTo;
         }
-        if (word == "command")
-            std::getline(in, word); // "end"
+        return opened;
     }
-    in.clear();
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    std::size_t first = starts.size() > kTagJournalCommands * 3 / 2 ? starts.size() - kTagJournalCommands : 0;
-    while (first + 1 < starts.size() && static_cast<std::size_t>(size - starts[first]) > kTagJournalBytes)
-        ++first;
-    if (first == 0)
-        return;
-    std::string newest(static_cast<std::size_t>(size - starts[first]), '\0');
-    in.seekg(starts[first]);
-    if (in.read(newest.data(), static_cast<std::streamsize>(newest.size())))
-        fs::replaceFileAtomically(m_path, newest);
-}
 
-void TagJournal::stampNewest(const std::vector<std::string>& paths) const
-{
-    std::vector<TagSnapshot> stamped;
-    for (const std::string& path : paths) {
-        TagSnapshot f;
-        f.after = fileStamp(path);
-        stamped.push_back(std::move(f));
+    // Renames a damaged journal aside, so that the next command begins a new one.
+    void setAside(const std::string& path)
+    {
+        const std::string aside = path + ".damaged-" + std::to_string(::time(nullptr));
+        ::rename(path.c_str(), aside.c_str());
     }
-    fs::appendAndSync(m_path, formatStamps(stamped));
-}
+
+    // The write that gives a file its old tags back, from the file as it is now.
+    std::optional<PlannedWrite> undoWrite(const TagSnapshot& old, const TagLayout& now)
+    {
+        std::string region = now.region;
+        if (old.regionCaptured) {
+            auto bytes = old.pieces.empty() ? std::optional(old.region) : oldBytesOf(old.pieces, now.region);
+            if (!bytes)
+                return std::nullopt; // a frame the old tag shares with the new one is not where it was left
+            region = std::move(*bytes);
+        }
+        PlannedWrite write;
+        write.expected = now.expectation();
+        if (region.size() != now.region.size()) {
+            write.splice = fs::Splice { region, static_cast<std::int64_t>(now.region.size()), now.recordOffset(),
+                old.record.value_or(std::string()) };
+            return write;
+        }
+        write.patches = changedRuns(now.region, region);
+        if (old.record && old.record != now.record)
+            write.patches.push_back({ now.recordOffset(), *old.record });
+        else if (!old.record && now.record)
+            write.newLength = now.length - kRecordSize; // the record the command appended goes
+        return write;
+    }
+
+    TagUndoOutcome undoFiles(const std::vector<TagSnapshot>& files)
+    {
+        TagUndoOutcome outcome;
+        std::vector<const TagSnapshot*> undone;
+        std::vector<std::string> paths;
+        bool withRegion = false;
+        for (const TagSnapshot& old : files) {
+            if (old.notWritten)
+                continue;
+            if (old.after && fileStamp(old.path) != old.after) {
+                ++outcome.skipped; // changed since
+                continue;
+            }
+            undone.push_back(&old);
+            paths.push_back(old.path);
+            withRegion = withRegion || old.regionCaptured;
+        }
+        const auto done = performTagWrites(paths, withRegion,
+            [&](std::size_t i, const TagLayout& now) { return undoWrite(*undone[i], now); });
+        for (const bool restored : done)
+            ++(restored ? outcome.restored : outcome.skipped);
+        return outcome;
+    }
+
+} // namespace
 
 std::optional<std::vector<std::vector<TagSnapshot>>> TagJournal::load() const
 {
-    const auto text = fs::readWholeFile(m_path);
-    if (!text)
-        return Commands {};
-    try {
-        return parseJournal(*text);
-    } catch (const std::exception&) {
+    const fs::FileLock lock = lockOf(m_path);
+    const auto opened = openJournal(m_path);
+    if (!opened)
         return std::nullopt;
+    std::vector<std::vector<TagSnapshot>> commands;
+    if (!opened->fd.valid())
+        return commands;
+    for (const std::size_t block : liveCommands(opened->scan)) {
+        auto files = readCommand(opened->fd.get(), opened->scan, block);
+        if (!files)
+            return std::nullopt;
+        commands.push_back(std::move(*files));
     }
-}
-
-void TagJournal::save(const std::vector<std::vector<TagSnapshot>>& commands) const
-{
-    std::string text;
-    for (const auto& command : commands) {
-        text += formatCommand(command);
-        if (std::any_of(command.begin(), command.end(), [](const TagSnapshot& f) { return f.after.has_value(); }))
-            text += formatStamps(command);
-    }
-    fs::replaceFileAtomically(m_path, text);
+    return commands;
 }
 
 std::optional<TagUndoOutcome> TagJournal::undoNewest() const
 {
-    auto commands = load();
-    if (!commands) {
-        // Set aside, so that the next command begins a new journal.
-        const std::string aside = m_path + ".damaged-" + std::to_string(::time(nullptr));
-        ::rename(m_path.c_str(), aside.c_str());
+    const fs::FileLock lock = lockOf(m_path);
+    const auto opened = openJournal(m_path);
+    const auto live = opened ? liveCommands(opened->scan) : std::vector<std::size_t> {};
+    const auto files = live.empty() ? std::nullopt : readCommand(opened->fd.get(), opened->scan, live.back());
+    if (!opened || (!live.empty() && !files)) {
+        setAside(m_path);
         return std::nullopt;
     }
-    TagUndoOutcome outcome;
-    if (commands->empty())
-        return outcome;
-    for (const TagSnapshot& old : commands->back()) {
-        const bool changedSince = old.after && fileStamp(old.path) != old.after;
-        if (!changedSince && restore(old))
-            ++outcome.restored;
-        else
-            ++outcome.skipped;
-    }
-    commands->pop_back();
-    save(*commands);
+    if (live.empty())
+        return TagUndoOutcome {};
+    const TagUndoOutcome outcome = undoFiles(*files);
+    // Whatever follows the newest live command is its own stamps or
+    // commands taken back: the journal ends before it.
+    if (::ftruncate(opened->fd.get(), opened->scan.blocks[live.back()].start) == 0)
+        (void)::fsync(opened->fd.get());
     return outcome;
 }
 

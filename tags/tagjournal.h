@@ -1,32 +1,36 @@
 #pragma once
 
+#include "tags/frameedit.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The journal of tag changes: before a command writes tags, the old tag
-// bytes of every file it will write are recorded and synced, so that "undo
-// tag change" can put them back, after a restart or a crash too.
+// The journal of tag changes: before a command writes tags, the old tags of
+// every file it will write are recorded and synced, so that "undo tag
+// change" can put them back, after a restart or a crash too. The journal is
+// shared by every Zentrio of the user: appends are serialised with a lock.
 namespace zentrio {
 
-// One file's tags as they were: its ID3v1 record (the last 128 bytes, when
-// the file ends with one) and, where captured, its ID3v2 region.
+// A file's size and modification time (nanoseconds), to tell a later change.
+using FileStamp = std::pair<std::int64_t, std::int64_t>;
+std::optional<FileStamp> fileStamp(const std::string& path);
+
+// One file's tags as they were: its ID3v1 record (when the file ended with
+// one) and, where the command wrote the ID3v2 tag, its old region: whole,
+// or told against the new one (unchanged frames as where they now lie).
 struct TagSnapshot {
-    std::string path; // raw bytes
+    std::string path; // raw bytes: the file itself, links resolved
     std::int64_t length = 0;
     std::optional<std::string> record;
-    bool regionCaptured = false; // the ID3v2 region was recorded (the switch was on)
-    std::string region; // empty: the file had no ID3v2 tag
-    // The file right after the command wrote it, to tell a later change;
-    // none when the command did not finish (a crash).
-    std::optional<std::pair<std::int64_t, std::int64_t>> after; // size, modification time in ns
+    bool regionCaptured = false; // the ID3v2 region was recorded
+    std::string region; // the old region's bytes when kept whole (empty: the file had no ID3v2 tag)
+    // The file right after the command wrote it; none when the command did not finish (a crash).
+    std::optional<FileStamp> after;
+    std::vector<OldPiece> pieces = {}; // the old region as pieces of the new one, when not kept whole
+    bool notWritten = false; // the command did not change this file
 };
-
-// Reads what a tag write may change in the file; nullopt when it cannot be read.
-std::optional<TagSnapshot> snapshotTags(const std::string& path, bool withRegion);
-// The file's size and modification time now.
-std::optional<std::pair<std::int64_t, std::int64_t>> fileStamp(const std::string& path);
 
 struct TagUndoOutcome {
     int restored = 0;
@@ -37,11 +41,25 @@ class TagJournal {
 public:
     explicit TagJournal(std::string path);
 
+    // A command as it was appended.
+    struct Command {
+        std::uint64_t id = 0;
+        std::int64_t end = 0; // the journal's length after it
+        std::string error; // why it could not be recorded; empty when it was
+        bool ok() const { return error.empty(); }
+    };
     // Appends one command's snapshots and syncs them, before any write.
-    bool record(const std::vector<TagSnapshot>& files) const;
-    // Notes how each file of the newest command looks after the writes.
-    void stampNewest(const std::vector<std::string>& paths) const;
-    // The recorded commands, oldest first; nullopt when the journal is damaged.
+    Command begin(const std::vector<TagSnapshot>& files) const;
+    bool record(const std::vector<TagSnapshot>& files) const { return begin(files).ok(); }
+    // Notes how files of the command (by their index in it) look after the
+    // writes; nullopt for a file the command did not change.
+    bool stamp(const Command& command, const std::vector<std::pair<std::size_t, std::optional<FileStamp>>>& after) const;
+    // Takes back a command that changed nothing.
+    void cancel(const Command& command) const;
+
+    // The recorded commands, oldest first; nullopt when the journal is
+    // damaged before its first whole command. A damaged or torn tail is
+    // cut back to the last whole command.
     std::optional<std::vector<std::vector<TagSnapshot>>> load() const;
     // Puts back the newest command's old tags, file by file, skipping a file
     // changed since, and drops that command from the journal. nullopt for a
@@ -49,8 +67,6 @@ public:
     std::optional<TagUndoOutcome> undoNewest() const;
 
 private:
-    void save(const std::vector<std::vector<TagSnapshot>>& commands) const;
-    void trim() const;
     std::string m_path;
 };
 

@@ -1,88 +1,130 @@
 #include "tags/tagwrite.h"
 
 #include "platform/readpool.h"
+#include "tags/tagfilewrite.h"
 #include "tags/tagjournal.h"
-#include "tags/tagsave.h"
+
+#include <set>
 
 namespace zentrio {
 
 namespace {
 
-    constexpr std::pair<TagField, const char*> kFrames[] = { { TagField::Track, "TRCK" }, { TagField::Disc, "TPOS" },
-        { TagField::Year, "TDRC" }, { TagField::Genre, "TCON" }, { TagField::AlbumArtist, "TPE2" } };
+    // A file read and its change computed, before anything is written.
+    struct Prepared {
+        std::size_t file = 0; // index in the batch
+        TagSnapshot snapshot;
+        fs::Expectation expected;
+    };
 
-    QString valueOr(const TagValues& values, TagField field, const QString& current)
+    TagSnapshot snapshotOf(const TagLayout& layout, const TagRewrite& rewrite)
     {
-        const auto found = values.find(field);
-        return found == values.end() ? current : found->second;
+        TagSnapshot snapshot { layout.path, layout.length, layout.record };
+        snapshot.regionCaptured = rewrite.region != TagRewrite::Region::Unchanged;
+        if (rewrite.oldRegion.size() == 1 && rewrite.oldRegion.front().kind == OldPiece::Kind::Bytes)
+            snapshot.region = rewrite.oldRegion.front().bytes;
+        else
+            snapshot.pieces = rewrite.oldRegion;
+        return snapshot;
     }
 
-} // namespace
-
-bool id3v1Holds(TagField field)
-{
-    return field == TagField::Song || field == TagField::Artist || field == TagField::Album;
-}
-
-namespace {
-
-    // What "save tag" would write for these values: the file's current
-    // fields where no value is given.
-    std::optional<TagEdit> editFor(const std::string& path, const TagValues& values, TagSource source)
+    TagChange changeOf(const TagBatch& batch, std::size_t file)
     {
-        const auto current = readFileTag(path, source);
-        if (!current)
-            return std::nullopt;
-        TagEdit edit { valueOr(values, TagField::Song, current->song), valueOr(values, TagField::Artist, current->artist),
-            valueOr(values, TagField::Album, current->album), {} };
-        if (source == TagSource::Id3v2First) {
-            for (const auto& [field, id] : kFrames) {
-                if (const auto found = values.find(field); found != values.end())
-                    edit.frames.emplace_back(id, found->second);
+        return { batch.files[file].second, batch.source, batch.record, batch.year };
+    }
+
+    bool sameReading(const fs::Expectation& a, const fs::Expectation& b)
+    {
+        return a.digest == b.digest && a.length == b.length && a.ranges == b.ranges
+            && (!a.inodesIdentify || (a.device == b.device && a.inode == b.inode));
+    }
+
+    // Reads every file and computes its change, concurrently; a file reached
+    // a second time (by a link, or another hard link) is left out.
+    std::vector<Prepared> prepare(const TagBatch& batch, int& unreadable)
+    {
+        const bool withRegion = batch.source == TagSource::Id3v2First;
+        auto read = readInOrder(
+            batch.files.size(),
+            [&](std::size_t i) -> std::optional<Prepared> {
+                const auto layout = readTagLayout(batch.files[i].first, withRegion);
+                const auto rewrite = layout ? rewriteTags(*layout, changeOf(batch, i)) : std::nullopt;
+                if (!rewrite)
+                    return std::nullopt;
+                return Prepared { i, snapshotOf(*layout, *rewrite), layout->expectation() };
+            },
+            ReadAll::Yes);
+        std::vector<Prepared> prepared;
+        std::set<std::pair<std::uint64_t, std::uint64_t>> seenFiles;
+        std::set<std::string> seenPaths;
+        for (auto& one : read) {
+            if (!one) {
+                ++unreadable;
+                continue;
             }
+            const bool first = one->expected.inodesIdentify
+                ? seenFiles.insert({ one->expected.device, one->expected.inode }).second
+                : seenPaths.insert(one->snapshot.path).second;
+            if (first)
+                prepared.push_back(std::move(*one));
         }
-        return edit;
+        return prepared;
     }
 
 } // namespace
+
+TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
+{
+    TagBatchResult result;
+    std::vector<Prepared> prepared = prepare(batch, result.failed);
+    if (prepared.empty())
+        return result;
+    std::optional<TagJournal::Command> command;
+    if (journal) {
+        std::vector<TagSnapshot> snapshots;
+        snapshots.reserve(prepared.size());
+        for (Prepared& p : prepared)
+            snapshots.push_back(std::move(p.snapshot));
+        command = journal->begin(snapshots);
+        for (std::size_t k = 0; k < prepared.size(); ++k)
+            prepared[k].snapshot.path = snapshots[k].path;
+        if (!command->ok()) {
+            result.journalError = command->error;
+            if (use == JournalUse::Required)
+                return result;
+            command.reset();
+        }
+    }
+    std::vector<std::string> paths;
+    for (const Prepared& p : prepared)
+        paths.push_back(p.snapshot.path);
+    // Each file is read again and written only when it still holds what the
+    // journal recorded.
+    const auto written = performTagWrites(paths, batch.source == TagSource::Id3v2First,
+        [&](std::size_t k, const TagLayout& layout) -> std::optional<PlannedWrite> {
+            if (!sameReading(layout.expectation(), prepared[k].expected))
+                return std::nullopt;
+            const auto rewrite = rewriteTags(layout, changeOf(batch, prepared[k].file));
+            if (!rewrite)
+                return std::nullopt;
+            return plannedWrite(layout, *rewrite);
+        });
+    std::vector<std::pair<std::size_t, std::optional<FileStamp>>> stamps;
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        ++(written[k] ? result.written : result.failed);
+        stamps.emplace_back(k, written[k] ? fileStamp(paths[k]) : std::nullopt);
+    }
+    if (command && result.written == 0)
+        journal->cancel(*command); // nothing changed: nothing to undo
+    else if (command)
+        journal->stamp(*command, stamps);
+    return result;
+}
 
 TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
     const TagJournal& journal)
 {
-    const bool withRegion = source == TagSource::Id3v2First;
-    const auto snapshots = readInOrder(
-        files.size(), [&](std::size_t i) { return snapshotTags(files[i].first, withRegion); }, ReadAll::Yes);
-    std::vector<TagSnapshot> recorded;
-    for (const auto& snapshot : snapshots) {
-        if (snapshot)
-            recorded.push_back(*snapshot);
-    }
-    if (!recorded.empty())
-        journal.record(recorded);
-    // Tags that fit their old room are written together after one synced
-    // copy of their old bytes; the others are saved one by one.
-    TagBatchResult result;
-    std::vector<fs::FilePatches> inPlace;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto edit = snapshots[i] ? editFor(files[i].first, files[i].second, source) : std::nullopt;
-        auto patches = edit && withRegion ? inPlaceTagSave(files[i].first, *edit, year) : std::nullopt;
-        if (patches)
-            inPlace.push_back(std::move(*patches));
-        else if (edit && saveTag(files[i].first, *edit, year, source))
-            ++result.written;
-        else
-            ++result.failed;
-    }
-    for (const bool patched : fs::patchFiles(inPlace, tagCopyFolder())) {
-        ++(patched ? result.written : result.failed);
-    }
-    std::vector<std::string> written;
-    if (!recorded.empty()) {
-        for (const TagSnapshot& snapshot : recorded)
-            written.push_back(snapshot.path);
-        journal.stampNewest(written);
-    }
-    return result;
+    return writeTags({ files, source, RecordRule::KeepUnnamed, year }, &journal);
 }
 
 } // namespace zentrio

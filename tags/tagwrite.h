@@ -1,37 +1,46 @@
 #pragma once
 
+#include "tags/tagchange.h"
 #include "tags/tagsource.h"
+#include "tags/tagvalues.h"
 
-#include <QString>
-
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace zentrio {
 
-// The tag fields a command sets in many files at once.
-enum class TagField { Song, Artist, Album, Track, Disc, Year, Genre, AlbumArtist };
-using TagValues = std::map<TagField, QString>; // a field not in the map keeps its value
-
-// True for the fields the ID3v1 record holds as text (song, artist, album);
-// with the ID3v2 switch off only these can be written.
-bool id3v1Holds(TagField field);
-
 class TagJournal;
+
+// Many files' changes: each file's values, written by one rule.
+struct TagBatch {
+    std::vector<std::pair<std::string, TagValues>> files; // paths as raw bytes
+    TagSource source = TagSource::Id3v1;
+    RecordRule record = RecordRule::KeepUnnamed;
+    int year = 0;
+};
 
 struct TagBatchResult {
     int written = 0;
     int failed = 0;
+    std::string journalError; // why the journal could not take the command; empty when it did
 };
 
-// Writes each file's values (paths as raw bytes) as "save tag" writes its
-// boxes: with TagSource::Id3v1 the designed ID3v1 record (song, artist and
-// album, the others kept from the file); with TagSource::Id3v2First every
-// field goes into the ID3v2 tag too, in place when it fits. The old tags of
-// them all are recorded in the journal first, synced once; a file that
-// cannot be written is left as it was, counted, and the batch goes on.
+// Whether a batch may go on without its journal record: a tag command
+// never does; the designed "save tag" of one file always did.
+enum class JournalUse { Required, BestEffort };
+
+// Writes each file's values: every file is read once, its new tags
+// computed (tags/tagchange.h: fields not named keep their values), the old
+// tags of all of them recorded in the journal and synced, and then the
+// files written, in place when the tag fits. A file reached twice (a link
+// and its target, two hard links) is written once. A file that cannot be
+// read or written, or that changed since it was read, is left as it was,
+// counted, and the batch goes on. With JournalUse::Required a journal that
+// cannot be written stops the batch before any file is touched.
+TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use = JournalUse::Required);
+
+// The tag menu's batch: fields not named keep their values.
 TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
     const TagJournal& journal);
 

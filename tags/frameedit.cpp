@@ -1,0 +1,203 @@
+#include "tags/frameedit.h"
+
+#include "platform/digest.h"
+#include "tags/framewalk.h"
+#include "tags/id3v2.h"
+#include "tags/taglibsupport.h"
+
+#include <taglib/textidentificationframe.h>
+
+#include <algorithm>
+
+namespace zentrio {
+
+namespace {
+
+    constexpr std::uint8_t kUnsynchronised = 0x80;
+    constexpr std::uint8_t kExtendedHeader = 0x40;
+    constexpr std::uint8_t kFooter = 0x10;
+
+    bool fitsLatin1(const QString& text)
+    {
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    }
+
+    // One text frame of the tag's version, by TagLib: Latin-1 where the text
+    // allows it, else UTF-16 (2.3) or UTF-8 (2.4).
+    std::string renderTextFrame(const std::string& id, const QString& text, int version)
+    {
+        const auto encoding = fitsLatin1(text) ? TagLib::String::Latin1
+            : version >= 4                      ? TagLib::String::UTF8
+                                                : TagLib::String::UTF16;
+        TagLib::ID3v2::TextIdentificationFrame frame(TagLib::ByteVector(id.c_str(), 4), encoding);
+        frame.setText(toTagLibString(text));
+        const TagLib::ByteVector bytes = frame.render(); // a 2.4 frame header: the size is syncsafe
+        std::string rendered(bytes.data(), bytes.size());
+        if (version == 3) { // 2.3 writes the size as a plain number
+            std::size_t size = rendered.size() - kId3v2HeaderSize;
+            for (int i = 7; i >= 4; --i, size >>= 8)
+                rendered[static_cast<std::size_t>(i)] = static_cast<char>(size & 0xFF);
+        }
+        return rendered;
+    }
+
+    std::string syncsafe(std::size_t size)
+    {
+        std::string out(4, '\0');
+        for (int i = 3; i >= 0; --i, size >>= 7)
+            out[static_cast<std::size_t>(i)] = static_cast<char>(size & 0x7F);
+        return out;
+    }
+
+    // The first value of one frame, decoded by TagLib from a tag made of
+    // the old tag's header and that frame alone.
+    QString frameText(std::string_view oldTag, const FrameSpan& frame)
+    {
+        std::string alone(oldTag.substr(0, 5));
+        alone += '\0';
+        alone += syncsafe(frame.size);
+        alone += oldTag.substr(frame.offset, frame.size);
+        return id3v2FirstText(alone, frame.id.c_str());
+    }
+
+    bool isNamed(const FrameValue& value, const std::string& id)
+    {
+        return value.id == id || std::find(value.replaces.begin(), value.replaces.end(), id) != value.replaces.end();
+    }
+
+    const FrameValue* valueFor(const std::vector<FrameValue>& values, const std::string& id)
+    {
+        for (const FrameValue& value : values) {
+            if (isNamed(value, id))
+                return &value;
+        }
+        return nullptr;
+    }
+
+    class Assembly {
+    public:
+        explicit Assembly(std::string_view oldTag)
+            : m_old(oldTag)
+        {
+        }
+
+        void keep(const FrameSpan& frame)
+        {
+            const std::string_view bytes = m_old.substr(frame.offset, frame.size);
+            m_edited.old.push_back({ OldPiece::Kind::Moved, {}, m_edited.tag.size(), bytes.size(), digestOf(bytes) });
+            m_edited.tag += bytes;
+        }
+        void drop(std::string_view bytes)
+        {
+            if (!m_edited.old.empty() && m_edited.old.back().kind == OldPiece::Kind::Bytes)
+                m_edited.old.back().bytes += bytes;
+            else
+                m_edited.old.push_back({ OldPiece::Kind::Bytes, std::string(bytes) });
+        }
+        void add(const std::string& frame) { m_edited.tag += frame; }
+        void rest(std::string_view bytes)
+        {
+            if (bytes.find_first_not_of('\0') == std::string_view::npos)
+                m_edited.old.push_back({ OldPiece::Kind::Zeros, {}, 0, bytes.size() });
+            else if (!bytes.empty())
+                drop(bytes);
+        }
+        EditedTag take() { return std::move(m_edited); }
+
+    private:
+        std::string_view m_old;
+        EditedTag m_edited;
+    };
+
+} // namespace
+
+QString withKeptTotal(const QString& text, const QString& oldText)
+{
+    const qsizetype slash = oldText.indexOf(u'/');
+    if (text.isEmpty() || text.contains(u'/') || slash < 0 || oldText.mid(slash + 1).trimmed().isEmpty())
+        return text;
+    return text + u'/' + oldText.mid(slash + 1).trimmed();
+}
+
+std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<FrameValue>& values)
+{
+    const auto flags = oldTag.size() >= kId3v2HeaderSize ? static_cast<std::uint8_t>(oldTag[5]) : 0;
+    if (id3v2TagSize(oldTag) != oldTag.size() || (flags & (kUnsynchronised | kExtendedHeader | kFooter)) != 0)
+        return std::nullopt;
+    const auto layout = frameLayout(oldTag);
+    if (!layout || !layout->clean)
+        return std::nullopt;
+    const int version = layout->version;
+    Assembly assembly(oldTag);
+    assembly.drop(oldTag.substr(0, layout->start)); // the header, whose size changes
+    assembly.add(std::string(oldTag.substr(0, layout->start)));
+    std::vector<const FrameValue*> placed;
+    const auto place = [&](const FrameValue& value, const QString& oldText) {
+        placed.push_back(&value);
+        const QString text = value.keepTotal ? withKeptTotal(value.text, oldText) : value.text;
+        if (!text.isEmpty())
+            assembly.add(renderTextFrame(value.id, text, version));
+    };
+    for (const FrameSpan& frame : layout->frames) {
+        const FrameValue* value = valueFor(values, frame.id);
+        if (!value) {
+            assembly.keep(frame);
+            continue;
+        }
+        assembly.drop(oldTag.substr(frame.offset, frame.size));
+        if (std::find(placed.begin(), placed.end(), value) == placed.end())
+            place(*value, value->keepTotal ? frameText(oldTag, frame) : QString());
+    }
+    for (const FrameValue& value : values) {
+        if (std::find(placed.begin(), placed.end(), &value) == placed.end())
+            place(value, {});
+    }
+    assembly.rest(oldTag.substr(layout->end));
+    return assembly.take();
+}
+
+std::string newTagOf(const std::vector<FrameValue>& values)
+{
+    std::string frames;
+    for (const FrameValue& value : values) {
+        if (!value.text.isEmpty())
+            frames += renderTextFrame(value.id, value.text, 3);
+    }
+    if (frames.empty())
+        return {};
+    return std::string("ID3\x03\x00\x00", 6) + syncsafe(0) + frames;
+}
+
+std::optional<std::string> withPadding(std::string tag, std::size_t size)
+{
+    if (tag.size() < kId3v2HeaderSize || tag.size() > size || size - kId3v2HeaderSize >= (std::size_t(1) << 28))
+        return std::nullopt;
+    tag.resize(size, '\0');
+    const std::string bytes = syncsafe(size - kId3v2HeaderSize);
+    tag.replace(6, 4, bytes);
+    return tag;
+}
+
+std::optional<std::string> oldBytesOf(const std::vector<OldPiece>& pieces, std::string_view now)
+{
+    std::string old;
+    for (const OldPiece& piece : pieces) {
+        switch (piece.kind) {
+        case OldPiece::Kind::Bytes:
+            old += piece.bytes;
+            break;
+        case OldPiece::Kind::Zeros:
+            old.append(piece.size, '\0');
+            break;
+        case OldPiece::Kind::Moved:
+            if (piece.offset > now.size() || piece.size > now.size() - piece.offset
+                || digestOf(now.substr(piece.offset, piece.size)) != piece.digest)
+                return std::nullopt;
+            old += now.substr(piece.offset, piece.size);
+            break;
+        }
+    }
+    return old;
+}
+
+} // namespace zentrio

@@ -1,0 +1,188 @@
+#include "tags/tagchange.h"
+
+#include "tags/framewalk.h"
+#include "tags/id3v1record.h"
+#include "tags/id3v2.h"
+#include "tags/id3v2save.h"
+
+namespace zentrio {
+
+namespace {
+
+    // The frame each field goes to; the year's depends on the version.
+    std::vector<FrameValue> frameValues(const TagValues& values, int version)
+    {
+        std::vector<FrameValue> frames;
+        for (const auto& [field, text] : values) {
+            switch (field) {
+            case TagField::Song:
+                frames.push_back({ "TIT2", text });
+                break;
+            case TagField::Artist:
+                frames.push_back({ "TPE1", text });
+                break;
+            case TagField::Album:
+                frames.push_back({ "TALB", text });
+                break;
+            case TagField::AlbumArtist:
+                frames.push_back({ "TPE2", text });
+                break;
+            case TagField::Genre:
+                frames.push_back({ "TCON", text });
+                break;
+            case TagField::Track:
+                frames.push_back({ "TRCK", text, {}, true });
+                break;
+            case TagField::Disc:
+                frames.push_back({ "TPOS", text, {}, true });
+                break;
+            case TagField::Year:
+                frames.push_back(version >= 4 ? FrameValue { "TDRC", text, { "TYER" } } : FrameValue { "TYER", text, { "TDRC" } });
+                break;
+            }
+        }
+        return frames;
+    }
+
+    // The fields the file shows now by the source, for the texts of a new record.
+    TagFields currentFields(const TagLayout& layout, TagSource source)
+    {
+        if (source == TagSource::Id3v2First && !layout.region.empty()) {
+            const std::string_view tag(layout.region);
+            const ReadBytes read = [&](std::size_t offset, std::size_t count) {
+                return offset >= tag.size() ? std::string_view() : tag.substr(offset, count);
+            };
+            const auto frames = wantedFrames(tag, std::min(id3v2TagSize(tag), tag.size()), read);
+            if (auto fields = id3v2FieldsOf(frames ? std::string_view(*frames) : tag))
+                return *fields;
+        }
+        return fieldsOf(layout.window());
+    }
+
+    std::string newRecord(const TagLayout& layout, const TagChange& change)
+    {
+        const auto value = [&](TagField field, const QString& current) {
+            const auto found = change.values.find(field);
+            return found == change.values.end() ? current : found->second;
+        };
+        // With the ID3v2 switch off the record takes song, artist and album
+        // alone, as "save tag" writes them; with it on, the record keeps in
+        // step with every field it has room for.
+        TagValues named;
+        for (const auto& [field, text] : change.values) {
+            if (change.source == TagSource::Id3v2First || id3v1Holds(field))
+                named[field] = text;
+        }
+        if (change.record == RecordRule::KeepUnnamed && layout.record)
+            return recordWithValues(*layout.record, named);
+        const TagFields current
+            = change.record == RecordRule::Designed ? TagFields {} : currentFields(layout, change.source);
+        const TagEdit edit { value(TagField::Song, current.song), value(TagField::Artist, current.artist),
+            value(TagField::Album, current.album) };
+        const std::string designed = buildTagRecord(edit, change.year).toStdString();
+        return change.record == RecordRule::Designed ? designed : recordWithValues(designed, named);
+    }
+
+    // TagLib's rewrite, for tags the frame editor does not take apart
+    // (version 2.2, unsynchronisation, an extended header, several tags in
+    // a row): the whole old region is kept for undo.
+    std::optional<TagRewrite> rewrittenByTagLib(const TagLayout& layout, const std::vector<FrameValue>& frames)
+    {
+        const auto start = layout.region + layout.following;
+        const auto updated = withId3v2Fields(start, frames);
+        if (!updated || !std::string_view(*updated).ends_with(layout.following))
+            return std::nullopt;
+        TagRewrite rewrite;
+        rewrite.regionBytes = updated->substr(0, updated->size() - layout.following.size());
+        rewrite.oldRegion = { { OldPiece::Kind::Bytes, layout.region } };
+        if (const auto inPlace = id3v2RegionInPlace(start, layout.region.size(), frames)) {
+            rewrite.region = TagRewrite::Region::InPlace;
+            rewrite.regionBytes = *inPlace;
+        } else {
+            rewrite.region = TagRewrite::Region::Grows;
+        }
+        return rewrite;
+    }
+
+    std::optional<TagRewrite> rewriteRegion(const TagLayout& layout, const TagValues& values)
+    {
+        const int version = layout.region.size() > 3 ? static_cast<unsigned char>(layout.region[3]) : 3;
+        const std::vector<FrameValue> frames = frameValues(values, version);
+        TagRewrite rewrite;
+        if (frames.empty())
+            return rewrite;
+        // A tag that claims more bytes than the file holds would take the
+        // audio with it; one followed by a damaged tag header is left alone
+        // too, as TagLib would take that for a copy of the tag.
+        if (!layout.regionFits || std::string_view(layout.following).starts_with("ID3"))
+            return std::nullopt;
+        if (layout.region.empty()) {
+            const std::string tag = newTagOf(frames);
+            if (tag.empty())
+                return rewrite;
+            rewrite.region = TagRewrite::Region::Grows;
+            rewrite.regionBytes = *withPadding(tag, tag.size() + kRoomToSpare);
+            return rewrite;
+        }
+        auto edited = editFrames(layout.region, frames);
+        if (!edited)
+            return rewrittenByTagLib(layout, frames);
+        rewrite.oldRegion = std::move(edited->old);
+        if (auto inPlace = withPadding(edited->tag, layout.region.size())) {
+            rewrite.region = TagRewrite::Region::InPlace;
+            rewrite.regionBytes = std::move(*inPlace);
+        } else if (auto grown = withPadding(edited->tag, edited->tag.size() + kRoomToSpare)) {
+            rewrite.region = TagRewrite::Region::Grows;
+            rewrite.regionBytes = std::move(*grown);
+        } else {
+            return std::nullopt;
+        }
+        return rewrite;
+    }
+
+} // namespace
+
+std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change)
+{
+    TagRewrite rewrite;
+    if (change.source == TagSource::Id3v2First) {
+        auto region = rewriteRegion(layout, change.values);
+        if (!region)
+            return std::nullopt;
+        rewrite = std::move(*region);
+    }
+    rewrite.record = newRecord(layout, change);
+    return rewrite;
+}
+
+std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& now)
+{
+    constexpr std::size_t kJoin = 64; // runs closer than this are written as one
+    std::vector<fs::Patch> patches;
+    for (std::size_t i = 0; i < now.size();) {
+        if (i < old.size() && old[i] == now[i]) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        for (std::size_t same = 0; end < now.size() && same < kJoin; ++end)
+            same = end < old.size() && old[end] == now[end] ? same + 1 : 0;
+        while (end > i + 1 && end - 1 < old.size() && old[end - 1] == now[end - 1])
+            --end;
+        patches.push_back({ static_cast<std::int64_t>(i), now.substr(i, end - i) });
+        i = end;
+    }
+    return patches;
+}
+
+std::vector<fs::Patch> inPlacePatches(const TagLayout& layout, const TagRewrite& rewrite)
+{
+    std::vector<fs::Patch> patches;
+    if (rewrite.region == TagRewrite::Region::InPlace)
+        patches = changedRuns(layout.region, rewrite.regionBytes);
+    if (!layout.record || *layout.record != rewrite.record)
+        patches.push_back({ layout.recordOffset(), rewrite.record });
+    return patches;
+}
+
+} // namespace zentrio

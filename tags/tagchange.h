@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/patchfile.h"
+#include "tags/frameedit.h"
+#include "tags/taglayout.h"
+#include "tags/tagsource.h"
+#include "tags/tagvalues.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// How a file's tags change: the one place that turns a file's current tags
+// and the values named into its new tags, for every caller (the "save tag"
+// button, the tag menu's batches, the command line).
+namespace zentrio {
+
+// How the ID3v1 record is written: as "save tag" writes it (its three
+// texts, today's year, a blank comment and genre 12, whatever the file
+// held), or keeping every byte of the old record that no value names (a
+// file without a record gets the designed one, with the values named).
+enum class RecordRule { Designed, KeepUnnamed };
+
+struct TagChange {
+    TagValues values;
+    TagSource source = TagSource::Id3v1; // Id3v2First: the ID3v2 tag takes the values too
+    RecordRule record = RecordRule::KeepUnnamed;
+    int year = 0; // today's, for a designed record
+};
+
+// A file's new tags, computed from one reading of its layout.
+struct TagRewrite {
+    std::string record; // the new record, at the layout's record offset
+    enum class Region { Unchanged, InPlace, Grows } region = Region::Unchanged;
+    std::string regionBytes; // InPlace: the old region's size; Grows: the new region, its room to spare included
+    std::vector<OldPiece> oldRegion; // the old region told against the new one, for undo
+};
+
+// nullopt when the file's ID3v2 tag cannot be rewritten safely (it claims
+// more bytes than the file holds, or TagLib cannot write it).
+std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change);
+
+// The runs of `now` that differ from `old` (runs closer than 64 bytes
+// joined), as writes at their offsets.
+std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& now);
+
+// The in-place writes of a rewrite whose region fits: the runs of the
+// region that change, and the record where it differs from the old one.
+std::vector<fs::Patch> inPlacePatches(const TagLayout& layout, const TagRewrite& rewrite);
+
+// Room to spare in a tag that grows, so that the next edits fit in place.
+inline constexpr std::size_t kRoomToSpare = 1024;
+
+} // namespace zentrio

@@ -1,0 +1,139 @@
+#include "tags/tagfilewrite.h"
+
+#include "platform/posixio.h"
+#include "platform/readpool.h"
+#include "platform/statedir.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace zentrio {
+
+namespace {
+
+    // A slice holds at most this many files, or this many bytes of tag
+    // regions read and written: the memory a batch needs whatever its size.
+    constexpr std::size_t kSliceFiles = 256;
+    constexpr std::size_t kSliceBytes = 32u << 20;
+
+    std::size_t bytesOf(const PlannedWrite& write)
+    {
+        std::size_t bytes = write.splice ? write.splice->prefix.size() : 0;
+        for (const fs::Patch& patch : write.patches)
+            bytes += 2 * patch.bytes.size(); // the new bytes, and the old ones in the crash copy
+        return bytes;
+    }
+
+    // The designed save's lone record: one positioned write and a sync,
+    // taken back when it fails, into the file that was read.
+    bool writeRecord(const std::string& path, const PlannedWrite& write)
+    {
+        const fs::Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+        struct stat st {};
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != write.expected.length
+            || !fs::holds(fd.get(), write.expected) || write.patches.size() != 1)
+            return false;
+        const fs::Patch& patch = write.patches.front();
+        const auto kept = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(patch.bytes.size()), st.st_size - patch.offset));
+        std::string previous(kept, '\0');
+        if (!fs::readFully(fd.get(), previous.data(), kept, static_cast<off_t>(patch.offset)))
+            return false;
+        if (fs::pwriteFully(fd.get(), patch.bytes, static_cast<off_t>(patch.offset)) && ::fsync(fd.get()) == 0)
+            return true;
+        (void)fs::pwriteFully(fd.get(), previous, static_cast<off_t>(patch.offset));
+        (void)::ftruncate(fd.get(), st.st_size);
+        return false;
+    }
+
+    struct Slice {
+        std::size_t first = 0;
+        std::vector<std::optional<PlannedWrite>> writes;
+        std::vector<std::string> paths; // the files themselves, links resolved
+    };
+
+    // Plans files from `first` on, a few at a time on the read pool, until
+    // the slice is full.
+    Slice planSlice(const std::vector<std::string>& paths, std::size_t first, bool withRegion, const WritePlanner& plan)
+    {
+        constexpr std::size_t kChunk = 32;
+        Slice slice { first, {}, {} };
+        std::size_t bytes = 0;
+        for (std::size_t at = first; at < paths.size() && slice.writes.size() < kSliceFiles && bytes < kSliceBytes;) {
+            const std::size_t count = std::min({ kChunk, paths.size() - at, kSliceFiles - slice.writes.size() });
+            auto planned = readInOrder(
+                count,
+                [&](std::size_t i) -> std::optional<std::pair<std::string, std::optional<PlannedWrite>>> {
+                    const auto layout = readTagLayout(paths[at + i], withRegion);
+                    if (!layout)
+                        return std::pair { paths[at + i], std::optional<PlannedWrite>() };
+                    return std::pair { layout->path, plan(at + i, *layout) };
+                },
+                ReadAll::Yes);
+            for (auto& one : planned) {
+                bytes += one->second ? bytesOf(*one->second) : 0;
+                slice.paths.push_back(std::move(one->first));
+                slice.writes.push_back(std::move(one->second));
+            }
+            at += count;
+        }
+        return slice;
+    }
+
+    std::vector<bool> performSlice(const Slice& slice)
+    {
+        std::vector<bool> done(slice.writes.size(), false);
+        std::vector<fs::FilePatches> inPlace;
+        std::vector<std::size_t> inPlaceIndex;
+        for (std::size_t i = 0; i < slice.writes.size(); ++i) {
+            const auto& write = slice.writes[i];
+            if (!write)
+                continue;
+            if (write->splice)
+                done[i] = fs::replaceBySplice(slice.paths[i], *write->splice, write->expected);
+            else if (write->recordOnly)
+                done[i] = writeRecord(slice.paths[i], *write);
+            else if (write->patches.empty() && !write->newLength)
+                done[i] = true; // the file holds its new tags already
+            else {
+                inPlace.push_back({ slice.paths[i], write->patches, write->newLength, write->expected });
+                inPlaceIndex.push_back(i);
+            }
+        }
+        const auto written = fs::patchFiles(inPlace, tagCopyFolder());
+        for (std::size_t k = 0; k < written.size(); ++k)
+            done[inPlaceIndex[k]] = written[k];
+        return done;
+    }
+
+} // namespace
+
+PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite)
+{
+    PlannedWrite write;
+    write.expected = layout.expectation();
+    if (rewrite.region == TagRewrite::Region::Grows) {
+        write.splice = fs::Splice { rewrite.regionBytes, static_cast<std::int64_t>(layout.region.size()),
+            layout.recordOffset(), rewrite.record };
+        return write;
+    }
+    write.patches = inPlacePatches(layout, rewrite);
+    write.recordOnly = rewrite.region == TagRewrite::Region::Unchanged && write.patches.size() == 1;
+    return write;
+}
+
+std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan)
+{
+    std::vector<bool> done;
+    done.reserve(paths.size());
+    while (done.size() < paths.size()) {
+        const Slice slice = planSlice(paths, done.size(), withRegion, plan);
+        const auto sliceDone = performSlice(slice);
+        done.insert(done.end(), sliceDone.begin(), sliceDone.end());
+    }
+    return done;
+}
+
+std::string tagCopyFolder() { return stateDirectory() + "/tagsaves"; }
+
+} // namespace zentrio

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/patchfile.h"
+#include "platform/splicefile.h"
+#include "tags/tagchange.h"
+#include "tags/taglayout.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Writing planned tag changes into files, many at a time: each file's
+// layout is read and its write planned from that reading, concurrently, a
+// slice of files at a time, so memory stays bounded by the slice and not by
+// the pictures; the writes go ahead only where the files still hold what
+// was read.
+namespace zentrio {
+
+struct PlannedWrite {
+    fs::Expectation expected;
+    // In place, behind a crash copy...
+    std::vector<fs::Patch> patches;
+    std::optional<std::int64_t> newLength;
+    // ...or into a new file that replaces the old one.
+    std::optional<fs::Splice> splice;
+    // A lone record of the designed save: written in place by one write, as ever.
+    bool recordOnly = false;
+};
+
+// The writes that turn the layout's file into the rewrite's.
+PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite);
+
+using WritePlanner = std::function<std::optional<PlannedWrite>(std::size_t index, const TagLayout& layout)>;
+
+// Reads each file's layout (with its ID3v2 region when `withRegion`) and
+// plans its write on the read pool, a slice at a time, then performs the
+// slice's writes: the in-place ones behind one crash copy. Gives for each
+// path whether its write was done; a file that cannot be read, whose plan
+// is nullopt or whose write fails is not, and is left as it was.
+std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan);
+
+// Where an in-place tag write keeps the old bytes until it is done; a start
+// puts back what an interrupted write left there.
+std::string tagCopyFolder();
+
+} // namespace zentrio
