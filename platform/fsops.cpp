@@ -152,6 +152,8 @@ std::uint64_t deviceNumber(std::uint64_t statDevice)
 
 std::optional<FileIdentity> identityOf(const std::string& path) { return identityAt(AT_FDCWD, path.c_str(), 0); }
 
+std::optional<FileIdentity> identityOfOpen(int fd) { return identityAt(fd, "", AT_EMPTY_PATH); }
+
 bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify)
 {
     if (!inodesIdentify)

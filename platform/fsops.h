@@ -48,6 +48,8 @@ bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool 
 
 // The identity of the regular file at path (symbolic links not followed).
 std::optional<FileIdentity> identityOf(const std::string& path);
+// The identity of an open regular file.
+std::optional<FileIdentity> identityOfOpen(int fd);
 
 // False on file systems whose inode numbers do not stay with a file: FAT,
 // exFAT and NTFS volumes, and FUSE mounts (exfat-fuse gives every spelling

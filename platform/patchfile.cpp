@@ -40,6 +40,7 @@ namespace {
         std::string path;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
+        std::int64_t birth = 0; // 0 where the file system keeps no birth time
         bool inodesIdentify = true;
         std::int64_t before = 0;
         std::int64_t after = 0;
@@ -73,7 +74,7 @@ namespace {
         out += "files " + std::to_string(entries.size()) + '\n';
         for (const Entry* e : entries) {
             out += "file " + std::to_string(e->path.size()) + ' ' + std::to_string(e->device) + ' '
-                + std::to_string(e->inode) + ' ' + (e->inodesIdentify ? '1' : '0') + ' ' + std::to_string(e->before)
+                + std::to_string(e->inode) + ' ' + std::to_string(e->birth) + ' ' + (e->inodesIdentify ? '1' : '0') + ' ' + std::to_string(e->before)
                 + ' ' + std::to_string(e->after) + ' ' + std::to_string(e->regions.size()) + '\n' + e->path + '\n';
             for (const Region& r : e->regions) {
                 out += "region " + std::to_string(r.offset) + ' ' + std::to_string(r.old.size()) + ' '
@@ -105,14 +106,15 @@ namespace {
             for (std::int64_t f = 0; f < count[0]; ++f) {
                 std::vector<std::int64_t> n;
                 Entry e;
-                if (!line("file", 7, n) || !bytes(n[0], e.path) || !take("\n"))
+                if (!line("file", 8, n) || !bytes(n[0], e.path) || !take("\n"))
                     return std::nullopt;
                 e.device = static_cast<std::uint64_t>(n[1]);
                 e.inode = static_cast<std::uint64_t>(n[2]);
-                e.inodesIdentify = n[3] != 0;
-                e.before = n[4];
-                e.after = n[5];
-                for (std::int64_t r = 0; r < n[6]; ++r) {
+                e.birth = n[3];
+                e.inodesIdentify = n[4] != 0;
+                e.before = n[5];
+                e.after = n[6];
+                for (std::int64_t r = 0; r < n[7]; ++r) {
                     std::vector<std::int64_t> m;
                     Region region;
                     std::string digests;
@@ -232,10 +234,15 @@ namespace {
         return ::fsync(fd) == 0 && ok;
     }
 
-    bool sameFile(const struct stat& st, std::uint64_t device, std::uint64_t inode, bool inodesIdentify)
+    // The open file is the one recorded: where inodes identify files, by
+    // device, inode and birth time (a deleted file's number soon serves a
+    // new file); elsewhere the path and the bytes decide.
+    bool sameFile(int fd, std::uint64_t device, std::uint64_t inode, std::int64_t birth, bool inodesIdentify)
     {
-        return !inodesIdentify
-            || (deviceNumber(st.st_dev) == device && static_cast<std::uint64_t>(st.st_ino) == inode);
+        if (!inodesIdentify)
+            return true;
+        const auto found = identityOfOpen(fd);
+        return found && sameIdentity({ device, inode, 0, birth }, *found, true);
     }
 
     std::string folderOf(const std::string& path)
@@ -260,12 +267,15 @@ namespace {
         if (!opened.fd.valid() || ::fstat(opened.fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
             return std::nullopt;
         const auto& expected = file.expected;
+        const auto identity = identityOfOpen(opened.fd.get());
+        if (!identity)
+            return std::nullopt;
         if (expected
-            && (!sameFile(st, expected->device, expected->inode, expected->inodesIdentify)
+            && (!sameFile(opened.fd.get(), expected->device, expected->inode, 0, expected->inodesIdentify)
                 || st.st_size != expected->length || !holds(opened.fd.get(), *expected)))
             return std::nullopt;
         Entry& entry = opened.entry;
-        entry = { file.path, deviceNumber(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        entry = { file.path, identity->device, identity->inode, identity->birth,
             expected ? expected->inodesIdentify : inodesIdentifyFiles(folderOf(file.path)), st.st_size, st.st_size, {} };
         for (const Patch& patch : file.patches) {
             if (patch.offset < 0 || patch.offset > st.st_size)
@@ -423,7 +433,7 @@ namespace {
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0)
             return Verdict::Waiting;
-        if (!S_ISREG(st.st_mode) || !sameFile(st, entry.device, entry.inode, entry.inodesIdentify)
+        if (!S_ISREG(st.st_mode) || !sameFile(fd.get(), entry.device, entry.inode, entry.birth, entry.inodesIdentify)
             || st.st_size < std::min(entry.before, entry.after) || st.st_size > std::max(entry.before, entry.after))
             return Verdict::SetAside;
         for (const Region& region : entry.regions) {

@@ -8,6 +8,10 @@
 #include "testsupport/tempdir.h"
 
 #include <QTest>
+#include <QtEndian>
+
+#include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -40,6 +44,59 @@ QByteArray bothTags(const QByteArray& song)
         + testsupport::id3v1(song, "Artist", "Album");
 }
 
+// An ID3v1.1 record: track 5, year 1999, genre 17, a comment.
+QByteArray id3v11Record()
+{
+    QByteArray record = testsupport::id3v1("Old song", "Old artist", "Old album");
+    record.replace(93, 4, "1999");
+    record.replace(97, 28, QByteArray("a comment").leftJustified(28, ' '));
+    record[125] = '\0';
+    record[126] = 5;
+    record[127] = 17;
+    return record;
+}
+
+// A 2.4 tag whose artist frame holds two values, with "3/12" for its
+// track, a year frame and a cover picture.
+QByteArray richTag()
+{
+    testsupport::Id3v2Content content({ "Old song" }, { "One", "Two" }, { "Old album" });
+    content.track = "3/12";
+    content.pictureBytes = 5000;
+    content.frames = { { "TDRC", "1999" } };
+    return testsupport::id3v2(4, content);
+}
+
+// The frames of a tag, each as its whole bytes, by id.
+QMap<QByteArray, QByteArray> framesOf(const QByteArray& file)
+{
+    QMap<QByteArray, QByteArray> frames;
+    if (!file.startsWith("ID3"))
+        return frames;
+    const auto size = [&](qsizetype at) {
+        int n = 0;
+        for (int i = 0; i < 4; ++i)
+            n = (n << 7) | (static_cast<unsigned char>(file[at + i]) & 0x7F);
+        return n;
+    };
+    const qsizetype end = 10 + size(6);
+    for (qsizetype at = 10; at + 10 <= end && file[at] != '\0';) {
+        const int frame = file[3] == 4 ? size(at + 4) : qFromBigEndian<qint32>(file.constData() + at + 4);
+        frames[file.mid(at, 4)] = file.mid(at, 10 + frame);
+        at += 10 + frame;
+    }
+    return frames;
+}
+
+QString fieldsOfFile(const std::string& path, TagSource source)
+{
+    const auto read = readFileTag(path, source);
+    return read ? QStringList({ read->song, read->artist, read->album, read->track + '/' + read->tracks, read->year,
+                                  read->genre })
+                      .join('|')
+                : QString("unreadable");
+}
+
 } // namespace
 
 // Tags from file names, one edit for many files, and their undo.
@@ -53,6 +110,11 @@ private Q_SLOTS:
     void undoAfterARestartPutsBackBothTagsAndSkipsAFileChangedSince();
     void aKilledBatchLeavesOldOrNewTagsAndUndoBringsTheOldBack();
     void theJournalKeepsTheNewestCommandsOnly();
+    void aBatchChangesOnlyWhatItNames_data();
+    void aBatchChangesOnlyWhatItNames();
+    void aFileAndALinkToItAreWrittenOnce();
+    void aJournalThatCannotBeWrittenStopsTheBatch();
+    void aTornJournalTailIsCutBackToTheLastWholeCommand();
 
 private:
     testsupport::TempDir m_state;
@@ -192,6 +254,145 @@ void TagBatchTest::theJournalKeepsTheNewestCommandsOnly()
     QVERIFY(commands);
     QVERIFY(commands->size() >= kTagJournalCommands && commands->size() <= kTagJournalCommands * 3 / 2);
     QCOMPARE(commands->back().front().path, std::string("file39"));
+}
+
+// Each row writes one field into a file with the given tags and checks
+// what is read back; every byte the field does not own is checked to stay:
+// the audio, the record's other bytes, and the ID3v2 frames not named.
+void TagBatchTest::aBatchChangesOnlyWhatItNames_data()
+{
+    QTest::addColumn<QByteArray>("tag");
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<bool>("id3v2");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected"); // song|artist|album|track/tracks|year|genre, read by the switch
+    const QByteArray v1 = testsupport::id3v1("Old song", "Old artist", "Old album");
+    const int album = int(TagField::Album);
+    const int track = int(TagField::Track);
+    QTest::newRow("off, record: year and genre stay") << QByteArray() << v1 << false << album << "New"
+                                                      << "Old song|Old artist|New|/|2001|Other";
+    QTest::newRow("off, ID3v1.1: track, year, genre stay") << QByteArray() << id3v11Record() << false << album << "New"
+                                                          << "Old song|Old artist|New|5/|1999|Rock";
+    QTest::newRow("off, no record: the designed one") << QByteArray() << QByteArray() << false << album << "New"
+                                                      << "||New|/|2026|Other";
+    QTest::newRow("on, record kept in step") << richTag() << id3v11Record() << true << album << "New"
+                                             << "Old song|One / Two|New|3/12|1999|";
+    QTest::newRow("on, a track keeps its total") << richTag() << v1 << true << track << "5"
+                                                 << "Old song|One / Two|Old album|5/12|1999|";
+    QTest::newRow("on, a track with its own total") << richTag() << v1 << true << track << "7/9"
+                                                    << "Old song|One / Two|Old album|7/9|1999|";
+    QTest::newRow("on, a named multi-value frame") << richTag() << QByteArray() << true << int(TagField::Artist) << "Solo"
+                                                   << "Old song|Solo|Old album|3/12|1999|";
+    QTest::newRow("on, 2.3 year") << testsupport::id3v2(3, { { "S" }, { "A" }, { "B" } }) << v1 << true
+                                  << int(TagField::Year) << "1977" << "S|A|B|/|1977|";
+    QTest::newRow("on, no tag yet: a new tag and the designed record")
+        << QByteArray() << QByteArray() << true << track << "4" << "|||4/|2026|Other";
+}
+
+void TagBatchTest::aBatchChangesOnlyWhatItNames()
+{
+    QFETCH(QByteArray, tag);
+    QFETCH(QByteArray, record);
+    QFETCH(bool, id3v2);
+    QFETCH(int, field);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    testsupport::TempDir dir;
+    const QByteArray audio = testsupport::audio(3000);
+    const QByteArray before = tag + audio + record;
+    const std::string path = testsupport::writeFile(dir.path().toStdString(), "f.mp3", before);
+    const TagSource source = id3v2 ? TagSource::Id3v2First : TagSource::Id3v1;
+    const auto result = writeTagBatch({ { path, { { TagField(field), value } } } }, source, 2026,
+        TagJournal(dir.path().toStdString() + "/journal"));
+    QCOMPARE(result.written, 1);
+
+    const QByteArray after = readFile(path);
+    QCOMPARE(fieldsOfFile(path, source), expected);
+    const qsizetype tagEnd = after.indexOf(audio);
+    QVERIFY(tagEnd >= 0); // the audio is whole
+    if (!record.isEmpty()) {
+        QCOMPARE(after.size() - tagEnd, audio.size() + 128); // the record was written in place
+        QCOMPARE(after.right(128).mid(97, 28), record.mid(97, 28)); // the comment
+        if (!id3v2)
+            QCOMPARE(after.right(128).mid(93), record.mid(93)); // year, comment, track and genre
+    }
+    const auto oldFrames = framesOf(tag);
+    const auto newFrames = framesOf(after);
+    for (auto frame = oldFrames.begin(); frame != oldFrames.end(); ++frame) {
+        const bool named = (field == int(TagField::Album) && frame.key() == "TALB")
+            || (field == int(TagField::Track) && frame.key() == "TRCK")
+            || (field == int(TagField::Artist) && frame.key() == "TPE1")
+            || (field == int(TagField::Year) && (frame.key() == "TYER" || frame.key() == "TDRC"));
+        if (!named || !id3v2)
+            QCOMPARE(newFrames.value(frame.key()), frame.value());
+    }
+    // Undo brings every byte back.
+    const auto undone = TagJournal(dir.path().toStdString() + "/journal").undoNewest();
+    QVERIFY(undone);
+    QCOMPARE(undone->restored, 1);
+    QCOMPARE(readFile(path), before);
+}
+
+// Two checked names for one file: it is read and written once, so the
+// second write never lands on a layout computed before the first.
+void TagBatchTest::aFileAndALinkToItAreWrittenOnce()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string path = testsupport::writeFile(folder, "a.mp3", bothTags("Old"));
+    const std::string link = folder + "/b.mp3";
+    QCOMPARE(::symlink(path.c_str(), link.c_str()), 0);
+    const TagValues grows { { TagField::Album, QString(3000, 'x') } }; // the tag must grow
+    const auto result = writeTagBatch({ { path, grows }, { link, grows } }, TagSource::Id3v2First, 2026,
+        TagJournal(folder + "/journal"));
+    QCOMPARE(result.written, 1);
+    QCOMPARE(result.failed, 0);
+    const QByteArray after = readFile(path);
+    QCOMPARE(after.count("ID3"), 1);
+    QVERIFY(after.endsWith(testsupport::audio(4000) + after.right(128)));
+    QCOMPARE(readFileTag(link, TagSource::Id3v2First)->album, QString(3000, 'x'));
+}
+
+// A journal that cannot take the command: nothing is written, and the
+// reason comes back for the message line.
+void TagBatchTest::aJournalThatCannotBeWrittenStopsTheBatch()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const QByteArray before = bothTags("Old");
+    const std::string path = testsupport::writeFile(folder, "a.mp3", before);
+    const std::string notAFolder = testsupport::writeFile(folder, "state", "a file where the folder would be");
+    for (const auto source : { TagSource::Id3v1, TagSource::Id3v2First }) {
+        const auto result = writeTagBatch({ { path, { { TagField::Album, "New" } } } }, source, 2026,
+            TagJournal(notAFolder + "/zentrio/tagjournal"));
+        QCOMPARE(result.written, 0);
+        QVERIFY(!result.journalError.empty());
+        QCOMPARE(readFile(path), before);
+    }
+}
+
+// A command cut short by a crash (or bytes no command can be read from)
+// at the end of the journal: the journal is cut back to its last whole
+// command and the older history stays.
+void TagBatchTest::aTornJournalTailIsCutBackToTheLastWholeCommand()
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.path().toStdString() + "/tagjournal";
+    const TagJournal journal(path);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(journal.record({ { "file" + std::to_string(i), 300, std::nullopt, true, std::string(64, 'x'), {} } }));
+    const QByteArray whole = readFile(path);
+    for (const QByteArray& tail : { QByteArray("tagcommand 7 2\nfile 5 300 0 1 64 0\nfi"), QByteArray("\x01\x02garbage"),
+             whole.mid(whole.indexOf("tagcommand"), 40) }) {
+        testsupport::writeFile(dir.path().toStdString(), "tagjournal", whole + tail);
+        const auto commands = journal.load();
+        QVERIFY(commands);
+        QCOMPARE(commands->size(), std::size_t(3));
+        QCOMPARE(readFile(path), whole);
+    }
+    QVERIFY(journal.record({ { "file3", 300, std::nullopt, false, {}, {} } }));
+    QCOMPARE(journal.load()->size(), std::size_t(4));
 }
 
 QTEST_MAIN(TagBatchTest)
