@@ -86,15 +86,25 @@ void makePictureFolder(const std::string& folder, bool pictureFirst)
     }
 }
 
-void makeNamedFolder(const std::string& folder)
+void makeNamedFolder(const std::string& folder, std::size_t coverBytes, bool pictureFirst)
 {
     const std::string audio(16 * 1024, '\xFF');
     const std::string record = "TAG" + std::string(124, ' ') + '\x0C';
+    const auto addCover = [&](TagLib::ID3v2::Tag& tag) {
+        auto* cover = new TagLib::ID3v2::AttachedPictureFrame;
+        cover->setMimeType("image/jpeg");
+        cover->setPicture(TagLib::ByteVector(static_cast<unsigned>(coverBytes), '\x5A'));
+        tag.addFrame(cover);
+    };
     for (int i = 0; i < kFiles; ++i) {
         TagLib::ID3v2::Tag tag;
+        if (coverBytes > 0 && pictureFirst)
+            addCover(tag);
         tag.setTitle(("Old " + std::to_string(i)).c_str());
         tag.setArtist("Old artist");
         tag.setAlbum("An album");
+        if (coverBytes > 0 && !pictureFirst)
+            addCover(tag);
         const TagLib::ByteVector header = tag.render(TagLib::ID3v2::v3);
         const std::string path
             = folder + "/" + std::to_string(i % 99 + 1) + " - Artist " + std::to_string(i % 50) + " - Title " + std::to_string(i) + ".mp3";

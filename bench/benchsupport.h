@@ -29,8 +29,9 @@ void scanFloor(const std::string& folder, int threads = 1);
 // The ID3v2 scan's calls: as above, plus the first 10 bytes and the tag's bytes.
 void id3v2ScanFloor(const std::string& folder);
 // 3000 files named "NN - Artist N - Title N.mp3" with an ID3v2.3 tag that
-// has room to spare, 16 KiB audio and an ID3v1 record.
-void makeNamedFolder(const std::string& folder);
+// has room to spare, 16 KiB audio and an ID3v1 record; with `coverBytes`, a
+// cover picture of that size before or after the text frames.
+void makeNamedFolder(const std::string& folder, std::size_t coverBytes = 0, bool pictureFirst = false);
 // The tag-write floor: per file open, read the tag's header and region,
 // write the region back in place, sync, close; then one synced write of
 // `journalBytes` bytes.

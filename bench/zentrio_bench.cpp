@@ -345,14 +345,39 @@ ino_t statOf(const std::string& path)
     return st.st_ino;
 }
 
+// The peak memory of this process since the last call, in MiB (the kernel's
+// high-water mark is reset each time).
+double peakMemorySinceLastCall()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    double peak = 0;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            status >> peak;
+            break;
+        }
+    }
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return peak / 1024.0;
+}
+
+long long fileSize(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : 0;
+}
+
 // "from file name" on 3000 checked files with the switch on, tags with room:
-// the names matched, then every tag written with its journal record.
-void tagsFromNames(int repetitions)
+// the names matched, then every tag written with its journal record. Each
+// repetition is undone untimed, so every one writes the same changes. With
+// covers: the peak memory of the batch and the journal's growth too.
+void tagsFromNames(int repetitions, std::size_t coverBytes = 0, bool pictureFirst = false)
 {
     QTemporaryDir work;
     const std::string folder = work.path().toStdString() + "/named";
     QDir().mkpath(QString::fromStdString(folder));
-    makeNamedFolder(folder);
+    makeNamedFolder(folder, coverBytes, pictureFirst);
     std::vector<std::string> names;
     for (const std::string& name : namesIn(folder)) {
         if (name.size() > 4 && name.ends_with(".mp3"))
@@ -362,7 +387,8 @@ void tagsFromNames(int repetitions)
     for (const std::string& name : names)
         inodes[name] = statOf(folder + "/" + name);
     const ParsedPattern parsed = parsePattern("{track} - {artist} - {song}", PatternUse::Matching);
-    const TagJournal journal(work.path().toStdString() + "/tagjournal");
+    const std::string journalPath = work.path().toStdString() + "/tagjournal";
+    const TagJournal journal(journalPath);
     const auto apply = [&] {
         std::vector<std::pair<std::string, TagValues>> files;
         for (const std::string& name : names) {
@@ -377,18 +403,38 @@ void tagsFromNames(int repetitions)
         if (writeTagBatch(files, TagSource::Id3v2First, 2026, journal).written != kFiles)
             std::abort();
     };
-    std::size_t journalBytes = 0;
-    for (const std::string& name : names)
-        journalBytes += readTagLayout(folder + "/" + name, true)->region.size() + 128 + name.size();
-    const double floorMs = measure(repetitions, [&] { tagWriteFloor(folder, journalBytes); });
-    const double applyMs = measure(repetitions, apply);
+    const auto undo = [&] {
+        const auto undone = journal.undoNewest();
+        if (!undone || undone->restored != kFiles)
+            std::abort();
+    };
+    // One batch first: its journal record and peak memory.
+    peakMemorySinceLastCall();
+    const long long journalBefore = fileSize(journalPath);
+    apply();
+    const double peakMiB = peakMemorySinceLastCall();
+    const long long journalBytes = fileSize(journalPath) - journalBefore;
+    undo();
+    const double floorMs = measure(repetitions, [&] { tagWriteFloor(folder, static_cast<std::size_t>(journalBytes)); });
+    const double applyMs = measure(repetitions, apply, {}, undo);
     int moved = 0;
     for (const std::string& name : names)
         moved += statOf(folder + "/" + name) != inodes[name];
-    std::printf("\nTags from file names, 3000 files, switch on, tags with room\n");
+    if (coverBytes == 0)
+        std::printf("\nTags from file names, 3000 files, switch on, tags with room\n");
+    else
+        std::printf("\nTags from file names, 3000 files with %zu KiB covers %s the text frames, switch on\n",
+            coverBytes / 1024, pictureFirst ? "before" : "after");
     reportFloor("floor: write each tag region in place + sync, one synced journal", floorMs);
     report("\"from file name\": match, journal, write 3000 tags", applyMs, floorMs, 2.0);
     std::printf("files whose audio was rewritten (a new inode): %d\n", moved);
+    const double coverMiB = static_cast<double>(coverBytes) * kFiles / (1024.0 * 1024.0);
+    std::printf("journal record: %.2f MiB", static_cast<double>(journalBytes) / (1024.0 * 1024.0));
+    if (coverBytes > 0)
+        std::printf(" = %.2f %% of the covers' %.0f MiB (at most 5 %%)  %s", 100.0 * journalBytes / (coverMiB * 1024 * 1024),
+            coverMiB, journalBytes <= 0.05 * coverMiB * 1024 * 1024 ? "met" : "MISSED");
+    std::printf("\npeak memory of one batch: %.1f MiB%s\n", peakMiB,
+        coverBytes > 0 ? (peakMiB <= 200 ? " (at most 200)  met" : " (at most 200)  MISSED") : "");
 }
 
 // Bytes this process has handed to write calls so far.
@@ -505,6 +551,10 @@ int main(int argc, char* argv[])
         coldLocal(repetitions);
     if (runs("tags"))
         tagsFromNames(std::min(repetitions, 5));
+    if (runs("tagcovers")) {
+        tagsFromNames(std::min(repetitions, 5), 300 * 1024, true);
+        tagsFromNames(std::min(repetitions, 5), 300 * 1024, false);
+    }
     if (runs("covers"))
         id3v2Covers(repetitions, delay, config.path() + "/covers");
     rusage usage {};
