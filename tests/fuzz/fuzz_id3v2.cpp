@@ -1,6 +1,8 @@
 // Any bytes as the start of a file: reading its ID3v2 tag never crashes and
 // gives no field with a NUL; rewriting the tag in memory never changes a byte
-// that follows the old tag.
+// that follows the old tag; editing it frame by frame keeps every frame not
+// named and tells the old tag back exactly from the new one.
+#include "tags/frameedit.h"
 #include "tags/framewalk.h"
 #include "tags/id3v2.h"
 #include "tags/id3v2save.h"
@@ -29,6 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (tagSize > 0) {
         if (const auto frames = zentrio::wantedFrames(file, tagSize, read))
             checkFields(zentrio::id3v2FieldsOf(*frames));
+    }
+    if (tagSize > 0) {
+        const std::string tag = file.substr(0, tagSize);
+        const std::vector<zentrio::FrameValue> values { { "TIT2", QStringLiteral("Ä / B") }, { "TALB", QString() },
+            { "TRCK", QStringLiteral("5"), {}, true }, { "TYER", QStringLiteral("1999"), { "TDRC" } } };
+        if (const auto edited = zentrio::editFrames(tag, values)) {
+            const auto old = zentrio::oldBytesOf(edited->old, edited->tag);
+            if (!old || *old != tag)
+                std::abort();
+        }
     }
     const auto saved = zentrio::withId3v2Fields(file, { QStringLiteral("Song"), QStringLiteral("Ä / B"), QString() });
     if (!saved)
