@@ -18,6 +18,12 @@ public:
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
+    FileLock(FileLock&& other) noexcept
+        : m_fd(other.m_fd)
+    {
+        other.m_fd = -1;
+    }
+    FileLock& operator=(FileLock&&) = delete;
 
     bool held() const { return m_fd >= 0; }
 

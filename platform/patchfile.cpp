@@ -10,8 +10,11 @@
 #include <cerrno>
 #include <charconv>
 #include <dirent.h>
+#include <set>
 #include <fcntl.h>
+#include <cstring>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 namespace zentrio::fs {
 
@@ -24,6 +27,7 @@ namespace {
     constexpr std::string_view kAsidePrefix = "aside-";
     constexpr std::int64_t kBlock = 512; // a torn write leaves each such block old or new
     constexpr std::size_t kFilesPerCopy = 256; // files held open between their copy and their write
+    constexpr std::int64_t kLargest = std::int64_t(1) << 50; // no file offset or length is larger
 
     // One region of a file as the copy keeps it: its old bytes, and the
     // digest of each block of the new bytes that lies within the old length.
@@ -41,6 +45,7 @@ namespace {
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         std::int64_t birth = 0; // 0 where the file system keeps no birth time
+        std::uint64_t volume = 0; // the file system's id (statfs), which lasts across mounts; 0 when unknown
         bool inodesIdentify = true;
         std::int64_t before = 0;
         std::int64_t after = 0;
@@ -74,7 +79,8 @@ namespace {
         out += "files " + std::to_string(entries.size()) + '\n';
         for (const Entry* e : entries) {
             out += "file " + std::to_string(e->path.size()) + ' ' + std::to_string(e->device) + ' '
-                + std::to_string(e->inode) + ' ' + std::to_string(e->birth) + ' ' + (e->inodesIdentify ? '1' : '0') + ' ' + std::to_string(e->before)
+                + std::to_string(e->inode) + ' ' + std::to_string(e->birth) + ' ' + std::to_string(e->volume) + ' '
+                + (e->inodesIdentify ? '1' : '0') + ' ' + std::to_string(e->before)
                 + ' ' + std::to_string(e->after) + ' ' + std::to_string(e->regions.size()) + '\n' + e->path + '\n';
             for (const Region& r : e->regions) {
                 out += "region " + std::to_string(r.offset) + ' ' + std::to_string(r.old.size()) + ' '
@@ -100,25 +106,29 @@ namespace {
             if (!take(kMagic) || !m_text.ends_with(kEnd))
                 return std::nullopt;
             std::vector<std::int64_t> count;
-            if (!line("files", 1, count))
+            if (!line("files", 1, count) || count[0] > static_cast<std::int64_t>(m_text.size()))
                 return std::nullopt;
             std::vector<Entry> entries;
             for (std::int64_t f = 0; f < count[0]; ++f) {
                 std::vector<std::int64_t> n;
                 Entry e;
-                if (!line("file", 8, n) || !bytes(n[0], e.path) || !take("\n"))
+                if (!line("file", 9, n) || !bytes(n[0], e.path) || !take("\n") || n[6] > kLargest || n[7] > kLargest
+                    || n[8] > static_cast<std::int64_t>(m_text.size()))
                     return std::nullopt;
                 e.device = static_cast<std::uint64_t>(n[1]);
                 e.inode = static_cast<std::uint64_t>(n[2]);
                 e.birth = n[3];
-                e.inodesIdentify = n[4] != 0;
-                e.before = n[5];
-                e.after = n[6];
-                for (std::int64_t r = 0; r < n[7]; ++r) {
+                e.volume = static_cast<std::uint64_t>(n[4]);
+                e.inodesIdentify = n[5] != 0;
+                e.before = n[6];
+                e.after = n[7];
+                for (std::int64_t r = 0; r < n[8]; ++r) {
                     std::vector<std::int64_t> m;
                     Region region;
                     std::string digests;
-                    if (!line("region", 4, m) || !bytes(m[1], region.old) || !bytes(m[3] * 8, digests) || !take("\n"))
+                    if (!line("region", 4, m) || m[0] > kLargest || m[2] > kLargest
+                        || m[3] > static_cast<std::int64_t>(m_text.size() / 8) || !bytes(m[1], region.old)
+                        || !bytes(m[3] * 8, digests) || !take("\n"))
                         return std::nullopt;
                     region.offset = m[0];
                     region.newSize = m[2];
@@ -141,7 +151,7 @@ namespace {
             m_text.remove_prefix(expected.size());
             return true;
         }
-        // "word n1 n2 ...\n" with `count` numbers, none negative, none larger than the text.
+        // "word n1 n2 ...\n" with `count` numbers, none negative.
         bool line(std::string_view word, std::size_t count, std::vector<std::int64_t>& numbers)
         {
             const std::size_t end = m_text.find('\n');
@@ -180,48 +190,63 @@ namespace {
             (void)::fsync(dir.get());
     }
 
-    // A crash copy on the disk, locked for as long as it is held, so that no
-    // other Zentrio's start-up repair acts on it. It is written whole under
-    // a temporary name and only then given the name a repair looks for.
+    // Writes entries to a new file of the folder, synced, locked from its
+    // creation on, and gives it its name only once it is whole, so that a
+    // start-up repair never sees a copy half written. The descriptor keeps
+    // the lock.
+    struct WrittenCopy {
+        Fd fd { -1 };
+        std::string name;
+    };
+    std::optional<WrittenCopy> writeCopy(const std::string& folder, std::string_view prefix, const std::vector<const Entry*>& entries,
+        const std::string& replacing = {})
+    {
+        std::string temporary = folder + '/' + std::string(kPartialPrefix) + "XXXXXX";
+        Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (!fd.valid())
+            return std::nullopt;
+        const std::string name
+            = replacing.empty() ? folder + '/' + std::string(prefix) + temporary.substr(temporary.size() - 6) : replacing;
+        if (!FileLock::tryLock(fd.get()) || !writeFully(fd.get(), formatEntries(entries)) || ::fsync(fd.get()) != 0
+            || ::rename(temporary.c_str(), name.c_str()) != 0) {
+            ::unlink(temporary.c_str());
+            return std::nullopt;
+        }
+        syncFolder(folder);
+        return WrittenCopy { std::move(fd), name };
+    }
+
+    // A crash copy held for as long as its writes go on.
     class HeldCopy {
     public:
         HeldCopy(const std::string& folder, const std::vector<const Entry*>& entries)
             : m_folder(folder)
+            , m_copy(writeCopy(folder, kCopyPrefix, entries))
         {
-            std::string temporary = folder + '/' + std::string(kPartialPrefix) + "XXXXXX";
-            Fd fd(::mkstemp(temporary.data()));
-            if (!fd.valid() || !FileLock::tryLock(fd.get()))
-                return;
-            const std::string name = folder + '/' + std::string(kCopyPrefix) + temporary.substr(temporary.size() - 6);
-            if (!writeFully(fd.get(), formatEntries(entries)) || ::fsync(fd.get()) != 0
-                || ::rename(temporary.c_str(), name.c_str()) != 0) {
-                ::unlink(temporary.c_str());
-                return;
-            }
-            syncFolder(folder);
-            m_fd = fd.release();
-            m_name = name;
         }
-        ~HeldCopy()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-        }
-        HeldCopy(const HeldCopy&) = delete;
-        HeldCopy& operator=(const HeldCopy&) = delete;
-
-        bool valid() const { return m_fd >= 0; }
+        bool valid() const { return m_copy.has_value(); }
         // The writes are done: the copy goes.
         void remove()
         {
-            ::unlink(m_name.c_str());
+            ::unlink(m_copy->name.c_str());
             syncFolder(m_folder);
+        }
+        // Some files were neither written nor put back: the copy keeps only
+        // them, so that a start puts back no file that was written. Where no
+        // new file can be made (a full disk), the copy is rewritten in place:
+        // it only shrinks.
+        void keepOnly(const std::vector<const Entry*>& entries)
+        {
+            if (writeCopy(m_folder, kCopyPrefix, entries, m_copy->name))
+                return;
+            const std::string text = formatEntries(entries);
+            if (pwriteFully(m_copy->fd.get(), text, 0) && ::ftruncate(m_copy->fd.get(), static_cast<off_t>(text.size())) == 0)
+                (void)::fsync(m_copy->fd.get());
         }
 
     private:
         std::string m_folder;
-        std::string m_name;
-        int m_fd = -1;
+        std::optional<WrittenCopy> m_copy;
     };
 
     // Puts the old bytes and length back, and syncs the file.
@@ -245,6 +270,42 @@ namespace {
         return found && sameIdentity({ device, inode, 0, birth }, *found, true);
     }
 
+    // The id of the file system a descriptor or path is on, which lasts
+    // across mounts where the device number does not (a USB disk plugged
+    // into another port); 0 when the file system gives none.
+    std::uint64_t volumeOf(const struct statfs& info)
+    {
+        std::uint64_t id = 0;
+        static_assert(sizeof(info.f_fsid) == sizeof(id));
+        std::memcpy(&id, &info.f_fsid, sizeof id);
+        return id & 0x3FFFFFFFFFFFFFFF; // a number the copy's text reads back as a signed one
+    }
+    std::uint64_t volumeOfOpen(int fd)
+    {
+        struct statfs info {};
+        return ::fstatfs(fd, &info) == 0 ? volumeOf(info) : 0;
+    }
+    std::uint64_t volumeAt(const std::string& path)
+    {
+        struct statfs info {};
+        return ::statfs(path.c_str(), &info) == 0 ? volumeOf(info) : 0;
+    }
+
+    // At the next start: the open file is the one the copy was taken of.
+    // Where the file system has an id, it and the inode and birth time say
+    // so; where inode numbers do not last, the path and the bytes decide.
+    bool sameFileAtRepair(int fd, const Entry& entry)
+    {
+        if (!entry.inodesIdentify)
+            return true;
+        const auto found = identityOfOpen(fd);
+        if (!found)
+            return false;
+        const std::uint64_t volume = volumeOfOpen(fd);
+        const bool sameVolume = entry.volume != 0 && volume != 0 ? volume == entry.volume : found->device == entry.device;
+        return sameVolume && sameIdentity({ found->device, entry.inode, 0, entry.birth }, *found, true);
+    }
+
     std::string folderOf(const std::string& path)
     {
         const auto slash = path.rfind('/');
@@ -255,7 +316,17 @@ namespace {
     struct Opened {
         Fd fd { -1 };
         Entry entry;
+        struct stat seen {};
     };
+
+    // Nothing has written the file since it was opened and checked.
+    bool untouchedSince(int fd, const struct stat& seen)
+    {
+        struct stat now {};
+        return ::fstat(fd, &now) == 0 && now.st_size == seen.st_size && now.st_mtim.tv_sec == seen.st_mtim.tv_sec
+            && now.st_mtim.tv_nsec == seen.st_mtim.tv_nsec && now.st_ctim.tv_sec == seen.st_ctim.tv_sec
+            && now.st_ctim.tv_nsec == seen.st_ctim.tv_nsec;
+    }
 
     // Opens the file, checks that it is still what its patches were computed
     // from, and reads the bytes they cover; nullopt when it is not.
@@ -263,7 +334,7 @@ namespace {
     {
         Opened opened;
         opened.fd = Fd(::open(file.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
-        struct stat st {};
+        struct stat& st = opened.seen;
         if (!opened.fd.valid() || ::fstat(opened.fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
             return std::nullopt;
         const auto& expected = file.expected;
@@ -275,7 +346,7 @@ namespace {
                 || st.st_size != expected->length || !holds(opened.fd.get(), *expected)))
             return std::nullopt;
         Entry& entry = opened.entry;
-        entry = { file.path, identity->device, identity->inode, identity->birth,
+        entry = { file.path, identity->device, identity->inode, identity->birth, volumeOfOpen(opened.fd.get()),
             expected ? expected->inodesIdentify : inodesIdentifyFiles(folderOf(file.path)), st.st_size, st.st_size, {} };
         for (const Patch& patch : file.patches) {
             if (patch.offset < 0 || patch.offset > st.st_size)
@@ -338,13 +409,17 @@ namespace {
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (!opened[i])
                 continue;
+            if (!untouchedSince(opened[i]->fd.get(), opened[i]->seen))
+                continue; // another program wrote it meanwhile: its bytes are not ours to replace
             written[i] = writePatches(opened[i]->fd.get(), files[i]);
             if (!written[i] && !putBack(opened[i]->fd.get(), opened[i]->entry))
                 unsettled.push_back(&opened[i]->entry);
         }
         // Only the files left half written keep a copy; the others are settled.
-        if (unsettled.empty() || HeldCopy(folder, unsettled).valid())
+        if (unsettled.empty())
             copy.remove();
+        else
+            copy.keepOnly(unsettled);
         return written;
     }
 
@@ -367,12 +442,46 @@ bool holds(int fd, const Expectation& expected)
     return digest.value() == expected.digest;
 }
 
+namespace {
+
+    // The files whose earlier write left a copy that waits for a start to
+    // settle it (one no running Zentrio holds): a write to them now would be
+    // put back by that start, so they are not written until it has.
+    std::set<std::string> filesWaitingForRepair(const std::string& folder)
+    {
+        std::set<std::string> paths;
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir)
+            return paths;
+        std::vector<std::string> copies;
+        while (const dirent* entry = ::readdir(dir)) {
+            if (std::string_view(entry->d_name).starts_with(kCopyPrefix))
+                copies.push_back(folder + '/' + entry->d_name);
+        }
+        ::closedir(dir);
+        for (const std::string& name : copies) {
+            const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            const auto text = fd.valid() && FileLock::tryLock(fd.get()) ? readWholeFile(name) : std::nullopt;
+            for (const Entry& entry : (text ? Parser(*text).entries() : std::nullopt).value_or(std::vector<Entry> {}))
+                paths.insert(entry.path);
+        }
+        return paths;
+    }
+
+} // namespace
+
 std::vector<bool> patchFiles(
-    const std::vector<FilePatches>& files, const std::string& copyFolder, const std::function<void()>& afterCopy)
+    const std::vector<FilePatches>& all, const std::string& copyFolder, const std::function<void()>& afterCopy)
 {
     std::vector<bool> written;
     if (!ensurePrivateFolder(copyFolder).ok())
-        return std::vector<bool>(files.size(), false);
+        return std::vector<bool>(all.size(), false);
+    const std::set<std::string> waiting = filesWaitingForRepair(copyFolder);
+    std::vector<FilePatches> files = all;
+    for (FilePatches& file : files) {
+        if (waiting.contains(file.path))
+            file.path.clear(); // not opened, so not written
+    }
     for (std::size_t first = 0; first < files.size(); first += kFilesPerCopy) {
         const auto last = files.begin() + static_cast<std::ptrdiff_t>(std::min(files.size(), first + kFilesPerCopy));
         const std::vector<FilePatches> group(files.begin() + static_cast<std::ptrdiff_t>(first), last);
@@ -421,19 +530,30 @@ namespace {
         return ok;
     }
 
+    std::uint64_t identityOfFolder(const std::string& folder)
+    {
+        struct stat st {};
+        return ::stat(folder.c_str(), &st) == 0 ? deviceNumber(st.st_dev) : 0;
+    }
+
     Verdict repair(const Entry& entry)
     {
         const Fd fd(::open(entry.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+        const int openError = errno;
         if (!fd.valid()) {
             // A file gone from a folder that is there was deleted; any other
             // failure (a disk not plugged in, a share not mounted, a
             // read-only mount) may pass.
-            return errno == ENOENT && isFolder(folderOf(entry.path)) ? Verdict::SetAside : Verdict::Waiting;
+            // The file is gone only where its folder is on the volume it was on.
+            const std::string folder = folderOf(entry.path);
+            const bool onItsVolume = isFolder(folder)
+                && (entry.volume != 0 ? volumeAt(folder) == entry.volume : identityOfFolder(folder) == entry.device);
+            return openError == ENOENT && onItsVolume ? Verdict::SetAside : Verdict::Waiting;
         }
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0)
             return Verdict::Waiting;
-        if (!S_ISREG(st.st_mode) || !sameFile(fd.get(), entry.device, entry.inode, entry.birth, entry.inodesIdentify)
+        if (!S_ISREG(st.st_mode) || !sameFileAtRepair(fd.get(), entry)
             || st.st_size < std::min(entry.before, entry.after) || st.st_size > std::max(entry.before, entry.after))
             return Verdict::SetAside;
         for (const Region& region : entry.regions) {
@@ -443,18 +563,9 @@ namespace {
         return putBack(fd.get(), entry) ? Verdict::Restored : Verdict::Waiting;
     }
 
-    // Writes entries to a new file of the folder under the prefix, synced.
     bool keep(const std::string& folder, std::string_view prefix, const std::vector<const Entry*>& entries)
     {
-        std::string name = folder + '/' + std::string(kPartialPrefix) + "XXXXXX";
-        Fd fd(::mkstemp(name.data()));
-        const std::string kept = folder + '/' + std::string(prefix) + name.substr(name.size() - 6);
-        if (!fd.valid() || !FileLock::tryLock(fd.get()) || !writeFully(fd.get(), formatEntries(entries)) || ::fsync(fd.get()) != 0
-            || ::rename(name.c_str(), kept.c_str()) != 0) {
-            ::unlink(name.c_str());
-            return false;
-        }
-        return true;
+        return writeCopy(folder, prefix, entries).has_value();
     }
 
     // True when the folder is the user's own: copies planted by anyone else are never acted on.
@@ -536,8 +647,13 @@ RepairOutcome restoreInterruptedPatches(const std::string& copyFolder)
         if (fd.valid() && FileLock::tryLock(fd.get()) && stillNamed(name, fd.get()))
             ::unlink(name.c_str());
     }
-    for (const std::string& name : copies)
-        settleCopy(copyFolder, name, outcome);
+    for (const std::string& name : copies) {
+        try {
+            settleCopy(copyFolder, name, outcome);
+        } catch (const std::exception&) {
+            // A copy too big to read whole stays where it is, untouched.
+        }
+    }
     if (!copies.empty() || !partial.empty())
         syncFolder(copyFolder);
     return outcome;

@@ -65,6 +65,7 @@ QByteArray buildTagRecord(const TagEdit& edit, int year)
 
 std::string recordWithValues(std::string record, const TagValues& values)
 {
+    record.replace(0, 3, "TAG"); // readers that want the marker in capitals find it
     for (const auto& [field, value] : values) {
         switch (field) {
         case TagField::Song:

@@ -1,5 +1,6 @@
 #include "tags/tagchange.h"
 
+#include "platform/digest.h"
 #include "tags/framewalk.h"
 #include "tags/id3v1record.h"
 #include "tags/id3v2.h"
@@ -153,6 +154,35 @@ std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& 
     }
     rewrite.record = newRecord(layout, change);
     return rewrite;
+}
+
+namespace {
+
+    TagFingerprint fingerprint(std::string_view region, std::string_view last, std::int64_t length)
+    {
+        Digest digest;
+        digest.add(region);
+        digest.add(last);
+        return { length, digest.value() };
+    }
+
+} // namespace
+
+TagFingerprint fingerprintOf(const TagLayout& layout, bool withRegion)
+{
+    return fingerprint(withRegion ? std::string_view(layout.region) : std::string_view(),
+        std::string_view(layout.tail).substr(layout.tail.size() - kRecordSize), layout.length);
+}
+
+TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewrite)
+{
+    const std::int64_t record = kRecordSize;
+    const bool withRegion = rewrite.region != TagRewrite::Region::Unchanged;
+    std::int64_t length = layout.length + (layout.record ? 0 : record);
+    if (rewrite.region == TagRewrite::Region::Grows)
+        length = static_cast<std::int64_t>(rewrite.regionBytes.size()) + layout.recordOffset()
+            - static_cast<std::int64_t>(layout.region.size()) + record;
+    return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(), rewrite.record, length);
 }
 
 std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& now)

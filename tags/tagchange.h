@@ -48,6 +48,18 @@ std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& no
 // region that change, and the record where it differs from the old one.
 std::vector<fs::Patch> inPlacePatches(const TagLayout& layout, const TagRewrite& rewrite);
 
+// A file's tag bytes known by their length and a digest: the ID3v2 region
+// (where a command writes it) and the file's last 128 bytes.
+struct TagFingerprint {
+    std::int64_t length = 0;
+    std::uint64_t digest = 0;
+    bool operator==(const TagFingerprint&) const = default;
+};
+// The file's fingerprint as the layout shows it.
+TagFingerprint fingerprintOf(const TagLayout& layout, bool withRegion);
+// The fingerprint the file will have once the rewrite is written.
+TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewrite);
+
 // Room to spare in a tag that grows, so that the next edits fit in place.
 inline constexpr std::size_t kRoomToSpare = 1024;
 

@@ -108,7 +108,7 @@ namespace {
 
 } // namespace
 
-PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite)
+PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bool designedRecord)
 {
     PlannedWrite write;
     write.expected = layout.expectation();
@@ -118,22 +118,38 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite)
         return write;
     }
     write.patches = inPlacePatches(layout, rewrite);
-    write.recordOnly = rewrite.region == TagRewrite::Region::Unchanged && write.patches.size() == 1;
+    write.recordOnly = designedRecord && rewrite.region == TagRewrite::Region::Unchanged && write.patches.size() == 1;
     return write;
 }
 
-std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan)
+std::vector<bool> performTagWrites(
+    const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan, const SliceHooks& hooks)
 {
     std::vector<bool> done;
     done.reserve(paths.size());
     while (done.size() < paths.size()) {
-        const Slice slice = planSlice(paths, done.size(), withRegion, plan);
+        Slice slice = planSlice(paths, done.size(), withRegion, plan);
+        const auto allowed = hooks.beforeWrites ? hooks.beforeWrites(slice.first, slice.writes)
+                                                : std::optional(std::vector<bool>(slice.writes.size(), true));
+        if (!allowed)
+            break;
+        for (std::size_t i = 0; i < slice.writes.size(); ++i) {
+            if (!(*allowed)[i])
+                slice.writes[i].reset();
+        }
         const auto sliceDone = performSlice(slice);
+        if (hooks.afterWrites)
+            hooks.afterWrites(slice.first, sliceDone);
         done.insert(done.end(), sliceDone.begin(), sliceDone.end());
     }
+    done.resize(paths.size(), false);
     return done;
 }
 
-std::string tagCopyFolder() { return stateDirectory() + "/tagsaves"; }
+std::string tagCopyFolder()
+{
+    const std::string state = stateDirectory();
+    return state.empty() ? std::string() : state + "/tagsaves";
+}
 
 } // namespace zentrio

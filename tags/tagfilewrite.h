@@ -28,17 +28,29 @@ struct PlannedWrite {
     bool recordOnly = false;
 };
 
-// The writes that turn the layout's file into the rewrite's.
-PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite);
+// The writes that turn the layout's file into the rewrite's. A lone record
+// of the designed "save tag" is written by one positioned write as it
+// always was; every other write goes behind a crash copy.
+PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bool designedRecord = false);
 
 using WritePlanner = std::function<std::optional<PlannedWrite>(std::size_t index, const TagLayout& layout)>;
+
+// What a caller does with each slice: before its writes, it sees the plans
+// (by the index of their first path) and gives which of them may be written,
+// or nullopt to stop the whole run there; after them, it learns which were.
+struct SliceHooks {
+    std::function<std::optional<std::vector<bool>>(std::size_t first, const std::vector<std::optional<PlannedWrite>>& plans)>
+        beforeWrites;
+    std::function<void(std::size_t first, const std::vector<bool>& done)> afterWrites;
+};
 
 // Reads each file's layout (with its ID3v2 region when `withRegion`) and
 // plans its write on the read pool, a slice at a time, then performs the
 // slice's writes: the in-place ones behind one crash copy. Gives for each
 // path whether its write was done; a file that cannot be read, whose plan
 // is nullopt or whose write fails is not, and is left as it was.
-std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan);
+std::vector<bool> performTagWrites(
+    const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan, const SliceHooks& hooks = {});
 
 // Where an in-place tag write keeps the old bytes until it is done; a start
 // puts back what an interrupted write left there.

@@ -1,11 +1,8 @@
 #include "tags/tagjournal.h"
 
 #include "platform/digest.h"
-#include "platform/filelock.h"
-#include "platform/posixio.h"
 #include "platform/splicefile.h"
 #include "platform/statedir.h"
-#include "tags/tagchange.h"
 #include "tags/tagfilewrite.h"
 #include "tags/tagjournalformat.h"
 
@@ -43,141 +40,58 @@ namespace {
         return what + ' ' + path + ": " + std::strerror(errno);
     }
 
-    // The journal's lock: one writer at a time among all of the user's Zentrios.
-    fs::FileLock lockOf(const std::string& path) { return fs::FileLock(path + ".lock"); }
-
-    // Appends text in slices of a megabyte, so a big command is never held whole.
-    class Appender {
-    public:
-        explicit Appender(int fd)
-            : m_fd(fd)
-        {
-        }
-        bool add(const std::string& text)
-        {
-            m_buffer += text;
-            return m_buffer.size() < (1u << 20) || flush();
-        }
-        bool flush()
-        {
-            const bool ok = m_ok && fs::writeFully(m_fd, m_buffer);
-            m_buffer.clear();
-            m_ok = ok;
-            return ok;
-        }
-
-    private:
-        int m_fd;
-        std::string m_buffer;
-        bool m_ok = true;
-    };
-
-    // Appends a whole block and syncs it; a block cut short is cut off again.
-    bool appendBlock(const std::string& path, const std::function<bool(Appender&)>& write, std::string& error)
+    bool appendSynced(int fd, std::string_view text)
     {
-        const fs::Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-        struct stat st {};
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            error = failure("cannot open", path);
-            return false;
-        }
-        Appender out(fd.get());
-        if (write(out) && out.flush() && ::fsync(fd.get()) == 0)
-            return true;
-        error = failure("cannot write", path);
-        (void)::ftruncate(fd.get(), st.st_size);
-        return false;
+        return fs::writeFully(fd, text) && ::fsync(fd) == 0;
     }
 
-    // Drops the oldest commands once the journal holds half as many again as
-    // it keeps, or more bytes than it keeps: the newest commands' bytes are
-    // copied as they stand, so a journal is rewritten once in ten commands,
-    // not at every one.
-    void trim(const std::string& path)
+    // Renames a damaged journal aside, so that the next command begins a new one.
+    void setAside(const std::string& path)
     {
-        const fs::Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd.valid())
-            return;
-        const Scan scan = scanJournal(fd.get());
-        const std::vector<std::size_t> live = liveCommands(scan);
-        std::size_t first = live.size() > kTagJournalCommands * 3 / 2 ? live.size() - kTagJournalCommands : 0;
-        while (first + 1 < live.size()
-            && static_cast<std::size_t>(scan.length - scan.blocks[live[first]].start) > kTagJournalBytes)
-            ++first;
-        if (first == 0)
-            return;
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0)
-            return;
-        const fs::Expectation unchanged { fs::deviceNumber(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            true, scan.length, {}, Digest().value() };
-        fs::replaceBySplice(path, { {}, scan.blocks[live[first]].start, scan.length, {} }, unchanged);
+        const std::string aside = path + ".damaged-" + std::to_string(::time(nullptr));
+        ::rename(path.c_str(), aside.c_str());
     }
 
-} // namespace
-
-std::optional<FileStamp> fileStamp(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    return FileStamp { st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
-}
-
-TagJournal::TagJournal(std::string path)
-    : m_path(std::move(path))
-{
-}
-
-std::string defaultTagJournalPath() { return stateDirectory() + "/tagjournal"; }
-
-TagJournal::Command TagJournal::begin(const std::vector<TagSnapshot>& files) const
-{
-    Command command { newId() };
-    const StateFolder folder = ensurePrivateFolder(folderOf(m_path));
-    if (!folder.ok()) {
-        command.error = folder.error;
-        return command;
+    // The journal with its tail mended: a torn or damaged tail is cut back to
+    // the last whole block, and a command a crash cut short is closed with
+    // the files it has. nullopt when nothing whole is left of a journal that
+    // is not empty: it is damage.
+    std::optional<Scan> mendTail(int fd)
+    {
+        Scan scan = scanJournal(fd);
+        if (scan.wholeUpTo == 0 && scan.length > 0)
+            return std::nullopt;
+        bool changed = false;
+        if (scan.wholeUpTo < scan.length) {
+            if (::ftruncate(fd, scan.wholeUpTo) != 0)
+                return std::nullopt;
+            scan.length = scan.wholeUpTo;
+            changed = true;
+        }
+        if (!scan.blocks.empty() && scan.blocks.back().open && scan.blocks.back().count == 0) {
+            // Cut short before its first file was recorded, so before any was written.
+            scan.length = scan.wholeUpTo = scan.blocks.back().start;
+            scan.blocks.pop_back();
+            if (::ftruncate(fd, scan.length) != 0)
+                return std::nullopt;
+            changed = true;
+        }
+        if (!scan.blocks.empty() && scan.blocks.back().open) {
+            Block& open = scan.blocks.back();
+            const std::string end = formatCommandEnd(open.id, open.count);
+            if (::pwrite(fd, end.data(), end.size(), static_cast<off_t>(scan.length)) != ssize_t(end.size()))
+                return std::nullopt;
+            open.open = false;
+            open.end = scan.length += static_cast<std::int64_t>(end.size());
+            changed = true;
+        }
+        if (changed)
+            (void)::fsync(fd);
+        return scan;
     }
-    const fs::FileLock lock = lockOf(m_path);
-    if (!lock.held()) {
-        command.error = failure("cannot lock", m_path);
-        return command;
-    }
-    const bool appended = appendBlock(
-        m_path,
-        [&](Appender& out) {
-            bool ok = out.add(formatCommandStart(command.id, files.size()));
-            for (const TagSnapshot& file : files)
-                ok = ok && out.add(formatFile(file));
-            return ok && out.add(formatCommandEnd(command.id));
-        },
-        command.error);
-    if (appended)
-        trim(m_path);
-    return command;
-}
 
-bool TagJournal::stamp(const Command& command, const std::vector<std::pair<std::size_t, std::optional<FileStamp>>>& after) const
-{
-    const fs::FileLock lock = lockOf(m_path);
-    std::string error;
-    return lock.held() && appendBlock(m_path, [&](Appender& out) { return out.add(formatStamps(command.id, after)); }, error);
-}
-
-void TagJournal::cancel(const Command& command) const
-{
-    const fs::FileLock lock = lockOf(m_path);
-    std::string error;
-    if (lock.held())
-        appendBlock(m_path, [&](Appender& out) { return out.add(formatCancel(command.id)); }, error);
-}
-
-namespace {
-
-    // The journal opened for reading and cutting, with its whole blocks; a
-    // torn or damaged tail is cut back to the last whole block. nullopt when
-    // nothing whole is left of a journal that is not empty.
+    // Opens the journal for reading and mending; nullopt for a journal
+    // damaged from its start, which is set aside.
     struct Opened {
         fs::Fd fd { -1 };
         Scan scan;
@@ -188,27 +102,48 @@ namespace {
         opened.fd = fs::Fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
         if (!opened.fd.valid())
             return errno == ENOENT ? std::optional(std::move(opened)) : std::nullopt;
-        opened.scan = scanJournal(opened.fd.get());
-        if (opened.scan.wholeUpTo < opened.scan.length) {
-            if (opened.scan.wholeUpTo == 0)
-                return std::nullopt;
-            if (::ftruncate(opened.fd.get(), opened.scan.wholeUpTo) == 0)
-                (void)::fsync(opened.fd.get());
-            opened.scan.length = opened.scan.wholeUpTo;
+        auto scan = mendTail(opened.fd.get());
+        if (!scan) {
+            setAside(path);
+            return std::nullopt;
         }
+        opened.scan = std::move(*scan);
         return opened;
     }
 
-    // Renames a damaged journal aside, so that the next command begins a new one.
-    void setAside(const std::string& path)
+    // Drops the oldest commands once the journal holds half as many again as
+    // it keeps, or more bytes than it keeps: the newest commands' bytes are
+    // copied as they stand, so a journal is rewritten once in ten commands,
+    // not at every one.
+    void trim(const std::string& path, int fd)
     {
-        const std::string aside = path + ".damaged-" + std::to_string(::time(nullptr));
-        ::rename(path.c_str(), aside.c_str());
+        const Scan scan = scanJournal(fd);
+        const std::vector<std::size_t> commands = commandBlocks(scan);
+        std::size_t first = commands.size() > kTagJournalCommands * 3 / 2 ? commands.size() - kTagJournalCommands : 0;
+        while (first + 1 < commands.size()
+            && static_cast<std::size_t>(scan.length - scan.blocks[commands[first]].start) > kTagJournalBytes)
+            ++first;
+        if (first == 0)
+            return;
+        const auto identity = fs::identityOfOpen(fd);
+        if (!identity)
+            return;
+        const fs::Expectation unchanged { identity->device, identity->inode, true, scan.length, {}, Digest().value() };
+        fs::replaceBySplice(path, { {}, scan.blocks[commands[first]].start, scan.length, {} }, unchanged);
     }
 
-    // The write that gives a file its old tags back, from the file as it is now.
+    // The write that gives a file its old tags back, from the file as it is
+    // now: none when it holds them already; nullopt when it holds neither
+    // them nor the tags the command wrote.
     std::optional<PlannedWrite> undoWrite(const TagSnapshot& old, const TagLayout& now)
     {
+        PlannedWrite write;
+        write.expected = now.expectation();
+        const TagFingerprint current = fingerprintOf(now, old.regionCaptured);
+        if (old.before && current == *old.before)
+            return write; // never written, or put back already
+        if (old.written && current != *old.written)
+            return std::nullopt; // changed since
         std::string region = now.region;
         if (old.regionCaptured) {
             auto bytes = old.pieces.empty() ? std::optional(old.region) : oldBytesOf(old.pieces, now.region);
@@ -216,8 +151,6 @@ namespace {
                 return std::nullopt; // a frame the old tag shares with the new one is not where it was left
             region = std::move(*bytes);
         }
-        PlannedWrite write;
-        write.expected = now.expectation();
         if (region.size() != now.region.size()) {
             write.splice = fs::Splice { region, static_cast<std::int64_t>(now.region.size()), now.recordOffset(),
                 old.record.value_or(std::string()) };
@@ -240,8 +173,8 @@ namespace {
         for (const TagSnapshot& old : files) {
             if (old.notWritten)
                 continue;
-            if (old.after && fileStamp(old.path) != old.after) {
-                ++outcome.skipped; // changed since
+            if (!old.written && old.after && fileStamp(old.path) != old.after) {
+                ++outcome.skipped; // an earlier version's record, changed since
                 continue;
             }
             undone.push_back(&old);
@@ -257,16 +190,120 @@ namespace {
 
 } // namespace
 
+std::optional<FileStamp> fileStamp(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp { st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+}
+
+TagJournal::TagJournal(std::string path)
+    : m_path(std::move(path))
+{
+}
+
+std::string defaultTagJournalPath()
+{
+    const std::string state = stateDirectory();
+    return state.empty() ? std::string() : state + "/tagjournal";
+}
+
+TagJournal::Command TagJournal::begin() const
+{
+    Command command(m_path, {});
+    const StateFolder folder = ensurePrivateFolder(m_path.empty() ? std::string() : folderOf(m_path));
+    if (!folder.ok()) {
+        command.m_error = folder.error;
+        return command;
+    }
+    command.m_lock.emplace(m_path + ".lock");
+    if (!command.m_lock->held()) {
+        command.m_error = failure("cannot lock", m_path);
+        return command;
+    }
+    for (int attempt = 0; attempt < 2 && !command.m_fd.valid(); ++attempt) {
+        fs::Fd fd(::open(m_path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        struct stat st {};
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            command.m_error = failure("cannot open", m_path);
+            return command;
+        }
+        if (!mendTail(fd.get())) {
+            setAside(m_path); // damaged from its start: a new journal begins
+            continue;
+        }
+        command.m_fd = std::move(fd);
+    }
+    struct stat st {};
+    command.m_id = newId();
+    if (!command.m_fd.valid() || ::fstat(command.m_fd.get(), &st) != 0
+        || !fs::writeFully(command.m_fd.get(), formatCommandStart(command.m_id))) {
+        command.m_error = failure("cannot write", m_path);
+        command.m_fd = fs::Fd(-1);
+        return command;
+    }
+    command.m_start = st.st_size;
+    return command;
+}
+
+bool TagJournal::Command::add(const std::vector<TagSnapshot>& files)
+{
+    if (!ok() || !m_fd.valid())
+        return false;
+    struct stat st {};
+    std::string text;
+    for (const TagSnapshot& file : files)
+        text += formatFile(file);
+    if (::fstat(m_fd.get(), &st) == 0 && appendSynced(m_fd.get(), text)) {
+        m_files += files.size();
+        return true;
+    }
+    m_error = failure("cannot write", m_path);
+    (void)::ftruncate(m_fd.get(), st.st_size);
+    return false;
+}
+
+void TagJournal::Command::finish(const std::vector<std::size_t>& notWritten, bool anyWritten)
+{
+    if (m_finished || !m_fd.valid())
+        return;
+    m_finished = true;
+    if (!anyWritten) {
+        // Nothing changed: the command is taken back whole.
+        if (::ftruncate(m_fd.get(), m_start) == 0)
+            (void)::fsync(m_fd.get());
+    } else {
+        std::string end = formatCommandEnd(m_id, m_files);
+        if (!notWritten.empty())
+            end += formatNotWritten(m_id, notWritten);
+        appendSynced(m_fd.get(), end); // a command left open is closed by the next use
+        trim(m_path, m_fd.get());
+    }
+    m_fd = fs::Fd(-1);
+    m_lock.reset();
+}
+
+TagJournal::Command::~Command() { finish({}, m_files > 0); }
+
+bool TagJournal::record(const std::vector<TagSnapshot>& files) const
+{
+    Command command = begin();
+    const bool added = command.add(files);
+    command.finish({}, added);
+    return added;
+}
+
 std::optional<std::vector<std::vector<TagSnapshot>>> TagJournal::load() const
 {
-    const fs::FileLock lock = lockOf(m_path);
+    const fs::FileLock lock(m_path + ".lock");
     const auto opened = openJournal(m_path);
     if (!opened)
         return std::nullopt;
     std::vector<std::vector<TagSnapshot>> commands;
     if (!opened->fd.valid())
         return commands;
-    for (const std::size_t block : liveCommands(opened->scan)) {
+    for (const std::size_t block : commandBlocks(opened->scan)) {
         auto files = readCommand(opened->fd.get(), opened->scan, block);
         if (!files)
             return std::nullopt;
@@ -277,20 +314,22 @@ std::optional<std::vector<std::vector<TagSnapshot>>> TagJournal::load() const
 
 std::optional<TagUndoOutcome> TagJournal::undoNewest() const
 {
-    const fs::FileLock lock = lockOf(m_path);
+    const fs::FileLock lock(m_path + ".lock"); // a command still writing ends first
     const auto opened = openJournal(m_path);
-    const auto live = opened ? liveCommands(opened->scan) : std::vector<std::size_t> {};
-    const auto files = live.empty() ? std::nullopt : readCommand(opened->fd.get(), opened->scan, live.back());
-    if (!opened || (!live.empty() && !files)) {
+    if (!opened)
+        return std::nullopt;
+    const auto commands = commandBlocks(opened->scan);
+    if (commands.empty())
+        return TagUndoOutcome {};
+    const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
+    if (!files) {
         setAside(m_path);
         return std::nullopt;
     }
-    if (live.empty())
-        return TagUndoOutcome {};
     const TagUndoOutcome outcome = undoFiles(*files);
-    // Whatever follows the newest live command is its own stamps or
-    // commands taken back: the journal ends before it.
-    if (::ftruncate(opened->fd.get(), opened->scan.blocks[live.back()].start) == 0)
+    // Commands never interleave, so all that follows the newest one is its
+    // own marks: the journal ends where it began.
+    if (::ftruncate(opened->fd.get(), opened->scan.blocks[commands.back()].start) == 0)
         (void)::fsync(opened->fd.get());
     return outcome;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/filelock.h"
+#include "platform/posixio.h"
 #include "tags/frameedit.h"
+#include "tags/tagchange.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,10 +13,13 @@
 // The journal of tag changes: before a command writes tags, the old tags of
 // every file it will write are recorded and synced, so that "undo tag
 // change" can put them back, after a restart or a crash too. The journal is
-// shared by every Zentrio of the user: appends are serialised with a lock.
+// shared by every Zentrio of the user: a command holds its lock from its
+// first record to its end, so commands never interleave and an undo never
+// takes back a command that is still writing.
 namespace zentrio {
 
-// A file's size and modification time (nanoseconds), to tell a later change.
+// A file's size and modification time (nanoseconds): how the journals of
+// earlier versions tell a later change.
 using FileStamp = std::pair<std::int64_t, std::int64_t>;
 std::optional<FileStamp> fileStamp(const std::string& path);
 
@@ -26,10 +32,13 @@ struct TagSnapshot {
     std::optional<std::string> record;
     bool regionCaptured = false; // the ID3v2 region was recorded
     std::string region; // the old region's bytes when kept whole (empty: the file had no ID3v2 tag)
-    // The file right after the command wrote it; none when the command did not finish (a crash).
-    std::optional<FileStamp> after;
+    std::optional<FileStamp> after; // journals of earlier versions: the file right after the write
     std::vector<OldPiece> pieces = {}; // the old region as pieces of the new one, when not kept whole
     bool notWritten = false; // the command did not change this file
+    // The file's tags before and after the command: undo acts only on a
+    // file that holds one or the other.
+    std::optional<TagFingerprint> before = std::nullopt;
+    std::optional<TagFingerprint> written = std::nullopt;
 };
 
 struct TagUndoOutcome {
@@ -41,29 +50,54 @@ class TagJournal {
 public:
     explicit TagJournal(std::string path);
 
-    // A command as it was appended.
-    struct Command {
-        std::uint64_t id = 0;
-        std::int64_t end = 0; // the journal's length after it
-        std::string error; // why it could not be recorded; empty when it was
-        bool ok() const { return error.empty(); }
+    // A command being recorded. It holds the journal's lock until it is
+    // finished (or destroyed).
+    class Command {
+    public:
+        bool ok() const { return m_error.empty(); }
+        const std::string& error() const { return m_error; }
+        // Appends files' old tags and syncs them, before they are written.
+        bool add(const std::vector<TagSnapshot>& files);
+        // Notes the files (by their order in the command) that were not
+        // written, and closes the command; a command that wrote nothing is
+        // taken back whole.
+        void finish(const std::vector<std::size_t>& notWritten, bool anyWritten);
+        ~Command();
+        Command(Command&&) = default;
+        Command& operator=(Command&&) = delete;
+        Command(const Command&) = delete;
+        Command& operator=(const Command&) = delete;
+
+    private:
+        friend class TagJournal;
+        Command(std::string path, std::string error)
+            : m_path(std::move(path))
+            , m_error(std::move(error))
+        {
+        }
+        std::string m_path;
+        std::string m_error;
+        std::optional<fs::FileLock> m_lock;
+        fs::Fd m_fd { -1 };
+        std::uint64_t m_id = 0;
+        std::int64_t m_start = 0;
+        std::size_t m_files = 0;
+        bool m_finished = false;
     };
-    // Appends one command's snapshots and syncs them, before any write.
-    Command begin(const std::vector<TagSnapshot>& files) const;
-    bool record(const std::vector<TagSnapshot>& files) const { return begin(files).ok(); }
-    // Notes how files of the command (by their index in it) look after the
-    // writes; nullopt for a file the command did not change.
-    bool stamp(const Command& command, const std::vector<std::pair<std::size_t, std::optional<FileStamp>>>& after) const;
-    // Takes back a command that changed nothing.
-    void cancel(const Command& command) const;
+
+    // Begins a command: takes the lock (waiting for another command to
+    // end), mends a torn tail, and opens the command's record.
+    Command begin() const;
+    // A whole command at once (for tests and small callers).
+    bool record(const std::vector<TagSnapshot>& files) const;
 
     // The recorded commands, oldest first; nullopt when the journal is
-    // damaged before its first whole command. A damaged or torn tail is
-    // cut back to the last whole command.
+    // damaged before its first whole command.
     std::optional<std::vector<std::vector<TagSnapshot>>> load() const;
     // Puts back the newest command's old tags, file by file, skipping a file
-    // changed since, and drops that command from the journal. nullopt for a
-    // damaged journal, which is set aside as "tagjournal.damaged-TIME".
+    // that holds neither its tags from before nor those the command wrote,
+    // and drops that command from the journal. nullopt for a damaged
+    // journal, which is set aside as "tagjournal.damaged-TIME".
     std::optional<TagUndoOutcome> undoNewest() const;
 
 private:

@@ -5,7 +5,6 @@
 #include "tags/taglayout.h"
 
 #include <charconv>
-#include <set>
 #include <sys/stat.h>
 
 namespace zentrio::tagjournal {
@@ -14,9 +13,12 @@ namespace {
 
     constexpr std::size_t kLongestLine = 256;
     constexpr std::int64_t kStampNotWritten = -2;
+    // Larger than any tag region (ID3v2 sizes have 28 bits): a bigger size in
+    // a journal is damage.
+    constexpr std::int64_t kLargest = std::int64_t(1) << 29;
 
-    // Reads a journal file line by line and skips over tag bytes, through
-    // a buffer, so that only what is asked for is read.
+    // Reads a journal file line by line and steps over tag bytes, through a
+    // buffer, so that only what is asked for is read.
     class Reader {
     public:
         Reader(int fd, std::int64_t length, std::int64_t at = 0)
@@ -27,6 +29,7 @@ namespace {
         }
         std::int64_t at() const { return m_at; }
         bool atEnd() const { return m_at >= m_length; }
+        void seek(std::int64_t at) { m_at = at; }
 
         std::optional<std::string> line()
         {
@@ -47,8 +50,7 @@ namespace {
             if (count < 0 || count > m_length - m_at)
                 return std::nullopt;
             std::string out(static_cast<std::size_t>(count), '\0');
-            std::size_t done = 0;
-            while (done < out.size()) {
+            for (std::size_t done = 0; done < out.size();) {
                 if (!fill())
                     return std::nullopt;
                 const auto offset = static_cast<std::size_t>(m_at - m_start);
@@ -86,71 +88,86 @@ namespace {
         std::string m_buffer;
     };
 
-    // A line's words: the first as text, the others as numbers.
-    struct Words {
-        std::string first;
-        std::vector<std::string> rest;
-        bool number(std::size_t i, std::int64_t& value) const
-        {
-            if (i >= rest.size())
-                return false;
-            const auto [end, error] = std::from_chars(rest[i].data(), rest[i].data() + rest[i].size(), value);
-            return error == std::errc() && end == rest[i].data() + rest[i].size();
-        }
-        bool unsignedNumber(std::size_t i, std::uint64_t& value) const
-        {
-            if (i >= rest.size())
-                return false;
-            const auto [end, error] = std::from_chars(rest[i].data(), rest[i].data() + rest[i].size(), value);
-            return error == std::errc() && end == rest[i].data() + rest[i].size();
-        }
-    };
-
-    Words split(const std::string& line)
+    bool toNumber(std::string_view text, std::int64_t& value)
     {
-        Words words;
-        std::size_t start = 0;
-        for (std::size_t i = 0; i <= line.size(); ++i) {
-            if (i == line.size() || line[i] == ' ') {
-                std::string word = line.substr(start, i - start);
-                if (!word.empty() && words.first.empty() && words.rest.empty())
-                    words.first = std::move(word);
-                else if (!word.empty())
-                    words.rest.push_back(std::move(word));
-                start = i + 1;
-            }
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size();
+    }
+
+    bool toId(std::string_view text, std::uint64_t& value)
+    {
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size();
+    }
+
+    // A line's words, split at blanks.
+    std::vector<std::string> words(const std::string& line)
+    {
+        std::vector<std::string> out;
+        for (std::size_t start = 0; start <= line.size();) {
+            const std::size_t blank = std::min(line.find(' ', start), line.size());
+            if (blank > start)
+                out.push_back(line.substr(start, blank - start));
+            start = blank + 1;
         }
-        return words;
+        return out;
+    }
+
+    // Numbers from words[first] on, none negative.
+    bool numbers(const std::vector<std::string>& w, std::size_t first, std::size_t count, std::int64_t* out)
+    {
+        if (w.size() < first + count)
+            return false;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!toNumber(w[first + i], out[i]) || out[i] < 0)
+                return false;
+        }
+        return true;
+    }
+
+    std::string fingerprintText(const std::optional<TagFingerprint>& print)
+    {
+        return print ? std::to_string(print->length) + ':' + digestText(print->digest) : std::string("-");
+    }
+
+    bool parseFingerprint(const std::string& text, std::optional<TagFingerprint>& print)
+    {
+        if (text == "-")
+            return true;
+        const auto colon = text.find(':');
+        TagFingerprint parsed;
+        if (colon == std::string::npos || !toNumber(std::string_view(text).substr(0, colon), parsed.length)
+            || !parseDigestText(std::string_view(text).substr(colon + 1), parsed.digest))
+            return false;
+        print = parsed;
+        return true;
     }
 
     bool readPiece(Reader& in, OldPiece* piece)
     {
         const auto line = in.line();
-        if (!line)
+        const auto w = line ? words(*line) : std::vector<std::string> {};
+        std::int64_t n[2] = {};
+        if (w.size() < 3 || w[0] != "piece")
             return false;
-        const Words w = split(*line);
-        std::int64_t a = 0;
-        std::int64_t b = 0;
-        if (w.first != "piece" || w.rest.empty())
-            return false;
-        if (w.rest[0] == "b" && w.number(1, a) && w.rest.size() == 2) {
-            auto bytes = in.bytes(a);
+        if (w[1] == "b" && w.size() == 3 && numbers(w, 2, 1, n) && n[0] <= kLargest) {
+            auto bytes = in.bytes(n[0]);
             if (!bytes || in.line() != std::string())
                 return false;
             if (piece)
                 *piece = { OldPiece::Kind::Bytes, std::move(*bytes) };
             return true;
         }
-        if (w.rest[0] == "z" && w.number(1, a) && a >= 0 && w.rest.size() == 2) {
+        if (w[1] == "z" && w.size() == 3 && numbers(w, 2, 1, n) && n[0] <= kLargest) {
             if (piece)
-                *piece = { OldPiece::Kind::Zeros, {}, 0, static_cast<std::size_t>(a) };
+                *piece = { OldPiece::Kind::Zeros, {}, 0, static_cast<std::size_t>(n[0]) };
             return true;
         }
         std::uint64_t digest = 0;
-        if (w.rest[0] == "m" && w.number(1, a) && w.number(2, b) && a >= 0 && b >= 0 && w.rest.size() == 4
-            && parseDigestText(w.rest[3], digest)) {
+        if (w[1] == "m" && w.size() == 5 && numbers(w, 2, 2, n) && n[0] <= kLargest && n[1] <= kLargest
+            && parseDigestText(w[4], digest)) {
             if (piece)
-                *piece = { OldPiece::Kind::Moved, {}, static_cast<std::size_t>(a), static_cast<std::size_t>(b), digest };
+                *piece = { OldPiece::Kind::Moved, {}, static_cast<std::size_t>(n[0]), static_cast<std::size_t>(n[1]), digest };
             return true;
         }
         return false;
@@ -160,20 +177,17 @@ namespace {
     bool readFileEntry(Reader& in, bool withIds, TagSnapshot* file)
     {
         const auto line = in.line();
-        if (!line)
-            return false;
-        const Words w = split(*line);
+        const auto w = line ? words(*line) : std::vector<std::string> {};
         std::int64_t n[6] = {};
-        const std::size_t numbers = withIds ? 6 : 5;
-        if (w.first != "file" || w.rest.size() != numbers)
+        const std::size_t count = withIds ? 6 : 5;
+        if (w.size() != 1 + count + (withIds ? 2 : 0) || w[0] != "file" || !numbers(w, 1, count, n) || n[4] > kLargest)
             return false;
-        for (std::size_t i = 0; i < numbers; ++i) {
-            if (!w.number(i, n[i]) || n[i] < 0)
-                return false;
-        }
+        TagSnapshot parsed;
+        if (withIds && (!parseFingerprint(w[7], parsed.before) || !parseFingerprint(w[8], parsed.written)))
+            return false;
         const std::int64_t recordBytes = n[2] ? kRecordSize : 0;
         if (!file) {
-            if (!in.skip(n[0] + recordBytes + n[4]) || in.line() != std::string())
+            if (!in.skip(n[0]) || !in.skip(recordBytes) || !in.skip(n[4]) || in.line() != std::string())
                 return false;
         } else {
             auto path = in.bytes(n[0]);
@@ -181,35 +195,62 @@ namespace {
             auto region = in.bytes(n[4]);
             if (!path || !record || !region || in.line() != std::string())
                 return false;
-            file->path = std::move(*path);
-            file->length = n[1];
+            parsed.path = std::move(*path);
+            parsed.length = n[1];
             if (n[2])
-                file->record = std::move(*record);
-            file->regionCaptured = n[3] != 0;
-            file->region = std::move(*region);
+                parsed.record = std::move(*record);
+            parsed.regionCaptured = n[3] != 0;
+            parsed.region = std::move(*region);
         }
         for (std::int64_t p = 0; p < (withIds ? n[5] : 0); ++p) {
             OldPiece piece;
             if (!readPiece(in, file ? &piece : nullptr))
                 return false;
-            if (file)
-                file->pieces.push_back(std::move(piece));
+            parsed.pieces.push_back(std::move(piece));
         }
+        if (file)
+            *file = std::move(parsed);
         return true;
     }
 
-    // The command's files from `in` (positioned after its first line), up to its end line.
-    bool readCommandBody(Reader& in, const Block& block, std::vector<TagSnapshot>* files)
+    bool isEndLine(const std::string& line, const Block& block, std::size_t files)
     {
-        for (std::size_t i = 0; i < block.count; ++i) {
-            TagSnapshot file;
-            if (!readFileEntry(in, block.withIds, files ? &file : nullptr))
-                return false;
-            if (files)
-                files->push_back(std::move(file));
+        const auto w = words(line);
+        std::uint64_t id = 0;
+        std::int64_t count = 0;
+        return w.size() == 3 && w[0] == "end" && toId(w[1], id) && id == block.id && toNumber(w[2], count)
+            && static_cast<std::size_t>(count) == files;
+    }
+
+    // Steps over a command's files after its first line, setting its count
+    // and whether it is closed. The earlier form counts its files up front.
+    // A command of this form ends at its end line; where the journal ends
+    // first, or bytes follow that are no whole file, it is open: a crash cut
+    // it short, and its whole files count.
+    bool stepOverCommand(Reader& in, Block& block)
+    {
+        if (!block.withIds) {
+            for (std::size_t i = 0; i < block.count; ++i) {
+                if (!readFileEntry(in, false, nullptr))
+                    return false;
+            }
+            return in.line() == std::string("end");
         }
-        const auto end = in.line();
-        return end && *end == (block.withIds ? "end " + std::to_string(block.id) : std::string("end"));
+        for (std::size_t i = 0;; ++i) {
+            const std::int64_t at = in.at();
+            const auto line = in.atEnd() ? std::nullopt : in.line();
+            if (line && isEndLine(*line, block, i)) {
+                block.count = i;
+                return true;
+            }
+            in.seek(at);
+            if (!line || !readFileEntry(in, true, nullptr)) {
+                in.seek(at);
+                block.count = i;
+                block.open = true;
+                return true;
+            }
+        }
     }
 
     std::optional<Block> readBlock(Reader& in, const std::vector<Block>& before)
@@ -217,24 +258,21 @@ namespace {
         Block block;
         block.start = in.at();
         const auto line = in.line();
-        if (!line)
-            return std::nullopt;
-        const Words w = split(*line);
+        const auto w = line ? words(*line) : std::vector<std::string> {};
         std::int64_t count = 0;
-        block.withIds = w.first.starts_with("tag");
-        if (block.withIds && !w.unsignedNumber(0, block.id))
-            return std::nullopt;
-        if (w.first == "tagcancel" && w.rest.size() == 1) {
-            block.kind = Block::Kind::Cancel;
-        } else if ((w.first == "tagcommand" && w.rest.size() == 2 && w.number(1, count))
-            || (w.first == "command" && w.rest.size() == 1 && w.number(0, count))) {
-            block.count = static_cast<std::size_t>(count);
-            if (count < 0 || !readCommandBody(in, block, nullptr))
+        if (w.size() == 2 && w[0] == "tagcommand" && toId(w[1], block.id)) {
+            if (!stepOverCommand(in, block))
                 return std::nullopt;
-        } else if ((w.first == "tagstamps" && w.rest.size() == 2 && w.number(1, count))
-            || (w.first == "stamps" && w.rest.size() == 1 && w.number(0, count) && !before.empty()
-                && before.back().kind == Block::Kind::Command)) {
-            block.kind = Block::Kind::Stamps;
+        } else if (w.size() == 2 && w[0] == "command" && toNumber(w[1], count) && count >= 0) {
+            block.withIds = false;
+            block.count = static_cast<std::size_t>(count);
+            if (!stepOverCommand(in, block))
+                return std::nullopt;
+        } else if ((w.size() == 3 && w[0] == "notwritten" && toId(w[1], block.id) && toNumber(w[2], count) && count >= 0)
+            || (w.size() == 2 && w[0] == "stamps" && toNumber(w[1], count) && count >= 0 && !before.empty()
+                && before.back().kind == Block::Kind::Command && !before.back().withIds)) {
+            block.kind = w[0] == "stamps" ? Block::Kind::Stamps : Block::Kind::NotWritten;
+            block.withIds = block.kind == Block::Kind::NotWritten;
             block.count = static_cast<std::size_t>(count);
             block.owner = before.empty() ? 0 : before.size() - 1;
             for (std::int64_t i = 0; i < count; ++i) {
@@ -248,44 +286,37 @@ namespace {
         return block;
     }
 
-    bool toNumber(const std::string& text, std::int64_t& value)
-    {
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return error == std::errc() && end == text.data() + text.size();
-    }
-
-    void applyStamps(Reader& in, const Block& block, std::vector<TagSnapshot>& files)
+    void applyMarks(Reader& in, const Block& block, std::vector<TagSnapshot>& files)
     {
         for (std::size_t i = 0; i < block.count; ++i) {
-            const Words w = split(in.line().value_or(std::string()));
-            std::int64_t index = static_cast<std::int64_t>(i);
-            std::int64_t size = -1;
-            std::int64_t time = -1;
-            const bool read = block.withIds
-                ? w.rest.size() == 2 && toNumber(w.first, index) && w.number(0, size) && w.number(1, time)
-                : w.rest.size() == 1 && toNumber(w.first, size) && w.number(0, time);
-            if (!read || index < 0 || static_cast<std::size_t>(index) >= files.size())
+            const auto w = words(in.line().value_or(std::string()));
+            std::int64_t index = 0;
+            if (block.kind == Block::Kind::NotWritten) {
+                if (w.size() == 1 && toNumber(w[0], index) && index >= 0 && static_cast<std::size_t>(index) < files.size())
+                    files[static_cast<std::size_t>(index)].notWritten = true;
                 continue;
-            TagSnapshot& file = files[static_cast<std::size_t>(index)];
+            }
+            std::int64_t size = 0;
+            std::int64_t time = 0;
+            if (i >= files.size() || w.size() != 2 || !toNumber(w[0], size) || !toNumber(w[1], time))
+                continue;
             if (size == kStampNotWritten)
-                file.notWritten = true;
+                files[i].notWritten = true;
             else if (size >= 0)
-                file.after = FileStamp { size, time };
+                files[i].after = FileStamp { size, time };
         }
     }
 
 } // namespace
 
-std::string formatCommandStart(std::uint64_t id, std::size_t count)
-{
-    return "tagcommand " + std::to_string(id) + ' ' + std::to_string(count) + '\n';
-}
+std::string formatCommandStart(std::uint64_t id) { return "tagcommand " + std::to_string(id) + '\n'; }
 
 std::string formatFile(const TagSnapshot& f)
 {
     std::string out = "file " + std::to_string(f.path.size()) + ' ' + std::to_string(f.length) + ' '
         + (f.record ? '1' : '0') + ' ' + (f.regionCaptured ? '1' : '0') + ' ' + std::to_string(f.region.size()) + ' '
-        + std::to_string(f.pieces.size()) + '\n' + f.path + f.record.value_or(std::string()) + f.region + '\n';
+        + std::to_string(f.pieces.size()) + ' ' + fingerprintText(f.before) + ' ' + fingerprintText(f.written) + '\n'
+        + f.path + f.record.value_or(std::string()) + f.region + '\n';
     for (const OldPiece& piece : f.pieces) {
         switch (piece.kind) {
         case OldPiece::Kind::Bytes:
@@ -303,19 +334,18 @@ std::string formatFile(const TagSnapshot& f)
     return out;
 }
 
-std::string formatCommandEnd(std::uint64_t id) { return "end " + std::to_string(id) + '\n'; }
-
-std::string formatStamps(std::uint64_t id, const std::vector<std::pair<std::size_t, std::optional<FileStamp>>>& after)
+std::string formatCommandEnd(std::uint64_t id, std::size_t count)
 {
-    std::string out = "tagstamps " + std::to_string(id) + ' ' + std::to_string(after.size()) + '\n';
-    for (const auto& [index, stamp] : after) {
-        const FileStamp written = stamp.value_or(FileStamp { kStampNotWritten, kStampNotWritten });
-        out += std::to_string(index) + ' ' + std::to_string(written.first) + ' ' + std::to_string(written.second) + '\n';
-    }
-    return out;
+    return "end " + std::to_string(id) + ' ' + std::to_string(count) + '\n';
 }
 
-std::string formatCancel(std::uint64_t id) { return "tagcancel " + std::to_string(id) + '\n'; }
+std::string formatNotWritten(std::uint64_t id, const std::vector<std::size_t>& files)
+{
+    std::string out = "notwritten " + std::to_string(id) + ' ' + std::to_string(files.size()) + '\n';
+    for (const std::size_t index : files)
+        out += std::to_string(index) + '\n';
+    return out;
+}
 
 Scan scanJournal(int fd)
 {
@@ -331,6 +361,8 @@ Scan scanJournal(int fd)
             break;
         scan.blocks.push_back(*block);
         scan.wholeUpTo = block->end;
+        if (block->open)
+            break; // what follows an open command is its torn tail
     }
     return scan;
 }
@@ -340,35 +372,35 @@ std::optional<std::vector<TagSnapshot>> readCommand(int fd, const Scan& scan, st
     const Block& command = scan.blocks[commandBlock];
     Reader in(fd, scan.length, command.start);
     std::vector<TagSnapshot> files;
-    if (!in.line() || !readCommandBody(in, command, &files))
+    if (!in.line())
         return std::nullopt;
+    for (std::size_t i = 0; i < command.count; ++i) {
+        TagSnapshot file;
+        if (!readFileEntry(in, command.withIds, &file))
+            return std::nullopt;
+        files.push_back(std::move(file));
+    }
     for (std::size_t b = commandBlock + 1; b < scan.blocks.size(); ++b) {
-        const Block& stamps = scan.blocks[b];
-        const bool ours = stamps.kind == Block::Kind::Stamps
-            && (command.withIds ? stamps.withIds && stamps.id == command.id : !stamps.withIds && stamps.owner == commandBlock);
+        const Block& marks = scan.blocks[b];
+        const bool ours = (marks.kind == Block::Kind::NotWritten && command.withIds && marks.id == command.id)
+            || (marks.kind == Block::Kind::Stamps && !command.withIds && marks.owner == commandBlock);
         if (!ours)
             continue;
-        Reader stampReader(fd, scan.length, stamps.start);
-        stampReader.line();
-        applyStamps(stampReader, stamps, files);
+        Reader markReader(fd, scan.length, marks.start);
+        markReader.line();
+        applyMarks(markReader, marks, files);
     }
     return files;
 }
 
-std::vector<std::size_t> liveCommands(const Scan& scan)
+std::vector<std::size_t> commandBlocks(const Scan& scan)
 {
-    std::set<std::uint64_t> cancelled;
-    for (const Block& block : scan.blocks) {
-        if (block.kind == Block::Kind::Cancel)
-            cancelled.insert(block.id);
-    }
-    std::vector<std::size_t> live;
+    std::vector<std::size_t> commands;
     for (std::size_t b = 0; b < scan.blocks.size(); ++b) {
-        const Block& block = scan.blocks[b];
-        if (block.kind == Block::Kind::Command && (!block.withIds || !cancelled.contains(block.id)))
-            live.push_back(b);
+        if (scan.blocks[b].kind == Block::Kind::Command)
+            commands.push_back(b);
     }
-    return live;
+    return commands;
 }
 
 } // namespace zentrio::tagjournal

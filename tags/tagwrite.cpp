@@ -1,21 +1,14 @@
 #include "tags/tagwrite.h"
 
-#include "platform/readpool.h"
 #include "tags/tagfilewrite.h"
 #include "tags/tagjournal.h"
 
+#include <mutex>
 #include <set>
 
 namespace zentrio {
 
 namespace {
-
-    // A file read and its change computed, before anything is written.
-    struct Prepared {
-        std::size_t file = 0; // index in the batch
-        TagSnapshot snapshot;
-        fs::Expectation expected;
-    };
 
     TagSnapshot snapshotOf(const TagLayout& layout, const TagRewrite& rewrite)
     {
@@ -25,99 +18,120 @@ namespace {
             snapshot.region = rewrite.oldRegion.front().bytes;
         else
             snapshot.pieces = rewrite.oldRegion;
+        snapshot.before = fingerprintOf(layout, snapshot.regionCaptured);
+        snapshot.written = fingerprintAfter(layout, rewrite);
         return snapshot;
     }
 
-    TagChange changeOf(const TagBatch& batch, std::size_t file)
-    {
-        return { batch.files[file].second, batch.source, batch.record, batch.year };
-    }
-
-    bool sameReading(const fs::Expectation& a, const fs::Expectation& b)
-    {
-        return a.digest == b.digest && a.length == b.length && a.ranges == b.ranges
-            && (!a.inodesIdentify || (a.device == b.device && a.inode == b.inode));
-    }
-
-    // Reads every file and computes its change, concurrently; a file reached
-    // a second time (by a link, or another hard link) is left out.
-    std::vector<Prepared> prepare(const TagBatch& batch, int& unreadable)
-    {
-        const bool withRegion = batch.source == TagSource::Id3v2First;
-        auto read = readInOrder(
-            batch.files.size(),
-            [&](std::size_t i) -> std::optional<Prepared> {
-                const auto layout = readTagLayout(batch.files[i].first, withRegion);
-                const auto rewrite = layout ? rewriteTags(*layout, changeOf(batch, i)) : std::nullopt;
-                if (!rewrite)
-                    return std::nullopt;
-                return Prepared { i, snapshotOf(*layout, *rewrite), layout->expectation() };
-            },
-            ReadAll::Yes);
-        std::vector<Prepared> prepared;
-        std::set<std::pair<std::uint64_t, std::uint64_t>> seenFiles;
-        std::set<std::string> seenPaths;
-        for (auto& one : read) {
-            if (!one) {
-                ++unreadable;
-                continue;
-            }
-            const bool first = one->expected.inodesIdentify
-                ? seenFiles.insert({ one->expected.device, one->expected.inode }).second
-                : seenPaths.insert(one->snapshot.path).second;
-            if (first)
-                prepared.push_back(std::move(*one));
+    // A slice's plans go to the journal, synced, before any of them is
+    // written; a file reached a second time (by a link, or another hard
+    // link) is left out.
+    class Recorder {
+    public:
+        Recorder(TagJournal::Command* command, std::vector<std::optional<TagSnapshot>>& snapshots)
+            : m_command(command)
+            , m_snapshots(snapshots)
+        {
         }
-        return prepared;
-    }
+
+        std::optional<std::vector<bool>> beforeWrites(std::size_t first, const std::vector<std::optional<PlannedWrite>>& plans)
+        {
+            std::vector<bool> allowed(plans.size(), false);
+            std::vector<TagSnapshot> recorded;
+            for (std::size_t i = 0; i < plans.size(); ++i) {
+                auto& snapshot = m_snapshots[first + i];
+                if (!plans[i] || !snapshot || !firstVisit(plans[i]->expected, snapshot->path)) {
+                    m_duplicates += plans[i] && snapshot ? 1 : 0;
+                    snapshot.reset();
+                    continue;
+                }
+                allowed[i] = true;
+                m_journalIndex[first + i] = m_recorded++;
+                recorded.push_back(std::move(*snapshot));
+                snapshot.reset();
+            }
+            if (m_command && !recorded.empty() && !m_command->add(recorded))
+                return std::nullopt;
+            return allowed;
+        }
+
+        void afterWrites(std::size_t first, const std::vector<bool>& done, const std::vector<bool>& allowed)
+        {
+            for (std::size_t i = 0; i < done.size(); ++i) {
+                if (allowed[i] && !done[i])
+                    m_notWritten.push_back(m_journalIndex[first + i]);
+            }
+        }
+
+        const std::vector<std::size_t>& notWritten() const { return m_notWritten; }
+        int duplicates() const { return m_duplicates; }
+
+    private:
+        bool firstVisit(const fs::Expectation& file, const std::string& path)
+        {
+            return file.inodesIdentify ? m_files.insert({ file.device, file.inode }).second : m_paths.insert(path).second;
+        }
+
+        TagJournal::Command* m_command;
+        std::vector<std::optional<TagSnapshot>>& m_snapshots;
+        std::map<std::size_t, std::size_t> m_journalIndex;
+        std::size_t m_recorded = 0;
+        std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;
+        std::set<std::string> m_paths;
+        std::vector<std::size_t> m_notWritten;
+        int m_duplicates = 0;
+    };
 
 } // namespace
 
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
 {
     TagBatchResult result;
-    std::vector<Prepared> prepared = prepare(batch, result.failed);
-    if (prepared.empty())
-        return result;
     std::optional<TagJournal::Command> command;
     if (journal) {
-        std::vector<TagSnapshot> snapshots;
-        snapshots.reserve(prepared.size());
-        for (Prepared& p : prepared)
-            snapshots.push_back(std::move(p.snapshot));
-        command = journal->begin(snapshots);
-        for (std::size_t k = 0; k < prepared.size(); ++k)
-            prepared[k].snapshot.path = snapshots[k].path;
+        command.emplace(journal->begin());
         if (!command->ok()) {
-            result.journalError = command->error;
-            if (use == JournalUse::Required)
+            result.journalError = command->error();
+            if (use == JournalUse::Required) {
+                result.failed = static_cast<int>(batch.files.size());
                 return result;
+            }
             command.reset();
         }
     }
     std::vector<std::string> paths;
-    for (const Prepared& p : prepared)
-        paths.push_back(p.snapshot.path);
-    // Each file is read again and written only when it still holds what the
-    // journal recorded.
-    const auto written = performTagWrites(paths, batch.source == TagSource::Id3v2First,
-        [&](std::size_t k, const TagLayout& layout) -> std::optional<PlannedWrite> {
-            if (!sameReading(layout.expectation(), prepared[k].expected))
-                return std::nullopt;
-            const auto rewrite = rewriteTags(layout, changeOf(batch, prepared[k].file));
+    paths.reserve(batch.files.size());
+    for (const auto& [path, values] : batch.files)
+        paths.push_back(path);
+    // Each file is read once: its new tags, its journal record and its
+    // writes all come from that one reading, and the writes go ahead only
+    // while the file still holds what was read.
+    std::vector<std::optional<TagSnapshot>> snapshots(batch.files.size());
+    Recorder recorder(command ? &*command : nullptr, snapshots);
+    std::vector<bool> allowed;
+    const auto done = performTagWrites(
+        paths, batch.source == TagSource::Id3v2First,
+        [&](std::size_t i, const TagLayout& layout) -> std::optional<PlannedWrite> {
+            const auto rewrite = rewriteTags(layout, { batch.files[i].second, batch.source, batch.record, batch.year });
             if (!rewrite)
                 return std::nullopt;
-            return plannedWrite(layout, *rewrite);
-        });
-    std::vector<std::pair<std::size_t, std::optional<FileStamp>>> stamps;
-    for (std::size_t k = 0; k < written.size(); ++k) {
-        ++(written[k] ? result.written : result.failed);
-        stamps.emplace_back(k, written[k] ? fileStamp(paths[k]) : std::nullopt);
+            snapshots[i] = snapshotOf(layout, *rewrite);
+            return plannedWrite(layout, *rewrite, batch.record == RecordRule::Designed);
+        },
+        { [&](std::size_t first, const auto& plans) {
+             auto mask = recorder.beforeWrites(first, plans);
+             allowed = mask.value_or(std::vector<bool> {});
+             return mask;
+         },
+            [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone, allowed); } });
+    for (const bool written : done)
+        ++(written ? result.written : result.failed);
+    result.failed -= recorder.duplicates(); // a file reached twice is written once, and counted once
+    if (command) {
+        if (!command->ok())
+            result.journalError = command->error();
+        command->finish(recorder.notWritten(), result.written > 0);
     }
-    if (command && result.written == 0)
-        journal->cancel(*command); // nothing changed: nothing to undo
-    else if (command)
-        journal->stamp(*command, stamps);
     return result;
 }
 

@@ -19,7 +19,7 @@ namespace {
 // What happens between the crash copy and the end of the process that
 // made it, and what happens to the file before the next start.
 enum class Written { Nothing, All, Half };
-enum class Since { Nothing, RewrittenInPlace, CopiedOver, FolderGone };
+enum class Since { Nothing, RewrittenInPlace, CopiedOver, FolderGone, CopyDamaged };
 
 // A write of 8 KiB at the file's start and an appended 128-byte record,
 // cut short after `written` by the process's end.
@@ -76,6 +76,7 @@ void CrashRepairTest::theRepairActsOnlyOnOldOrNewBytes_data()
     QTest::newRow("copied over where inodes do not last: path and bytes decide")
         << int(Written::Half) << int(Since::CopiedOver) << false << true;
     QTest::newRow("deleted from its folder") << int(Written::All) << int(Since::FolderGone) << true << false;
+    QTest::newRow("a damaged copy: kept aside, never applied") << int(Written::Half) << int(Since::CopyDamaged) << true << false;
 }
 
 void CrashRepairTest::theRepairActsOnlyOnOldOrNewBytes()
@@ -101,6 +102,12 @@ void CrashRepairTest::theRepairActsOnlyOnOldOrNewBytes()
         testsupport::writeFile(folder, "f.mp3", left);
     } else if (Since(since) == Since::FolderGone) {
         ::unlink(path.c_str());
+    } else if (Since(since) == Since::CopyDamaged) {
+        // A count no copy can hold: read as damage, never as a reason to stop.
+        const std::string copy = copies + "/" + testsupport::everyEntry(copies).front();
+        QByteArray text = readFile(copy);
+        text.replace(text.indexOf("region "), 7, "region 0 0 0 9223372036854775807 ");
+        testsupport::writeFile(copies, testsupport::everyEntry(copies).front(), text);
     }
     const fs::RepairOutcome outcome = fs::restoreInterruptedPatches(copies);
     QCOMPARE(outcome.restored, restored ? 1 : 0);
@@ -132,10 +139,16 @@ void CrashRepairTest::aFileOutOfReachWaitsForTheNextStart()
     QCOMPARE(outcome.waiting, 1);
     QCOMPARE(outcome.restored + outcome.setAside, 0);
     QCOMPARE(::rename((root + "/unplugged").c_str(), stick.c_str()), 0);
+    // Plugged in again: no new write lands on the file before a start has
+    // put its old bytes back, since that start would undo it.
+    const QByteArray torn = readFile(path);
+    QVERIFY(!fs::patchFile(path, { { 0, "new" } }, root + "/copies"));
+    QCOMPARE(readFile(path), torn);
     outcome = fs::restoreInterruptedPatches(root + "/copies");
     QCOMPARE(outcome.restored, 1);
     QCOMPARE(readFile(path), before);
     QVERIFY(testsupport::everyEntry(root + "/copies").empty());
+    QVERIFY(fs::patchFile(path, { { 0, "new" } }, root + "/copies"));
 }
 
 // A second Zentrio starting while the first writes: the first one's copy
@@ -152,8 +165,6 @@ void CrashRepairTest::aCopyHeldByARunningWriterIsLeftAlone()
     const pid_t child = ::fork();
     if (child == 0) {
         const bool written = fs::patchFile(path, { { 0, std::string(8192, 'N') } }, folder + "/copies", [&] {
-            const int out = ::open(path.c_str(), O_WRONLY);
-            (void)::pwrite(out, "NNNN", 4, 0); // the write has begun
             char c = 0;
             (void)::write(ready[1], "r", 1);
             (void)::read(finish[0], &c, 1);

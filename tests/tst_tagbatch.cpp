@@ -14,6 +14,8 @@
 #include <taglib/textidentificationframe.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +117,7 @@ private Q_SLOTS:
     void aFileAndALinkToItAreWrittenOnce();
     void aJournalThatCannotBeWrittenStopsTheBatch();
     void aTornJournalTailIsCutBackToTheLastWholeCommand();
+    void undoLeavesAFileChangedSinceEvenWithItsTimeKept();
 
 private:
     testsupport::TempDir m_state;
@@ -372,9 +375,10 @@ void TagBatchTest::aJournalThatCannotBeWrittenStopsTheBatch()
     }
 }
 
-// A command cut short by a crash (or bytes no command can be read from)
-// at the end of the journal: the journal is cut back to its last whole
-// command and the older history stays.
+// A command cut short by a crash, or bytes no command can be read from, at
+// the end of the journal: a torn tail is cut back to the last whole block
+// and the older history stays; the files a cut-short command had recorded
+// before the crash stay undoable.
 void TagBatchTest::aTornJournalTailIsCutBackToTheLastWholeCommand()
 {
     testsupport::TempDir dir;
@@ -383,16 +387,56 @@ void TagBatchTest::aTornJournalTailIsCutBackToTheLastWholeCommand()
     for (int i = 0; i < 3; ++i)
         QVERIFY(journal.record({ { "file" + std::to_string(i), 300, std::nullopt, true, std::string(64, 'x'), {} } }));
     const QByteArray whole = readFile(path);
-    for (const QByteArray& tail : { QByteArray("tagcommand 7 2\nfile 5 300 0 1 64 0\nfi"), QByteArray("\x01\x02garbage"),
-             whole.mid(whole.indexOf("tagcommand"), 40) }) {
+    const QByteArray command = whole.mid(whole.lastIndexOf("tagcommand"));
+    const QByteArray firstFile = command.left(command.indexOf("end "));
+    for (const QByteArray& tail : { QByteArray("\x01\x02garbage"), command.left(40), firstFile + "file 5 30" }) {
         testsupport::writeFile(dir.path().toStdString(), "tagjournal", whole + tail);
         const auto commands = journal.load();
         QVERIFY(commands);
-        QCOMPARE(commands->size(), std::size_t(3));
-        QCOMPARE(readFile(path), whole);
+        const bool keptOpen = tail.startsWith(firstFile);
+        QCOMPARE(commands->size(), std::size_t(keptOpen ? 4 : 3));
+        QCOMPARE(readFile(path).left(whole.size()), whole);
+        if (keptOpen)
+            QCOMPARE(commands->back().size(), std::size_t(1));
+        else
+            QCOMPARE(readFile(path), whole);
     }
     QVERIFY(journal.record({ { "file3", 300, std::nullopt, false, {}, {} } }));
-    QCOMPARE(journal.load()->size(), std::size_t(4));
+    QCOMPARE(journal.load()->size(), std::size_t(5));
+}
+
+// Another tagger changed one file after the batch and set its time back:
+// undo knows the file by its tag bytes, not by its time, and leaves it; a
+// torn journal tail left by a crash before the batch costs nothing.
+void TagBatchTest::undoLeavesAFileChangedSinceEvenWithItsTimeKept()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const TagJournal journal(folder + "/tagjournal");
+    testsupport::writeFile(folder, "tagjournal", "tagcommand 5\nfile 3");
+    std::vector<std::pair<std::string, TagValues>> files;
+    std::vector<QByteArray> before;
+    for (int i = 0; i < 2; ++i) {
+        before.push_back(bothTags("Song " + QByteArray::number(i)));
+        files.emplace_back(testsupport::writeFile(folder, "f" + std::to_string(i) + ".mp3", before.back()),
+            TagValues { { TagField::Album, "New" } });
+    }
+    QCOMPARE(writeTagBatch(files, TagSource::Id3v2First, 2026, journal).written, 2);
+    struct stat st {};
+    ::stat(files[0].first.c_str(), &st);
+    QByteArray theirs = readFile(files[0].first);
+    theirs.replace(theirs.indexOf("New"), 3, "Odd");
+    testsupport::writeFile(folder, "f0.mp3", theirs);
+    const timespec times[2] = { st.st_atim, st.st_mtim };
+    QCOMPARE(::utimensat(AT_FDCWD, files[0].first.c_str(), times, 0), 0);
+
+    const auto outcome = journal.undoNewest();
+    QVERIFY(outcome);
+    QCOMPARE(outcome->restored, 1);
+    QCOMPARE(outcome->skipped, 1);
+    QCOMPARE(readFile(files[0].first), theirs);
+    QCOMPARE(readFile(files[1].first), before[1]);
+    QCOMPARE(journal.load()->size(), std::size_t(0));
 }
 
 QTEST_MAIN(TagBatchTest)
