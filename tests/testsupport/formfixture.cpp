@@ -3,6 +3,10 @@
 #include "platform/filelistview.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QTest>
 
@@ -76,6 +80,29 @@ void FormFixture::check(int position, bool checked)
     zentrio::FileListView* list = m_form->ListView1;
     list->model()->setData(list->model()->index(position, 0), checked ? Qt::Checked : Qt::Unchecked,
         Qt::CheckStateRole);
+}
+
+FormFixture::DragOutcome FormFixture::drag(const QList<QUrl>& urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint middle = m_form->rect().center();
+    DragOutcome outcome;
+    QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_form.get(), &enter);
+    outcome.entered = enter.isAccepted();
+    QDragMoveEvent move(middle + QPoint(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_form.get(), &move);
+    outcome.moved = move.isAccepted();
+    QDropEvent dropped(QPointF(middle), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_form.get(), &dropped);
+    outcome.dropped = dropped.isAccepted();
+    return outcome;
+}
+
+QUrl FormFixture::fileUrl(const std::string& path)
+{
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
 }
 
 } // namespace testsupport
