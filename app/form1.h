@@ -138,6 +138,7 @@ private:
     // tag source after recording their old tags, rescans, and reports how
     // many were written.
     void applyTagValues(const TagBatchRequest& request);
+    // Closes a tag window when another folder is listed; passes the ID3v2 switch on to it.
     template <class TagWindow> void bindToListing(TagWindow* window);
     QString currentNewName(const NameOptions& options) const;
     std::vector<RunItem> runItems() const;

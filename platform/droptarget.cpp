@@ -3,9 +3,9 @@
 #include "platform/filenames.h"
 #include "platform/fsops.h"
 
-#include <algorithm>
-
 #include <QMimeDatabase>
+
+#include <algorithm>
 
 namespace zentrio {
 

@@ -16,8 +16,8 @@ struct DropTarget {
 // `paths` are the dropped local paths as raw bytes; an empty one stands for
 // a URL that is no local file. One folder, or one or more MP3 files, make a
 // target; anything else (several folders, a folder with files, a file of
-// another kind, a remote URL) is refused.
-// The file system is asked once, at the drop.
+// another kind, a remote URL) is refused. It looks at the files, so it is
+// asked once, at the drop.
 std::optional<DropTarget> dropTarget(const std::vector<std::string>& paths);
 
 // While a drag moves over the window: whether the paths may make a target,
