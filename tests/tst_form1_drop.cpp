@@ -109,7 +109,7 @@ void Form1DropTest::aDragIsJudgedByItsNamesAndTheDropByTheFiles()
     Form1& form = f.start();
     QList<QUrl> urls;
     for (const QString& name : dragged)
-        urls << FormFixture::fileUrl(f.music() + "/" + name.toStdString());
+        urls << fileUrl(f.music() + "/" + name.toStdString());
 
     const auto outcome = f.drag(urls);
     QCOMPARE(outcome.entered, dragging);

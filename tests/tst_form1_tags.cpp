@@ -127,7 +127,7 @@ void Form1TagsTest::aTagWindowWritesOnlyWhatItShows()
     if (change == "folder")
         form.Dir1->setPath(other);
     else if (change == "drop")
-        QVERIFY(f.drag({ FormFixture::fileUrl(other) }).dropped);
+        QVERIFY(f.drag({ QUrl::fromLocalFile(other.c_str()) }).dropped);
     else
         f.trigger("id3v2");
     if (change != "switch") {

@@ -95,9 +95,4 @@ FormFixture::DragOutcome FormFixture::drag(const QList<QUrl>& urls)
     return { enter.isAccepted(), move.isAccepted(), dropped.isAccepted() };
 }
 
-QUrl FormFixture::fileUrl(const std::string& path)
-{
-    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
-}
-
 } // namespace testsupport

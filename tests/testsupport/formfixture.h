@@ -50,7 +50,6 @@ public:
         bool dropped = false;
     };
     DragOutcome drag(const QList<QUrl>& urls);
-    static QUrl fileUrl(const std::string& path); // its bytes kept, percent-encoded
 
     FakeLauncher launcher;
     FakeMessaging messaging;
