@@ -29,10 +29,12 @@ namespace {
 
 } // namespace
 
-// A drag that would open something shows the drop pointer; any other shows "no".
+// A drag that may open something shows the drop pointer; any other shows
+// "no". Judged by the dragged names alone: the files are looked at once, at
+// the drop.
 void Form1::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (dropTarget(droppedPaths(event->mimeData())))
+    if (mayBeDropTarget(droppedPaths(event->mimeData())))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -40,7 +42,7 @@ void Form1::dragEnterEvent(QDragEnterEvent* event)
 
 void Form1::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (dropTarget(droppedPaths(event->mimeData())))
+    if (mayBeDropTarget(droppedPaths(event->mimeData())))
         event->acceptProposedAction();
     else
         event->ignore();

@@ -3,7 +3,7 @@
 #include "app/interfacetexts.h"
 #include "rename/compose.h"
 #include "tags/tagsource.h"
-#include "tags/tagwrite.h"
+#include "tags/tagbatchrequest.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -139,9 +139,12 @@ private:
     void fromNameClicked();
     void setForCheckedClicked();
     void undoTagClicked();
-    // Writes the values into the named files of the folder after recording
-    // their old tags, rescans, and reports how many were written.
-    void applyTagValues(const std::vector<std::pair<std::string, TagValues>>& files, int unmatched);
+    // Writes the values into the named files of the request's folder by its
+    // tag source after recording their old tags, rescans, and reports how
+    // many were written.
+    void applyTagValues(const TagBatchRequest& request);
+    // Closes a tag window when another folder is listed; passes the ID3v2 switch on to it.
+    template <class TagWindow> void bindToListing(TagWindow* window);
     QString currentNewName(const NameOptions& options) const;
     std::vector<RunItem> runItems() const;
     // Writes a record of renames to the journal before they are made.

@@ -3,9 +3,39 @@
 #include "platform/filenames.h"
 #include "platform/fsops.h"
 
+#include <QMimeDatabase>
+
 #include <algorithm>
 
 namespace zentrio {
+
+namespace {
+
+    std::string_view lastName(std::string_view path)
+    {
+        const std::size_t slash = path.rfind('/');
+        return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    }
+
+    // A name whose ending the MIME database knows ("notes.txt", "cover.jpg")
+    // is a file of another kind; "Album", "R.E.M. - Monster" or "Vol. 2"
+    // may be folders.
+    bool namesAKindOfFile(std::string_view name)
+    {
+        static const QMimeDatabase database;
+        return !database.mimeTypeForFile(nameToText(name), QMimeDatabase::MatchExtension).isDefault();
+    }
+
+} // namespace
+
+bool mayBeDropTarget(const std::vector<std::string>& paths)
+{
+    if (paths.empty() || std::any_of(paths.begin(), paths.end(), [](const std::string& p) { return p.empty(); }))
+        return false;
+    if (std::all_of(paths.begin(), paths.end(), [](const std::string& p) { return hasMp3Suffix(lastName(p)); }))
+        return true;
+    return paths.size() == 1 && !namesAKindOfFile(lastName(paths.front()));
+}
 
 std::optional<DropTarget> dropTarget(const std::vector<std::string>& paths)
 {

@@ -16,7 +16,15 @@ struct DropTarget {
 // `paths` are the dropped local paths as raw bytes; an empty one stands for
 // a URL that is no local file. One folder, or one or more MP3 files, make a
 // target; anything else (several folders, a folder with files, a file of
-// another kind, a remote URL) is refused.
+// another kind, a remote URL) is refused. It looks at the files, so it is
+// asked once, at the drop.
 std::optional<DropTarget> dropTarget(const std::vector<std::string>& paths);
+
+// While a drag moves over the window: whether the paths may make a target,
+// judged by their names alone, no file touched (move events come many times
+// a second, and the files may lie on a slow drive). One path whose name ends
+// in ".mp3" or names no known kind of file (it may be a folder), or several
+// that all end in ".mp3"; dropTarget has the last word at the drop.
+bool mayBeDropTarget(const std::vector<std::string>& paths);
 
 } // namespace zentrio

@@ -39,6 +39,10 @@ QString OwnPatternWindow::errorText(const PatternError& error, const InterfaceTe
     case PatternError::Reason::TrailingBackslash:
         key = "ebackslash";
         break;
+    case PatternError::Reason::TooLong:
+        return texts.message(QStringLiteral("opatternerror"))
+            .arg(error.position + 1)
+            .arg(texts.message(QStringLiteral("etoolong")).arg(kMaxPatternLength));
     }
     return texts.message(QStringLiteral("opatternerror"))
         .arg(error.position + 1)

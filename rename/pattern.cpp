@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 
 namespace zentrio {
@@ -270,89 +269,6 @@ namespace {
         return text;
     }
 
-    bool isDigitField(PatternField field) { return isNumberField(field) || field == PatternField::Year; }
-
-    // Matches a name against a pattern's parts, backtracking: each part is
-    // tried in turn, and the rest of the pattern must match what follows.
-    class Matcher {
-    public:
-        explicit Matcher(const QString& name)
-            : m_name(name)
-        {
-        }
-
-        using Rest = std::function<bool(qsizetype)>;
-
-        bool match(const std::vector<PatternPart>& parts, std::size_t i, qsizetype at, const Rest& rest)
-        {
-            if (i == parts.size())
-                return rest(at);
-            const PatternPart& part = parts[i];
-            const Rest next = [&](qsizetype end) { return match(parts, i + 1, end, rest); };
-            switch (part.kind) {
-            case PatternPart::Kind::Literal:
-                return QStringView(m_name).mid(at).startsWith(part.text) && next(at + part.text.size());
-            case PatternPart::Kind::Optional: {
-                const std::size_t kept = m_fields.size();
-                if (match(part.parts, 0, at, next))
-                    return true;
-                m_fields.resize(kept);
-                return next(at);
-            }
-            case PatternPart::Kind::Field:
-                break;
-            }
-            const PatternPart* following = i + 1 < parts.size() ? &parts[i + 1] : nullptr;
-            const QString literal = following && following->kind == PatternPart::Kind::Literal ? following->text : QString();
-            for (const qsizetype end : candidateEnds(part.field, at, literal)) {
-                m_fields.emplace_back(part.field, m_name.mid(at, end - at).trimmed());
-                if (next(end))
-                    return true;
-                m_fields.pop_back();
-            }
-            return false;
-        }
-
-        MatchedFields fields() const
-        {
-            MatchedFields kept;
-            for (const auto& field : m_fields) {
-                if (field.first != PatternField::Ignore)
-                    kept.push_back(field);
-            }
-            return kept;
-        }
-
-    private:
-        // Where a field starting at `at` may end: after the longest run of
-        // digits first for a number, else after one character or more,
-        // shortest first (only where the literal that follows begins).
-        std::vector<qsizetype> candidateEnds(PatternField field, qsizetype at, const QString& literal) const
-        {
-            std::vector<qsizetype> ends;
-            if (isDigitField(field)) {
-                qsizetype end = at;
-                while (end < m_name.size() && m_name.at(end).isDigit())
-                    ++end;
-                for (; end > at; --end)
-                    ends.push_back(end);
-                return ends;
-            }
-            for (qsizetype end = at + 1; end <= m_name.size(); ++end) {
-                if (!literal.isEmpty()) {
-                    end = m_name.indexOf(literal, end);
-                    if (end < 0)
-                        break;
-                }
-                ends.push_back(end);
-            }
-            return ends;
-        }
-
-        const QString& m_name;
-        MatchedFields m_fields;
-    };
-
     int digitsOf(const QString& number) { return isDigits(number) ? static_cast<int>(padded(number, 1).size()) : 0; }
 
 } // namespace
@@ -385,8 +301,13 @@ std::vector<PatternFieldName> patternFieldNames(PatternUse use)
 
 ParsedPattern parsePattern(const QString& text, PatternUse use)
 {
-    Parser parser(text, use);
     ParsedPattern parsed;
+    // Refused before parsing: the parser goes one level deeper for each "[".
+    if (text.size() > kMaxPatternLength) {
+        parsed.error = PatternError { PatternError::Reason::TooLong, kMaxPatternLength };
+        return parsed;
+    }
+    Parser parser(text, use);
     parsed.parts = parser.parts(false);
     parsed.error = parser.error();
     if (parsed.error)
@@ -402,20 +323,6 @@ NumberWidths widestNumbers(const std::vector<const TagFields*>& tags)
         widths.disc = std::max(widths.disc, digitsOf(tag->disc));
     }
     return widths;
-}
-
-std::optional<MatchedFields> matchPattern(
-    const std::vector<PatternPart>& parts, const QString& name, bool underscoreIsBlank)
-{
-    if (parts.empty())
-        return std::nullopt;
-    QString text = name;
-    if (underscoreIsBlank)
-        text.replace(u'_', u' ');
-    Matcher matcher(text);
-    if (!matcher.match(parts, 0, 0, [&](qsizetype end) { return end == text.size(); }))
-        return std::nullopt;
-    return matcher.fields();
 }
 
 QString formatPattern(const std::vector<PatternPart>& parts, const TagFields& tag, const PatternContext& context)

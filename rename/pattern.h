@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 // The own naming pattern: text with fields in braces ("{track} - {song}"),
@@ -62,6 +63,7 @@ struct PatternError {
         StrayBrace, // "}" without "{"
         StrayBracket, // "]" without "["
         TrailingBackslash,
+        TooLong, // more than kMaxPatternLength characters; the position is the first one past it
     } reason
         = Reason::UnknownField;
     qsizetype position = 0; // 0-based, the character where the fault begins
@@ -73,17 +75,29 @@ struct ParsedPattern {
     bool ok() const { return !error && !parts.empty(); }
 };
 
+// The longest pattern read, in characters: far beyond any real pattern (a
+// file name has at most 255 bytes), and it bounds the parser's nesting and
+// the matcher's table.
+constexpr qsizetype kMaxPatternLength = 500;
+
 ParsedPattern parsePattern(const QString& text, PatternUse use = PatternUse::Naming);
 
 // The fields a file name (without ".mp3") gives by a matching pattern: each
 // text field takes the shortest text that lets the rest match, a number
 // field (track, disc, year...) the longest run of digits that does; an
 // optional part is matched when it can be. "{ignore}" parts and modifiers
-// are matched but give nothing. With `underscoreIsBlank`, "_" in the name
-// counts as a blank. nullopt when the name does not fit the pattern.
+// are matched but give nothing. With `underscoreIsBlank`, "_" counts as a
+// blank in the name and in the pattern's text alike. nullopt when the name
+// does not fit the pattern. The time taken grows with the pattern's length
+// times the name's, whatever the pattern.
 using MatchedFields = std::vector<std::pair<PatternField, QString>>;
 std::optional<MatchedFields> matchPattern(
     const std::vector<PatternPart>& parts, const QString& name, bool underscoreIsBlank = false);
+
+// The same for a file name on disk (raw bytes, ".mp3" taken off): a name
+// that is not valid UTF-8 is read by code page 1252, as ID3v1 text is.
+std::optional<MatchedFields> matchFileName(
+    const std::vector<PatternPart>& parts, std::string_view name, bool underscoreIsBlank = false);
 
 // How wide the automatic track and disc numbers are for one run: as wide
 // as the widest number among the files being named, tracks never narrower

@@ -47,25 +47,23 @@ namespace {
         }
     }
 
-    QString withoutMp3(const std::string& name)
-    {
-        const QString shown = nameForDisplay(name);
-        return hasMp3Suffix(name) ? shown.chopped(4) : shown;
-    }
-
 } // namespace
 
-FromNameWindow::FromNameWindow(
-    std::vector<std::string> names, bool id3v2, const InterfaceTexts& texts, Apply apply, QWidget* parent)
+FromNameWindow::FromNameWindow(std::string folder, std::vector<std::string> names, TagSource source,
+    const InterfaceTexts& texts, Apply apply, QWidget* parent)
     : QDialog(parent)
+    , m_folder(std::move(folder))
     , m_names(std::move(names))
-    , m_id3v2(id3v2)
+    , m_source(source)
     , m_texts(texts)
 {
     setObjectName(QStringLiteral("fromNameWindow"));
     setWindowTitle(texts.message(QStringLiteral("ntitle")));
     setAttribute(Qt::WA_DeleteOnClose);
 
+    files = new QLabel(texts.message(QStringLiteral("nfiles")).arg(m_names.size()).arg(nameForDisplay(m_folder)), this);
+    files->setObjectName(QStringLiteral("tagFiles"));
+    files->setWordWrap(true);
     auto* patternLabel = new QLabel(texts.message(QStringLiteral("opattern")), this);
     patternBox = new QLineEdit(QStringLiteral("{track} - {artist} - {song}"), this);
     patternBox->setObjectName(QStringLiteral("namePattern"));
@@ -91,6 +89,7 @@ FromNameWindow::FromNameWindow(
         rows->setColumnWidth(column, number ? 45 : 115);
     }
     applyButton = new QPushButton(texts.message(QStringLiteral("napply")), this);
+    applyButton->setObjectName(QStringLiteral("tagApply"));
     closeButton = new QPushButton(texts.message(QStringLiteral("pclose")), this);
 
     auto* patternRow = new QHBoxLayout;
@@ -98,6 +97,7 @@ FromNameWindow::FromNameWindow(
     patternRow->addWidget(patternBox, 1);
     patternRow->addWidget(underscores);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(files);
     layout->addLayout(patternRow);
     layout->addWidget(note);
     layout->addWidget(rows);
@@ -108,19 +108,30 @@ FromNameWindow::FromNameWindow(
     connect(underscores, &QCheckBox::toggled, this, &FromNameWindow::refresh);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(applyButton, &QPushButton::clicked, this, [this, apply = std::move(apply)] {
-        std::vector<std::pair<std::string, TagValues>> files;
-        int unmatched = 0;
-        const auto matched = matches();
-        for (std::size_t i = 0; i < m_names.size(); ++i) {
-            if (matched[i])
-                files.emplace_back(m_names[i], *matched[i]);
-            else
-                ++unmatched;
-        }
+        const TagBatchRequest wanted = request();
         close();
-        apply(files, unmatched);
+        apply(wanted);
     });
     refresh();
+}
+
+void FromNameWindow::setTagSource(TagSource source)
+{
+    m_source = source;
+    refresh();
+}
+
+TagBatchRequest FromNameWindow::request() const
+{
+    TagBatchRequest wanted { m_folder, m_source };
+    const auto matched = matches();
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (matched[i])
+            wanted.files.emplace_back(m_names[i], *matched[i]);
+        else
+            ++wanted.unmatched;
+    }
+    return wanted;
 }
 
 std::vector<std::optional<TagValues>> FromNameWindow::matches() const
@@ -130,13 +141,13 @@ std::vector<std::optional<TagValues>> FromNameWindow::matches() const
     if (!parsed.ok())
         return result;
     for (std::size_t i = 0; i < m_names.size(); ++i) {
-        const auto fields = matchPattern(parsed.parts, withoutMp3(m_names[i]), underscores->isChecked());
+        const auto fields = matchFileName(parsed.parts, m_names[i], underscores->isChecked());
         if (!fields)
             continue;
         TagValues values;
         for (const auto& [field, value] : *fields) {
             const auto tagField = tagFieldOf(field);
-            if (tagField && (m_id3v2 || id3v1Holds(*tagField)))
+            if (tagField && (m_source == TagSource::Id3v2First || id3v1Holds(*tagField)))
                 values[*tagField] = value;
         }
         result[i] = std::move(values);
@@ -148,7 +159,7 @@ std::vector<std::optional<TagValues>> FromNameWindow::matches() const
 void FromNameWindow::refresh()
 {
     const ParsedPattern parsed = parsePattern(patternBox->text(), PatternUse::Matching);
-    QString noteText = m_id3v2 ? QString() : m_texts.message(QStringLiteral("nid3v1only"));
+    QString noteText = m_source == TagSource::Id3v2First ? QString() : m_texts.message(QStringLiteral("nid3v1only"));
     if (parsed.error)
         noteText = OwnPatternWindow::errorText(*parsed.error, m_texts);
     note->setText(noteText);

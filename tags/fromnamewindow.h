@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/tagwrite.h"
+#include "tags/tagbatchrequest.h"
 
 #include <QDialog>
 
@@ -21,16 +21,22 @@ class InterfaceTexts;
 // Tags from file names: a pattern in the naming pattern's language is
 // matched against each checked file's name without ".mp3"; the table shows
 // what each field would get, or "no match". Nothing is written until
-// "apply", which hands over the matching files with their values.
+// "apply", which hands over the matching files of the folder the window
+// shows, with their values and the tag source the window shows.
 class FromNameWindow final : public QDialog {
     Q_OBJECT
 public:
-    using Apply = std::function<void(const std::vector<std::pair<std::string, TagValues>>& files, int unmatched)>;
-    // `names` are the checked files' names on disk; with `id3v2` off only
-    // song, artist and album are written.
-    FromNameWindow(std::vector<std::string> names, bool id3v2, const InterfaceTexts& texts, Apply apply,
-        QWidget* parent = nullptr);
+    using Apply = std::function<void(const TagBatchRequest&)>;
+    // `names` are the checked files' names on disk in `folder`; with the
+    // ID3v1 source only song, artist and album are written.
+    FromNameWindow(std::string folder, std::vector<std::string> names, TagSource source, const InterfaceTexts& texts,
+        Apply apply, QWidget* parent = nullptr);
 
+    // Follows the main window's ID3v2 switch: the table and "apply" then
+    // give what the new source can hold.
+    void setTagSource(TagSource source);
+
+    QLabel* files = nullptr; // how many files, in which folder
     QLineEdit* patternBox = nullptr;
     QCheckBox* underscores = nullptr;
     QLabel* note = nullptr;
@@ -42,9 +48,11 @@ private:
     void refresh();
     // Each file's values by the pattern as typed; nullopt where it does not fit.
     std::vector<std::optional<TagValues>> matches() const;
+    TagBatchRequest request() const;
 
+    std::string m_folder;
     std::vector<std::string> m_names;
-    bool m_id3v2;
+    TagSource m_source;
     const InterfaceTexts& m_texts;
 };
 

@@ -47,6 +47,8 @@ class Form1DropTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void droppedFoldersAndFilesOpenAndOthersAreRefused();
+    void aDragIsJudgedByItsNamesAndTheDropByTheFiles_data();
+    void aDragIsJudgedByItsNamesAndTheDropByTheFiles();
     void aBuildFindsThePacksOfItsTree();
 };
 
@@ -80,6 +82,40 @@ void Form1DropTest::droppedFoldersAndFilesOpenAndOthersAreRefused()
         QVERIFY(!drop(form, refused));
         QCOMPARE(form.Dir1->path(), album);
     }
+}
+
+void Form1DropTest::aDragIsJudgedByItsNamesAndTheDropByTheFiles_data()
+{
+    QTest::addColumn<QStringList>("dragged"); // in the music folder, which holds only "R.E.M. - Monster/a.mp3"
+    QTest::addColumn<bool>("dragging"); // the drop pointer while the drag moves
+    QTest::addColumn<QString>("opened"); // the folder the drop opens; empty: refused
+    QTest::newRow("an MP3 name that is not there") << QStringList { "gone.mp3" } << true << "";
+    QTest::newRow("a folder named with dots") << QStringList { "R.E.M. - Monster" } << true << "R.E.M. - Monster";
+    QTest::newRow("a picture that is not there") << QStringList { "cover.jpg" } << false << "";
+    QTest::newRow("an MP3 file and a missing one") << QStringList { "R.E.M. - Monster/a.mp3", "b.mp3" } << true << "";
+}
+
+// While dragging only the names count, so a name that is not there may show
+// the drop pointer; the drop looks at the files and refuses it.
+void Form1DropTest::aDragIsJudgedByItsNamesAndTheDropByTheFiles()
+{
+    QFETCH(QStringList, dragged);
+    QFETCH(bool, dragging);
+    QFETCH(QString, opened);
+    FormFixture f;
+    const std::string band = f.music() + "/R.E.M. - Monster";
+    ::mkdir(band.c_str(), 0755);
+    testsupport::writeTagged(band, "a.mp3", "One");
+    Form1& form = f.start();
+    QList<QUrl> urls;
+    for (const QString& name : dragged)
+        urls << fileUrl(f.music() + "/" + name.toStdString());
+
+    const auto outcome = f.drag(urls);
+    QCOMPARE(outcome.entered, dragging);
+    QCOMPARE(outcome.moved, dragging);
+    QCOMPARE(outcome.dropped, !opened.isEmpty());
+    QCOMPARE(form.Dir1->path(), opened.isEmpty() ? f.music() : f.music() + "/" + opened.toStdString());
 }
 
 void Form1DropTest::aBuildFindsThePacksOfItsTree()

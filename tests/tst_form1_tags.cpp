@@ -1,14 +1,20 @@
 #include "platform/filelistview.h"
+#include "platform/folderlist.h"
 #include "tags/fromnamewindow.h"
 #include "tags/setforcheckedwindow.h"
+#include "tags/tagsource.h"
 #include "testsupport/formfixture.h"
 #include "testsupport/mp3fixture.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <sys/stat.h>
 
 using namespace zentrio;
 using testsupport::FormFixture;
@@ -32,6 +38,8 @@ class Form1TagsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void tagsFromNamesAnEditForAllAndItsUndoAfterARestart();
+    void aTagWindowWritesOnlyWhatItShows_data();
+    void aTagWindowWritesOnlyWhatItShows();
 };
 
 void Form1TagsTest::tagsFromNamesAnEditForAllAndItsUndoAfterARestart()
@@ -71,6 +79,68 @@ void Form1TagsTest::tagsFromNamesAnEditForAllAndItsUndoAfterARestart()
     f.trigger("selectall");
     f.trigger("selected");
     QCOMPARE(f.listedNames(), (QStringList { "01-First.mp3", "02-Second.mp3", "notes.mp3" }));
+}
+
+void Form1TagsTest::aTagWindowWritesOnlyWhatItShows_data()
+{
+    QTest::addColumn<QString>("window"); // the "tag" menu's command
+    QTest::addColumn<QString>("change"); // in the main window while it is open
+    QTest::newRow("from name, another folder") << "fromname" << "folder";
+    QTest::newRow("from name, a folder dropped") << "fromname" << "drop";
+    QTest::newRow("from name, the switch") << "fromname" << "switch";
+    QTest::newRow("set for checked, a folder dropped") << "setforchecked" << "drop";
+    QTest::newRow("set for checked, the switch") << "setforchecked" << "switch";
+}
+
+// Another folder closes a tag window, so the same-named files there are
+// never written; the ID3v2 switch it follows, and "apply" then writes the
+// year (an ID3v2 field) into the files it showed, though the rescan cleared
+// their check marks.
+void Form1TagsTest::aTagWindowWritesOnlyWhatItShows()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, change);
+    FormFixture f;
+    const std::string aimed = f.music() + "/Aimed", other = f.music() + "/Other";
+    const char* names[] = { "1999 - Band - First.mp3", "1999 - Band - Second.mp3" };
+    for (const std::string& folder : { aimed, other }) {
+        ::mkdir(folder.c_str(), 0755);
+        for (const char* name : names)
+            testsupport::writeFile(folder, name, testsupport::audio(600));
+    }
+    f.setConfig("Drive", "/");
+    f.setConfig("Path", QByteArray::fromStdString(aimed));
+    Form1& form = f.start();
+    f.trigger("selectall");
+    f.trigger(window.toLatin1());
+    QPointer<QDialog> shown = window == "fromname" ? static_cast<QDialog*>(form.findChild<FromNameWindow*>())
+                                                   : form.findChild<SetForCheckedWindow*>();
+    QVERIFY(shown);
+    QCOMPARE(shown->findChild<QLabel*>("tagFiles")->text(), QString("2 checked file(s) in %1/").arg(aimed.c_str()));
+    if (auto* fromName = qobject_cast<FromNameWindow*>(shown))
+        fromName->patternBox->setText("{year} - {artist} - {song}");
+    else if (auto* setFor = qobject_cast<SetForCheckedWindow*>(shown)) {
+        setFor->album->setText("Record"); // so the ID3v2 tag is the one read
+        setFor->year->setText("1999");
+    }
+
+    if (change == "folder")
+        form.Dir1->setPath(other);
+    else if (change == "drop")
+        QVERIFY(f.drag({ QUrl::fromLocalFile(other.c_str()) }).dropped);
+    else
+        f.trigger("id3v2");
+    if (change != "switch") {
+        QTRY_VERIFY(!shown);
+        QCOMPARE(f.message(), QString());
+    } else {
+        QTest::mouseClick(shown->findChild<QPushButton*>("tagApply"), Qt::LeftButton);
+        QCOMPARE(f.message(), QString(" tags written: 2, no match: 0, failed: 0"));
+    }
+    for (const char* name : names) {
+        QCOMPARE(readFileTag(aimed + "/" + name, TagSource::Id3v2First)->year, QString(change == "switch" ? "1999" : ""));
+        QCOMPARE(testsupport::readFile(other + "/" + name), testsupport::audio(600));
+    }
 }
 
 QTEST_MAIN(Form1TagsTest)

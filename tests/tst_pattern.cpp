@@ -126,6 +126,7 @@ void PatternTest::malformedPatternsNameThePlace_data()
     QTest::newRow("stray bracket") << "a]" << R::StrayBracket << 1;
     QTest::newRow("stray brace") << "a}" << R::StrayBrace << 1;
     QTest::newRow("backslash at the end") << "abc\\" << R::TrailingBackslash << 3;
+    QTest::newRow("too long") << QString(kMaxPatternLength + 1, 'x') << R::TooLong << int(kMaxPatternLength);
 }
 
 void PatternTest::malformedPatternsNameThePlace()

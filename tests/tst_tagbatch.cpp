@@ -108,6 +108,8 @@ private Q_SLOTS:
     void initTestCase();
     void namesMatchPatterns_data();
     void namesMatchPatterns();
+    void aNameNotValidUtf8IsReadByCodePage1252();
+    void aPatternOfManyOptionalPartsMatchesAtOnce();
     void aBatchWritesWhatTheSwitchAllows();
     void undoAfterARestartPutsBackBothTagsAndSkipsAFileChangedSince();
     void aKilledBatchLeavesOldOrNewTagsAndUndoBringsTheOldBack();
@@ -146,6 +148,14 @@ void TagBatchTest::namesMatchPatterns_data()
                                            << "artist=The Band|song=Title";
     QTest::newRow("underscores kept") << "{artist} - {song}" << "The_Band_-_Title" << false << "no match";
     QTest::newRow("a number that is no number") << "{track} {song}" << "A1 Song" << false << "no match";
+    QTest::newRow("underscores as blanks in the pattern too") << "{track}_{song}" << "01_Some_Song" << true
+                                                            << "track=01|song=Some Song";
+    QTest::newRow("underscores in the pattern kept") << "{track}_{song}" << "01_Some_Song" << false
+                                                     << "track=01|song=Some_Song";
+    QTest::newRow("optional part between texts") << "{artist}[ - {album}] - {song}" << "A - B - C" << false
+                                                 << "artist=A|album=B|song=C";
+    QTest::newRow("nested optional parts") << "{song}[ ({year}[, {genre}])]" << "Song (1977, Rock)" << false
+                                           << "song=Song|year=1977|genre=Rock";
 }
 
 void TagBatchTest::namesMatchPatterns()
@@ -157,6 +167,28 @@ void TagBatchTest::namesMatchPatterns()
     const ParsedPattern parsed = parsePattern(pattern, PatternUse::Matching);
     QVERIFY(parsed.ok());
     QCOMPARE(spelled(matchPattern(parsed.parts, name, underscores)), expected);
+}
+
+// A name in code page 1252 gives its letters, as the ID3v1 record does,
+// never U+FFFD; the same name in UTF-8 gives the same.
+void TagBatchTest::aNameNotValidUtf8IsReadByCodePage1252()
+{
+    const ParsedPattern parsed = parsePattern("{album} - {song}", PatternUse::Matching);
+    const QString expected = QString::fromUtf8("album=été|song=Café \u201Cx\u201D");
+    QCOMPARE(spelled(matchFileName(parsed.parts, "\xE9t\xE9 - Caf\xE9 \x93x\x94.mp3")), expected);
+    QCOMPARE(spelled(matchFileName(parsed.parts, "\xC3\xA9t\xC3\xA9 - Caf\xC3\xA9 \xE2\x80\x9Cx\xE2\x80\x9D.mp3")),
+        expected);
+}
+
+// 49 optional fields at the longest pattern read: a backtracking search
+// would try more ways than there are atoms before it says "no match".
+void TagBatchTest::aPatternOfManyOptionalPartsMatchesAtOnce()
+{
+    const ParsedPattern parsed = parsePattern(QString("[{artist}]").repeated(49) + "{song}.end", PatternUse::Matching);
+    QVERIFY(parsed.ok());
+    QVERIFY(!matchPattern(parsed.parts, QString(250, 'a')));
+    const auto fields = matchPattern(parsed.parts, QString(250, 'a') + ".end");
+    QCOMPARE(fields->back(), std::make_pair(PatternField::Song, QString(201, 'a'))); // each artist took one "a"
 }
 
 // Switch off: the ID3v1 record takes song, artist and album only; switch

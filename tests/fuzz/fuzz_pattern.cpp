@@ -1,14 +1,30 @@
 // Any own pattern with any fields: the parser never crashes and names a
 // place inside the pattern for a fault; a name from a readable pattern is
 // empty or ends in ".mp3", never holds "/" or a NUL, never begins with "."
-// and fits in 255 bytes.
+// and fits in 255 bytes. The same pattern is also read for matching and
+// matched against the song field as a file name.
 #include "platform/filenames.h"
 #include "rename/compose.h"
+#include "rename/pattern.h"
 
 #include <QStringList>
 
 #include <cstdint>
 #include <cstdlib>
+
+namespace {
+
+// Matching ends for any pattern and name (in time bounded by their lengths)
+// and names a place inside the pattern for a fault.
+void checkMatch(const QString& pattern, const QString& name, bool underscoreIsBlank)
+{
+    const auto parsed = zentrio::parsePattern(pattern, zentrio::PatternUse::Matching);
+    if (parsed.error && (parsed.error->position < 0 || parsed.error->position >= pattern.size()))
+        std::abort();
+    zentrio::matchPattern(parsed.parts, name, underscoreIsBlank);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -23,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto parsed = std::make_shared<const zentrio::ParsedPattern>(zentrio::parsePattern(parts[0]));
     if (parsed->error && (parsed->error->position < 0 || parsed->error->position >= parts[0].size()))
         std::abort();
+    checkMatch(parts[0], parts[1], flags & 0x80);
     zentrio::TagFields tag { true, parts[1], parts[2], parts[3], parts[4], parts[5], parts[6], parts[7], parts[8],
         parts[9], parts[10] };
     zentrio::NameOptions options;

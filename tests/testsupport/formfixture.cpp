@@ -3,7 +3,11 @@
 #include "platform/filelistview.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QTest>
 
 namespace testsupport {
@@ -76,6 +80,19 @@ void FormFixture::check(int position, bool checked)
     zentrio::FileListView* list = m_form->ListView1;
     list->model()->setData(list->model()->index(position, 0), checked ? Qt::Checked : Qt::Unchecked,
         Qt::CheckStateRole);
+}
+
+FormFixture::DragOutcome FormFixture::drag(const QList<QUrl>& urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint middle = m_form->rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(middle + QPoint(1, 1), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropped(QPointF(middle), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    for (QEvent* event : std::initializer_list<QEvent*> { &enter, &move, &dropped })
+        QApplication::sendEvent(m_form.get(), event);
+    return { enter.isAccepted(), move.isAccepted(), dropped.isAccepted() };
 }
 
 } // namespace testsupport

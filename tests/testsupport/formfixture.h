@@ -6,6 +6,9 @@
 
 #include "testsupport/tempdir.h"
 
+#include <QList>
+#include <QUrl>
+
 #include <memory>
 #include <string>
 
@@ -38,6 +41,15 @@ public:
     void clickRow(int index); // 1-based, a left click on the row's artist cell
     void trigger(const char* actionName);
     void check(int position, bool checked); // 0-based, through the row's check box
+
+    // Drags the URLs over the window, moves them and drops them; whether the
+    // window took each of the three events.
+    struct DragOutcome {
+        bool entered = false;
+        bool moved = false;
+        bool dropped = false;
+    };
+    DragOutcome drag(const QList<QUrl>& urls);
 
     FakeLauncher launcher;
     FakeMessaging messaging;
