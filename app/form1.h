@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/interfacetexts.h"
+#include "platform/fsops.h"
 #include "rename/compose.h"
 #include "tags/tagsource.h"
 #include "tags/tagbatchrequest.h"
@@ -142,7 +143,7 @@ private:
     // Writes the values into the named files of the request's folder by its
     // tag source after recording their old tags, rescans, and reports how
     // many were written.
-    void applyTagValues(const TagBatchRequest& request);
+    void applyTagValues(const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown);
     // Closes a tag window when another folder is listed; passes the ID3v2 switch on to it.
     template <class TagWindow> void bindToListing(TagWindow* window);
     QString currentNewName(const NameOptions& options) const;

@@ -7,6 +7,9 @@
 #include "tags/fromnamewindow.h"
 #include "tags/setforcheckedwindow.h"
 #include "tags/tagjournal.h"
+#include "tags/taglayout.h"
+
+#include <map>
 
 #include <QAction>
 #include <QDate>
@@ -21,13 +24,31 @@ template <class TagWindow> void Form1::bindToListing(TagWindow* window)
     connect(id3v2, &QAction::toggled, window, [this, window] { window->setTagSource(tagSource()); });
 }
 
+namespace {
+
+    // The files a tag window shows, as they are when it opens: one renamed
+    // or replaced under its name by the time of "apply" is not written.
+    std::map<std::string, fs::FileIdentity> identitiesOf(const std::string& folder, const std::vector<std::string>& names)
+    {
+        std::map<std::string, fs::FileIdentity> shown;
+        for (const std::string& name : names) {
+            if (const auto identity = fs::identityOf(linkTarget(joinPath(folder, name))))
+                shown[name] = *identity;
+        }
+        return shown;
+    }
+
+} // namespace
+
 // "from file name": the checked files' names against a pattern, in a window
 // that writes nothing until "apply".
 void Form1::fromNameClicked()
 {
-    auto* window = new FromNameWindow(
-        currentFolder(), checkedMp3Names(runItems()), tagSource(), m_texts,
-        [this](const TagBatchRequest& request) { applyTagValues(request); }, this);
+    const std::vector<std::string> names = checkedMp3Names(runItems());
+    auto* window = new FromNameWindow(currentFolder(), names, tagSource(), m_texts,
+        [this, shown = identitiesOf(currentFolder(), names)](
+            const TagBatchRequest& request) { applyTagValues(request, shown); },
+        this);
     bindToListing(window);
     window->show();
 }
@@ -36,20 +57,25 @@ void Form1::fromNameClicked()
 // when the window opened.
 void Form1::setForCheckedClicked()
 {
-    auto* window = new SetForCheckedWindow(
-        currentFolder(), checkedMp3Names(runItems()), tagSource(), m_texts,
-        [this](const TagBatchRequest& request) { applyTagValues(request); }, this);
+    const std::vector<std::string> names = checkedMp3Names(runItems());
+    auto* window = new SetForCheckedWindow(currentFolder(), names, tagSource(), m_texts,
+        [this, shown = identitiesOf(currentFolder(), names)](
+            const TagBatchRequest& request) { applyTagValues(request, shown); },
+        this);
     bindToListing(window);
     window->show();
 }
 
-void Form1::applyTagValues(const TagBatchRequest& request)
+void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown)
 {
-    std::vector<std::pair<std::string, TagValues>> files;
-    for (const auto& [name, values] : request.files)
-        files.emplace_back(joinPath(request.folder, name), values);
-    const TagBatchResult result = writeTagBatch(
-        files, request.source, QDate::currentDate().year(), TagJournal(defaultTagJournalPath()));
+    TagBatch batch { {}, request.source, RecordRule::KeepUnnamed, QDate::currentDate().year() };
+    for (const auto& [name, values] : request.files) {
+        batch.files.emplace_back(joinPath(request.folder, name), values);
+        const auto identity = shown.find(name);
+        batch.shown.push_back(identity == shown.end() ? std::nullopt : std::optional(identity->second));
+    }
+    const TagJournal journal(defaultTagJournalPath());
+    const TagBatchResult result = writeTags(batch, &journal);
     if (!result.journalError.empty() && result.written == 0) {
         showMessage(message(QStringLiteral("errjournalwrite")).arg(QString::fromLocal8Bit(result.journalError.c_str())));
         return;

@@ -112,6 +112,9 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
     const auto done = performTagWrites(
         paths, batch.source == TagSource::Id3v2First,
         [&](std::size_t i, const TagLayout& layout) -> std::optional<PlannedWrite> {
+            if (!batch.shown.empty()
+                && (!batch.shown[i] || !fs::sameIdentity(*batch.shown[i], layout.identity, layout.inodesIdentify)))
+                return std::nullopt; // not the file that was shown under this name
             const auto rewrite = rewriteTags(layout, { batch.files[i].second, batch.source, batch.record, batch.year });
             if (!rewrite)
                 return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fsops.h"
 #include "tags/tagchange.h"
 #include "tags/tagsource.h"
 #include "tags/tagvalues.h"
@@ -18,6 +19,9 @@ struct TagBatch {
     TagSource source = TagSource::Id3v1;
     RecordRule record = RecordRule::KeepUnnamed;
     int year = 0;
+    // When given, one per file: the file as a window showed it. A file
+    // renamed or replaced under its name since is not written.
+    std::vector<std::optional<fs::FileIdentity>> shown = {};
 };
 
 struct TagBatchResult {

@@ -90,6 +90,7 @@ void Form1TagsTest::aTagWindowWritesOnlyWhatItShows_data()
     QTest::newRow("from name, the switch") << "fromname" << "switch";
     QTest::newRow("set for checked, a folder dropped") << "setforchecked" << "drop";
     QTest::newRow("set for checked, the switch") << "setforchecked" << "switch";
+    QTest::newRow("set for checked, its files renamed into each other") << "setforchecked" << "swap";
 }
 
 // Another folder closes a tag window, so the same-named files there are
@@ -128,9 +129,15 @@ void Form1TagsTest::aTagWindowWritesOnlyWhatItShows()
         form.Dir1->setPath(other);
     else if (change == "drop")
         QVERIFY(f.drag({ QUrl::fromLocalFile(other.c_str()) }).dropped);
-    else
+    else if (change == "swap") { // each name now names the other file
+        for (const auto& [from, to] : { std::pair { 0, 2 }, { 1, 0 }, { 2, 1 } })
+            ::rename((aimed + "/" + (from < 2 ? names[from] : "x")).c_str(), (aimed + "/" + (to < 2 ? names[to] : "x")).c_str());
+    } else
         f.trigger("id3v2");
-    if (change != "switch") {
+    if (change == "swap") {
+        QTest::mouseClick(shown->findChild<QPushButton*>("tagApply"), Qt::LeftButton);
+        QCOMPARE(f.message(), QString(" write error: mp3 TAG save is unable; tags written: 0, no match: 0, failed: 2"));
+    } else if (change != "switch") {
         QTRY_VERIFY(!shown);
         QCOMPARE(f.message(), QString());
     } else {
