@@ -316,8 +316,8 @@ std::optional<RunSummary> parseSummary(std::string_view head, std::string_view t
     const auto header = parseHeader(lines, at);
     if (!header)
         return std::nullopt;
-    RunSummary summary { header->record.kind, header->record.origin, header->record.time, header->moves, header->made,
-        header->emptied, {} };
+    RunSummary summary { header->record.kind, header->record.origin, header->record.time, header->record.folder,
+        header->moves, header->made, header->emptied, {} };
     const std::size_t firstWhole = tail.find('\n');
     if (firstWhole != std::string_view::npos) {
         for (const std::string_view line : linesOf(tail.substr(firstWhole + 1)))

@@ -78,6 +78,7 @@ struct RunSummary {
     RunKind kind = RunKind::Folder;
     RunOrigin origin = RunOrigin::Window;
     std::int64_t time = 0;
+    std::string folder; // a Folder run's folder
     std::size_t moves = 0;
     std::size_t madeFolders = 0;
     std::size_t emptiedFolders = 0;
