@@ -73,12 +73,12 @@ void putPath(QJsonObject& object, const QString& key, const std::string& path)
 
 std::string fieldText(const QString& value)
 {
-    QString text = value;
-    for (QChar& c : text) {
-        if (c.unicode() < 0x20)
-            c = u' ';
+    std::string text = value.toStdString();
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
     }
-    return text.toStdString();
+    return text;
 }
 
 void PathDisplay::addBase(std::string absolute, std::string shownAs)

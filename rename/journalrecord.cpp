@@ -211,7 +211,7 @@ void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>
 {
     std::string piece = std::string(kHeader) + "\nkind " + kindWord(r.kind) + "\norigin " + originWord(r.origin)
         + "\ntime " + std::to_string(r.time) + "\ninodes " + (r.inodesIdentify ? "1" : "0") + '\n';
-    if (r.kind == RunKind::Folder)
+    if (!r.folder.empty())
         piece += "folder " + escapePath(r.folder) + '\n';
     piece += "batch " + std::to_string(r.batch) + "\ncounts " + std::to_string(r.madeFolders.size()) + ' '
         + std::to_string(r.emptiedFolders.size()) + ' ' + std::to_string(r.moves.size()) + '\n';

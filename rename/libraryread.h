@@ -16,7 +16,7 @@ using FolderReads = std::vector<std::optional<IdentifiedTag>>; // by the folder'
 // folder over in the walk's order with its reads. Only one chunk's tags are
 // held at once. `keepGoing` is asked after each chunk with the count read
 // so far; false stops the reading (it returns false then).
-inline constexpr std::size_t kReadChunk = 2048;
+inline constexpr std::size_t kReadChunk = 4096;
 bool readFolderTags(const TreeWalk& walk, TagSource source,
     const std::function<void(const WalkedFolder&, FolderReads&)>& each,
     const std::function<bool(std::size_t read)>& keepGoing = {});

@@ -3,6 +3,7 @@
 #include "platform/filenames.h"
 #include "rename/treewalk.h"
 
+#include <dirent.h>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -27,32 +28,56 @@ std::string keyOf(const std::string& path, bool ignoresCase)
 
 enum class Presence { Missing, Folder, Other };
 
-// What stands at each path the plan looks at, each looked at once.
+// What stands at each path the plan looks at. Each folder is listed once,
+// so a run of thousands of files into one folder costs one listing, not a
+// look-up per file; a folder that does not exist holds nothing.
 class Disk {
 public:
-    Presence at(const std::string& path)
+    // `ignoresCase`: any spelling of the name counts, as on such a volume.
+    Presence at(const std::string& path, bool ignoresCase = false)
     {
-        if (const auto known = m_seen.find(path); known != m_seen.end())
-            return known->second;
-        Presence presence = Presence::Missing;
+        if (path == "/")
+            return Presence::Folder;
         const std::string parent = parentOf(path);
-        if (parent == path || at(parent) == Presence::Folder) {
-            struct stat st { };
-            if (::lstat(path.c_str(), &st) == 0) {
-                presence = S_ISDIR(st.st_mode) || (S_ISLNK(st.st_mode) && isFolder(path)) ? Presence::Folder
-                                                                                          : Presence::Other;
-            }
-        }
-        return m_seen[path] = presence;
+        if (at(parent, ignoresCase) != Presence::Folder)
+            return Presence::Missing;
+        const std::string name = path.substr(parent.size() == 1 ? 1 : parent.size() + 1);
+        const Listing& listing = listed(parent, ignoresCase);
+        const auto found = listing.find(ignoresCase ? keyOf(name, true) : name);
+        return found == listing.end() ? Presence::Missing : found->second;
     }
 
 private:
+    using Listing = std::map<std::string, Presence>;
+
+    const Listing& listed(const std::string& folder, bool ignoresCase)
+    {
+        auto& listings = ignoresCase ? m_foldedListings : m_listings;
+        if (const auto known = listings.find(folder); known != listings.end())
+            return known->second;
+        Listing& listing = listings[folder];
+        DIR* dir = ::opendir(folder.c_str());
+        while (const dirent* e = dir ? ::readdir(dir) : nullptr) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..")
+                continue;
+            const bool folderEntry = e->d_type == DT_DIR
+                || ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) && isFolder(joinPath(folder, name)));
+            listing[ignoresCase ? keyOf(name, true) : name] = folderEntry ? Presence::Folder : Presence::Other;
+        }
+        if (dir)
+            ::closedir(dir);
+        return listing;
+    }
+
     static bool isFolder(const std::string& path)
     {
         struct stat st { };
         return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-    std::map<std::string, Presence> m_seen;
+
+    std::map<std::string, Listing> m_listings;
+    std::map<std::string, Listing> m_foldedListings; // names case-folded
 };
 
 // A hidden name beside the file that nothing holds.
@@ -118,7 +143,7 @@ private:
                 continue; // the file itself, spelled in another case
             if (const auto holder = sources.find(key); holder != sources.end()) {
                 m_waitsFor[i] = holder->second;
-            } else if (m_disk.at(move.to) != Presence::Missing) {
+            } else if (m_disk.at(move.to, target.ignoresCase) != Presence::Missing) {
                 conflict(i, "the target exists and does not move away");
             }
         }
@@ -134,7 +159,7 @@ private:
     bool checkFolders(std::size_t i, std::set<std::string>& made)
     {
         for (std::string folder = parentOf(m_requests[i].move.to);; folder = parentOf(folder)) {
-            const Presence presence = m_disk.at(folder);
+            const Presence presence = m_disk.at(folder, m_requests[i].target.ignoresCase);
             if (presence == Presence::Folder)
                 return true;
             if (presence == Presence::Other) {
