@@ -35,7 +35,7 @@ namespace {
         { "msgnoundo", " nothing to undo" },
         { "errjournal", " journal error: the rename journal is unreadable or damaged" },
         { "errnoundo", " this run cannot be undone: the rename journal cannot be written" },
-        { "msgundomoves", " undo ready (a run across folders): %1 moved back, %2 could not be, %3 folders made or removed" },
+        { "msgundomoves", " undo ready (a command-line run): %1 files back, %2 could not be, %3 folders made or removed" },
         { "msgundobusy", " undo waits: the newest run is still going on" },
         { "ptitle", "preview of the rename" },
         { "pold", "old name" },

@@ -42,7 +42,12 @@ void addApplyCommand(CLI::App& app, Command& run)
     apply->add_option("FILE", options->file, "the plan")->required();
     apply->add_flag("--json", options->json, "one JSON object per file: from, to, status, reason");
     apply->footer(kExitStatusHelp);
-    apply->callback([options, &run] { run = [options] { return runApply(*options); }; });
+    apply->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runApply(*options);
+        };
+    });
 }
 
 } // namespace zentrio::cli

@@ -126,7 +126,12 @@ void addListCommand(CLI::App& app, Command& run)
     list->add_flag("-0,--null", options->nul, "end each record with a NUL instead of a newline");
     list->add_flag("--json", options->json, "one JSON object per line: the path and every field");
     list->footer(kExitStatusHelp);
-    list->callback([options, &run] { run = [options] { return runList(*options); }; });
+    list->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runList(*options);
+        };
+    });
 }
 
 } // namespace zentrio::cli

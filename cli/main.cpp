@@ -22,6 +22,5 @@ int main(int argc, char* argv[])
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? zentrio::cli::kDone : zentrio::cli::kUsage;
     }
-    zentrio::cli::installInterruptHandler();
     return run ? run() : zentrio::cli::kUsage;
 }

@@ -90,7 +90,12 @@ void addRenameCommand(CLI::App& app, Command& run)
     rename->add_flag("--no-accent", options->noAccent, "accented letters lose their accents");
     rename->add_flag("--no-space", options->noSpace, "blanks become \"_\"");
     rename->footer(kExitStatusHelp);
-    rename->callback([options, &run] { run = [options] { return runRename(*options); }; });
+    rename->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runRename(*options);
+        };
+    });
 }
 
 } // namespace zentrio::cli

@@ -42,9 +42,8 @@ std::string stateText(const RunSummary& summary, bool going)
 
 std::string runText(RunKind kind, RunOrigin origin, const std::string& folder)
 {
-    if (kind == RunKind::Folder)
-        return std::string(origin == RunOrigin::Window ? "window, " : "") + "renames in " + folder;
-    return std::string(origin == RunOrigin::CommandLine ? "command line, " : "") + "moves across folders";
+    const std::string by = origin == RunOrigin::Window ? "window" : "command line";
+    return kind == RunKind::Folder ? by + ", renames in " + folder : by;
 }
 
 // The runs kept, newest first: the history's, then the previous journal's.
@@ -132,6 +131,8 @@ void addUndoCommand(CLI::App& app, Command& run)
     undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the runs kept: time, files, folders");
     undo->footer(kExitStatusHelp);
+    // No Ctrl-C handler: undo decides by the disk, so one ended at any
+    // moment is finished by the next undo.
     undo->callback([options, &run] { run = [options] { return runUndo(*options); }; });
 }
 

@@ -114,7 +114,7 @@ void walkFolders(std::vector<Pending> level, bool recursive, std::map<std::strin
             if (recursive) {
                 for (const std::string& sub : listing.subfolders) {
                     const std::string path = joinPath(level[i].path, sub);
-                    if (!found.contains(path) || !found[path].whole)
+                    if (!found.contains(path)) // also named on the command line: listed once
                         next.push_back({ path, level[i].argument });
                 }
             }

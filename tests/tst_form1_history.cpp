@@ -36,7 +36,7 @@ void Form1HistoryTest::theWindowUndoesACommandLineRunAcrossFolders()
     QCOMPARE(f.listedNames(), QStringList {});
     f.trigger("undo");
     QCOMPARE(f.message(),
-        QString(" undo ready (a run across folders): 2 moved back, 0 could not be, 2 folders made or removed"));
+        QString(" undo ready (a command-line run): 2 files back, 0 could not be, 2 folders made or removed"));
     QCOMPARE(f.listedNames(), (QStringList { "a.mp3", "b.mp3" }));
     QVERIFY(!testsupport::exists(f.music() + "/album/Band"));
 }
