@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace zentrio {
 
@@ -32,7 +34,7 @@ public:
     }
 
 private:
-    std::map<std::string, TargetFs> m_known;
+    std::unordered_map<std::string, TargetFs> m_known;
 };
 
 // Names a folder's MP3 files by the pattern, numbered in the folder's order.
@@ -99,13 +101,13 @@ private:
 // no other folder's files, the folder's other files go there too.
 void sendOthersAlong(const TreeWalk& walk, std::vector<PlannedFile>& files)
 {
-    std::map<std::string, std::set<std::string>> sourcesOf; // target folder -> source folders
+    std::unordered_map<std::string, std::unordered_set<std::string>> sourcesOf; // target folder -> source folders
     for (const PlannedFile& file : files) {
         if (!file.to.empty())
             sourcesOf[parentOf(file.to)].insert(parentOf(file.from));
     }
-    std::map<std::string, std::string> goesTo; // source folder -> its one target folder
-    std::set<std::string> scattered;
+    std::unordered_map<std::string, std::string> goesTo; // source folder -> its one target folder
+    std::unordered_set<std::string> scattered;
     for (const PlannedFile& file : files) {
         const std::string source = parentOf(file.from);
         if (file.status != FileStatus::Moved) {
@@ -164,7 +166,7 @@ void checkAndOrder(LibraryPlan& plan)
     FsCache fs;
     std::vector<MoveRequest> requests;
     std::vector<std::size_t> fileOf;
-    std::map<std::uint64_t, bool> identifies; // by device
+    std::unordered_map<std::uint64_t, bool> identifies; // by device
     for (std::size_t i = 0; i < plan.files.size(); ++i) {
         PlannedFile& file = plan.files[i];
         if (!file.moves())

@@ -8,6 +8,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace zentrio {
 
@@ -39,7 +40,7 @@ public:
         if (path == "/")
             return Presence::Folder;
         const std::string parent = parentOf(path);
-        if (at(parent, ignoresCase) != Presence::Folder)
+        if (folderAt(parent, ignoresCase) != Presence::Folder)
             return Presence::Missing;
         const std::string name = path.substr(parent.size() == 1 ? 1 : parent.size() + 1);
         const Listing& listing = listed(parent, ignoresCase);
@@ -48,7 +49,18 @@ public:
     }
 
 private:
-    using Listing = std::map<std::string, Presence>;
+    using Listing = std::unordered_map<std::string, Presence>;
+
+    // at() for the folders above the paths asked for, each decided once.
+    Presence folderAt(const std::string& folder, bool ignoresCase)
+    {
+        auto& known = ignoresCase ? m_foldedFolders : m_folders;
+        if (const auto found = known.find(folder); found != known.end())
+            return found->second;
+        const Presence presence = at(folder, ignoresCase);
+        known.emplace(folder, presence);
+        return presence;
+    }
 
     const Listing& listed(const std::string& folder, bool ignoresCase)
     {
@@ -76,8 +88,10 @@ private:
         return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
 
-    std::map<std::string, Listing> m_listings;
-    std::map<std::string, Listing> m_foldedListings; // names case-folded
+    std::unordered_map<std::string, Listing> m_listings;
+    std::unordered_map<std::string, Listing> m_foldedListings; // names case-folded
+    std::unordered_map<std::string, Presence> m_folders;
+    std::unordered_map<std::string, Presence> m_foldedFolders;
 };
 
 // A hidden name beside the file that nothing holds.
@@ -116,10 +130,10 @@ private:
 
     void checkTargets()
     {
-        std::map<std::string, std::size_t> sources;
+        std::unordered_map<std::string, std::size_t> sources;
         for (std::size_t i = 0; i < m_requests.size(); ++i)
             sources[keyOf(m_requests[i].move.from, m_requests[i].target.ignoresCase)] = i;
-        std::map<std::string, std::size_t> targets;
+        std::unordered_map<std::string, std::size_t> targets;
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const Move& move = m_requests[i].move;
@@ -147,7 +161,7 @@ private:
                 conflict(i, "the target exists and does not move away");
             }
         }
-        for (const auto& [key, i] : targets) {
+        for (std::size_t i = 0; i < m_requests.size(); ++i) {
             if (made.contains(m_requests[i].move.to))
                 conflict(i, "the new path is also a folder the run makes");
         }
