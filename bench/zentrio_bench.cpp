@@ -499,12 +499,18 @@ void commandLine(int repetitions)
     const double minimalMs = measure(kStarts, run({ ZENTRIO_MINIMALQT }));
     const double versionMs = measure(kStarts, run({ ZENTRIO_CLI, "--version" }));
     const double scanFloorMs = measure(repetitions, [&] { scanFloor(folder); });
+    // For reference: the window's own reader on the same folder, in this process.
+    const double windowScanMs = measure(repetitions, [&] {
+        if (scanFolder(folder, TagSource::Id3v2First).rows.size() != size_t(kFiles))
+            std::abort();
+    });
     const double listMs = measure(repetitions, run({ ZENTRIO_CLI, "list", folder }));
     const double listId3v1Ms = measure(repetitions, run({ ZENTRIO_CLI, "list", "--id3v1", folder }));
     const double dryRunMs = measure(repetitions, run({ ZENTRIO_CLI, "rename", "-n", "-p", "{song}", folder }));
     std::printf("\nCommand line, local disk, warm cache\n");
     reportFloor("floor: start of a minimal Qt Core program", minimalMs);
     reportFloor("floor: scan (list, open, read 256, close)", scanFloorMs);
+    reportFloor("(the window's scan without widgets, switch on)", windowScanMs);
     report("zentrio-cli --version", versionMs, minimalMs, 1.5);
     report("zentrio-cli list, 3000 files", listMs, scanFloorMs + minimalMs, 1.3);
     report("zentrio-cli list --id3v1, 3000 files", listId3v1Ms, scanFloorMs + minimalMs, 1.3);

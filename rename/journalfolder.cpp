@@ -93,19 +93,19 @@ RunWriter::~RunWriter()
         ::close(m_fd); // releases the lock
 }
 
-bool RunWriter::append(const std::string& line)
+bool RunWriter::append(const std::string& line, bool sync)
 {
-    return m_fd >= 0 && fs::writeFully(m_fd, line) && ::fdatasync(m_fd) == 0;
+    return m_fd >= 0 && fs::writeFully(m_fd, line) && (!sync || ::fdatasync(m_fd) == 0);
 }
 
 bool RunWriter::mark(std::size_t done)
 {
-    return append(formatMark(done));
+    return append(formatMark(done), true);
 }
 
 bool RunWriter::finish(std::size_t done, RunEnd end)
 {
-    const bool ok = append(formatEnd(done, end));
+    const bool ok = append(formatEnd(done, end), false);
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
     return ok;

@@ -34,12 +34,14 @@ public:
 
     // Appends "done K" and syncs it: the first K moves are finished.
     bool mark(std::size_t done);
-    // Appends the run's end and syncs it, then lets the file go.
+    // Appends the run's end, then lets the file go. It is not synced: a
+    // crash that loses it leaves the marks, from which undo looks at no
+    // fewer moves.
     bool finish(std::size_t done, RunEnd end);
     const std::string& path() const { return m_path; }
 
 private:
-    bool append(const std::string& line);
+    bool append(const std::string& line, bool sync);
     int m_fd = -1;
     std::string m_path;
 };
