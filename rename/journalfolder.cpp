@@ -61,7 +61,8 @@ std::string cannotWrite(const std::string& what, int error)
 
 std::string defaultRunsFolder()
 {
-    return stateDirectory() + "/runs";
+    const std::string state = stateDirectory();
+    return state.empty() ? std::string() : state + "/runs";
 }
 
 RunWriter::RunWriter(int fd, std::string path)
@@ -139,6 +140,8 @@ std::vector<RunFile> RunHistory::files() const
 
 RunHistory::Begun RunHistory::begin(const RunRecord& record) const
 {
+    if (m_folder.empty())
+        return { std::nullopt, "the rename journal cannot be written: no home folder for the state folder" };
     for (const std::string& folder : { parentOf(m_folder), m_folder }) {
         const StateFolder state = ensurePrivateFolder(folder);
         if (!state.ok())

@@ -1,6 +1,7 @@
 #include "rename/undo.h"
 
 #include "platform/filenames.h"
+#include "platform/statedir.h"
 
 #include <cerrno>
 #include <ctime>
@@ -199,6 +200,11 @@ NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJou
     NewestUndo undo;
     if (!fs::isFolder(history.folder()))
         return fromLegacyJournal(legacyJournal, dryRun);
+    if (const StateFolder own = ensurePrivateFolder(history.folder()); !own.ok()) {
+        undo.status = NewestUndo::Status::Unavailable;
+        undo.error = own.error; // another user's folder is never read
+        return undo;
+    }
     const auto lock = history.lock();
     if (!lock) {
         undo.status = NewestUndo::Status::Unavailable;
