@@ -3,6 +3,7 @@
 #include "app/interfacetexts.h"
 #include "platform/fsops.h"
 #include "rename/compose.h"
+#include "rename/journalfolder.h"
 #include "tags/tagsource.h"
 #include "tags/tagbatchrequest.h"
 
@@ -148,8 +149,11 @@ private:
     template <class TagWindow> void bindToListing(TagWindow* window);
     QString currentNewName(const NameOptions& options) const;
     std::vector<RunItem> runItems() const;
-    // Writes a record of renames to the journal before they are made.
-    void recordRenames(const std::vector<PlannedRename>& renames);
+    // Writes a record of renames to the journal before they are made; the
+    // writer marks the run's end. nullopt when the journal cannot be written.
+    std::optional<RunWriter> recordRenames(const std::vector<PlannedRename>& renames);
+    // Adds to the message line that the run just made cannot be undone.
+    void sayNotUndoable();
     void savingm3uClicked();
     void playClicked();
     void listMouseUp(Qt::MouseButton button, const QPoint& globalPosition);

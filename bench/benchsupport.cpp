@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -260,6 +262,22 @@ void renameBack(const std::string& folder)
         rename((folder + "/Song " + std::to_string(i) + ".mp3").c_str(), (folder + "/" + fileName(i, "track")).c_str());
     }
     unlink((folder + "/playlist.m3u").c_str());
+}
+
+bool runProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return started == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before,

@@ -45,6 +45,10 @@ void renameAll(const std::string& folder, const char* from, const char* to);
 // The rename run's target names ("Song N.mp3", numbering off) back to "trackN".
 void renameBack(const std::string& folder);
 
+// Runs a program with its output thrown away and waits for it; false when
+// it could not be started or did not exit with status 0.
+bool runProgram(const std::vector<std::string>& arguments);
+
 // Median milliseconds of `measured`, with `before` and `after` run untimed
 // around each repetition.
 double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before = {},

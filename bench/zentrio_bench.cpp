@@ -527,6 +527,42 @@ void id3v2Covers(int repetitions, long delayMicroseconds, const QString& config)
     inPlaceSave(work.path().toStdString());
 }
 
+// zentrio-cli on the 3000-file folder: list and a dry run against the
+// window's scan floor plus the start of a minimal Qt Core program, and its
+// own start against that program's.
+void commandLine(int repetitions)
+{
+    QTemporaryDir music;
+    const std::string folder = music.path().toStdString();
+    makeFolder(folder);
+    const auto run = [](std::vector<std::string> arguments) {
+        return [arguments] {
+            if (!runProgram(arguments))
+                std::abort();
+        };
+    };
+    constexpr int kStarts = 31; // a start takes milliseconds: more repetitions for a steady median
+    const double minimalMs = measure(kStarts, run({ ZENTRIO_MINIMALQT }));
+    const double versionMs = measure(kStarts, run({ ZENTRIO_CLI, "--version" }));
+    const double scanFloorMs = measure(repetitions, [&] { scanFloor(folder); });
+    // For reference: the window's own reader on the same folder, in this process.
+    const double windowScanMs = measure(repetitions, [&] {
+        if (scanFolder(folder, TagSource::Id3v2First).rows.size() != size_t(kFiles))
+            std::abort();
+    });
+    const double listMs = measure(repetitions, run({ ZENTRIO_CLI, "list", folder }));
+    const double listId3v1Ms = measure(repetitions, run({ ZENTRIO_CLI, "list", "--id3v1", folder }));
+    const double dryRunMs = measure(repetitions, run({ ZENTRIO_CLI, "rename", "-n", "-p", "{song}", folder }));
+    std::printf("\nCommand line, local disk, warm cache\n");
+    reportFloor("floor: start of a minimal Qt Core program", minimalMs);
+    reportFloor("floor: scan (list, open, read 256, close)", scanFloorMs);
+    reportFloor("(the window's scan without widgets, switch on)", windowScanMs);
+    report("zentrio-cli --version", versionMs, minimalMs, 1.5);
+    report("zentrio-cli list, 3000 files", listMs, scanFloorMs + minimalMs, 1.3);
+    report("zentrio-cli list --id3v1, 3000 files", listId3v1Ms, scanFloorMs + minimalMs, 1.3);
+    report("zentrio-cli rename -n, 3000 files", dryRunMs, scanFloorMs + minimalMs, 1.3);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -538,7 +574,7 @@ int main(int argc, char* argv[])
     QTemporaryDir config;
     qputenv("XDG_STATE_HOME", (config.path() + "/state").toUtf8());
     std::printf("Zentrio benchmark: %d files, median of %d repetitions (3 on the slow mount)\n", kFiles, repetitions);
-    // ZENTRIO_BENCH_ONLY=covers (or warm, own, slow, cold) runs one section.
+    // ZENTRIO_BENCH_ONLY=covers (or warm, own, slow, cold, tags, cli) runs one section.
     const QString only = qEnvironmentVariable("ZENTRIO_BENCH_ONLY");
     const auto runs = [&](const char* section) { return only.isEmpty() || only == QLatin1String(section); };
     if (runs("warm"))
@@ -557,6 +593,8 @@ int main(int argc, char* argv[])
     }
     if (runs("covers"))
         id3v2Covers(repetitions, delay, config.path() + "/covers");
+    if (runs("cli"))
+        commandLine(repetitions);
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\npeak memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);

@@ -60,6 +60,17 @@ namespace {
 
 QString nameToText(std::string_view bytes) { return decode(bytes, false); }
 
+bool isValidUtf8(std::string_view bytes)
+{
+    for (size_t i = 0; i < bytes.size();) {
+        const int len = validSequenceLength(bytes, i);
+        if (len == 0)
+            return false;
+        i += static_cast<size_t>(len);
+    }
+    return true;
+}
+
 QString nameForDisplay(std::string_view bytes) { return decode(bytes, true); }
 
 std::string textToName(const QString& text)

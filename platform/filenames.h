@@ -22,6 +22,9 @@ std::string joinPath(const std::string& folder, const std::string& name);
 // The folder with the separator appended unless it already ends in one.
 std::string folderPath(const std::string& folder);
 
+// True when the bytes are valid UTF-8 text.
+bool isValidUtf8(std::string_view bytes);
+
 // True when the name's last four bytes, lower-cased, are ".mp3".
 bool hasMp3Suffix(std::string_view name);
 

@@ -68,6 +68,7 @@ namespace {
         identity.size = static_cast<std::int64_t>(st.stx_size);
         if (st.stx_mask & STATX_BTIME)
             identity.birth = static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
+        identity.modified = static_cast<std::int64_t>(st.stx_mtime.tv_sec) * 1000000000 + st.stx_mtime.tv_nsec;
         return identity;
     }
 

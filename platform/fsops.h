@@ -38,6 +38,7 @@ struct FileIdentity {
     std::uint64_t inode = 0;
     std::int64_t size = 0;
     std::int64_t birth = 0; // nanoseconds since the epoch; 0 when unknown
+    std::int64_t modified = 0; // nanoseconds since the epoch; not part of sameIdentity
 };
 
 // A device number as FileIdentity holds it (major in the high 32 bits), from stat's.

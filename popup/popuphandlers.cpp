@@ -72,9 +72,16 @@ void Form1::popupRenameClicked()
     if (!menuform->newFileName().isEmpty()) {
         const std::string from = menuform->fileName();
         const std::string to = textToName(menuform->newFileName());
-        if (const auto identity = fs::identityOf(folder + from); identity && from != to)
-            recordRenames({ { from, to, *identity } });
-        switch (fs::renameNoReplace(folder + from, folder + to)) {
+        std::optional<RunWriter> journal;
+        bool unrecorded = false;
+        if (const auto identity = fs::identityOf(folder + from); identity && from != to) {
+            journal = recordRenames({ { from, to, *identity } });
+            unrecorded = !journal;
+        }
+        const fs::RenameResult result = fs::renameNoReplace(folder + from, folder + to);
+        if (journal)
+            journal->finish(1, result == fs::RenameResult::Renamed ? RunEnd::Completed : RunEnd::Failed);
+        switch (result) {
         case fs::RenameResult::Renamed:
             break;
         case fs::RenameResult::TargetExists:
@@ -84,6 +91,10 @@ void Form1::popupRenameClicked()
             showMessage(message(QStringLiteral("error8")));
             return;
         }
+        frissites(1);
+        if (unrecorded)
+            sayNotUndoable();
+        return;
     }
     frissites(1);
 }

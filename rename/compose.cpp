@@ -101,11 +101,10 @@ namespace {
             name[0] = u'_';
     }
 
-    // Cuts the part between prefix and ".mp3" at a character boundary until
+    // Cuts the part between prefix and suffix at a character boundary until
     // the whole name fits the file system's limit in bytes.
-    QString fitted(const QString& prefix, QString body)
+    QString fitted(const QString& prefix, QString body, const QString& suffix = QStringLiteral(".mp3"))
     {
-        const QString suffix = QStringLiteral(".mp3");
         const auto size = [&] { return textToName(prefix + body + suffix).size(); };
         if (size() <= kMaxNameBytes)
             return prefix + body + suffix;
@@ -129,6 +128,16 @@ namespace {
             c = map(c);
     }
 
+    // The character passes every pattern's name takes, in their order.
+    void applyPasses(QString& name, const NameOptions& options)
+    {
+        replaceEach(name, [&](QChar c) { return safeCharacter(c, options.noSpace); });
+        if (options.foldO)
+            replaceEach(name, foldedO);
+        if (options.noAccent)
+            replaceEach(name, withoutAccent);
+    }
+
 } // namespace
 
 NameOptions withRunWidths(NameOptions options, const std::vector<const TagFields*>& tags)
@@ -141,31 +150,32 @@ NameOptions withRunWidths(NameOptions options, const std::vector<const TagFields
 QString composeNewName(const TagFields& tag, const NameOptions& options, int number)
 {
     const bool own = options.pattern == Pattern::Own;
-    QString name;
     if (own) {
         if (!options.own || !options.own->ok())
             return {};
-        name = trimSpaces(formatPattern(options.own->parts, tag, { number, options.separator, options.widths }));
-        if (name.isEmpty())
-            return {};
-    } else {
-        name = baseName(tag, options, number);
+        return composePathComponent(
+            formatPattern(options.own->parts, tag, { number, options.separator, options.widths }), options, true);
     }
-    replaceEach(name, [&](QChar c) { return safeCharacter(c, options.noSpace); });
-    if (options.foldO)
-        replaceEach(name, foldedO);
-    if (options.noAccent)
-        replaceEach(name, withoutAccent);
-    if (!own) {
-        if (!name.endsWith(QStringLiteral(".mp3")))
-            name += QStringLiteral(".mp3");
-        name.chop(4);
-    }
-    if (!options.numbered || own) {
+    QString name = baseName(tag, options, number);
+    applyPasses(name, options);
+    if (!name.endsWith(QStringLiteral(".mp3")))
+        name += QStringLiteral(".mp3");
+    name.chop(4);
+    if (!options.numbered) {
         unhide(name);
         return fitted(QString(), name);
     }
     return fitted((number < 10 ? QStringLiteral("0") : QString()) + QString::number(number) + '-', name);
+}
+
+QString composePathComponent(const QString& text, const NameOptions& options, bool fileName)
+{
+    QString name = trimSpaces(text);
+    if (name.isEmpty())
+        return {};
+    applyPasses(name, options);
+    unhide(name);
+    return fitted(QString(), name, fileName ? QStringLiteral(".mp3") : QString());
 }
 
 QString kiegeszit(const QString& text, int width)

@@ -44,6 +44,13 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // it is empty when the pattern gives nothing, and the file is skipped then.
 QString composeNewName(const TagFields& tag, const NameOptions& options, int number);
 
+// One component of a path composed by the own pattern ("Artist",
+// "1999 - Album", "03 - Song"): blanks at either end trimmed, the same
+// character passes as a name, a leading "." made "_", and cut at a character
+// boundary to kMaxNameBytes, keeping ".mp3" when it is the file's own name
+// (`fileName`: the text is the name without ".mp3"). Empty for an empty text.
+QString composePathComponent(const QString& text, const NameOptions& options, bool fileName);
+
 // `kiegeszit`: pads text with blanks on the right to width characters, or
 // cuts it to its first width characters.
 QString kiegeszit(const QString& text, int width);

@@ -2,6 +2,7 @@
 
 #include "app/buttonrow.h"
 #include "app/interfacetexts.h"
+#include "rename/patternerror.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -16,37 +17,7 @@ namespace zentrio {
 
 QString OwnPatternWindow::errorText(const PatternError& error, const InterfaceTexts& texts)
 {
-    const char* key = "eunknownfield";
-    switch (error.reason) {
-    case PatternError::Reason::UnknownField:
-        key = "eunknownfield";
-        break;
-    case PatternError::Reason::UnknownModifier:
-        key = "eunknownmodifier";
-        break;
-    case PatternError::Reason::UnclosedBrace:
-        key = "eunclosedbrace";
-        break;
-    case PatternError::Reason::UnclosedBracket:
-        key = "eunclosedbracket";
-        break;
-    case PatternError::Reason::StrayBrace:
-        key = "estraybrace";
-        break;
-    case PatternError::Reason::StrayBracket:
-        key = "estraybracket";
-        break;
-    case PatternError::Reason::TrailingBackslash:
-        key = "ebackslash";
-        break;
-    case PatternError::Reason::TooLong:
-        return texts.message(QStringLiteral("opatternerror"))
-            .arg(error.position + 1)
-            .arg(texts.message(QStringLiteral("etoolong")).arg(kMaxPatternLength));
-    }
-    return texts.message(QStringLiteral("opatternerror"))
-        .arg(error.position + 1)
-        .arg(texts.message(QString::fromLatin1(key)));
+    return patternErrorText(error, texts);
 }
 
 OwnPatternWindow::OwnPatternWindow(const QString& pattern, const QStringList& recent, const InterfaceTexts& texts,
@@ -96,7 +67,8 @@ OwnPatternWindow::OwnPatternWindow(const QString& pattern, const QStringList& re
     resize(640, 440);
 
     connect(patternBox, &QLineEdit::textChanged, this, &OwnPatternWindow::patternEdited);
-    connect(fields, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { insertField(fields->row(item)); });
+    connect(
+        fields, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { insertField(fields->row(item)); });
     connect(recentPatterns, &QComboBox::activated, this,
         [this](int index) { patternBox->setText(recentPatterns->itemText(index)); });
     connect(okButton, &QPushButton::clicked, this, [this, accepted = std::move(accepted)] {

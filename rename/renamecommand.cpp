@@ -2,10 +2,10 @@
 
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
-#include "rename/journal.h"
 #include "rename/renamerun.h"
 
 #include <QCheckBox>
+#include <QLabel>
 
 namespace zentrio {
 
@@ -19,23 +19,36 @@ void Form1::selectedClicked()
     const auto progress = [this](int renamed) {
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
-    const auto record = [this](const std::vector<PlannedRename>& renames) { recordRenames(renames); };
-    switch (runRename(Dir1->path(), items, nameOptions(), progress, tagSource(), record).outcome) {
+    std::optional<RunWriter> journal;
+    std::size_t recorded = 0;
+    bool unrecorded = false;
+    const auto record = [&](const std::vector<PlannedRename>& renames) {
+        journal = recordRenames(renames);
+        recorded = renames.size();
+        unrecorded = !journal;
+    };
+    const RenameRunResult result = runRename(Dir1->path(), items, nameOptions(), progress, tagSource(), record);
+    if (journal)
+        journal->finish(
+            recorded, result.outcome == RenameRunResult::Outcome::Completed ? RunEnd::Completed : RunEnd::Failed);
+    switch (result.outcome) {
     case RenameRunResult::Outcome::NothingChecked:
         showMessage(message(QStringLiteral("msg3")));
-        return;
+        break;
     case RenameRunResult::Outcome::TargetExists:
         showMessage(message(QStringLiteral("error7")), true);
-        return;
+        break;
     case RenameRunResult::Outcome::Failed:
         showMessage(message(QStringLiteral("error8")));
-        return;
+        break;
     case RenameRunResult::Outcome::Completed:
         frissites(0);
         if (Check4->checkState() == Qt::Checked)
             savem3u();
-        return;
+        break;
     }
+    if (unrecorded)
+        sayNotUndoable();
 }
 
 // Every row of the list, checked or not, with its name on disk.
@@ -51,10 +64,16 @@ std::vector<RunItem> Form1::runItems() const
 
 // A journal that cannot be written never stops a rename: the renames go on
 // as they always did, only without the means to undo them.
-void Form1::recordRenames(const std::vector<PlannedRename>& renames)
+std::optional<RunWriter> Form1::recordRenames(const std::vector<PlannedRename>& renames)
 {
-    const std::string folder = Dir1->path();
-    RenameJournal(defaultJournalPath()).add({ folder, fs::inodesIdentifyFiles(folder), renames });
+    return recordFolderRun(RunHistory::standard(), Dir1->path(), renames).writer;
+}
+
+void Form1::sayNotUndoable()
+{
+    const QString outcome = Label11->text();
+    const QString note = message(QStringLiteral("errnoundo"));
+    showMessage(outcome.trimmed().isEmpty() ? note : outcome + QLatin1Char(';') + note);
 }
 
 } // namespace zentrio

@@ -1,39 +1,256 @@
 #include "rename/undo.h"
 
 #include "platform/filenames.h"
+#include "platform/statedir.h"
+
+#include <cerrno>
+#include <ctime>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zentrio {
 
 namespace {
 
-    bool isTheRecordedFile(const std::string& path, const PlannedRename& rename, bool inodesIdentify)
+std::string parentOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+bool isTemporary(const std::string& path)
+{
+    return std::string_view(path).substr(path.rfind('/') + 1).starts_with(kCycleNamePrefix);
+}
+
+// The disk as undo sees it: real, or for a dry run the real one with
+// the moves undo would have made laid over it.
+class UndoDisk {
+public:
+    UndoDisk(const UndoMoves& request)
+        : m_request(request)
     {
-        const auto found = fs::identityOf(path);
-        return found && fs::sameIdentity(rename.identity, *found, inodesIdentify);
     }
+
+    bool holds(const std::string& path, const fs::FileIdentity& identity)
+    {
+        std::optional<fs::FileIdentity> found;
+        if (const auto laid = m_laid.find(path); laid != m_laid.end())
+            found = laid->second;
+        else
+            found = fs::identityOf(path);
+        return found && fs::sameIdentity(identity, *found, m_request.inodesIdentify);
+    }
+
+    fs::RenameResult moveBack(const Move& move)
+    {
+        if (m_request.makeFolders)
+            makeFolder(parentOf(move.from));
+        if (!m_request.dryRun)
+            return fs::renameNoReplace(move.to, move.from);
+        // The old path is free, or (on a volume that ignores case) the file itself.
+        const auto laid = m_laid.find(move.from);
+        struct stat st { };
+        const bool taken = laid != m_laid.end()
+            ? laid->second.has_value()
+            : ::lstat(move.from.c_str(), &st) == 0 && !holds(move.from, move.identity);
+        if (taken)
+            return fs::RenameResult::TargetExists;
+        m_laid[move.to] = std::nullopt;
+        m_laid[move.from] = move.identity;
+        return fs::RenameResult::Renamed;
+    }
+
+    int foldersMade() const { return static_cast<int>(m_made.size()); }
+
+private:
+    // Makes a missing folder (and its parents), as it was when the run
+    // emptied and removed it.
+    void makeFolder(const std::string& folder)
+    {
+        if (folder == "/" || m_made.contains(folder) || fs::isFolder(folder))
+            return;
+        makeFolder(parentOf(folder));
+        unsigned mode = 0777;
+        for (const EmptiedFolder& emptied : m_request.emptiedFolders) {
+            if (emptied.path == folder)
+                mode = emptied.mode;
+        }
+        if (m_request.dryRun || ::mkdir(folder.c_str(), mode) == 0)
+            m_made.insert(folder);
+    }
+
+    const UndoMoves& m_request;
+    std::map<std::string, std::optional<fs::FileIdentity>> m_laid;
+    std::set<std::string> m_made;
+};
+
+JournalRecord asRecord(const std::string& folder, bool inodesIdentify, const std::vector<Move>& moves)
+{
+    JournalRecord record { folder, inodesIdentify, {} };
+    const std::size_t prefix = folderPath(folder).size();
+    for (const Move& move : moves)
+        record.renames.push_back({ move.from.substr(prefix), move.to.substr(prefix), move.identity });
+    return record;
+}
+
+std::vector<Move> movesOf(const JournalRecord& record)
+{
+    std::vector<Move> moves;
+    const std::string prefix = folderPath(record.folder);
+    for (const PlannedRename& r : record.renames)
+        moves.push_back({ prefix + r.oldName, prefix + r.newName, r.identity });
+    return moves;
+}
+
+// Sets a damaged run's file aside, beside the others but not among them.
+void setAside(const std::string& path)
+{
+    const std::string aside = path + ".damaged-" + std::to_string(std::time(nullptr));
+    fs::renameNoReplace(path, aside);
+}
+
+NewestUndo fromLegacyJournal(const std::string& path, bool dryRun)
+{
+    NewestUndo undo;
+    const RenameJournal journal(path);
+    const RenameJournal::Contents contents = journal.load();
+    if (contents.state == RenameJournal::State::Damaged) {
+        // Said once: the damaged file is set aside and its whole records
+        // kept, so the next undo works on them.
+        if (!dryRun)
+            journal.repair(contents);
+        undo.status = NewestUndo::Status::Damaged;
+        undo.error = "the rename journal " + path + " is unreadable or damaged";
+        return undo;
+    }
+    if (contents.records.empty())
+        return undo;
+    const JournalRecord& newest = contents.records.back();
+    undo.status = NewestUndo::Status::Undone;
+    undo.folder = newest.folder;
+    undo.result = undoMoves({ movesOf(newest), newest.inodesIdentify, {}, {}, false, dryRun });
+    if (!dryRun) {
+        const auto& remaining = undo.result.remaining;
+        journal.replaceNewest(remaining.empty()
+                ? std::nullopt
+                : std::optional(asRecord(newest.folder, newest.inodesIdentify, remaining)));
+    }
+    return undo;
+}
+
+// What is left of a run after its undo: its file keeps only that.
+void keepRemaining(const std::string& path, RunRecord record, std::vector<Move> remaining)
+{
+    if (remaining.empty()) {
+        ::unlink(path.c_str());
+        return;
+    }
+    record.moves = std::move(remaining);
+    record.batch = record.moves.size();
+    fs::replaceFileAtomically(path, formatRecord(record) + formatEnd(record.moves.size(), RunEnd::Completed));
+}
 
 } // namespace
 
-UndoOutcome undoRecord(const JournalRecord& record)
+MovesUndone undoMoves(const UndoMoves& request)
 {
-    UndoOutcome outcome;
-    JournalRecord remaining { record.folder, record.inodesIdentify, {} };
-    const std::string prefix = folderPath(record.folder);
-    for (auto r = record.renames.rbegin(); r != record.renames.rend(); ++r) {
-        if (isTheRecordedFile(prefix + r->newName, *r, record.inodesIdentify)) {
-            if (fs::renameNoReplace(prefix + r->newName, prefix + r->oldName) == fs::RenameResult::Renamed) {
-                ++outcome.renamedBack;
-            } else {
-                ++outcome.notUndone;
-                remaining.renames.insert(remaining.renames.begin(), *r);
+    MovesUndone outcome;
+    UndoDisk disk(request);
+    for (auto move = request.moves.rbegin(); move != request.moves.rend(); ++move) {
+        const bool counts = !isTemporary(move->from);
+        if (disk.holds(move->to, move->identity)) {
+            const fs::RenameResult result = disk.moveBack(*move);
+            if (result == fs::RenameResult::Renamed) {
+                outcome.movedBack += counts;
+                outcome.back.push_back(*move);
+                continue;
             }
-        } else if (!isTheRecordedFile(prefix + r->oldName, *r, record.inodesIdentify)) {
-            ++outcome.notUndone;
+            outcome.notUndone += counts;
+            outcome.remaining.insert(outcome.remaining.begin(), *move);
+            outcome.leftAlone.push_back({ move->to,
+                result == fs::RenameResult::TargetExists ? "its old path is taken: " + move->from
+                                                         : "cannot be moved back to " + move->from });
+        } else if (!disk.holds(move->from, move->identity)) {
+            outcome.notUndone += counts;
+            outcome.leftAlone.push_back({ move->to, "changed, moved or deleted since the run" });
         }
     }
-    if (!remaining.renames.empty())
-        outcome.remaining = std::move(remaining);
+    outcome.foldersMade = disk.foldersMade();
+    for (auto folder = request.madeFolders.rbegin(); folder != request.madeFolders.rend(); ++folder) {
+        if (!request.dryRun && ::rmdir(folder->c_str()) == 0)
+            ++outcome.foldersRemoved;
+    }
     return outcome;
+}
+
+UndoOutcome undoRecord(const JournalRecord& record)
+{
+    const MovesUndone undone = undoMoves({ movesOf(record), record.inodesIdentify });
+    UndoOutcome outcome { undone.movedBack, undone.notUndone, std::nullopt };
+    if (!undone.remaining.empty())
+        outcome.remaining = asRecord(record.folder, record.inodesIdentify, undone.remaining);
+    return outcome;
+}
+
+NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun)
+{
+    NewestUndo undo;
+    if (!fs::isFolder(history.folder()))
+        return fromLegacyJournal(legacyJournal, dryRun);
+    if (const StateFolder own = ensurePrivateFolder(history.folder()); !own.ok()) {
+        undo.status = NewestUndo::Status::Unavailable;
+        undo.error = own.error; // another user's folder is never read
+        return undo;
+    }
+    const auto lock = history.lock();
+    if (!lock) {
+        undo.status = NewestUndo::Status::Unavailable;
+        undo.error = "the rename journal " + history.folder() + " cannot be locked";
+        return undo;
+    }
+    const auto files = history.files();
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        if (runInProgress(file->path)) {
+            undo.status = NewestUndo::Status::InProgress;
+            return undo;
+        }
+        const auto text = fs::readWholeFile(file->path);
+        if (!text) {
+            undo.status = NewestUndo::Status::Unavailable;
+            undo.error = "the rename journal " + file->path + " cannot be read";
+            return undo;
+        }
+        ParsedRun parsed = parseRun(*text);
+        if (parsed.state == ParsedRun::State::Unfinished) {
+            if (!dryRun)
+                ::unlink(file->path.c_str()); // its run never began
+            continue;
+        }
+        if (parsed.state == ParsedRun::State::Damaged) {
+            if (!dryRun)
+                setAside(file->path);
+            undo.status = NewestUndo::Status::Damaged;
+            undo.error = "the rename journal " + file->path + " is unreadable or damaged";
+            return undo;
+        }
+        RunRecord& record = parsed.record;
+        undo.status = NewestUndo::Status::Undone;
+        undo.kind = record.kind;
+        undo.origin = record.origin;
+        undo.folder = record.folder;
+        undo.time = record.time;
+        std::vector<Move> begun(record.moves.begin(),
+            record.moves.begin() + static_cast<std::ptrdiff_t>(parsed.progress.begunMoves(record)));
+        undo.result = undoMoves({ std::move(begun), record.inodesIdentify, record.madeFolders, record.emptiedFolders,
+            record.kind == RunKind::Moves, dryRun });
+        if (!dryRun)
+            keepRemaining(file->path, std::move(record), undo.result.remaining);
+        return undo;
+    }
+    return fromLegacyJournal(legacyJournal, dryRun);
 }
 
 } // namespace zentrio

@@ -7,32 +7,40 @@
 
 namespace zentrio {
 
-// "undo": renames the files of the newest journal record back, reports how
-// many came back and how many could not, and keeps in the journal only what
-// may still be undone later. The list is rescanned, and when the record is
-// this folder's, the playlist is written as after a run.
+// "undo": takes back the newest run, whichever program made it: renames in
+// this window's folders, or moves across folders by the command line. It
+// says how many files came back and how many could not, and keeps in the
+// journal only what may still be undone later. The list is rescanned, and
+// when the run renamed in this folder, the playlist is written as after a run.
 void Form1::undoClicked()
 {
-    const RenameJournal journal(defaultJournalPath());
-    const RenameJournal::Contents contents = journal.load();
-    if (contents.state == RenameJournal::State::Damaged) {
-        // Said once: the damaged file is set aside and its whole records
-        // kept, so the next "undo" works on them.
-        journal.repair(contents);
-        showMessage(message(QStringLiteral("errjournal")));
-        return;
-    }
-    if (contents.records.empty()) {
+    const NewestUndo undo = undoNewestRun(RunHistory::standard(), defaultJournalPath());
+    switch (undo.status) {
+    case NewestUndo::Status::Nothing:
         showMessage(message(QStringLiteral("msgnoundo")));
         return;
+    case NewestUndo::Status::Damaged:
+    case NewestUndo::Status::Unavailable:
+        showMessage(message(QStringLiteral("errjournal")));
+        return;
+    case NewestUndo::Status::InProgress:
+        showMessage(message(QStringLiteral("msgundobusy")));
+        return;
+    case NewestUndo::Status::Undone:
+        break;
     }
-    const JournalRecord& newest = contents.records.back();
-    const UndoOutcome outcome = undoRecord(newest);
-    journal.replaceNewest(outcome.remaining);
     frissites(0);
-    showMessage(message(QStringLiteral("msgundo")).arg(outcome.renamedBack).arg(outcome.notUndone));
-    if (newest.folder == Dir1->path() && Check4->checkState() == Qt::Checked)
-        savem3u(); // reports only a failure, over the message above
+    const MovesUndone& result = undo.result;
+    if (undo.kind == RunKind::Folder) {
+        showMessage(message(QStringLiteral("msgundo")).arg(result.movedBack).arg(result.notUndone));
+        if (undo.folder == Dir1->path() && Check4->checkState() == Qt::Checked)
+            savem3u(); // reports only a failure, over the message above
+        return;
+    }
+    showMessage(message(QStringLiteral("msgundomoves"))
+                    .arg(result.movedBack)
+                    .arg(result.notUndone)
+                    .arg(result.foldersRemoved + result.foldersMade));
 }
 
 } // namespace zentrio

@@ -12,7 +12,7 @@ cmake --build "$build"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in trailer compose settings id3v2 pattern; do
+for target in trailer compose settings id3v2 pattern journal paths; do
     mkdir -p "$work/$target"
     cp tests/fuzz/corpus/$target/* "$work/$target/"
     if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -1,0 +1,53 @@
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+#include "platform/fsops.h"
+#include "rename/planfile.h"
+
+namespace zentrio::cli {
+
+namespace {
+
+struct ApplyOptions {
+    std::string file;
+    bool json = false;
+};
+
+int runApply(const ApplyOptions& options)
+{
+    const auto text = fs::readWholeFile(options.file);
+    if (!text) {
+        complain(options.file + ": cannot be read");
+        return kUsage;
+    }
+    std::string error;
+    auto saved = planFromJson(QByteArray::fromStdString(*text), error);
+    if (!saved) {
+        complain(options.file + ": " + error);
+        return kUsage;
+    }
+    PathDisplay display;
+    display.addBase(fs::currentDirectory());
+    const LibraryPlan plan = replanSavedMoves(std::move(saved->files), std::move(saved->emptied));
+    return performPlan(plan, display, { options.json, false, {} });
+}
+
+} // namespace
+
+void addApplyCommand(CLI::App& app, Command& run)
+{
+    auto options = std::make_shared<ApplyOptions>();
+    CLI::App* apply = app.add_subcommand("apply",
+        "Perform a plan written by rename --plan-out, if every file is still the one the plan saw and every "
+        "target still free; otherwise change nothing.");
+    apply->add_option("FILE", options->file, "the plan")->required();
+    apply->add_flag("--json", options->json, "one JSON object per file: from, to, status, reason");
+    apply->footer(kExitStatusHelp);
+    apply->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runApply(*options);
+        };
+    });
+}
+
+} // namespace zentrio::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "cli/output.h"
+#include "rename/libraryplan.h"
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+// Each command adds itself to the program's parser with its options, and
+// when the command line names it, leaves in `run` what it does.
+namespace zentrio::cli {
+
+using Command = std::function<int()>;
+
+void addListCommand(CLI::App& app, Command& run);
+void addRenameCommand(CLI::App& app, Command& run);
+void addApplyCommand(CLI::App& app, Command& run);
+void addUndoCommand(CLI::App& app, Command& run);
+
+// What rename and apply share once a plan is made: the plan shown (and,
+// for a dry run or a plan kept for later, nothing more), or the run
+// recorded in the journal, performed and reported. Returns the exit status.
+struct PlanRun {
+    bool json = false;
+    bool dryRun = false;
+    std::string planOut; // write the checked plan here instead of running it
+};
+int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanRun& how);
+
+} // namespace zentrio::cli

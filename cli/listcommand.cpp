@@ -1,0 +1,137 @@
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+#include "platform/filenames.h"
+#include "rename/libraryread.h"
+
+#include <QJsonObject>
+
+namespace zentrio::cli {
+
+namespace {
+
+struct ListOptions {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    bool id3v1 = false;
+    std::string format;
+    bool nul = false;
+    bool json = false;
+};
+
+const char* const kColumns[] = { "path", "artist", "album", "song", "track", "disc", "year", "genre", "albumartist" };
+
+std::vector<QString> columnsOf(const TagFields& tag)
+{
+    return { tag.artist, tag.album, tag.song, tag.track, tag.disc, tag.year, tag.genre, tag.albumArtist };
+}
+
+QJsonObject jsonOf(const std::string& shown, const TagFields& tag)
+{
+    QJsonObject object;
+    putPath(object, "path", shown);
+    object.insert("tagged", tag.found);
+    const std::vector<std::pair<const char*, const QString*>> fields { { "song", &tag.song }, { "artist", &tag.artist },
+        { "album", &tag.album }, { "track", &tag.track }, { "tracks", &tag.tracks }, { "disc", &tag.disc },
+        { "discs", &tag.discs }, { "year", &tag.year }, { "genre", &tag.genre }, { "albumartist", &tag.albumArtist } };
+    for (const auto& [key, value] : fields)
+        object.insert(QLatin1String(key), *value);
+    return object;
+}
+
+// The path as it is reached from the path given: "Music/Artist/a.mp3".
+PathDisplay displayFor(const std::vector<std::string>& given, const std::vector<std::string>& absolute)
+{
+    PathDisplay display;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const bool folder = fs::isFolder(absolute[i]);
+        const std::string shown = folder ? given[i] : given[i].substr(0, given[i].rfind('/') + 1);
+        std::string base = folder ? absolute[i] : absolute[i].substr(0, absolute[i].rfind('/'));
+        display.addBase(base, shown.empty() ? std::string() : shown);
+    }
+    return display;
+}
+
+int runList(const ListOptions& options)
+{
+    const auto paths = absolutePaths(options.paths);
+    if (!paths)
+        return kUsage;
+    std::shared_ptr<const ParsedPattern> format;
+    if (!options.format.empty() && !(format = readPattern(options.format, true)))
+        return kUsage;
+    const PathDisplay display = displayFor(options.paths, *paths);
+    const TreeWalk walk = walkTree(*paths, options.recursive);
+    int status = kDone;
+    for (const WalkFailure& failure : walk.failures) {
+        complain(display.show(failure.path) + ": " + failure.reason);
+        status = kSomeFailed;
+    }
+    if (!format && !options.json && stdoutIsTerminal()) {
+        std::string header;
+        for (const char* column : kColumns)
+            header += std::string(header.empty() ? "" : "\t") + column;
+        writeRecord(header, options.nul);
+    }
+    Progress progress(!options.json);
+    const std::size_t total = walk.fileCount();
+    const auto each = [&](const WalkedFolder& folder, FolderReads& reads) {
+        std::vector<const TagFields*> tags;
+        for (const auto& read : reads) {
+            if (read)
+                tags.push_back(&read->tag);
+        }
+        const NumberWidths widths = widestNumbers(tags);
+        progress.clear();
+        for (std::size_t i = 0; i < folder.mp3s.size(); ++i) {
+            const std::string shown = display.show(joinPath(folder.path, folder.mp3s[i].name), folder.argument);
+            if (!reads[i]) {
+                complain(shown + ": cannot be read");
+                status = kSomeFailed;
+                continue;
+            }
+            const TagFields& tag = reads[i]->tag;
+            if (options.json) {
+                writeJson(jsonOf(shown, tag));
+            } else if (format) {
+                const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths };
+                writeRecord(formatPattern(format->parts, tag, context).toStdString(), options.nul);
+            } else {
+                std::string line = shown;
+                for (const QString& value : columnsOf(tag))
+                    line += '\t' + fieldText(value);
+                writeRecord(line, options.nul);
+            }
+        }
+    };
+    const bool complete
+        = readFolderTags(walk, options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First, each, [&](std::size_t read) {
+              progress.update("reading", read, total);
+              return !interrupted.load();
+          });
+    return complete ? status : kInterrupted;
+}
+
+} // namespace
+
+void addListCommand(CLI::App& app, Command& run)
+{
+    auto options = std::make_shared<ListOptions>();
+    CLI::App* list = app.add_subcommand("list", "List MP3 files with their tags, one line per file.");
+    list->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
+    list->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
+    list->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
+    list->add_option("-f,--format", options->format,
+        "a pattern in the own-pattern language, \\t and \\n understood (default: path and the fields, tab-separated)");
+    list->add_flag("-0,--null", options->nul, "end each record with a NUL instead of a newline");
+    list->add_flag("--json", options->json, "one JSON object per line: the path and every field");
+    list->footer(kExitStatusHelp);
+    list->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runList(*options);
+        };
+    });
+}
+
+} // namespace zentrio::cli

@@ -1,0 +1,210 @@
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+#include "rename/journalfolder.h"
+#include "rename/moverun.h"
+#include "rename/planfile.h"
+
+#include <ctime>
+#include <map>
+
+namespace zentrio::cli {
+
+namespace {
+
+const char* statusWord(FileStatus status)
+{
+    switch (status) {
+    case FileStatus::Renamed:
+    case FileStatus::Moved:
+        return "renamed";
+    case FileStatus::Unchanged:
+        return "unchanged";
+    case FileStatus::Skipped:
+        return "skipped";
+    case FileStatus::Conflict:
+        return "conflict";
+    case FileStatus::Failed:
+        break;
+    }
+    return "failed";
+}
+
+struct Counts {
+    int renamed = 0, moved = 0, along = 0, unchanged = 0, skipped = 0, failed = 0;
+    void add(const PlannedFile& file)
+    {
+        switch (file.status) {
+        case FileStatus::Renamed:
+        case FileStatus::Moved:
+            ++(file.carried ? along : file.status == FileStatus::Renamed ? renamed : moved);
+            break;
+        case FileStatus::Unchanged:
+            ++unchanged;
+            break;
+        case FileStatus::Skipped:
+            ++skipped;
+            break;
+        case FileStatus::Conflict:
+        case FileStatus::Failed:
+            ++failed;
+            break;
+        }
+    }
+    std::string text(bool planned) const
+    {
+        const std::string to = planned ? "to " : "";
+        std::string line = (planned ? "to rename " : "renamed ") + std::to_string(renamed) + ", " + to
+            + (planned ? "move " : "moved ") + std::to_string(moved) + ", unchanged " + std::to_string(unchanged)
+            + ", skipped " + std::to_string(skipped) + ", failed " + std::to_string(failed);
+        if (along > 0)
+            line += ", other files " + to + "move along " + std::to_string(along);
+        return line;
+    }
+};
+
+class Report {
+public:
+    Report(const PathDisplay& display, bool json)
+        : m_display(display)
+        , m_json(json)
+    {
+    }
+
+    void file(const PlannedFile& file)
+    {
+        m_counts.add(file);
+        if (m_json) {
+            QJsonObject object;
+            putPath(object, "from", m_display.show(file.from, file.argument));
+            if (!file.to.empty())
+                putPath(object, "to", m_display.show(file.to, file.argument));
+            object.insert("status", QLatin1String(statusWord(file.status)));
+            object.insert("reason", QString::fromStdString(file.reason));
+            if (file.carried)
+                object.insert("along", true);
+            writeJson(object);
+            return;
+        }
+        const std::string paths = m_display.show(file.from, file.argument)
+            + (file.to.empty() ? "" : " -> " + m_display.show(file.to, file.argument));
+        if (file.moves())
+            writeRecord(paths);
+        else if (file.status != FileStatus::Unchanged)
+            tell(std::string(statusWord(file.status)) + ": " + paths + ": " + file.reason);
+    }
+
+    void summary(const std::string& line)
+    {
+        if (m_json)
+            tell(line);
+        else
+            writeRecord(line);
+    }
+
+    const Counts& counts() const { return m_counts; }
+
+private:
+    const PathDisplay& m_display;
+    bool m_json;
+    Counts m_counts;
+};
+
+// Each file as the run left it: moved when its last step was made,
+// failed otherwise (at the step that failed, or never reached).
+std::vector<PlannedFile> outcomeOf(const LibraryPlan& plan, const MovesDone& done)
+{
+    std::map<std::string, std::size_t> lastStepTo, firstStepFrom;
+    for (std::size_t k = 0; k < plan.order.steps.size(); ++k) {
+        lastStepTo[plan.order.steps[k].to] = k;
+        firstStepFrom.try_emplace(plan.order.steps[k].from, k);
+    }
+    std::vector<PlannedFile> files = plan.files;
+    for (PlannedFile& file : files) {
+        if (!file.moves())
+            continue;
+        const std::size_t last = lastStepTo.at(file.to);
+        const std::size_t first = firstStepFrom.at(file.from);
+        if (last < done.done)
+            continue;
+        file.status = FileStatus::Failed;
+        if (first < done.done)
+            file.reason = "left at " + plan.order.steps[first].to + " on its way; zentrio-cli undo brings it back";
+        else if (first == done.done && done.end == RunEnd::Failed && !done.failure.empty())
+            file.reason = done.failure;
+        else
+            file.reason = done.end == RunEnd::Interrupted ? "not done: interrupted" : "not done: the run stopped";
+    }
+    return files;
+}
+
+int reportConflicts(const LibraryPlan& plan, const PathDisplay& display, bool json)
+{
+    Report report(display, json);
+    int conflicts = 0;
+    for (const PlannedFile& file : plan.files) {
+        if (file.status == FileStatus::Conflict) {
+            ++conflicts;
+            complain("conflict: " + display.show(file.from, file.argument) + " -> "
+                + display.show(file.to, file.argument) + ": " + file.reason);
+        }
+        if (json)
+            report.file(file);
+    }
+    if (conflicts == 0)
+        complain("conflict: " + plan.order.conflicts.front().reason);
+    complain("nothing was changed");
+    return kConflicts;
+}
+
+} // namespace
+
+int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanRun& how)
+{
+    int status = kDone;
+    for (const WalkFailure& failure : plan.failures) {
+        complain(display.show(failure.path) + ": cannot be listed: " + failure.reason);
+        status = kSomeFailed;
+    }
+    if (plan.hasConflicts())
+        return reportConflicts(plan, display, how.json);
+    Report report(display, how.json);
+    if (how.dryRun || !how.planOut.empty()) {
+        for (const PlannedFile& file : plan.files)
+            report.file(file);
+        if (!how.planOut.empty() && !fs::replaceFileAtomically(how.planOut, planToJson(plan).toStdString())) {
+            complain("the plan cannot be written to " + how.planOut);
+            return kSomeFailed;
+        }
+        report.summary((how.planOut.empty() ? "dry run, nothing changed: "
+                                            : "plan written to " + how.planOut + ", nothing changed: ")
+            + report.counts().text(true)
+            + (how.planOut.empty() ? "" : "; run it with: zentrio-cli apply " + how.planOut));
+        return report.counts().failed > 0 ? kSomeFailed : status;
+    }
+    MovesDone done;
+    if (!plan.order.steps.empty()) {
+        RunHistory::Begun begun = RunHistory::standard().begin(plan.record(std::time(nullptr)));
+        if (!begun.writer) {
+            complain(begun.error + "; nothing was changed");
+            return kSomeFailed;
+        }
+        Progress progress(!how.json);
+        const std::size_t steps = plan.order.steps.size();
+        done = performMoves(plan.order, plan.emptied, *begun.writer, interrupted,
+            [&](std::size_t made) { progress.update("renaming", made, steps); });
+    }
+    for (const PlannedFile& file : outcomeOf(plan, done))
+        report.file(file);
+    std::string summary = report.counts().text(false);
+    if (done.foldersMade + done.foldersRemoved > 0)
+        summary += "; folders made " + std::to_string(done.foldersMade) + ", removed "
+            + std::to_string(done.foldersRemoved);
+    if (!plan.order.steps.empty())
+        summary += "; undo with: zentrio-cli undo";
+    report.summary(summary);
+    if (done.end == RunEnd::Interrupted)
+        return kInterrupted;
+    return done.end == RunEnd::Failed || report.counts().failed > 0 ? kSomeFailed : status;
+}
+
+} // namespace zentrio::cli

@@ -1,0 +1,101 @@
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+
+namespace zentrio::cli {
+
+namespace {
+
+struct RenameOptions {
+    std::vector<std::string> paths;
+    std::string pattern;
+    bool recursive = false;
+    bool id3v1 = false;
+    std::string to;
+    std::string fs = "auto";
+    bool dryRun = false;
+    std::string planOut;
+    bool json = false;
+    std::string separator = " - ";
+    bool noAccent = false;
+    bool noSpace = false;
+};
+
+int runRename(const RenameOptions& options)
+{
+    const auto pattern = readPattern(options.pattern);
+    if (!pattern)
+        return kUsage;
+    const auto paths = absolutePaths(options.paths);
+    if (!paths)
+        return kUsage;
+    LibraryRequest request;
+    request.paths = *paths;
+    request.recursive = options.recursive;
+    request.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
+    request.options.pattern = Pattern::Own;
+    request.options.own = pattern;
+    request.options.separator = QString::fromStdString(options.separator);
+    request.options.foldO = request.options.noAccent = options.noAccent;
+    request.options.noSpace = options.noSpace;
+    request.fsChoice = options.fs == "fat" ? FsChoice::Fat : options.fs == "posix" ? FsChoice::Posix : FsChoice::Auto;
+    PathDisplay display;
+    for (const std::string& path : *paths)
+        display.addBase(fs::isFolder(path) ? path : path.substr(0, path.rfind('/')));
+    if (!options.to.empty()) {
+        const auto to = absoluteTarget(options.to);
+        if (!to)
+            return kUsage;
+        request.to = *to;
+        display.setTarget(*to, options.to);
+    }
+    Progress progress(!options.json);
+    const LibraryPlan plan = planLibraryRename(request, [&](std::size_t read, std::size_t total) {
+        progress.update("reading", read, total);
+        return !interrupted.load();
+    });
+    progress.clear();
+    if (interrupted.load())
+        return kInterrupted; // nothing was changed
+    return performPlan(plan, display, { options.json, options.dryRun, options.planOut });
+}
+
+} // namespace
+
+void addRenameCommand(CLI::App& app, Command& run)
+{
+    auto options = std::make_shared<RenameOptions>();
+    CLI::App* rename = app.add_subcommand("rename",
+        "Name every file by a pattern; a \"/\" in the pattern's own text makes folders. The whole run is checked "
+        "before anything moves: any conflict, and nothing is renamed.");
+    rename->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
+    rename
+        ->add_option("-p,--pattern", options->pattern,
+            "the own-pattern language: {artist} {album} {song} {track} {tracks} {disc} {discs} {year} {genre} "
+            "{albumartist} {n} {sep}, [optional parts], {field:upper|lower|title|N}")
+        ->required();
+    rename->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
+    rename->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
+    rename->add_option("--to", options->to, "the new paths go under this folder (default: each file's own folder)");
+    rename
+        ->add_option("--fs", options->fs,
+            "names for the target file system: auto (by its type), fat (for FAT, exFAT, NTFS and SMB anywhere), "
+            "posix (no change)")
+        ->check(CLI::IsMember({ "auto", "posix", "fat" }));
+    rename->add_flag("-n,--dry-run", options->dryRun, "show the plan and change nothing");
+    rename->add_option("--plan-out", options->planOut, "write the checked plan as JSON to FILE and change nothing")
+        ->type_name("FILE");
+    rename->add_flag("--json", options->json, "one JSON object per file: from, to, status, reason");
+    rename->add_option("--sep", options->separator, "the text of {sep} (default \" - \")");
+    rename->add_flag("--no-accent", options->noAccent, "accented letters lose their accents");
+    rename->add_flag("--no-space", options->noSpace, "blanks become \"_\"");
+    rename->footer(kExitStatusHelp);
+    rename->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runRename(*options);
+        };
+    });
+}
+
+} // namespace zentrio::cli

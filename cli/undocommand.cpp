@@ -1,0 +1,139 @@
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+#include "rename/undo.h"
+
+#include <ctime>
+
+namespace zentrio::cli {
+
+namespace {
+
+struct UndoOptions {
+    bool dryRun = false;
+    bool list = false;
+};
+
+std::string timeText(std::int64_t seconds)
+{
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    char text[32] = "";
+    if (::localtime_r(&time, &local))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string stateText(const RunSummary& summary, bool going)
+{
+    if (going)
+        return "going on";
+    if (!summary.progress.end)
+        return "cut short (undo looks at the disk)";
+    switch (*summary.progress.end) {
+    case RunEnd::Completed:
+        return "completed";
+    case RunEnd::Failed:
+        return "stopped at a failure";
+    case RunEnd::Interrupted:
+        break;
+    }
+    return "interrupted";
+}
+
+std::string runText(RunKind kind, RunOrigin origin, const std::string& folder)
+{
+    const std::string by = origin == RunOrigin::Window ? "window" : "command line";
+    return kind == RunKind::Folder ? by + ", renames in " + folder : by;
+}
+
+// The runs kept, newest first: the history's, then the previous journal's.
+int listRuns(const RunHistory& history)
+{
+    int shown = 0;
+    const auto files = history.files();
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        const auto summary = readRunSummary(file->path);
+        if (!summary)
+            continue;
+        std::string line = timeText(summary->time) + "  " + runText(summary->kind, summary->origin, summary->folder)
+            + "  " + std::to_string(summary->moves) + " files";
+        if (summary->kind == RunKind::Moves)
+            line += ", " + std::to_string(summary->madeFolders) + " folders to make, "
+                + std::to_string(summary->emptiedFolders) + " to empty";
+        writeRecord(line + "  " + stateText(*summary, runInProgress(file->path))
+            + (shown == 0 ? "  <- undo takes this one" : ""));
+        ++shown;
+    }
+    const RenameJournal legacy(defaultJournalPath());
+    const auto contents = legacy.load();
+    for (auto record = contents.records.rbegin(); record != contents.records.rend(); ++record) {
+        writeRecord("(previous journal)  renames in " + record->folder + "  " + std::to_string(record->renames.size())
+            + " files" + (shown == 0 ? "  <- undo takes this one" : ""));
+        ++shown;
+    }
+    if (contents.state == RenameJournal::State::Damaged)
+        complain("the previous journal " + legacy.path() + " is damaged: undo sets it aside");
+    if (shown == 0)
+        writeRecord("no runs to undo");
+    return kDone;
+}
+
+int runUndo(const UndoOptions& options)
+{
+    const RunHistory history = RunHistory::standard();
+    if (options.list)
+        return listRuns(history);
+    const NewestUndo undo = undoNewestRun(history, defaultJournalPath(), options.dryRun);
+    switch (undo.status) {
+    case NewestUndo::Status::Nothing:
+        writeRecord("nothing to undo");
+        return kDone;
+    case NewestUndo::Status::InProgress:
+        complain("the newest run is still going on; undo it once it has ended");
+        return kSomeFailed;
+    case NewestUndo::Status::Damaged:
+    case NewestUndo::Status::Unavailable:
+        complain(undo.error);
+        return kSomeFailed;
+    case NewestUndo::Status::Undone:
+        break;
+    }
+    PathDisplay display;
+    display.addBase(fs::currentDirectory());
+    const MovesUndone& result = undo.result;
+    for (const Move& move : result.back) {
+        if (move.from.substr(move.from.rfind('/') + 1).starts_with(kCycleNamePrefix))
+            continue; // a cycle's halfway step
+        writeRecord(display.show(move.to) + " -> " + display.show(move.from));
+    }
+    for (const LeftAlone& left : result.leftAlone)
+        tell("left alone: " + display.show(left.path) + ": " + left.reason);
+    std::string summary = std::string(options.dryRun ? "dry run, nothing changed: would move back " : "moved back ")
+        + std::to_string(result.movedBack) + ", could not " + std::to_string(result.notUndone);
+    if (undo.kind == RunKind::Moves)
+        summary += "; folders " + std::string(options.dryRun ? "to make again " : "made again ")
+            + std::to_string(result.foldersMade) + ", removed " + std::to_string(result.foldersRemoved);
+    summary += " (" + runText(undo.kind, undo.origin, undo.folder)
+        + (undo.time != 0 ? ", " + timeText(undo.time) : std::string()) + ")";
+    writeRecord(summary);
+    return result.notUndone > 0 ? kSomeFailed : kDone;
+}
+
+} // namespace
+
+void addUndoCommand(CLI::App& app, Command& run)
+{
+    auto options = std::make_shared<UndoOptions>();
+    CLI::App* undo = app.add_subcommand("undo",
+        "Take back the newest run, whichever made it (this program or the Zentrio window): files back to their "
+        "names and folders, folders it made removed when empty, folders it removed made again. A file changed or "
+        "moved since is left alone and reported.");
+    undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
+    undo->add_flag("--list", options->list, "show the runs kept: time, files, folders");
+    undo->footer(kExitStatusHelp);
+    // No Ctrl-C handler: undo decides by the disk, so one ended at any
+    // moment is finished by the next undo.
+    undo->callback([options, &run] { run = [options] { return runUndo(*options); }; });
+}
+
+} // namespace zentrio::cli

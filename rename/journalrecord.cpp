@@ -1,0 +1,329 @@
+#include "rename/journalrecord.h"
+
+#include <charconv>
+
+namespace zentrio {
+
+namespace {
+
+constexpr std::string_view kHeader = "zentrio rename run 1";
+constexpr std::size_t kPiece = 64 * 1024;
+
+std::vector<std::string_view> wordsOf(std::string_view line)
+{
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0; start <= line.size();) {
+        const std::size_t space = std::min(line.find(' ', start), line.size());
+        words.push_back(line.substr(start, space - start));
+        start = space + 1;
+    }
+    return words;
+}
+
+template <typename Number> std::optional<Number> numberOf(std::string_view text)
+{
+    Number value {};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+const char* kindWord(RunKind kind)
+{
+    return kind == RunKind::Folder ? "folder" : "moves";
+}
+const char* originWord(RunOrigin origin)
+{
+    return origin == RunOrigin::Window ? "window" : "cli";
+}
+const char* endWord(RunEnd end)
+{
+    switch (end) {
+    case RunEnd::Completed:
+        return "completed";
+    case RunEnd::Failed:
+        return "failed";
+    case RunEnd::Interrupted:
+        break;
+    }
+    return "interrupted";
+}
+
+std::string moveLine(const Move& move)
+{
+    const fs::FileIdentity& id = move.identity;
+    return "move " + escapePath(move.from) + ' ' + escapePath(move.to) + ' ' + std::to_string(id.device) + ' '
+        + std::to_string(id.inode) + ' ' + std::to_string(id.size) + ' ' + std::to_string(id.birth) + '\n';
+}
+
+std::optional<Move> parseMove(const std::vector<std::string_view>& w)
+{
+    if (w.size() != 7 || w[0] != "move")
+        return std::nullopt;
+    auto from = unescapePath(w[1]);
+    auto to = unescapePath(w[2]);
+    const auto device = numberOf<std::uint64_t>(w[3]);
+    const auto inode = numberOf<std::uint64_t>(w[4]);
+    const auto size = numberOf<std::int64_t>(w[5]);
+    const auto birth = numberOf<std::int64_t>(w[6]);
+    if (!from || !to || from->empty() || to->empty() || !device || !inode || !size || !birth)
+        return std::nullopt;
+    Move move { std::move(*from), std::move(*to), {} };
+    move.identity = { *device, *inode, *size, *birth };
+    return move;
+}
+
+// The header's "key value" lines, in their order.
+struct Header {
+    RunRecord record;
+    std::size_t made = 0, emptied = 0, moves = 0;
+};
+
+// Reads the header from lines[at...]; at is left after "counts", or at
+// lines.size() when the lines end before it.
+std::optional<Header> parseHeader(const std::vector<std::string_view>& lines, std::size_t& at)
+{
+    at = 0;
+    if (lines.empty() || lines[0] != kHeader)
+        return std::nullopt;
+    Header h;
+    for (at = 1; at < lines.size(); ++at) {
+        const auto w = wordsOf(lines[at]);
+        if (w.size() == 2 && w[0] == "kind" && (w[1] == "folder" || w[1] == "moves")) {
+            h.record.kind = w[1] == "folder" ? RunKind::Folder : RunKind::Moves;
+        } else if (w.size() == 2 && w[0] == "origin" && (w[1] == "window" || w[1] == "cli")) {
+            h.record.origin = w[1] == "window" ? RunOrigin::Window : RunOrigin::CommandLine;
+        } else if (w.size() == 2 && w[0] == "time" && numberOf<std::int64_t>(w[1])) {
+            h.record.time = *numberOf<std::int64_t>(w[1]);
+        } else if (w.size() == 2 && w[0] == "inodes" && (w[1] == "0" || w[1] == "1")) {
+            h.record.inodesIdentify = w[1] == "1";
+        } else if (w.size() == 2 && w[0] == "folder" && unescapePath(w[1])) {
+            h.record.folder = *unescapePath(w[1]);
+        } else if (w.size() == 2 && w[0] == "batch" && numberOf<std::size_t>(w[1])) {
+            h.record.batch = *numberOf<std::size_t>(w[1]);
+        } else if (w.size() == 4 && w[0] == "counts" && numberOf<std::size_t>(w[1]) && numberOf<std::size_t>(w[2])
+            && numberOf<std::size_t>(w[3])) {
+            h.made = *numberOf<std::size_t>(w[1]);
+            h.emptied = *numberOf<std::size_t>(w[2]);
+            h.moves = *numberOf<std::size_t>(w[3]);
+            ++at;
+            return h;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// "done K" or "end K OUTCOME" into progress; false for anything else.
+bool parseMark(std::string_view line, RunProgress& progress)
+{
+    const auto w = wordsOf(line);
+    if (w.size() == 2 && w[0] == "done" && numberOf<std::size_t>(w[1])) {
+        progress.done = std::max(progress.done, *numberOf<std::size_t>(w[1]));
+        return true;
+    }
+    if (w.size() == 3 && w[0] == "end" && numberOf<std::size_t>(w[1])) {
+        for (const RunEnd end : { RunEnd::Completed, RunEnd::Failed, RunEnd::Interrupted }) {
+            if (w[2] == endWord(end)) {
+                progress.done = *numberOf<std::size_t>(w[1]);
+                progress.end = end;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The whole lines of a text; a last line without its line end was cut short.
+std::vector<std::string_view> linesOf(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            break;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+std::size_t RunProgress::begunMoves(const RunRecord& record) const
+{
+    if (end)
+        return std::min(done, record.moves.size());
+    return std::min(record.moves.size(), done + record.batch);
+}
+
+std::string escapePath(std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const unsigned char c : bytes) {
+        if (c <= 0x20 || c == 0x7F || c == '%') {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapePath(std::string_view text)
+{
+    const auto value = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c <= 0x20 || c == 0x7F)
+            return std::nullopt;
+        if (c != '%') {
+            out += static_cast<char>(c);
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = value(text[i + 1]);
+        const int low = value(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>& sink)
+{
+    std::string piece = std::string(kHeader) + "\nkind " + kindWord(r.kind) + "\norigin " + originWord(r.origin)
+        + "\ntime " + std::to_string(r.time) + "\ninodes " + (r.inodesIdentify ? "1" : "0") + '\n';
+    if (!r.folder.empty())
+        piece += "folder " + escapePath(r.folder) + '\n';
+    piece += "batch " + std::to_string(r.batch) + "\ncounts " + std::to_string(r.madeFolders.size()) + ' '
+        + std::to_string(r.emptiedFolders.size()) + ' ' + std::to_string(r.moves.size()) + '\n';
+    bool ok = true;
+    const auto add = [&](const std::string& line) {
+        piece += line;
+        if (piece.size() >= kPiece) {
+            ok = ok && sink(piece);
+            piece.clear();
+        }
+    };
+    for (const std::string& folder : r.madeFolders)
+        add("made " + escapePath(folder) + '\n');
+    for (const EmptiedFolder& folder : r.emptiedFolders)
+        add("emptied " + escapePath(folder.path) + ' ' + std::to_string(folder.mode) + '\n');
+    for (const Move& move : r.moves)
+        add(moveLine(move));
+    piece += "begin\n";
+    ok = ok && sink(piece);
+}
+
+std::string formatRecord(const RunRecord& record)
+{
+    std::string text;
+    writeRecord(record, [&](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    return text;
+}
+
+std::string formatMark(std::size_t done)
+{
+    return "done " + std::to_string(done) + '\n';
+}
+
+std::string formatEnd(std::size_t done, RunEnd end)
+{
+    return "end " + std::to_string(done) + ' ' + endWord(end) + '\n';
+}
+
+ParsedRun parseRun(std::string_view text)
+{
+    ParsedRun parsed;
+    const std::vector<std::string_view> lines = linesOf(text);
+    std::size_t at = 0;
+    auto header = parseHeader(lines, at);
+    if (!header) {
+        // A header cut short by a crash never began its run.
+        const bool cut = at == lines.size() && (lines.empty() || lines[0] == kHeader);
+        parsed.state = cut ? ParsedRun::State::Unfinished : ParsedRun::State::Damaged;
+        return parsed;
+    }
+    RunRecord& record = header->record;
+    const auto cutShort = [&] {
+        parsed.state = ParsedRun::State::Unfinished;
+        return parsed;
+    };
+    for (std::size_t k = 0; k < header->made; ++k, ++at) {
+        if (at >= lines.size())
+            return cutShort();
+        const auto w = wordsOf(lines[at]);
+        auto folder = w.size() == 2 && w[0] == "made" ? unescapePath(w[1]) : std::nullopt;
+        if (!folder)
+            return parsed;
+        record.madeFolders.push_back(std::move(*folder));
+    }
+    for (std::size_t k = 0; k < header->emptied; ++k, ++at) {
+        if (at >= lines.size())
+            return cutShort();
+        const auto w = wordsOf(lines[at]);
+        auto folder = w.size() == 3 && w[0] == "emptied" ? unescapePath(w[1]) : std::nullopt;
+        const auto mode = w.size() == 3 ? numberOf<unsigned>(w[2]) : std::nullopt;
+        if (!folder || !mode)
+            return parsed;
+        record.emptiedFolders.push_back({ std::move(*folder), *mode & 07777 });
+    }
+    record.moves.reserve(std::min<std::size_t>(header->moves, lines.size()));
+    for (std::size_t k = 0; k < header->moves; ++k, ++at) {
+        if (at >= lines.size())
+            return cutShort();
+        auto move = parseMove(wordsOf(lines[at]));
+        if (!move)
+            return parsed;
+        record.moves.push_back(std::move(*move));
+    }
+    if (at >= lines.size())
+        return cutShort();
+    if (lines[at] != "begin")
+        return parsed;
+    for (++at; at < lines.size(); ++at)
+        parseMark(lines[at], parsed.progress);
+    parsed.state = ParsedRun::State::Begun;
+    parsed.record = std::move(record);
+    return parsed;
+}
+
+std::optional<RunSummary> parseSummary(std::string_view head, std::string_view tail)
+{
+    const std::vector<std::string_view> lines = linesOf(head);
+    std::size_t at = 0;
+    const auto header = parseHeader(lines, at);
+    if (!header)
+        return std::nullopt;
+    RunSummary summary { header->record.kind, header->record.origin, header->record.time, header->record.folder,
+        header->moves, header->made, header->emptied, {} };
+    const std::size_t firstWhole = tail.find('\n');
+    if (firstWhole != std::string_view::npos) {
+        for (const std::string_view line : linesOf(tail.substr(firstWhole + 1)))
+            parseMark(line, summary.progress);
+    }
+    return summary;
+}
+
+} // namespace zentrio

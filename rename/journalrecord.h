@@ -1,0 +1,92 @@
+#pragma once
+
+#include "rename/pathplan.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One run's record in the rename journal, as text: a header saying what
+// kind of run it is, the folders it makes and may empty, every move in the
+// order the run makes them, and "begin". That much is written once and
+// synced before the first rename. Marks follow as the run goes ("done K":
+// the first K moves are finished), each synced, and "end K OUTCOME" when it
+// stops. Paths are written byte for byte, with "%XX" for blanks, control
+// bytes and "%", so any name fits on one line.
+namespace zentrio {
+
+enum class RunKind {
+    Folder, // renames in one folder: the window's "selected" and "OK to rename"
+    Moves, // moves across folders, with folders made and emptied ones removed
+};
+enum class RunOrigin { Window, CommandLine };
+enum class RunEnd { Completed, Failed, Interrupted };
+
+struct EmptiedFolder {
+    std::string path;
+    unsigned mode = 0755; // its permissions, to make it again as it was
+};
+
+struct RunRecord {
+    RunKind kind = RunKind::Folder;
+    RunOrigin origin = RunOrigin::Window;
+    std::int64_t time = 0; // seconds since the epoch
+    bool inodesIdentify = true; // false: files are recognised by name and size
+    std::string folder; // a Folder run's folder
+    // How many moves past the last mark may have begun: moves after those
+    // never began, so undo does not look for them.
+    std::size_t batch = 0;
+    std::vector<std::string> madeFolders; // parents first
+    std::vector<EmptiedFolder> emptiedFolders; // removed at the end when empty, deepest first
+    std::vector<Move> moves;
+};
+
+// How far a run got, from its marks.
+struct RunProgress {
+    std::size_t done = 0; // the first `done` moves are finished
+    std::optional<RunEnd> end;
+    // The moves that may have been made: all of them up to the end, or the
+    // marked ones and the batch after them.
+    std::size_t begunMoves(const RunRecord& record) const;
+};
+
+// Writes the record up to and including "begin", in pieces of bounded size.
+void writeRecord(const RunRecord& record, const std::function<bool(std::string_view)>& sink);
+std::string formatRecord(const RunRecord& record);
+std::string formatMark(std::size_t done);
+std::string formatEnd(std::size_t done, RunEnd end);
+
+struct ParsedRun {
+    enum class State {
+        Begun, // the record is whole: its run began
+        Unfinished, // cut short before "begin": its run never began
+        Damaged, // something in the record does not parse
+    } state
+        = State::Damaged;
+    RunRecord record;
+    RunProgress progress;
+};
+// A torn last line is ignored; marks that do not parse are skipped.
+ParsedRun parseRun(std::string_view text);
+
+// What `undo --list` shows of a run, read from the head of its record and
+// its last bytes only.
+struct RunSummary {
+    RunKind kind = RunKind::Folder;
+    RunOrigin origin = RunOrigin::Window;
+    std::int64_t time = 0;
+    std::string folder; // a Folder run's folder
+    std::size_t moves = 0;
+    std::size_t madeFolders = 0;
+    std::size_t emptiedFolders = 0;
+    RunProgress progress;
+};
+std::optional<RunSummary> parseSummary(std::string_view head, std::string_view tail);
+
+std::string escapePath(std::string_view bytes);
+std::optional<std::string> unescapePath(std::string_view text);
+
+} // namespace zentrio

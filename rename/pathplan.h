@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/fsops.h"
+#include "rename/targetfs.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The check and order of a run of moves across folders, before anything
+// moves. Every target must be free, or held by a file the run moves away
+// first (a chain, done from its free end); files that take each other's
+// paths (a cycle) go through a temporary name. Two files to one path, a
+// target held by anything else, a folder that is a file, and a move to
+// another file system are conflicts, and then nothing may be done.
+namespace zentrio {
+
+// A file the run moves; both paths are absolute.
+struct Move {
+    std::string from;
+    std::string to;
+    fs::FileIdentity identity;
+};
+
+struct MoveRequest {
+    Move move;
+    TargetFs target; // the file system it lands on (its device 0: unknown)
+};
+
+struct PlanConflict {
+    std::size_t request; // index into the requests
+    std::string reason;
+};
+
+struct OrderedMoves {
+    std::vector<std::string> madeFolders; // missing folders to make, parents first
+    std::vector<Move> steps; // in their order; a cycle's first file goes to a temporary name and on last
+    std::vector<PlanConflict> conflicts; // not empty: nothing may be done
+};
+
+// Requests whose target is their own path must not be given. Paths are
+// compared without letter case where the target file system ignores it;
+// a target that differs from its own path only in case is the file itself.
+OrderedMoves orderMoves(const std::vector<MoveRequest>& requests);
+
+// The prefix of the temporary names a cycle goes through: hidden, so the
+// window's list never shows one.
+inline constexpr std::string_view kCycleNamePrefix = ".zentrio-cycle-";
+
+} // namespace zentrio

@@ -1,0 +1,134 @@
+#include "rename/planfile.h"
+
+#include "platform/filenames.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <charconv>
+
+namespace zentrio {
+
+namespace {
+
+constexpr int kVersion = 1;
+
+void putPath(QJsonObject& object, const QString& key, const std::string& path)
+{
+    object.insert(key, nameForDisplay(path));
+    if (!isValidUtf8(path))
+        object.insert(key + "_hex", QString::fromLatin1(QByteArray::fromStdString(path).toHex()));
+}
+
+std::optional<std::string> pathOf(const QJsonObject& object, const QString& key)
+{
+    std::string path;
+    if (const QJsonValue hex = object.value(key + "_hex"); hex.isString())
+        path = QByteArray::fromHex(hex.toString().toLatin1()).toStdString();
+    else if (const QJsonValue text = object.value(key); text.isString())
+        path = text.toString().toStdString();
+    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos)
+        return std::nullopt;
+    return path;
+}
+
+template <typename Number> std::optional<Number> numberOf(const QJsonObject& object, const QString& key)
+{
+    const std::string text = object.value(key).toString().toStdString();
+    Number value {};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+QString number(auto value)
+{
+    return QString::number(value);
+}
+
+std::optional<PlannedFile> fileOf(const QJsonObject& object)
+{
+    auto from = pathOf(object, "from");
+    auto to = pathOf(object, "to");
+    const auto device = numberOf<std::uint64_t>(object, "device");
+    const auto inode = numberOf<std::uint64_t>(object, "inode");
+    const auto size = numberOf<std::int64_t>(object, "size");
+    const auto modified = numberOf<std::int64_t>(object, "modified");
+    const auto birth = numberOf<std::int64_t>(object, "birth");
+    if (!from || !to || !device || !inode || !size || !modified || !birth || *from == *to)
+        return std::nullopt;
+    PlannedFile file { std::move(*from), std::move(*to) };
+    file.identity = { *device, *inode, *size, *birth, *modified };
+    file.carried = object.value("carried").toBool();
+    const auto slash = [](const std::string& path) { return path.substr(0, path.rfind('/')); };
+    file.status = slash(file.from) == slash(file.to) ? FileStatus::Renamed : FileStatus::Moved;
+    return file;
+}
+
+} // namespace
+
+QByteArray planToJson(const LibraryPlan& plan)
+{
+    QJsonArray moves;
+    for (const PlannedFile& file : plan.files) {
+        if (!file.moves())
+            continue;
+        QJsonObject move;
+        putPath(move, "from", file.from);
+        putPath(move, "to", file.to);
+        move.insert("device", number(file.identity.device));
+        move.insert("inode", number(file.identity.inode));
+        move.insert("size", number(file.identity.size));
+        move.insert("modified", number(file.identity.modified));
+        move.insert("birth", number(file.identity.birth));
+        move.insert("carried", file.carried);
+        moves.append(move);
+    }
+    QJsonArray emptied;
+    for (const EmptiedFolder& folder : plan.emptied) {
+        QJsonObject entry;
+        putPath(entry, "path", folder.path);
+        entry.insert("mode", static_cast<int>(folder.mode));
+        emptied.append(entry);
+    }
+    const QJsonObject root { { "zentrio_plan", kVersion }, { "moves", moves }, { "emptied", emptied } };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+std::optional<SavedPlan> planFromJson(const QByteArray& json, std::string& error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (document.isNull()) {
+        error = "not JSON: " + parseError.errorString().toStdString();
+        return std::nullopt;
+    }
+    const QJsonObject root = document.object();
+    if (root.value("zentrio_plan").toInt() != kVersion || !root.value("moves").isArray()) {
+        error = "not a zentrio-cli plan";
+        return std::nullopt;
+    }
+    SavedPlan plan;
+    for (const QJsonValue& value : root.value("moves").toArray()) {
+        auto file = fileOf(value.toObject());
+        if (!file) {
+            error = "a move of the plan cannot be read";
+            return std::nullopt;
+        }
+        plan.files.push_back(std::move(*file));
+    }
+    for (const QJsonValue& value : root.value("emptied").toArray()) {
+        const QJsonObject entry = value.toObject();
+        auto path = pathOf(entry, "path");
+        if (!path || !entry.value("mode").isDouble()) {
+            error = "a folder of the plan cannot be read";
+            return std::nullopt;
+        }
+        plan.emptied.push_back({ std::move(*path), static_cast<unsigned>(entry.value("mode").toInt()) & 07777 });
+    }
+    return plan;
+}
+
+} // namespace zentrio

@@ -1,0 +1,344 @@
+#include "platform/filenames.h"
+#include "platform/fsops.h"
+#include "testsupport/id3v2fixture.h"
+#include "testsupport/mp3fixture.h"
+#include "testsupport/tempdir.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace zentrio;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// A library in a temporary folder, zentrio-cli run in it with a journal of its own.
+class Library {
+public:
+    Library() { QDir().mkpath(m_dir.path() + "/state"); }
+
+    std::string root() const { return m_dir.path().toStdString(); }
+
+    // "path=song/artist/album/track": an MP3 file with an ID3v2.3 tag (artist
+    // and album "Artist" and "Album" when not given, no track); "path=" has
+    // no tag; a path alone is a plain file. Each file's
+    // bytes name its path, so a listing shows where each one went.
+    void make(const QStringList& files)
+    {
+        for (const QString& entry : files) {
+            const std::string path = textToName(entry.section('=', 0, 0));
+            for (auto slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+                ::mkdir((root() + "/" + path.substr(0, slash)).c_str(), 0755);
+            QByteArray bytes = QByteArray::fromStdString(path) + testsupport::audio(300);
+            const QStringList tag = entry.section('=', 1).split('/');
+            if (!tag.front().isEmpty()) {
+                testsupport::Id3v2Content content { { tag[0] }, { tag.value(1, "Artist") }, { tag.value(2, "Album") } };
+                content.track = tag.value(3);
+                bytes.prepend(testsupport::id3v2(3, content));
+            }
+            testsupport::writeFile(root(), path, bytes);
+            m_origin[bytes] = nameToText(path);
+        }
+    }
+
+    // Every file as "path" (where it was made) or "path<origin"; empty folders as "path/".
+    QStringList listing(const QString& folder = {}) const
+    {
+        QStringList found;
+        const auto entries = testsupport::everyEntry(root() + textToName(folder));
+        for (const std::string& name : entries) {
+            const QString relative = (folder.isEmpty() ? "" : folder.mid(1) + "/") + nameToText(name);
+            const std::string path = root() + "/" + textToName(relative);
+            if (relative == "state" || relative.endsWith(".json"))
+                continue;
+            if (fs::isFolder(path)) {
+                const QStringList inside = listing("/" + relative);
+                found << (inside.isEmpty() ? QStringList { relative + "/" } : inside);
+            } else {
+                const QString origin = m_origin.value(testsupport::readFile(path), "?");
+                found << (origin == relative ? relative : relative + "<" + origin);
+            }
+        }
+        found.sort();
+        return found;
+    }
+
+    QProcess* start(const QStringList& arguments)
+    {
+        auto* process = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", m_dir.path() + "/state");
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(m_dir.path());
+        process->start(ZENTRIO_CLI, arguments);
+        return process;
+    }
+
+    Result run(const QStringList& arguments)
+    {
+        std::unique_ptr<QProcess> process(start(arguments));
+        if (!process->waitForFinished(60000) || process->exitStatus() != QProcess::NormalExit)
+            return {};
+        return { process->exitCode(), process->readAllStandardOutput(), process->readAllStandardError() };
+    }
+
+private:
+    testsupport::TempDir m_dir;
+    QHash<QByteArray, QString> m_origin;
+};
+
+QString escaped(char byte)
+{
+    return nameToText(std::string(1, byte));
+}
+
+} // namespace
+
+// zentrio-cli run as a person runs it, on real folders: its output, its
+// exit status and the disk, and undo after every run.
+class CliTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void runsAndTheirUndo_data();
+    void runsAndTheirUndo();
+    void listShowsPathsAndFields();
+    void aPlanIsAppliedOnlyToTheFilesItSaw();
+    void faultsChangeNothing();
+    void aStoppedRunIsUndone_data();
+    void aStoppedRunIsUndone();
+    void caseOnlyOnAVolumeThatIgnoresCase();
+    void loadsNoWindowLibraries();
+};
+
+void CliTest::runsAndTheirUndo_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("after"); // empty: as before
+    const QStringList album { "m/a.mp3=One/Band/Album/1", "m/b.mp3=Two/Band/Album/2" };
+    QTest::newRow("dry run") << album << QStringList { "rename", "-n", "-p", "{song}", "m" } << 0 << QStringList {};
+    QTest::newRow("rename in place") << album << QStringList { "rename", "-p", "{track} - {song}", "m" } << 0
+                                     << QStringList { "m/01 - One.mp3<m/a.mp3", "m/02 - Two.mp3<m/b.mp3" };
+    QTest::newRow("moves with --to, others along, emptied folders removed")
+        << QStringList { "m/x/a.mp3=One/Band/Album/1", "m/x/b.mp3=Two/Band/Album/2", "m/x/cover.jpg",
+               "m/y/c.mp3=Three/Solo/Live/1" }
+        << QStringList { "rename", "-r", "--to", "lib", "-p", "{artist}/{album}/{track} {song}", "m" } << 0
+        << QStringList { "lib/Band/Album/01 One.mp3<m/x/a.mp3", "lib/Band/Album/02 Two.mp3<m/x/b.mp3",
+               "lib/Band/Album/cover.jpg<m/x/cover.jpg", "lib/Solo/Live/01 Three.mp3<m/y/c.mp3", "m/" };
+    QTest::newRow("a chain and a cycle") << QStringList { "m/a.mp3=b", "m/b.mp3=c", "m/x.mp3=y", "m/y.mp3=x" }
+                                         << QStringList { "rename", "-p", "{song}", "m" } << 0
+                                         << QStringList { "m/b.mp3<m/a.mp3", "m/c.mp3<m/b.mp3", "m/x.mp3<m/y.mp3",
+                                                "m/y.mp3<m/x.mp3" };
+    QTest::newRow("a conflict in the last folder")
+        << QStringList { "m/1/a.mp3=A", "m/2/b.mp3=B", "m/3/c.mp3=C", "m/3/d.mp3=C" }
+        << QStringList { "rename", "-r", "-p", "{song}", "m" } << 3 << QStringList {};
+    QTest::newRow("a target held by another file")
+        << QStringList { "m/a.mp3=B", "m/B.mp3" } << QStringList { "rename", "-p", "{song}", "m" } << 3
+        << QStringList {};
+    QTest::newRow("--fs fat") << QStringList { "m/a.mp3=What? Yes: No/Band/It|s" }
+                              << QStringList { "rename", "--fs", "fat", "-p", "{album} {song}", "m" } << 0
+                              << QStringList { "m/It-s What- Yes- No.mp3<m/a.mp3" };
+    QTest::newRow("a 300-byte title") << QStringList { "m/a.mp3=" + QString(150, QChar(0xE9)) }
+                                      << QStringList { "rename", "-p", "{song}", "m" } << 0
+                                      << QStringList { "m/" + QString(125, QChar(0xE9)) + ".mp3<m/a.mp3" };
+    QTest::newRow("a name that is not UTF-8")
+        << QStringList { "m/" + escaped('\xFF') + "/" + escaped('\xFE') + "x.mp3=Clean" }
+        << QStringList { "rename", "-r", "-p", "{song}", "m" } << 0
+        << QStringList { "m/" + escaped('\xFF') + "/Clean.mp3<m/" + escaped('\xFF') + "/" + escaped('\xFE') + "x.mp3" };
+    QTest::newRow("files without tags or fields stay")
+        << QStringList { "m/a.mp3=", "m/b.mp3=Two/Band/Album", "m/c.mp3=Three/Band/Album/3" }
+        << QStringList { "rename", "-p", "{track} {song}", "m" } << 0
+        << QStringList { "m/03 Three.mp3<m/c.mp3", "m/a.mp3", "m/b.mp3" };
+}
+
+void CliTest::runsAndTheirUndo()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, after);
+    Library library;
+    library.make(files);
+    const QStringList before = library.listing();
+    const Result run = library.run(arguments);
+    QVERIFY2(run.status == status, run.err.constData());
+    QCOMPARE(library.listing(), after.isEmpty() ? before : after);
+    if (status == 3)
+        QVERIFY(run.err.contains("conflict: "));
+    if (!after.isEmpty())
+        QVERIFY(run.out.contains(" -> ") && run.out.contains("undo with: zentrio-cli undo"));
+    const Result undo = library.run({ "undo" });
+    QCOMPARE(undo.status, 0);
+    QCOMPARE(library.listing(), before);
+    QVERIFY(after.isEmpty() == undo.out.contains("nothing to undo"));
+}
+
+void CliTest::listShowsPathsAndFields()
+{
+    Library library;
+    library.make(
+        { "m/b.mp3=Two/Band/Album/2", "m/a.mp3=One/Band/Album/1", "m/sub/c.mp3=", "m/" + escaped('\xFF') + ".mp3=X" });
+    const Result plain = library.run({ "list", "m" });
+    QCOMPARE(plain.status, 0);
+    QCOMPARE(plain.out,
+        QByteArray("m/a.mp3\tBand\tAlbum\tOne\t1\t\t\t\t\n"
+                   "m/b.mp3\tBand\tAlbum\tTwo\t2\t\t\t\t\n"
+                   "m/\xFF.mp3\tArtist\tAlbum\tX\t\t\t\t\t\n"));
+    QCOMPARE(library.run({ "list", "-r", "-0", "-f", "{track}\\t{song}", "m" }).out,
+        QByteArray("01\tOne\0"
+                   "02\tTwo\0"
+                   "\tX\0"
+                   "\t\0",
+            19));
+    const Result json = library.run({ "list", "--json", "m" });
+    QVERIFY(json.out.contains("\"path_hex\":\"6d2fff2e6d7033\""));
+    QVERIFY(json.out.contains("\"song\":\"X\""));
+}
+
+void CliTest::aPlanIsAppliedOnlyToTheFilesItSaw()
+{
+    Library library;
+    library.make({ "m/a.mp3=One", "m/b.mp3=Two" });
+    const QStringList before = library.listing();
+    for (const char* plan : { "plan1.json", "plan2.json" })
+        QCOMPARE(library.run({ "rename", "-p", "{song}", "--plan-out", plan, "m" }).status, 0);
+    QCOMPARE(library.listing(), before);
+    testsupport::writeFile(library.root() + "/m", "b.mp3", "changed since the plan");
+    const Result stale = library.run({ "apply", "plan1.json" });
+    QCOMPARE(stale.status, 3);
+    QVERIFY(stale.err.contains("changed, moved or deleted since the plan was made"));
+    QVERIFY(testsupport::exists(library.root() + "/m/a.mp3"));
+
+    Library fresh;
+    fresh.make({ "m/a.mp3=One", "m/b.mp3=Two" });
+    QCOMPARE(fresh.run({ "rename", "-p", "{song}", "--plan-out", "plan.json", "m" }).status, 0);
+    QCOMPARE(fresh.run({ "apply", "plan.json" }).status, 0);
+    QCOMPARE(fresh.listing(), (QStringList { "m/One.mp3<m/a.mp3", "m/Two.mp3<m/b.mp3" }));
+    QCOMPARE(fresh.run({ "apply", "plan.json" }).status, 3); // its files are gone from where it saw them
+    QCOMPARE(fresh.run({ "undo" }).status, 0);
+    QCOMPARE(fresh.listing(), (QStringList { "m/a.mp3", "m/b.mp3" }));
+}
+
+void CliTest::faultsChangeNothing()
+{
+    Library library;
+    library.make({ "m/a.mp3=One" });
+    const Result pattern = library.run({ "rename", "-p", "{song", "m" });
+    QCOMPARE(pattern.status, 2);
+    QVERIFY(pattern.err.contains("the pattern cannot be read at character 1: \"{\" is not closed"));
+    QCOMPARE(library.run({ "rename", "-p", "{song}", "missing" }).status, 2);
+    QCOMPARE(library.run({ "rename", "m" }).status, 2);
+    const Result help = library.run({ "rename", "--help" });
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.contains("130  interrupted"));
+    // A journal that cannot be written: nothing is renamed, and the reason is said.
+    testsupport::writeFile(library.root() + "/state", "zentrio", "a file where the state folder should be");
+    const Result unrecorded = library.run({ "rename", "-p", "{song}", "m" });
+    QCOMPARE(unrecorded.status, 1);
+    QVERIFY(unrecorded.err.contains("the rename journal cannot be written"));
+    QCOMPARE(library.listing(), QStringList { "m/a.mp3" });
+}
+
+void CliTest::aStoppedRunIsUndone_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("after"); // the run's move awaited before the signal; -1: none
+    for (const int after : { -1, 0, 60, 150, 280 }) {
+        QTest::addRow("killed after move %d", after) << int(SIGKILL) << after;
+        QTest::addRow("Ctrl-C after move %d", after) << int(SIGINT) << after;
+    }
+}
+
+// A 300-file run into new folders stopped at some moment: undo brings every
+// file back to its name and folder, and removes the folders made.
+void CliTest::aStoppedRunIsUndone()
+{
+    QFETCH(int, signal);
+    QFETCH(int, after);
+    Library library;
+    QStringList files;
+    std::vector<std::string> sources; // in the order the run moves them
+    for (int i = 0; i < 300; ++i) {
+        files << QString("m/d%1/f%2.mp3=Song %2/Artist %1/Album/%2").arg(i % 7).arg(i);
+        sources.push_back(library.root() + "/" + files.back().section('=', 0, 0).toStdString());
+    }
+    std::sort(sources.begin(), sources.end());
+    library.make(files);
+    const QStringList before = library.listing();
+    std::unique_ptr<QProcess> process(library.start({ "rename", "-r", "--to", "lib", "-p", "{artist}/{song}", "m" }));
+    QVERIFY(process->waitForStarted());
+    if (after >= 0) {
+        QElapsedTimer waited;
+        waited.start();
+        while (testsupport::exists(sources[static_cast<std::size_t>(after)]) && waited.elapsed() < 20000) { }
+    }
+    ::kill(static_cast<pid_t>(process->processId()), signal);
+    QVERIFY(process->waitForFinished(60000));
+    const int moved = int(library.listing().filter(QRegularExpression("^lib/.*mp3")).size());
+    if (signal == SIGINT && process->exitStatus() == QProcess::NormalExit)
+        QCOMPARE(process->exitCode(), moved == 300 ? 0 : 130);
+    const Result undo = library.run({ "undo" });
+    QVERIFY2(undo.status == 0, undo.err.constData());
+    QCOMPARE(library.listing(), before);
+    qInfo("stopped with %d of 300 files moved", moved);
+}
+
+void CliTest::caseOnlyOnAVolumeThatIgnoresCase()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting an exFAT image needs root");
+    Library library;
+    const QString image = QString::fromStdString(library.root()) + "/exfat.img";
+    QFile file(image);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(8 * 1024 * 1024));
+    file.close();
+    const QString mount = QString::fromStdString(library.root()) + "/m";
+    QDir().mkpath(mount);
+    if (QProcess::execute("mkfs.exfat", { image }) != 0)
+        QSKIP("mkfs.exfat (exfatprogs) is not available");
+    QProcess losetup;
+    losetup.start("losetup", { "-f", "--show", image });
+    if (!losetup.waitForFinished() || losetup.exitCode() != 0)
+        QSKIP("no loop device can be set up here");
+    const QString loop = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
+    const auto detach = qScopeGuard([&] { QProcess::execute("losetup", { "-d", loop }); });
+    if (QProcess::execute("mount.exfat-fuse", { loop, mount }) != 0)
+        QSKIP("exfat-fuse cannot mount here (no FUSE?)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", { mount }); });
+    library.make({ "m/song.mp3=Song", "m/b.mp3=song" });
+    const Result twoSpellings = library.run({ "rename", "-p", "{song}", "m" });
+    QCOMPARE(twoSpellings.status, 3); // "Song.mp3" and "song.mp3" are one name there
+    QCOMPARE(library.run({ "rename", "-p", "{song}", "m/song.mp3" }).status, 0);
+    QVERIFY(fs::hasExactEntry(mount.toStdString(), "Song.mp3"));
+    QVERIFY(!fs::hasExactEntry(mount.toStdString(), "song.mp3"));
+    QCOMPARE(library.run({ "undo" }).status, 0);
+    QVERIFY(fs::hasExactEntry(mount.toStdString(), "song.mp3"));
+}
+
+void CliTest::loadsNoWindowLibraries()
+{
+    QProcess ldd;
+    ldd.start("ldd", { ZENTRIO_CLI });
+    QVERIFY(ldd.waitForFinished());
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    QVERIFY(libraries.contains("libQt6Core"));
+    QVERIFY(!libraries.contains("libQt6Gui"));
+    QVERIFY(!libraries.contains("libQt6Widgets"));
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"

@@ -1,0 +1,242 @@
+#include "platform/filenames.h"
+#include "rename/pathnaming.h"
+#include "rename/pathplan.h"
+#include "rename/targetfs.h"
+#include "testsupport/mp3fixture.h"
+#include "testsupport/tempdir.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace zentrio;
+
+namespace {
+
+NameOptions ownPattern(const QString& pattern)
+{
+    NameOptions options;
+    options.pattern = Pattern::Own;
+    options.own = std::make_shared<const ParsedPattern>(parsePattern(pattern));
+    options.foldO = options.noAccent = false;
+    return options;
+}
+
+// Every file below the folder as "path:content"; each file's content is
+// the path it was made at, so the list shows where each one went.
+QStringList filesBelow(const QString& root, const QString& folder = {})
+{
+    QStringList found;
+    for (const std::string& name : testsupport::everyEntry((root + folder).toStdString())) {
+        const QString relative = folder + "/" + QString::fromStdString(name);
+        if (QFileInfo(root + relative).isDir())
+            found << filesBelow(root, relative);
+        else
+            found << relative.mid(1) + ":" + testsupport::readFile((root + relative).toStdString());
+    }
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+// New paths from the own pattern, the rules of the disk they land on, and
+// the whole run's check and order, on real files.
+class LibraryPlanTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void pathsFromThePattern_data();
+    void pathsFromThePattern();
+    void namesFitTheTargetFileSystem_data();
+    void namesFitTheTargetFileSystem();
+    void theRunIsCheckedAndOrdered_data();
+    void theRunIsCheckedAndOrdered();
+};
+
+void LibraryPlanTest::pathsFromThePattern_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("song");
+    QTest::addColumn<QString>("artist");
+    QTest::addColumn<QString>("albumArtist");
+    QTest::addColumn<QString>("expected"); // components joined by "|", or "missing: ..."
+    const QString library = "{albumartist}/{year} - {album}/{track} - {song}";
+    QTest::newRow("artist, album and song folders") << library << "Song"
+                                                    << "A"
+                                                    << "Band"
+                                                    << "Band|1999 - Album|03 - Song.mp3";
+    QTest::newRow("a slash in a value is no folder") << "{artist}/{song}"
+                                                     << "Song"
+                                                     << "AC/DC"
+                                                     << ""
+                                                     << "AC-DC|Song.mp3";
+    QTest::newRow("a needed field is empty") << library << "Song"
+                                             << "A"
+                                             << ""
+                                             << "missing: albumartist";
+    QTest::newRow("an optional part may be empty") << "[{albumartist}/]{song}"
+                                                   << "Song"
+                                                   << "A"
+                                                   << ""
+                                                   << "Song.mp3";
+    QTest::newRow("an empty folder part is left out") << "{artist}/ /{song}"
+                                                      << "Song"
+                                                      << "A"
+                                                      << ""
+                                                      << "A|Song.mp3";
+    QTest::newRow("no hidden folder") << "{artist}/{song}"
+                                      << "Song"
+                                      << ".."
+                                      << ""
+                                      << "_.|Song.mp3";
+    QTest::newRow("no folder of the pattern's last slash") << "{artist}/"
+                                                           << "Song"
+                                                           << "A"
+                                                           << ""
+                                                           << "";
+    QTest::newRow("a 300-byte title") << "{artist}/{song}" << QString(150, QChar(0xE9)) << "A"
+                                      << ""
+                                      << "A|" + QString(125, QChar(0xE9)) + ".mp3";
+}
+
+void LibraryPlanTest::pathsFromThePattern()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, song);
+    QFETCH(QString, artist);
+    QFETCH(QString, albumArtist);
+    QFETCH(QString, expected);
+    TagFields tag { true, song, artist, "Album", "3", "", "", "", "1999-05-01", "", albumArtist };
+    const NameOptions options = withRunWidths(ownPattern(pattern), { &tag });
+    const QStringList missing = missingFields(options.own->parts, tag);
+    if (expected.startsWith("missing: ")) {
+        QCOMPARE(missing.join(", "), expected.mid(9));
+        return;
+    }
+    QVERIFY(missing.isEmpty());
+    QStringList components;
+    for (const QString& component : composeNewPath(tag, options, 1)) {
+        QVERIFY(textToName(component).size() <= kMaxNameBytes);
+        components << component;
+    }
+    QCOMPARE(components.join("|"), expected);
+}
+
+void LibraryPlanTest::namesFitTheTargetFileSystem_data()
+{
+    QTest::addColumn<long>("statfsType");
+    QTest::addColumn<QString>("mountType");
+    QTest::addColumn<QString>("component");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("ignoresCase");
+    const QString odd = "a<b>c:d\"e|f?g*h. ";
+    QTest::newRow("ext4 takes anything") << 0xEF53L << "" << odd << odd << false;
+    QTest::newRow("vfat") << 0x4d44L << "" << odd << "a-b-c-d-e-f-g-h" << true;
+    QTest::newRow("exFAT") << 0x2011BAB0L << ""
+                           << "Live: Tokyo..."
+                           << "Live- Tokyo" << true;
+    QTest::newRow("ntfs3") << 0x7366746eL << ""
+                           << "Why?"
+                           << "Why-" << true;
+    QTest::newRow("SMB share") << 0xFE534D42L << ""
+                               << "A|B"
+                               << "A-B" << true;
+    QTest::newRow("exfat-fuse") << 0x65735546L << "fuseblk"
+                                << "x: y"
+                                << "x- y" << true;
+    QTest::newRow("a FUSE driver named for exFAT") << 0x65735546L << "fuse.exfat"
+                                                   << "? "
+                                                   << "-" << true;
+    QTest::newRow("sshfs") << 0x65735546L << "fuse.sshfs"
+                           << "a:b"
+                           << "a:b" << false;
+    QTest::newRow("nothing left") << 0x4d44L << ""
+                                  << ". ."
+                                  << "_" << true;
+}
+
+void LibraryPlanTest::namesFitTheTargetFileSystem()
+{
+    QFETCH(long, statfsType);
+    QFETCH(QString, mountType);
+    QFETCH(QString, component);
+    QFETCH(QString, expected);
+    QFETCH(bool, ignoresCase);
+    const TargetFs fs = fileSystemFamily(statfsType, mountType.toStdString());
+    QCOMPARE(fs.ignoresCase, ignoresCase);
+    QCOMPARE(fitComponent(component, namesUnder(FsChoice::Auto, fs)), expected);
+    QCOMPARE(fitComponent(component, namesUnder(FsChoice::Posix, fs)), component);
+    QCOMPARE(fitComponent("a?", namesUnder(FsChoice::Fat, fs)), QString("a-"));
+}
+
+void LibraryPlanTest::theRunIsCheckedAndOrdered_data()
+{
+    QTest::addColumn<QStringList>("disk");
+    QTest::addColumn<QStringList>("moves"); // "from>to"; "from>to@" lands on another file system
+    QTest::addColumn<bool>("caseless");
+    QTest::addColumn<QStringList>("after"); // empty: a conflict, nothing may move
+    QTest::newRow("one rename") << QStringList { "a" } << QStringList { "a>b" } << false << QStringList { "b:a" };
+    QTest::newRow("a chain, from its free end") << QStringList { "a", "b", "c" } << QStringList { "a>b", "b>d" }
+                                                << false << QStringList { "b:a", "c:c", "d:b" };
+    QTest::newRow("two swap") << QStringList { "a", "b" } << QStringList { "a>b", "b>a" } << false
+                              << QStringList { "a:b", "b:a" };
+    QTest::newRow("a cycle of three and a chain beside it")
+        << QStringList { "a", "b", "c", "x" } << QStringList { "x>y", "a>b", "b>c", "c>a" } << false
+        << QStringList { "a:c", "b:a", "c:b", "y:x" };
+    QTest::newRow("into folders made for it") << QStringList { "a", "b" } << QStringList { "a>A/B/a", "b>A/b" } << false
+                                              << QStringList { "A/B/a:a", "A/b:b" };
+    QTest::newRow("two files to one path")
+        << QStringList { "a", "b" } << QStringList { "a>c", "b>c" } << false << QStringList {};
+    QTest::newRow("a target that stays") << QStringList { "a", "b" } << QStringList { "a>b" } << false
+                                         << QStringList {};
+    QTest::newRow("a file where a folder must be")
+        << QStringList { "a", "F" } << QStringList { "a>F/a" } << false << QStringList {};
+    QTest::newRow("another file system") << QStringList { "a", "b" } << QStringList { "b>c", "a>d@" } << false
+                                         << QStringList {};
+    QTest::newRow("two spellings of one name, caseless")
+        << QStringList { "a", "b" } << QStringList { "a>X", "b>x" } << true << QStringList {};
+    QTest::newRow("case only, caseless") << QStringList { "a" } << QStringList { "a>A" } << true
+                                         << QStringList { "A:a" };
+    QTest::newRow("a chain through another spelling, caseless")
+        << QStringList { "a", "B" } << QStringList { "a>b", "B>c" } << true << QStringList { "b:a", "c:B" };
+}
+
+// The steps are made as a run makes them: every rename must succeed
+// without replacing anything and leave each file where it was sent.
+void LibraryPlanTest::theRunIsCheckedAndOrdered()
+{
+    QFETCH(QStringList, disk);
+    QFETCH(QStringList, moves);
+    QFETCH(bool, caseless);
+    QFETCH(QStringList, after);
+    testsupport::TempDir dir;
+    const QString root = dir.path();
+    for (const QString& file : disk)
+        testsupport::writeFile(root.toStdString(), file.toStdString(), file.toUtf8());
+    const QStringList before = filesBelow(root);
+    std::vector<MoveRequest> requests;
+    for (QString move : moves) {
+        const bool elsewhere = move.endsWith('@');
+        move.remove('@');
+        const std::string from = (root + "/" + move.section('>', 0, 0)).toStdString();
+        const auto identity = fs::identityOf(from);
+        QVERIFY(identity);
+        TargetFs target { identity->device + (elsewhere ? 1 : 0), FsNames::Posix, caseless, "test" };
+        requests.push_back({ { from, (root + "/" + move.section('>', 1)).toStdString(), *identity }, target });
+    }
+    const OrderedMoves order = orderMoves(requests);
+    if (after.isEmpty()) {
+        QVERIFY(!order.conflicts.empty());
+        QVERIFY(order.steps.empty() && order.madeFolders.empty());
+        return;
+    }
+    QVERIFY(order.conflicts.empty());
+    for (const std::string& folder : order.madeFolders)
+        QVERIFY(QDir().mkdir(QString::fromStdString(folder)));
+    for (const Move& step : order.steps)
+        QCOMPARE(fs::renameNoReplace(step.from, step.to), fs::RenameResult::Renamed);
+    QCOMPARE(filesBelow(root), after);
+    QVERIFY(before != after);
+}
+
+QTEST_GUILESS_MAIN(LibraryPlanTest)
+#include "tst_libraryplan.moc"

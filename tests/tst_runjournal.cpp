@@ -1,0 +1,252 @@
+#include "rename/journal.h"
+#include "rename/journalfolder.h"
+#include "rename/moverun.h"
+#include "rename/undo.h"
+#include "testsupport/mp3fixture.h"
+#include "testsupport/tempdir.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace zentrio;
+
+namespace {
+
+RunRecord sampleRecord()
+{
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.origin = RunOrigin::CommandLine;
+    record.time = 1765000000;
+    record.batch = 2;
+    record.madeFolders = { "/lib/new folder" };
+    record.emptiedFolders = { { "/music/old%", 0750 } };
+    for (const char* name : { "a b.mp3", "c\nd.mp3", "\xFF\xFE.mp3", "100%.mp3", "e.mp3" })
+        record.moves.push_back(
+            { std::string("/music/old%/") + name, std::string("/lib/new folder/") + name, { 1, 2, 3, 4 } });
+    return record;
+}
+
+struct Stat {
+    ino_t inode = 0;
+    std::int64_t modified = 0;
+    bool operator==(const Stat&) const = default;
+};
+
+Stat statOf(const std::string& path)
+{
+    struct stat st { };
+    ::stat(path.c_str(), &st);
+    return { st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec };
+}
+
+} // namespace
+
+// The rename journal's history: each run's record read back as written, its
+// marks, what a crash leaves, the newest runs kept without rewriting older
+// ones, one history for runs of any kind, and undo by the record.
+class RunJournalTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void recordsAreReadBack_data();
+    void recordsAreReadBack();
+    void theHistoryKeepsTheNewestRunsWithoutRewritingThem();
+    void aRunStillGoingOnIsNotUndone();
+    void runsOfThePreviousJournalComeAfterTheHistory();
+    void undoTakesBackMovesAndFolders();
+    void movesThatNeverBeganAreNotLookedFor();
+};
+
+void RunJournalTest::recordsAreReadBack_data()
+{
+    QTest::addColumn<QByteArray>("after"); // appended to the whole record
+    QTest::addColumn<int>("cutAt"); // bytes cut from the record's end (before `after`)
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("begun"); // moves undo looks at
+    using S = ParsedRun::State;
+    QTest::newRow("no mark yet: the first batch") << QByteArray() << 0 << int(S::Begun) << 2;
+    QTest::newRow("marked") << QByteArray("done 2\ndone 3\n") << 0 << int(S::Begun) << 5;
+    QTest::newRow("a torn mark is ignored") << QByteArray("done 2\ndone 4") << 0 << int(S::Begun) << 4;
+    QTest::newRow("ended early") << QByteArray("done 2\nend 3 failed\n") << 0 << int(S::Begun) << 3;
+    QTest::newRow("cut before begin") << QByteArray() << 7 << int(S::Unfinished) << 0;
+    QTest::newRow("cut inside the header") << QByteArray() << 600 << int(S::Unfinished) << 0;
+    QTest::newRow("a damaged move") << QByteArray("x") << -1 << int(S::Damaged) << 0;
+}
+
+void RunJournalTest::recordsAreReadBack()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(int, cutAt);
+    QFETCH(int, state);
+    QFETCH(int, begun);
+    const RunRecord record = sampleRecord();
+    std::string text = formatRecord(record);
+    if (cutAt > 0)
+        text.resize(text.size() - std::min<std::size_t>(text.size(), static_cast<std::size_t>(cutAt)));
+    if (cutAt < 0)
+        text.replace(text.find("move "), 5, "mvoe ");
+    const ParsedRun parsed = parseRun(text + after.toStdString());
+    QCOMPARE(int(parsed.state), state);
+    if (parsed.state != ParsedRun::State::Begun)
+        return;
+    QCOMPARE(parsed.progress.begunMoves(parsed.record), std::size_t(begun));
+    QCOMPARE(parsed.record.moves.size(), record.moves.size());
+    for (std::size_t i = 0; i < record.moves.size(); ++i) {
+        QCOMPARE(parsed.record.moves[i].from, record.moves[i].from);
+        QCOMPARE(parsed.record.moves[i].to, record.moves[i].to);
+    }
+    QCOMPARE(parsed.record.emptiedFolders.front().path, record.emptiedFolders.front().path);
+    QCOMPARE(parsed.record.emptiedFolders.front().mode, 0750u);
+    QCOMPARE(parsed.record.madeFolders, record.madeFolders);
+}
+
+void RunJournalTest::theHistoryKeepsTheNewestRunsWithoutRewritingThem()
+{
+    testsupport::TempDir state;
+    const RunHistory history(state.path().toStdString() + "/zentrio/runs");
+    std::vector<std::string> paths;
+    for (int i = 0; i < 25; ++i) {
+        auto begun = history.begin(sampleRecord());
+        QVERIFY2(begun.writer, begun.error.c_str());
+        QVERIFY(begun.writer->finish(5, RunEnd::Completed));
+        paths.push_back(begun.writer->path());
+        if (i == 20) {
+            const Stat kept = statOf(paths[10]);
+            QVERIFY(history.begin(sampleRecord()).writer);
+            QCOMPARE(statOf(paths[10]), kept); // an older run's file is never written again
+            paths.push_back(history.files().back().path);
+            ++i;
+        }
+    }
+    const auto files = history.files();
+    QCOMPARE(files.size(), kJournalRecords);
+    QCOMPARE(files.back().path, paths.back());
+    QCOMPARE(files.front().path, paths[paths.size() - kJournalRecords]);
+    QVERIFY(files.front().number < files.back().number);
+    QCOMPARE(
+        QFileInfo(QString::fromStdString(history.folder())).permissions() & QFile::ReadOther, QFile::Permissions());
+    const auto summary = readRunSummary(files.back().path);
+    QVERIFY(summary);
+    QCOMPARE(summary->moves, std::size_t(5));
+    QCOMPARE(summary->progress.end, std::optional(RunEnd::Completed));
+}
+
+void RunJournalTest::aRunStillGoingOnIsNotUndone()
+{
+    testsupport::TempDir dir;
+    const std::string music = dir.path().toStdString();
+    testsupport::writeTagged(music, "a.mp3", "One");
+    const RunHistory history(music + "/state/runs");
+    auto begun = recordFolderRun(history, music, { { "a.mp3", "b.mp3", *fs::identityOf(music + "/a.mp3") } });
+    QVERIFY(begun.writer);
+    QVERIFY(fs::renameNoReplace(music + "/a.mp3", music + "/b.mp3") == fs::RenameResult::Renamed);
+    QCOMPARE(undoNewestRun(history, music + "/none").status, NewestUndo::Status::InProgress);
+    QVERIFY(testsupport::exists(music + "/b.mp3"));
+    begun.writer->finish(1, RunEnd::Completed);
+    const NewestUndo undo = undoNewestRun(history, music + "/none");
+    QCOMPARE(undo.status, NewestUndo::Status::Undone);
+    QCOMPARE(undo.kind, RunKind::Folder);
+    QCOMPARE(undo.result.movedBack, 1);
+    QVERIFY(testsupport::exists(music + "/a.mp3"));
+    QVERIFY(history.files().empty());
+}
+
+void RunJournalTest::runsOfThePreviousJournalComeAfterTheHistory()
+{
+    testsupport::TempDir dir;
+    const std::string music = dir.path().toStdString();
+    for (const char* name : { "old.mp3", "new.mp3" })
+        testsupport::writeTagged(music, name, "x");
+    const RenameJournal legacy(music + "/state/journal");
+    QVERIFY(legacy.add({ music, true, { { "old.mp3", "old2.mp3", *fs::identityOf(music + "/old.mp3") } } }));
+    QVERIFY(::rename((music + "/old.mp3").c_str(), (music + "/old2.mp3").c_str()) == 0);
+    const RunHistory history(music + "/state/runs");
+    auto begun = recordFolderRun(history, music, { { "new.mp3", "new2.mp3", *fs::identityOf(music + "/new.mp3") } });
+    QVERIFY(::rename((music + "/new.mp3").c_str(), (music + "/new2.mp3").c_str()) == 0);
+    begun.writer->finish(1, RunEnd::Completed);
+
+    QCOMPARE(undoNewestRun(history, legacy.path(), true).result.back.front().to, music + "/new2.mp3");
+    QVERIFY(testsupport::exists(music + "/new2.mp3")); // a dry run changes nothing
+    QCOMPARE(undoNewestRun(history, legacy.path()).result.movedBack, 1);
+    QVERIFY(testsupport::exists(music + "/new.mp3"));
+    QCOMPARE(undoNewestRun(history, legacy.path()).result.movedBack, 1);
+    QVERIFY(testsupport::exists(music + "/old.mp3"));
+    QCOMPARE(undoNewestRun(history, legacy.path()).status, NewestUndo::Status::Nothing);
+}
+
+// A run that made folders and emptied one: undo makes the emptied folder
+// again (with its permissions) and removes the folders made.
+void RunJournalTest::undoTakesBackMovesAndFolders()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    QVERIFY(QDir().mkpath(QString::fromStdString(root + "/music/Album")));
+    ::chmod((root + "/music/Album").c_str(), 0750);
+    const QByteArray song = testsupport::audio(300) + testsupport::id3v1("Song", "A", "B");
+    testsupport::writeFile(root + "/music/Album", "01.mp3", song);
+    testsupport::writeFile(root + "/music/Album", "cover.jpg", "picture");
+    OrderedMoves order;
+    order.madeFolders = { root + "/lib", root + "/lib/A" };
+    for (const char* name : { "01.mp3", "cover.jpg" })
+        order.steps.push_back(
+            { root + "/music/Album/" + name, root + "/lib/A/" + name, *fs::identityOf(root + "/music/Album/" + name) });
+    const std::vector<EmptiedFolder> emptied { { root + "/music/Album", 0750 } };
+    const RunHistory history(root + "/state/runs");
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.batch = kMarkBatch;
+    record.madeFolders = order.madeFolders;
+    record.emptiedFolders = emptied;
+    record.moves = order.steps;
+    auto begun = history.begin(record);
+    QVERIFY(begun.writer);
+    const std::atomic<bool> stop = false;
+    const MovesDone done = performMoves(order, emptied, *begun.writer, stop);
+    QCOMPARE(done.end, RunEnd::Completed);
+    QCOMPARE(done.foldersRemoved, 1);
+    QVERIFY(!testsupport::exists(root + "/music/Album"));
+    QCOMPARE(testsupport::readFile(root + "/lib/A/01.mp3"), song);
+
+    const NewestUndo undo = undoNewestRun(history, root + "/none");
+    QCOMPARE(undo.result.movedBack, 2);
+    QCOMPARE(undo.result.foldersMade, 1);
+    QCOMPARE(undo.result.foldersRemoved, 2);
+    QCOMPARE(testsupport::readFile(root + "/music/Album/01.mp3"), song);
+    QCOMPARE(
+        QFileInfo(QString::fromStdString(root + "/music/Album")).permissions() & 0x0777, QFile::Permissions(0x0750));
+    QVERIFY(!testsupport::exists(root + "/lib"));
+}
+
+// Files recognised by name and size (FAT, exFAT): a run killed before its
+// later moves must not have undo take another file of the same size that
+// sits at one of their targets.
+void RunJournalTest::movesThatNeverBeganAreNotLookedFor()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.inodesIdentify = false;
+    record.batch = 1;
+    for (const char* name : { "a", "b", "c" }) {
+        testsupport::writeFile(root, std::string(name) + ".mp3", "same size");
+        record.moves.push_back(
+            { root + "/" + name + ".mp3", root + "/" + name + "2.mp3", *fs::identityOf(root + "/" + name + ".mp3") });
+    }
+    testsupport::writeFile(root, "c2.mp3", "other one"); // someone else's file, the same size
+    const RunHistory history(root + "/state/runs");
+    auto begun = history.begin(record);
+    QVERIFY(fs::renameNoReplace(root + "/a.mp3", root + "/a2.mp3") == fs::RenameResult::Renamed);
+    QVERIFY(begun.writer->mark(1));
+    begun = {}; // killed: the second move may have begun, the third never did
+    const NewestUndo undo = undoNewestRun(history, root + "/none");
+    QCOMPARE(undo.result.movedBack, 1);
+    QCOMPARE(undo.result.notUndone, 0);
+    QCOMPARE(testsupport::readFile(root + "/c2.mp3"), QByteArray("other one"));
+    QCOMPARE(testsupport::readFile(root + "/c.mp3"), QByteArray("same size"));
+}
+
+QTEST_GUILESS_MAIN(RunJournalTest)
+#include "tst_runjournal.moc"
