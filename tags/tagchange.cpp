@@ -60,8 +60,10 @@ namespace {
         return fieldsOf(layout.window());
     }
 
-    std::string newRecord(const TagLayout& layout, const TagChange& change)
+    std::optional<std::string> newRecord(const TagLayout& layout, const TagChange& change)
     {
+        if (!layout.record && !change.addMissingRecord && change.source == TagSource::Id3v2First)
+            return std::nullopt;
         const auto value = [&](TagField field, const QString& current) {
             const auto found = change.values.find(field);
             return found == change.values.end() ? current : found->second;
@@ -71,7 +73,7 @@ namespace {
         // step with every field it has room for.
         TagValues named;
         for (const auto& [field, text] : change.values) {
-            if (change.source == TagSource::Id3v2First || id3v1Holds(field))
+            if (change.source == TagSource::Id3v2First || change.recordFields == RecordFields::All || id3v1Holds(field))
                 named[field] = text;
         }
         if (change.record == RecordRule::KeepUnnamed && layout.record)
@@ -178,11 +180,15 @@ TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewri
 {
     const std::int64_t record = kRecordSize;
     const bool withRegion = rewrite.region != TagRewrite::Region::Unchanged;
-    std::int64_t length = layout.length + (layout.record ? 0 : record);
+    const std::int64_t added = rewrite.record && !layout.record ? record : 0; // an appended record
+    std::int64_t length = layout.length + added;
     if (rewrite.region == TagRewrite::Region::Grows)
-        length = static_cast<std::int64_t>(rewrite.regionBytes.size()) + layout.recordOffset()
-            - static_cast<std::int64_t>(layout.region.size()) + record;
-    return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(), rewrite.record, length);
+        length = static_cast<std::int64_t>(rewrite.regionBytes.size()) + layout.length
+            - static_cast<std::int64_t>(layout.region.size()) + added;
+    // The file ends with the record written, or with the bytes it ended with.
+    const std::string_view last = rewrite.record ? std::string_view(*rewrite.record)
+                                                 : std::string_view(layout.tail).substr(layout.tail.size() - kRecordSize);
+    return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(), last, length);
 }
 
 std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& now)
@@ -210,8 +216,8 @@ std::vector<fs::Patch> inPlacePatches(const TagLayout& layout, const TagRewrite&
     std::vector<fs::Patch> patches;
     if (rewrite.region == TagRewrite::Region::InPlace)
         patches = changedRuns(layout.region, rewrite.regionBytes);
-    if (!layout.record || *layout.record != rewrite.record)
-        patches.push_back({ layout.recordOffset(), rewrite.record });
+    if (rewrite.record && layout.record != rewrite.record)
+        patches.push_back({ layout.recordOffset(), *rewrite.record });
     return patches;
 }
 

@@ -21,16 +21,22 @@ namespace zentrio {
 // file without a record gets the designed one, with the values named).
 enum class RecordRule { Designed, KeepUnnamed };
 
+// Which fields the ID3v1 record takes: song, artist and album as the
+// windows write it with the ID3v2 switch off, or every field it has room for.
+enum class RecordFields { Texts, All };
+
 struct TagChange {
     TagValues values;
     TagSource source = TagSource::Id3v1; // Id3v2First: the ID3v2 tag takes the values too
     RecordRule record = RecordRule::KeepUnnamed;
     int year = 0; // today's, for a designed record
+    bool addMissingRecord = true; // false: a file without an ID3v1 record gets none (its ID3v2 tag holds the values)
+    RecordFields recordFields = RecordFields::Texts; // with TagSource::Id3v1
 };
 
 // A file's new tags, computed from one reading of its layout.
 struct TagRewrite {
-    std::string record; // the new record, at the layout's record offset
+    std::optional<std::string> record; // the new record, at the layout's record offset; nullopt: none is written
     enum class Region { Unchanged, InPlace, Grows } region = Region::Unchanged;
     std::string regionBytes; // InPlace: the old region's size; Grows: the new region, its room to spare included
     std::vector<OldPiece> oldRegion; // the old region told against the new one, for undo

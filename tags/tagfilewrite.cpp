@@ -114,7 +114,7 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bo
     write.expected = layout.expectation();
     if (rewrite.region == TagRewrite::Region::Grows) {
         write.splice = fs::Splice { rewrite.regionBytes, static_cast<std::int64_t>(layout.region.size()),
-            layout.recordOffset(), rewrite.record };
+            layout.recordOffset(), rewrite.record.value_or(std::string()) };
         return write;
     }
     write.patches = inPlacePatches(layout, rewrite);

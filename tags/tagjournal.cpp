@@ -3,6 +3,7 @@
 #include "platform/digest.h"
 #include "platform/splicefile.h"
 #include "platform/statedir.h"
+#include "platform/readpool.h"
 #include "tags/tagfilewrite.h"
 #include "tags/tagjournalformat.h"
 
@@ -164,28 +165,64 @@ namespace {
         return write;
     }
 
-    TagUndoOutcome undoFiles(const std::vector<TagSnapshot>& files)
-    {
-        TagUndoOutcome outcome;
-        std::vector<const TagSnapshot*> undone;
+    // The files of a command that undo looks at: those it wrote, less
+    // those an earlier version's record knows to be changed since.
+    struct UndoTargets {
+        std::vector<const TagSnapshot*> files;
         std::vector<std::string> paths;
         bool withRegion = false;
+        std::vector<std::string> changedByStamp;
+    };
+    UndoTargets undoTargets(const std::vector<TagSnapshot>& files)
+    {
+        UndoTargets targets;
         for (const TagSnapshot& old : files) {
             if (old.notWritten)
                 continue;
             if (!old.written && old.after && fileStamp(old.path) != old.after) {
-                ++outcome.skipped; // an earlier version's record, changed since
+                targets.changedByStamp.push_back(old.path);
                 continue;
             }
-            undone.push_back(&old);
-            paths.push_back(old.path);
-            withRegion = withRegion || old.regionCaptured;
+            targets.files.push_back(&old);
+            targets.paths.push_back(old.path);
+            targets.withRegion = targets.withRegion || old.regionCaptured;
         }
-        const auto done = performTagWrites(paths, withRegion,
-            [&](std::size_t i, const TagLayout& now) { return undoWrite(*undone[i], now); });
+        return targets;
+    }
+
+    TagUndoOutcome undoFiles(const std::vector<TagSnapshot>& files)
+    {
+        const UndoTargets targets = undoTargets(files);
+        TagUndoOutcome outcome { 0, static_cast<int>(targets.changedByStamp.size()) };
+        const auto done = performTagWrites(targets.paths, targets.withRegion,
+            [&](std::size_t i, const TagLayout& now) { return undoWrite(*targets.files[i], now); });
         for (const bool restored : done)
             ++(restored ? outcome.restored : outcome.skipped);
         return outcome;
+    }
+
+    std::vector<TagUndoStep> previewFiles(const std::vector<TagSnapshot>& files)
+    {
+        const UndoTargets targets = undoTargets(files);
+        std::vector<TagUndoStep> steps;
+        for (const std::string& path : targets.changedByStamp)
+            steps.push_back({ path, TagUndoStep::Verdict::ChangedSince });
+        const auto verdicts = readInOrder(
+            targets.files.size(),
+            [&](std::size_t i) -> std::optional<TagUndoStep::Verdict> {
+                const auto now = readTagLayout(targets.paths[i], targets.withRegion);
+                if (!now)
+                    return TagUndoStep::Verdict::Unreadable;
+                const auto write = undoWrite(*targets.files[i], *now);
+                if (!write)
+                    return TagUndoStep::Verdict::ChangedSince;
+                const bool nothing = write->patches.empty() && !write->newLength && !write->splice;
+                return nothing ? TagUndoStep::Verdict::AlreadyBack : TagUndoStep::Verdict::PutBack;
+            },
+            ReadAll::Yes);
+        for (std::size_t i = 0; i < verdicts.size(); ++i)
+            steps.push_back({ targets.paths[i], *verdicts[i] });
+        return steps;
     }
 
 } // namespace
@@ -209,7 +246,7 @@ std::string defaultTagJournalPath()
     return state.empty() ? std::string() : state + "/tagjournal";
 }
 
-TagJournal::Command TagJournal::begin() const
+TagJournal::Command TagJournal::begin(TagOrigin origin) const
 {
     Command command(m_path, {});
     const StateFolder folder = ensurePrivateFolder(m_path.empty() ? std::string() : folderOf(m_path));
@@ -238,7 +275,7 @@ TagJournal::Command TagJournal::begin() const
     struct stat st {};
     command.m_id = newId();
     if (!command.m_fd.valid() || ::fstat(command.m_fd.get(), &st) != 0
-        || !fs::writeFully(command.m_fd.get(), formatCommandStart(command.m_id))) {
+        || !fs::writeFully(command.m_fd.get(), formatCommandStart(command.m_id, ::time(nullptr), origin))) {
         command.m_error = failure("cannot write", m_path);
         command.m_fd = fs::Fd(-1);
         return command;
@@ -332,6 +369,35 @@ std::optional<TagUndoOutcome> TagJournal::undoNewest() const
     if (::ftruncate(opened->fd.get(), opened->scan.blocks[commands.back()].start) == 0)
         (void)::fsync(opened->fd.get());
     return outcome;
+}
+
+std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const
+{
+    const fs::FileLock lock(m_path + ".lock");
+    const auto opened = openJournal(m_path);
+    if (!opened)
+        return std::nullopt;
+    const auto commands = commandBlocks(opened->scan);
+    if (commands.empty())
+        return std::vector<TagUndoStep> {};
+    const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
+    if (!files)
+        return std::nullopt;
+    return previewFiles(*files);
+}
+
+std::optional<std::vector<TagCommandSummary>> TagJournal::list() const
+{
+    const fs::FileLock lock(m_path + ".lock");
+    const auto opened = openJournal(m_path);
+    if (!opened)
+        return std::nullopt;
+    std::vector<TagCommandSummary> commands;
+    for (const std::size_t block : commandBlocks(opened->scan)) {
+        const Block& command = opened->scan.blocks[block];
+        commands.push_back({ command.time, command.origin, command.count });
+    }
+    return commands;
 }
 
 } // namespace zentrio

@@ -41,6 +41,22 @@ struct TagSnapshot {
     std::optional<TagFingerprint> written = std::nullopt;
 };
 
+// Which program recorded a command.
+enum class TagOrigin { Window, CommandLine };
+
+// A command as "tag undo --list" shows it.
+struct TagCommandSummary {
+    std::int64_t time = 0; // seconds since the epoch; 0 when not recorded
+    TagOrigin origin = TagOrigin::Window;
+    std::size_t files = 0;
+};
+
+// What undo would do with one file of the newest command.
+struct TagUndoStep {
+    std::string path;
+    enum class Verdict { PutBack, AlreadyBack, ChangedSince, Unreadable } verdict = Verdict::PutBack;
+};
+
 struct TagUndoOutcome {
     int restored = 0;
     int skipped = 0; // changed since, gone, or not writable
@@ -87,7 +103,7 @@ public:
 
     // Begins a command: takes the lock (waiting for another command to
     // end), mends a torn tail, and opens the command's record.
-    Command begin() const;
+    Command begin(TagOrigin origin = TagOrigin::Window) const;
     // A whole command at once (for tests and small callers).
     bool record(const std::vector<TagSnapshot>& files) const;
 
@@ -99,6 +115,10 @@ public:
     // and drops that command from the journal. nullopt for a damaged
     // journal, which is set aside as "tagjournal.damaged-TIME".
     std::optional<TagUndoOutcome> undoNewest() const;
+    // What undoNewest would do, file by file, writing nothing.
+    std::optional<std::vector<TagUndoStep>> previewNewest() const;
+    // The commands kept, oldest first; nullopt for a damaged journal.
+    std::optional<std::vector<TagCommandSummary>> list() const;
 
 private:
     std::string m_path;

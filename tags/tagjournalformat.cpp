@@ -260,7 +260,9 @@ namespace {
         const auto line = in.line();
         const auto w = line ? words(*line) : std::vector<std::string> {};
         std::int64_t count = 0;
-        if (w.size() == 2 && w[0] == "tagcommand" && toId(w[1], block.id)) {
+        if (w.size() == 4 && w[0] == "tagcommand" && toId(w[1], block.id) && toNumber(w[2], block.time)
+            && (w[3] == "window" || w[3] == "cli")) {
+            block.origin = w[3] == "cli" ? TagOrigin::CommandLine : TagOrigin::Window;
             if (!stepOverCommand(in, block))
                 return std::nullopt;
         } else if (w.size() == 2 && w[0] == "command" && toNumber(w[1], count) && count >= 0) {
@@ -309,7 +311,11 @@ namespace {
 
 } // namespace
 
-std::string formatCommandStart(std::uint64_t id) { return "tagcommand " + std::to_string(id) + '\n'; }
+std::string formatCommandStart(std::uint64_t id, std::int64_t time, TagOrigin origin)
+{
+    return "tagcommand " + std::to_string(id) + ' ' + std::to_string(time) + ' '
+        + (origin == TagOrigin::Window ? "window" : "cli") + '\n';
+}
 
 std::string formatFile(const TagSnapshot& f)
 {

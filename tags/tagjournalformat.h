@@ -10,7 +10,7 @@
 // The tag journal's text form. A command is appended a slice of files at a
 // time while its files are written, then closed:
 //
-//   tagcommand ID
+//   tagcommand ID TIME ORIGIN    (ORIGIN: window or cli)
 //   file PATHSIZE LENGTH HASRECORD CAPTURED REGIONSIZE PIECES BEFORE WRITTEN
 //   PATH RECORD REGION           (raw bytes), a line end, then PIECES lines:
 //   piece b SIZE / BYTES         piece m OFFSET SIZE DIGEST    piece z SIZE
@@ -32,9 +32,11 @@ struct Block {
     std::int64_t start = 0;
     std::int64_t end = 0;
     std::size_t owner = 0; // Stamps of the earlier form: the index of their command block
+    std::int64_t time = 0; // a command's: seconds since the epoch
+    TagOrigin origin = TagOrigin::Window;
 };
 
-std::string formatCommandStart(std::uint64_t id);
+std::string formatCommandStart(std::uint64_t id, std::int64_t time, TagOrigin origin);
 std::string formatFile(const TagSnapshot& file);
 std::string formatCommandEnd(std::uint64_t id, std::size_t count);
 std::string formatNotWritten(std::uint64_t id, const std::vector<std::size_t>& files);

@@ -89,7 +89,7 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
     TagBatchResult result;
     std::optional<TagJournal::Command> command;
     if (journal) {
-        command.emplace(journal->begin());
+        command.emplace(journal->begin(batch.origin));
         if (!command->ok()) {
             result.journalError = command->error();
             if (use == JournalUse::Required) {
@@ -115,7 +115,8 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
             if (!batch.shown.empty()
                 && (!batch.shown[i] || !fs::sameIdentity(*batch.shown[i], layout.identity, layout.inodesIdentify)))
                 return std::nullopt; // not the file that was shown under this name
-            const auto rewrite = rewriteTags(layout, { batch.files[i].second, batch.source, batch.record, batch.year });
+            const auto rewrite = rewriteTags(layout,
+                { batch.files[i].second, batch.source, batch.record, batch.year, batch.addMissingRecord, batch.recordFields });
             if (!rewrite)
                 return std::nullopt;
             snapshots[i] = snapshotOf(layout, *rewrite);

@@ -2,6 +2,7 @@
 
 #include "platform/fsops.h"
 #include "tags/tagchange.h"
+#include "tags/tagjournal.h"
 #include "tags/tagsource.h"
 #include "tags/tagvalues.h"
 
@@ -11,7 +12,6 @@
 
 namespace zentrio {
 
-class TagJournal;
 
 // Many files' changes: each file's values, written by one rule.
 struct TagBatch {
@@ -19,6 +19,9 @@ struct TagBatch {
     TagSource source = TagSource::Id3v1;
     RecordRule record = RecordRule::KeepUnnamed;
     int year = 0;
+    bool addMissingRecord = true; // see TagChange
+    TagOrigin origin = TagOrigin::Window; // for the journal
+    RecordFields recordFields = RecordFields::Texts;
     // When given, one per file: the file as a window showed it. A file
     // renamed or replaced under its name since is not written.
     std::vector<std::optional<fs::FileIdentity>> shown = {};
