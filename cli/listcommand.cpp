@@ -39,19 +39,6 @@ QJsonObject jsonOf(const std::string& shown, const TagFields& tag)
     return object;
 }
 
-// The path as it is reached from the path given: "Music/Artist/a.mp3".
-PathDisplay displayFor(const std::vector<std::string>& given, const std::vector<std::string>& absolute)
-{
-    PathDisplay display;
-    for (std::size_t i = 0; i < given.size(); ++i) {
-        const bool folder = fs::isFolder(absolute[i]);
-        const std::string shown = folder ? given[i] : given[i].substr(0, given[i].rfind('/') + 1);
-        std::string base = folder ? absolute[i] : absolute[i].substr(0, absolute[i].rfind('/'));
-        display.addBase(base, shown.empty() ? std::string() : shown);
-    }
-    return display;
-}
-
 int runList(const ListOptions& options)
 {
     const auto paths = absolutePaths(options.paths);
@@ -60,7 +47,7 @@ int runList(const ListOptions& options)
     std::shared_ptr<const ParsedPattern> format;
     if (!options.format.empty() && !(format = readPattern(options.format, true)))
         return kUsage;
-    const PathDisplay display = displayFor(options.paths, *paths);
+    const PathDisplay display = displayForArguments(options.paths, *paths);
     const TreeWalk walk = walkTree(*paths, options.recursive);
     int status = kDone;
     for (const WalkFailure& failure : walk.failures) {

@@ -1,6 +1,7 @@
 #include "cli/output.h"
 
 #include "platform/filenames.h"
+#include "platform/fsops.h"
 
 #include <QJsonDocument>
 
@@ -147,6 +148,18 @@ void Progress::clear()
     if (m_shown)
         std::fprintf(stderr, "\r\033[K");
     m_shown = false;
+}
+
+PathDisplay displayForArguments(const std::vector<std::string>& given, const std::vector<std::string>& absolute)
+{
+    PathDisplay display;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const bool folder = fs::isFolder(absolute[i]);
+        const std::string shown = folder ? given[i] : given[i].substr(0, given[i].rfind('/') + 1);
+        std::string base = folder ? absolute[i] : absolute[i].substr(0, absolute[i].rfind('/'));
+        display.addBase(base, shown.empty() ? std::string() : shown);
+    }
+    return display;
 }
 
 } // namespace zentrio::cli

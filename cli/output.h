@@ -57,6 +57,10 @@ private:
     std::optional<Base> m_target;
 };
 
+// Paths as they are reached from the paths given on the command line
+// ("Music/Artist/a.mp3"): `given` as typed, `absolute` as absolutePaths made them.
+PathDisplay displayForArguments(const std::vector<std::string>& given, const std::vector<std::string>& absolute);
+
 // "reading 1200/3000 files, 5400 files/s" on stderr, redrawn at most ten
 // times a second; only on a terminal, and never with --json.
 class Progress {

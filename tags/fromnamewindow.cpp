@@ -4,6 +4,7 @@
 #include "app/interfacetexts.h"
 #include "platform/filenames.h"
 #include "rename/ownpatternwindow.h"
+#include "rename/pathmatch.h"
 #include "rename/pattern.h"
 
 #include <QCheckBox>
@@ -22,30 +23,6 @@ namespace {
     constexpr std::pair<TagField, const char*> kColumns[] = { { TagField::Song, "song" }, { TagField::Artist, "artist" },
         { TagField::Album, "album" }, { TagField::Track, "track" }, { TagField::Disc, "disc" }, { TagField::Year, "year" },
         { TagField::Genre, "genre" }, { TagField::AlbumArtist, "albumartist" } };
-
-    std::optional<TagField> tagFieldOf(PatternField field)
-    {
-        switch (field) {
-        case PatternField::Song:
-            return TagField::Song;
-        case PatternField::Artist:
-            return TagField::Artist;
-        case PatternField::Album:
-            return TagField::Album;
-        case PatternField::Track:
-            return TagField::Track;
-        case PatternField::Disc:
-            return TagField::Disc;
-        case PatternField::Year:
-            return TagField::Year;
-        case PatternField::Genre:
-            return TagField::Genre;
-        case PatternField::AlbumArtist:
-            return TagField::AlbumArtist;
-        default:
-            return std::nullopt; // matched, but no tag field: {n}, {tracks}, {discs}, {ignore}
-        }
-    }
 
 } // namespace
 

@@ -122,7 +122,11 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
             snapshots[i] = snapshotOf(layout, *rewrite);
             return plannedWrite(layout, *rewrite, batch.record == RecordRule::Designed);
         },
-        { [&](std::size_t first, const auto& plans) {
+        { [&](std::size_t first, const auto& plans) -> std::optional<std::vector<bool>> {
+             if (batch.keepGoing && !batch.keepGoing(first)) {
+                 result.stopped = true;
+                 return std::nullopt;
+             }
              auto mask = recorder.beforeWrites(first, plans);
              allowed = mask.value_or(std::vector<bool> {});
              return mask;
@@ -130,6 +134,7 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
             [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone, allowed); } });
     for (const bool written : done)
         ++(written ? result.written : result.failed);
+    result.done = done;
     result.failed -= recorder.duplicates(); // a file reached twice is written once, and counted once
     if (command) {
         if (!command->ok())

@@ -6,6 +6,7 @@
 #include "tags/tagsource.h"
 #include "tags/tagvalues.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,11 +26,16 @@ struct TagBatch {
     // When given, one per file: the file as a window showed it. A file
     // renamed or replaced under its name since is not written.
     std::vector<std::optional<fs::FileIdentity>> shown = {};
+    // Asked after each slice of files with the count done so far; false
+    // stops the batch there (the journal holds what was written).
+    std::function<bool(std::size_t done)> keepGoing = {};
 };
 
 struct TagBatchResult {
     int written = 0;
     int failed = 0;
+    std::vector<bool> done; // by file: written
+    bool stopped = false; // keepGoing said no
     std::string journalError; // why the journal could not take the command; empty when it did
 };
 
