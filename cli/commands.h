@@ -17,6 +17,8 @@ void addListCommand(CLI::App& app, Command& run);
 void addRenameCommand(CLI::App& app, Command& run);
 void addApplyCommand(CLI::App& app, Command& run);
 void addUndoCommand(CLI::App& app, Command& run);
+void addTagCommand(CLI::App& app, Command& run);
+void addTagUndoCommand(CLI::App& tag, Command& run);
 
 // What rename and apply share once a plan is made: the plan shown (and,
 // for a dry run or a plan kept for later, nothing more), or the run

@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
     zentrio::cli::addRenameCommand(app, run);
     zentrio::cli::addApplyCommand(app, run);
     zentrio::cli::addUndoCommand(app, run);
+    zentrio::cli::addTagCommand(app, run);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "cli/output.h"
+#include "tags/tagsource.h"
+#include "tags/tagvalues.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What "tag set" and "tag from-name" share: the files below the paths given,
+// the values each gets, the changes shown from what to what, and the
+// batch written with its journal record.
+namespace zentrio::cli {
+
+struct TagRunOptions {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    bool id3v1 = false; // the ID3v1 record only
+    bool dryRun = false;
+    bool json = false;
+};
+
+// A file's new values (by its path, raw bytes); nullopt: it does not match.
+using ValuesOf = std::function<std::optional<TagValues>(const std::string& path)>;
+
+// Returns the exit status.
+int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf);
+
+} // namespace zentrio::cli

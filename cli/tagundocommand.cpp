@@ -1,0 +1,119 @@
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+#include "tags/tagjournal.h"
+
+#include <ctime>
+
+namespace zentrio::cli {
+
+namespace {
+
+struct TagUndoOptions {
+    bool dryRun = false;
+    bool list = false;
+};
+
+std::string timeText(std::int64_t seconds)
+{
+    if (seconds == 0)
+        return "(no time)";
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    char text[32] = "";
+    if (::localtime_r(&time, &local))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+const char* originText(TagOrigin origin) { return origin == TagOrigin::Window ? "window" : "command line"; }
+
+int listCommands(const TagJournal& journal)
+{
+    const auto commands = journal.list();
+    if (!commands) {
+        complain("the tag journal is damaged: undo sets it aside");
+        return kSomeFailed;
+    }
+    for (auto command = commands->rbegin(); command != commands->rend(); ++command) {
+        writeRecord(timeText(command->time) + "  " + originText(command->origin) + "  "
+            + std::to_string(command->files) + " files" + (command == commands->rbegin() ? "  <- undo takes this one" : ""));
+    }
+    if (commands->empty())
+        writeRecord("no tag changes to undo");
+    return kDone;
+}
+
+const char* verdictText(TagUndoStep::Verdict verdict)
+{
+    switch (verdict) {
+    case TagUndoStep::Verdict::PutBack:
+        return "put back";
+    case TagUndoStep::Verdict::AlreadyBack:
+        return "already as it was";
+    case TagUndoStep::Verdict::ChangedSince:
+        return "changed since: left alone";
+    case TagUndoStep::Verdict::Unreadable:
+        break;
+    }
+    return "cannot be read: left alone";
+}
+
+int preview(const TagJournal& journal)
+{
+    const auto steps = journal.previewNewest();
+    if (!steps) {
+        complain("the tag journal is damaged: undo sets it aside");
+        return kSomeFailed;
+    }
+    int back = 0, left = 0;
+    for (const TagUndoStep& step : *steps) {
+        const bool putBack = step.verdict == TagUndoStep::Verdict::PutBack || step.verdict == TagUndoStep::Verdict::AlreadyBack;
+        ++(putBack ? back : left);
+        const std::string line = std::string(verdictText(step.verdict)) + ": " + step.path;
+        if (putBack)
+            writeRecord(line);
+        else
+            tell(line);
+    }
+    writeRecord(steps->empty() ? "no tag changes to undo"
+                               : "dry run, nothing changed: would put back " + std::to_string(back) + ", leave alone "
+            + std::to_string(left));
+    return kDone;
+}
+
+int runTagUndo(const TagUndoOptions& options)
+{
+    const TagJournal journal(defaultTagJournalPath());
+    if (options.list)
+        return listCommands(journal);
+    if (options.dryRun)
+        return preview(journal);
+    const auto outcome = journal.undoNewest();
+    if (!outcome) {
+        complain("the tag journal is damaged: it is set aside, and the next tag change begins a new one");
+        return kSomeFailed;
+    }
+    if (outcome->restored == 0 && outcome->skipped == 0) {
+        writeRecord("no tag changes to undo");
+        return kDone;
+    }
+    writeRecord("put back " + std::to_string(outcome->restored) + ", changed since or not writable "
+        + std::to_string(outcome->skipped));
+    return outcome->skipped > 0 ? kSomeFailed : kDone;
+}
+
+} // namespace
+
+void addTagUndoCommand(CLI::App& tag, Command& run)
+{
+    auto options = std::make_shared<TagUndoOptions>();
+    CLI::App* undo = tag.add_subcommand("undo",
+        "Take back the newest tag change, whichever made it (this program or the Zentrio window), byte for byte. "
+        "A file changed since is left alone and reported.");
+    undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
+    undo->add_flag("--list", options->list, "show the tag changes kept: time, program, files");
+    undo->footer(kExitStatusHelp);
+    undo->callback([options, &run] { run = [options] { return runTagUndo(*options); }; });
+}
+
+} // namespace zentrio::cli

@@ -1,0 +1,187 @@
+#include "tags/tagsource.h"
+#include "tags/tagwrite.h"
+#include "tags/fromnamewindow.h"
+#include "testsupport/formfixture.h"
+#include "testsupport/id3v2fixture.h"
+#include "testsupport/mp3fixture.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace zentrio;
+using testsupport::readFile;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// zentrio-cli run in `folder`, with the state folder the fixture gave the
+// window: both programs share one tag journal.
+Result runCli(const std::string& folder, const QStringList& arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(QString::fromStdString(folder));
+    process.start(ZENTRIO_CLI, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+}
+
+// "path=title|artist|album|track" (raw bytes): an ID3v2.3 tag before the
+// audio; a trailing "+v1" gives the file an ID3v1 record too; "path=" no
+// tag at all.
+std::string makeFile(const std::string& root, const QByteArray& entry)
+{
+    const std::string path = entry.left(entry.indexOf('=')).toStdString();
+    for (auto slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+        ::mkdir((root + "/" + path.substr(0, slash)).c_str(), 0755);
+    QString spec = QString::fromUtf8(entry.mid(entry.indexOf('=') + 1));
+    const bool record = spec.endsWith("+v1");
+    spec.remove("+v1");
+    QByteArray bytes = testsupport::audio(2000);
+    const QStringList tag = spec.split('|');
+    if (!spec.isEmpty()) {
+        testsupport::Id3v2Content content { { tag[0] }, { tag.value(1) }, { tag.value(2) } };
+        content.track = tag.value(3);
+        bytes.prepend(testsupport::id3v2(3, content));
+    }
+    if (record)
+        bytes += testsupport::id3v1("Old", "Old", "Old");
+    return testsupport::writeFile(root, path, bytes);
+}
+
+QString fields(const std::string& path, TagSource source = TagSource::Id3v2First)
+{
+    const auto tag = readFileTag(path, source);
+    if (!tag)
+        return "unreadable";
+    return QStringList { tag->song, tag->artist, tag->album, tag->track + '/' + tag->tracks, tag->year,
+        tag->albumArtist }
+        .join('|');
+}
+
+} // namespace
+
+// zentrio-cli tag run as a person runs it: what it says, its exit status,
+// the tags it leaves, and an undo that brings every byte back; and one tag
+// history shared with the window.
+class CliTagTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void tagRunsAndTheirUndo_data();
+    void tagRunsAndTheirUndo();
+    void eitherProgramUndoesTheOthersChange();
+};
+
+void CliTagTest::tagRunsAndTheirUndo_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output"); // a line the run must print (stdout and stderr)
+    QTest::addColumn<QString>("after"); // the file's fields after the run, read ID3v2 first
+    const QByteArray tagged = "Album/03 - Song.mp3=Song|Band|Album|3/12+v1";
+    QTest::newRow("set: a track keeps its total, the record keeps in step")
+        << tagged << QStringList { "set", "--track", "5", "--albumartist", "Band", "Album" } << 0
+        << "Album/03 - Song.mp3: track \"3/12\" -> \"5/12\", albumartist \"\" -> \"Band\""
+        << "Song|Band|Album|5/12||Band";
+    QTest::newRow("set: a track with its own total")
+        << tagged << QStringList { "set", "--track", "7/9", "Album/03 - Song.mp3" } << 0
+        << "written 1, unchanged 0, no match 0, failed 0; undo with: zentrio-cli tag undo" << "Song|Band|Album|7/9||";
+    QTest::newRow("set: a dry run changes nothing")
+        << tagged << QStringList { "set", "-n", "--album", "Other", "Album" } << 0
+        << "dry run, nothing changed: to write 1, unchanged 0, no match 0, failed 0" << "Song|Band|Album|3/12||";
+    QTest::newRow("set: nothing to change") << tagged << QStringList { "set", "--album", "Album", "Album" } << 0
+                                           << "written 0, unchanged 1, no match 0, failed 0" << "Song|Band|Album|3/12||";
+    QTest::newRow("set, ID3v1 only: a record for a file without tags")
+        << QByteArray("plain.mp3=") << QStringList { "set", "--id3v1", "--album", "Live", "--year", "1999", "--track", "4", "." }
+        << 0 << "./plain.mp3: album \"\" -> \"Live\", track \"\" -> \"4\", year \"\" -> \"1999\""
+        << "||Live|4/|1999|";
+    QTest::newRow("from-name: folders and the name")
+        << QByteArray("Band/Live/01 - First.mp3=") << QStringList { "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "." }
+        << 0 << "written 1, unchanged 0, no match 0, failed 0; undo with: zentrio-cli tag undo"
+        << "First||Live|01/||Band";
+    QTest::newRow("from-name: underscores as blanks")
+        << QByteArray("01_Some_Song.mp3=") << QStringList { "from-name", "--underscore", "-p", "{track}_{song}", "." } << 0
+        << "./01_Some_Song.mp3: song \"\" -> \"Some Song\", track \"\" -> \"01\"" << "Some Song|||01/||";
+    QTest::newRow("from-name: a name that does not match is left alone")
+        << QByteArray("notes.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 0
+        << "nomatch: ./notes.mp3: the name does not fit the pattern; left alone" << "|||/||";
+    QTest::newRow("from-name: a name in code page 1252")
+        << QByteArray("\xE9t\xE9 - Caf\xE9.mp3=") << QStringList { "from-name", "-p", "{artist} - {song}", "." } << 0
+        << "written 1" << QString::fromUtf8("Café|été||/||");
+    QTest::newRow("usage: no field") << tagged << QStringList { "set", "Album" } << 2 << "name at least one field"
+                                     << "Song|Band|Album|3/12||";
+    QTest::newRow("usage: a pattern that cannot be read")
+        << tagged << QStringList { "from-name", "-p", "{track} - {sng}", "Album" } << 2
+        << "the pattern cannot be read at character 11: unknown field" << "Song|Band|Album|3/12||";
+    QTest::newRow("a file too short to hold a tag") << QByteArray("short.mp3=") << QStringList { "set", "--album", "X", "." }
+                                                  << 1 << "failed: ./short.mp3: cannot be read" << "unreadable";
+}
+
+void CliTagTest::tagRunsAndTheirUndo()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(QString, after);
+    testsupport::FormFixture f; // a state folder of this test's own
+    const std::string root = f.music();
+    const std::string path = makeFile(root, file);
+    if (file.startsWith("short"))
+        testsupport::writeFile(root, "short.mp3", "tiny");
+    const QByteArray before = readFile(path);
+    arguments.prepend("tag");
+    const Result result = runCli(root, arguments);
+    QCOMPARE(result.status, status);
+    QVERIFY2((result.out + result.err).contains(output.toUtf8()), (result.out + result.err).constData());
+    QCOMPARE(fields(path), after);
+
+    const Result undo = runCli(root, { "tag", "undo" });
+    QVERIFY(undo.status == 0);
+    QCOMPARE(readFile(path), file.startsWith("short") ? QByteArray("tiny") : before);
+}
+
+// The window fills tags from names and the command line takes them back;
+// the command line sets an album and the window takes it back.
+void CliTagTest::eitherProgramUndoesTheOthersChange()
+{
+    testsupport::FormFixture f;
+    const std::string a = makeFile(f.music(), "01 - Band - First.mp3=");
+    const std::string b = makeFile(f.music(), "02 - Band - Second.mp3=");
+    const QByteArray before[] = { readFile(a), readFile(b) };
+    Form1& form = f.start();
+    f.trigger("id3v2");
+    f.trigger("selectall");
+    f.trigger("fromname");
+    auto* window = form.findChild<FromNameWindow*>();
+    QVERIFY(window);
+    QTest::mouseClick(window->applyButton, Qt::LeftButton);
+    QCOMPARE(fields(a), QString("First|Band||01/||"));
+    Result result = runCli(f.music(), { "tag", "undo", "--list" });
+    QVERIFY(result.out.contains("window  2 files  <- undo takes this one"));
+    result = runCli(f.music(), { "tag", "undo" });
+    QCOMPARE(result.out, QByteArray("put back 2, changed since or not writable 0\n"));
+    QCOMPARE(readFile(a), before[0]);
+    QCOMPARE(readFile(b), before[1]);
+
+    result = runCli(f.music(), { "tag", "set", "--album", "Live", "." });
+    QCOMPARE(result.status, 0);
+    f.trigger("undotag");
+    QCOMPARE(f.message(), QString(" tag undo ready: 2 put back, 0 changed since or not writable"));
+    QCOMPARE(readFile(a), before[0]);
+    QCOMPARE(readFile(b), before[1]);
+}
+
+QTEST_MAIN(CliTagTest)
+#include "tst_clitag.moc"
