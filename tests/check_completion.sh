@@ -24,4 +24,8 @@ expect "--dry-run" zentrio-cli rename --dry
 expect "fat" zentrio-cli rename --fs f
 expect "--list" zentrio-cli undo --li
 expect "--json" zentrio-cli apply --js
+expect "from-name" zentrio-cli tag fr
+expect "--albumartist" zentrio-cli tag set --albuma
+expect "--underscore" zentrio-cli tag from-name --und
+expect "--list" zentrio-cli tag undo --li
 echo "completion: ok"
