@@ -44,12 +44,12 @@ std::string makeFile(const std::string& root, const QByteArray& entry)
     const std::string path = entry.left(entry.indexOf('=')).toStdString();
     for (auto slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
         ::mkdir((root + "/" + path.substr(0, slash)).c_str(), 0755);
-    QString spec = QString::fromUtf8(entry.mid(entry.indexOf('=') + 1));
-    const bool record = spec.endsWith("+v1");
-    spec.remove("+v1");
+    QString tags = QString::fromUtf8(entry.mid(entry.indexOf('=') + 1));
+    const bool record = tags.endsWith("+v1");
+    tags.remove("+v1");
     QByteArray bytes = testsupport::audio(2000);
-    const QStringList tag = spec.split('|');
-    if (!spec.isEmpty()) {
+    const QStringList tag = tags.split('|');
+    if (!tags.isEmpty()) {
         testsupport::Id3v2Content content { { tag[0] }, { tag.value(1) }, { tag.value(2) } };
         content.track = tag.value(3);
         bytes.prepend(testsupport::id3v2(3, content));

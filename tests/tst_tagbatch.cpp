@@ -1,4 +1,5 @@
 #include "platform/patchfile.h"
+#include "rename/pathmatch.h"
 #include "rename/pattern.h"
 #include "tags/tagjournal.h"
 #include "tags/tagsave.h"
@@ -120,6 +121,9 @@ private Q_SLOTS:
     void aJournalThatCannotBeWrittenStopsTheBatch();
     void aTornJournalTailIsCutBackToTheLastWholeCommand();
     void undoLeavesAFileChangedSinceEvenWithItsTimeKept();
+    void pathsGiveValues_data();
+    void pathsGiveValues();
+    void aJournalOfTheEarlierFormIsStillUndone();
 
 private:
     testsupport::TempDir m_state;
@@ -469,6 +473,70 @@ void TagBatchTest::undoLeavesAFileChangedSinceEvenWithItsTimeKept()
     QCOMPARE(readFile(files[0].first), theirs);
     QCOMPARE(readFile(files[1].first), before[1]);
     QCOMPARE(journal.load()->size(), std::size_t(0));
+}
+
+// A pattern with "/" reads the folders above the file too.
+void TagBatchTest::pathsGiveValues_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("expected"); // the values by field, or "no match" / "cannot be read"
+    const QString library = "{albumartist}/{album}/{track} - {song}";
+    QTest::newRow("two folders and the name") << library << QByteArray("/m/Band/Live/01 - First.mp3")
+                                              << "song=First|album=Live|track=01|albumartist=Band";
+    QTest::newRow("fewer folders than the pattern") << library << QByteArray("Live/01 - First.mp3") << "no match";
+    QTest::newRow("a folder that does not match") << "{year} - {album}/{song}" << QByteArray("/m/Live/First.mp3")
+                                                  << "no match";
+    QTest::newRow("the name wins over a folder") << "{artist}/{artist} - {song}" << QByteArray("/m/A/B - Song.mp3")
+                                                 << "song=Song|artist=B";
+    QTest::newRow("an escaped slash is no folder") << "{artist} \\/ {song}" << QByteArray("/m/A / B.mp3")
+                                                  << "no match";
+    QTest::newRow("a folder in code page 1252") << "{album}/{song}" << QByteArray("/m/Caf\xE9/x.mp3")
+                                                << QString::fromUtf8("song=x|album=Café");
+    QTest::newRow("a slash inside brackets") << "[{disc}/]{song}" << QByteArray("/m/1/x.mp3") << "cannot be read";
+}
+
+void TagBatchTest::pathsGiveValues()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QByteArray, path);
+    QFETCH(QString, expected);
+    const PathPattern parsed = parsePathPattern(pattern);
+    if (!parsed.ok()) {
+        QCOMPARE(QString("cannot be read"), expected);
+        return;
+    }
+    const auto values = valuesFromPath(parsed, path.toStdString());
+    QStringList found;
+    const char* names[] = { "song", "artist", "album", "track", "disc", "year", "genre", "albumartist" };
+    for (const auto& [field, value] : values.value_or(TagValues {}))
+        found << QString(names[int(field)]) + '=' + value;
+    QCOMPARE(values ? found.join('|') : QString("no match"), expected);
+}
+
+// A journal written before commands had ids (a whole old region, stamps
+// after the command) is still read and undone.
+void TagBatchTest::aJournalOfTheEarlierFormIsStillUndone()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const QByteArray before = bothTags("Old");
+    const std::string path = testsupport::writeFile(folder, "a.mp3", before);
+    const QByteArray region = before.left(before.indexOf(testsupport::audio(4000)));
+    QCOMPARE(writeTagBatch({ { path, { { TagField::Song, "New" } } } }, TagSource::Id3v2First, 2026,
+                 TagJournal(folder + "/other"))
+                 .written,
+        1);
+    const auto stamp = fileStamp(path);
+    const QByteArray earlier = "command 1\nfile " + QByteArray::number(qsizetype(path.size())) + ' '
+        + QByteArray::number(before.size()) + " 1 1 " + QByteArray::number(region.size()) + '\n'
+        + QByteArray::fromStdString(path) + before.right(128) + region + "\nend\nstamps 1\n"
+        + QByteArray::number(qint64(stamp->first)) + ' ' + QByteArray::number(qint64(stamp->second)) + '\n';
+    testsupport::writeFile(folder, "tagjournal", earlier);
+    const auto outcome = TagJournal(folder + "/tagjournal").undoNewest();
+    QVERIFY(outcome);
+    QCOMPARE(outcome->restored, 1);
+    QCOMPARE(readFile(path), before);
 }
 
 QTEST_MAIN(TagBatchTest)

@@ -1,3 +1,4 @@
+#include "tags/id3v1record.h"
 #include "tags/tagsave.h"
 #include "tags/trailer.h"
 #include "testsupport/mp3fixture.h"
@@ -23,6 +24,8 @@ private Q_SLOTS:
     void whereTheRecordGoes_data();
     void whereTheRecordGoes();
     void aFileThatCannotBeWrittenIsLeftAsItWas();
+    void aRecordKeepsInStepWithWhatItCanHold_data();
+    void aRecordKeepsInStepWithWhatItCanHold();
 };
 
 void TagSaveTest::recordLayout()
@@ -104,6 +107,41 @@ void TagSaveTest::aFileThatCannotBeWrittenIsLeftAsItWas()
         QVERIFY(!saveTag(locked, { "s", "a", "l" }, 2026));
         QCOMPARE(readFile(locked), audio(400));
     }
+}
+
+
+// A batch writes the named fields into a record and keeps every other byte;
+// a value the record has no room for leaves its field as it was.
+void TagSaveTest::aRecordKeepsInStepWithWhatItCanHold_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("at"); // the bytes that change, from here
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("album") << int(TagField::Album) << "Live" << 63 << QByteArray("Live").leftJustified(30, ' ');
+    QTest::newRow("year") << int(TagField::Year) << "1999-05-01" << 93 << QByteArray("1999");
+    QTest::newRow("a year that is none") << int(TagField::Year) << "soon" << 93 << QByteArray("2001");
+    QTest::newRow("track in a blank comment's end") << int(TagField::Track) << "7/12" << 125 << QByteArray("\0\x07", 2);
+    QTest::newRow("a track over 255") << int(TagField::Track) << "300" << 125 << QByteArray("  ");
+    QTest::newRow("genre by name") << int(TagField::Genre) << "Jazz" << 127 << QByteArray("\x08");
+    QTest::newRow("a genre not in the list") << int(TagField::Genre) << "Polka Punk" << 127 << QByteArray("\x0C");
+    QTest::newRow("a disc: no room") << int(TagField::Disc) << "2" << 0 << QByteArray("TAG");
+}
+
+void TagSaveTest::aRecordKeepsInStepWithWhatItCanHold()
+{
+    QFETCH(int, field);
+    QFETCH(QString, value);
+    QFETCH(int, at);
+    QFETCH(QByteArray, bytes);
+    QByteArray old = id3v1("Song", "Artist", "Album");
+    old.replace(0, 3, "tag"); // a marker in small letters is written in capitals
+    const QByteArray record = QByteArray::fromStdString(recordWithValues(old.toStdString(), { { TagField(field), value } }));
+    QCOMPARE(record.mid(at, bytes.size()), bytes);
+    QByteArray expected = old;
+    expected.replace(0, 3, "TAG");
+    expected.replace(at, bytes.size(), bytes);
+    QCOMPARE(record, expected); // every other byte as it was
 }
 
 QTEST_GUILESS_MAIN(TagSaveTest)
