@@ -91,6 +91,7 @@ namespace {
         { "msgundotag", " tag undo ready: %1 put back, %2 changed since or not writable" },
         { "errtagjournal", " journal error: the tag journal is unreadable or damaged" },
         { "errjournalwrite", " journal error: %1; no tag was written" },
+        { "msgundokept", " the change stays in the journal: undo again to put back the files that could not be reached" },
         { "msgsavednoundo", " tag saved, but it cannot be undone: %1" },
         { "msgtagwaiting", " %1 file(s) wait for an interrupted tag save to be put back: they cannot be reached now" },
         { "msgtagaside", " %1 interrupted tag save(s) set aside in %2: the files changed since" },

@@ -112,7 +112,7 @@ void Form1::load()
     ListView1->setExtendedStyle(0, FileListView::kCheckBoxes | FileListView::kFullRowSelect);
     // A tag save cut short by a crash left the old tag's bytes behind: they
     // go back before anything reads the files.
-    const fs::RepairOutcome repaired = fs::restoreInterruptedPatches(tagCopyFolder());
+    const fs::RepairOutcome repaired = repairInterruptedTagWrites();
     try {
         restoreSettings();
         m_texts.installBuiltInMessages();

@@ -19,4 +19,14 @@ inline constexpr const char* kExitStatusHelp = "Exit status:\n"
                                                "  3    conflicts or a stale plan (nothing changed)\n"
                                                "  130  interrupted (Ctrl-C); zentrio-cli undo takes back what was done";
 
+// The tag commands' own: they have no conflicts, and their undo is "tag undo".
+inline constexpr const char* kTagExitStatusHelp = "Exit status:\n"
+                                                  "  0    done\n"
+                                                  "  1    some files failed or were left alone (the others done, the\n"
+                                                  "       journal complete), or the change could not be recorded\n"
+                                                  "       (nothing changed)\n"
+                                                  "  2    a usage or pattern fault\n"
+                                                  "  130  interrupted (Ctrl-C); zentrio-cli tag undo takes back what\n"
+                                                  "       was done";
+
 } // namespace zentrio::cli

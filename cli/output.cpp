@@ -31,6 +31,7 @@ void installInterruptHandler()
 {
     struct sigaction action { };
     action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESTART; // a write or sync in flight goes on; the run stops at its next step
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);

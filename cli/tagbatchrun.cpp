@@ -3,13 +3,13 @@
 #include "cli/arguments.h"
 #include "cli/exitstatus.h"
 #include "platform/filenames.h"
-#include "rename/libraryread.h"
-#include "tags/frameedit.h"
+#include "platform/readpool.h"
+#include "rename/treewalk.h"
+#include "tags/tagfilewrite.h"
 #include "tags/tagjournal.h"
 #include "tags/tagwrite.h"
 
 #include <QDate>
-#include <QRegularExpression>
 #include <QJsonObject>
 
 namespace zentrio::cli {
@@ -26,7 +26,7 @@ QString numberPair(const QString& number, const QString& total)
     return total.isEmpty() ? number : number + u'/' + total;
 }
 
-QString currentValue(const TagFields& tag, TagField field)
+QString valueOf(const TagFields& tag, TagField field)
 {
     switch (field) {
     case TagField::Song:
@@ -49,33 +49,14 @@ QString currentValue(const TagFields& tag, TagField field)
     return {};
 }
 
-// The value a field will read after the write: a track or disc without a
-// total keeps the old total in an ID3v2 tag; the ID3v1 record holds 30
-// characters of a text, a number of a track, and four digits of a year.
-QString valueAfter(TagField field, const QString& value, const QString& current, bool id3v1)
-{
-    switch (field) {
-    case TagField::Track:
-    case TagField::Disc:
-        return id3v1 ? value.section(u'/', 0, 0).trimmed() : withKeptTotal(value, current);
-    case TagField::Song:
-    case TagField::Artist:
-    case TagField::Album:
-        return id3v1 ? trimSpaces(value.left(kFieldWidth)) : value;
-    case TagField::Year:
-        return id3v1 && !QRegularExpression(QStringLiteral("^\\d{4}")).match(value).hasMatch() ? current : value;
-    default:
-        return value;
-    }
-}
-
 struct Change {
-    TagField field;
+    const char* field;
     QString from;
     QString to;
 };
 
-// One file of the batch, as it is shown and written.
+// One file of the batch: what it shows before and after, as the writer
+// will leave it (read back from the bytes it would write).
 struct Target {
     std::string path;
     std::size_t argument = 0;
@@ -84,22 +65,12 @@ struct Target {
     TagValues values;
 };
 
-const char* fieldName(TagField field)
-{
-    for (const auto& [known, name] : kFieldNames) {
-        if (known == field)
-            return name;
-    }
-    return "";
-}
-
 std::string changesText(const std::vector<Change>& changes)
 {
     std::string text;
-    for (const Change& change : changes) {
-        text += (text.empty() ? "" : ", ") + std::string(fieldName(change.field)) + " \"" + fieldText(change.from)
-            + "\" -> \"" + fieldText(change.to) + '"';
-    }
+    for (const Change& change : changes)
+        text += (text.empty() ? "" : ", ") + std::string(change.field) + " \"" + fieldText(change.from) + "\" -> \""
+            + fieldText(change.to) + '"';
     return text;
 }
 
@@ -120,7 +91,7 @@ public:
             object.insert("status", QLatin1String(status));
             QJsonObject changes;
             for (const Change& change : target.changes)
-                changes.insert(QLatin1String(fieldName(change.field)), QJsonObject { { "from", change.from }, { "to", change.to } });
+                changes.insert(QLatin1String(change.field), QJsonObject { { "from", change.from }, { "to", change.to } });
             object.insert("changes", changes);
             object.insert("reason", QString::fromStdString(reason));
             writeJson(object);
@@ -144,51 +115,95 @@ private:
     bool m_json;
 };
 
-// Every file below the paths, with what would change in it.
-std::vector<Target> targetsOf(const TreeWalk& walk, const TagRunOptions& options, const ValuesOf& valuesOf,
-    Progress& progress, bool& complete)
+// The batch every file of the run goes into, by the options.
+TagBatch batchFor(const TagRunOptions& options)
+{
+    TagBatch batch;
+    batch.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
+    batch.year = QDate::currentDate().year();
+    // With the ID3v2 tag, a record the file has keeps in step and none is
+    // added; the ID3v1 record alone is made where missing, blank but for
+    // the values named.
+    batch.addMissingRecord = options.id3v1;
+    batch.designedNewRecord = false;
+    batch.recordFields = RecordFields::All;
+    batch.origin = TagOrigin::CommandLine;
+    return batch;
+}
+
+// What the batch would do to one file: read, rewritten in memory, and the
+// fields read back from the new bytes compared with the old ones.
+Target preview(const TagBatch& batch, Target target, const std::optional<TagValues>& values)
+{
+    const auto layout = readTagLayout(target.path, batch.source == TagSource::Id3v2First);
+    if (!layout) {
+        target.state = Target::State::Unreadable;
+        return target;
+    }
+    if (!values) {
+        target.state = Target::State::NoMatch;
+        return target;
+    }
+    target.values = *values;
+    TagBatch one = batch;
+    one.files = { { target.path, *values } };
+    const auto rewrite = rewriteTags(*layout, changeFor(one, 0));
+    if (!rewrite) {
+        target.state = Target::State::Unreadable;
+        return target;
+    }
+    if (plannedWrite(*layout, *rewrite).writesNothing()) {
+        target.state = Target::State::Unchanged;
+        return target;
+    }
+    const TagFields before = tagFieldsOf(layout->region, layout->tail, batch.source);
+    const TagFields after = fieldsAfter(*layout, *rewrite, batch.source);
+    for (const auto& [field, name] : kFieldNames) {
+        if (valueOf(before, field) != valueOf(after, field))
+            target.changes.push_back({ name, valueOf(before, field), valueOf(after, field) });
+    }
+    return target;
+}
+
+// Every file below the paths, with what would change in it, planned on the
+// read pool a few thousand files at a time.
+std::optional<std::vector<Target>> targetsOf(
+    const TreeWalk& walk, const TagBatch& batch, const ValuesOf& valuesOf, Progress& progress)
 {
     std::vector<Target> targets;
-    const std::size_t total = walk.fileCount();
-    const TagSource source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
-    complete = readFolderTags(
-        walk, source,
-        [&](const WalkedFolder& folder, FolderReads& reads) {
-            for (std::size_t i = 0; i < folder.mp3s.size(); ++i) {
-                Target target { joinPath(folder.path, folder.mp3s[i].name), folder.argument };
-                const auto values = valuesOf(target.path);
-                if (!reads[i]) {
-                    target.state = Target::State::Unreadable;
-                } else if (!values) {
-                    target.state = Target::State::NoMatch;
-                } else {
-                    target.values = *values;
-                    for (const auto& [field, value] : *values) {
-                        const QString from = currentValue(reads[i]->tag, field);
-                        const QString to = valueAfter(field, value, from, options.id3v1);
-                        if (from != to)
-                            target.changes.push_back({ field, from, to });
-                    }
-                    if (target.changes.empty())
-                        target.state = Target::State::Unchanged;
-                }
-                targets.push_back(std::move(target));
-            }
-        },
-        [&](std::size_t read) {
-            progress.update("reading", read, total);
-            return !interrupted.load();
-        });
+    for (const WalkedFolder& folder : walk.folders) {
+        for (const WalkedFile& file : folder.mp3s)
+            targets.push_back({ joinPath(folder.path, file.name), folder.argument });
+    }
+    constexpr std::size_t kChunk = 4096;
+    for (std::size_t first = 0; first < targets.size(); first += kChunk) {
+        const std::size_t count = std::min(kChunk, targets.size() - first);
+        auto planned = readInOrder(
+            count,
+            [&](std::size_t i) {
+                const Target& target = targets[first + i];
+                return std::optional(preview(batch, target, valuesOf(target.path)));
+            },
+            ReadAll::Yes);
+        for (std::size_t i = 0; i < count; ++i)
+            targets[first + i] = std::move(*planned[i]);
+        progress.update("reading", first + count, targets.size());
+        if (interrupted.load())
+            return std::nullopt;
+    }
     progress.clear();
     return targets;
 }
 
 struct Counts {
-    int written = 0, unchanged = 0, nomatch = 0, failed = 0;
+    int written = 0, unchanged = 0, nomatch = 0, failed = 0, notDone = 0;
     std::string text(bool planned) const
     {
-        return std::string(planned ? "to write " : "written ") + std::to_string(written) + ", unchanged "
+        std::string line = std::string(planned ? "to write " : "written ") + std::to_string(written) + ", unchanged "
             + std::to_string(unchanged) + ", no match " + std::to_string(nomatch) + ", failed " + std::to_string(failed);
+        if (notDone > 0)
+            line += ", not done (interrupted) " + std::to_string(notDone);
+        return line;
     }
 };
 
@@ -217,11 +232,33 @@ void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts&
 
 } // namespace
 
+bool waitingForOtherCommand()
+{
+    static bool said = false;
+    if (!std::exchange(said, true))
+        tell("waiting for another tag command (of this program or the Zentrio window) to end; Ctrl-C gives up");
+    return !interrupted.load();
+}
+
+void reportRepair(const fs::RepairOutcome& repaired)
+{
+    if (repaired.restored > 0)
+        tell("an interrupted tag write was put back in " + std::to_string(repaired.restored) + " file(s)");
+    if (repaired.waiting > 0)
+        tell(std::to_string(repaired.waiting) + " file(s) wait for an interrupted tag write to be put back: they "
+                                                "cannot be reached now, and are not written until it is");
+    if (repaired.setAside > 0)
+        tell(std::to_string(repaired.setAside) + " interrupted tag write(s) set aside in " + tagCopyFolder()
+            + ": the files changed since");
+}
+
 int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
 {
     const auto paths = absolutePaths(options.paths);
     if (!paths)
         return kUsage;
+    if (!options.dryRun)
+        reportRepair(repairInterruptedTagWrites());
     const PathDisplay display = displayForArguments(options.paths, *paths);
     const TreeWalk walk = walkTree(*paths, options.recursive);
     int status = kDone;
@@ -230,15 +267,17 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         status = kSomeFailed;
     }
     Progress progress(!options.json);
-    bool complete = true;
-    const std::vector<Target> targets = targetsOf(walk, options, valuesOf, progress, complete);
-    if (!complete)
-        return kInterrupted; // nothing was changed
+    TagBatch batch = batchFor(options);
+    const auto targets = targetsOf(walk, batch, valuesOf, progress);
+    if (!targets) {
+        complain("interrupted while reading; nothing was changed");
+        return kInterrupted;
+    }
     Report report(display, options.json);
     Counts counts;
-    reportLeftAlone(targets, report, counts);
+    reportLeftAlone(*targets, report, counts);
     std::vector<const Target*> changing;
-    for (const Target& target : targets) {
+    for (const Target& target : *targets) {
         if (target.state == Target::State::Changes)
             changing.push_back(&target);
     }
@@ -249,18 +288,13 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         report.summary("dry run, nothing changed: " + counts.text(true));
         return counts.failed > 0 ? kSomeFailed : status;
     }
-    TagBatch batch;
-    batch.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
-    batch.year = QDate::currentDate().year();
-    batch.addMissingRecord = options.id3v1; // an ID3v2 tag takes the values; a record is kept in step where there is one
-    batch.recordFields = RecordFields::All;
-    batch.origin = TagOrigin::CommandLine;
     for (const Target* target : changing)
         batch.files.emplace_back(target->path, target->values);
     batch.keepGoing = [&](std::size_t done) {
         progress.update("writing", done, changing.size());
         return !interrupted.load();
     };
+    batch.keepWaiting = waitingForOtherCommand;
     const TagJournal journal(defaultTagJournalPath());
     const TagBatchResult result = writeTags(batch, &journal);
     progress.clear();
@@ -269,19 +303,32 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         return kSomeFailed;
     }
     for (std::size_t i = 0; i < changing.size(); ++i) {
-        const bool written = i < result.done.size() && result.done[i];
-        ++(written ? counts.written : counts.failed);
-        if (written)
+        switch (result.outcomes[i]) {
+        case FileOutcome::Written:
+            ++counts.written;
             report.file(*changing[i], "written");
-        else
-            report.file(*changing[i], "failed", result.stopped ? "not done: interrupted" : "cannot be written, or changed while it was read");
+            break;
+        case FileOutcome::Unchanged:
+        case FileOutcome::SameFile:
+            ++counts.unchanged;
+            report.file(*changing[i], "unchanged",
+                result.outcomes[i] == FileOutcome::SameFile ? "the same file as another path given" : "");
+            break;
+        case FileOutcome::Failed:
+            ++counts.failed;
+            report.file(*changing[i], "failed", "cannot be written, or it changed while it was read");
+            break;
+        case FileOutcome::NotAttempted:
+            ++counts.notDone; // said once, in the summary
+            break;
+        }
     }
     if (!result.journalError.empty())
         complain(result.journalError + "; the files after it were not written");
     report.summary(counts.text(false) + (counts.written > 0 ? "; undo with: zentrio-cli tag undo" : ""));
     if (result.stopped)
         return kInterrupted;
-    return counts.failed > 0 ? kSomeFailed : status;
+    return counts.failed + counts.notDone > 0 ? kSomeFailed : status;
 }
 
 } // namespace zentrio::cli

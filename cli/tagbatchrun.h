@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/output.h"
+#include "platform/patchfile.h"
 #include "tags/tagsource.h"
 #include "tags/tagvalues.h"
 
@@ -27,5 +28,10 @@ using ValuesOf = std::function<std::optional<TagValues>(const std::string& path)
 
 // Returns the exit status.
 int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf);
+
+// Said once while another tag command holds the journal; false once Ctrl-C was pressed.
+bool waitingForOtherCommand();
+// What the repair of interrupted tag writes did, on stderr.
+void reportRepair(const fs::RepairOutcome& repaired);
 
 } // namespace zentrio::cli

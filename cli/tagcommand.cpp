@@ -27,7 +27,7 @@ void addBatchOptions(CLI::App& command, TagRunOptions& run)
     command.add_flag("-r,--recursive", run.recursive, "every folder below each folder too");
     command.add_flag("-n,--dry-run", run.dryRun, "show, per file, what would change from what to what; change nothing");
     command.add_flag("--json", run.json, "one JSON object per file: path, status, changes (from, to) and reason");
-    command.footer(kExitStatusHelp);
+    command.footer(kTagExitStatusHelp);
 }
 
 int runSet(SetOptions& options)
@@ -115,7 +115,7 @@ void addTagCommand(CLI::App& app, Command& run)
     CLI::App* tag = app.add_subcommand("tag", "Fix the tags of MP3 files: set fields, fill them from file names, "
                                               "and take back the newest tag change (this program's or the window's).");
     tag->require_subcommand(1);
-    tag->footer(kExitStatusHelp);
+    tag->footer(kTagExitStatusHelp);
     addSetCommand(*tag, run);
     addFromNameCommand(*tag, run);
     addTagUndoCommand(*tag, run);

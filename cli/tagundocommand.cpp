@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/tagbatchrun.h"
+#include "tags/tagfilewrite.h"
 #include "tags/tagjournal.h"
 
 #include <ctime>
@@ -52,10 +54,19 @@ const char* verdictText(TagUndoStep::Verdict verdict)
         return "already as it was";
     case TagUndoStep::Verdict::ChangedSince:
         return "changed since: left alone";
+    case TagUndoStep::Verdict::NotWritten:
+        return "cannot be written now: left for the next undo";
+    case TagUndoStep::Verdict::NotAttempted:
+        return "not done (interrupted): left for the next undo";
     case TagUndoStep::Verdict::Unreadable:
         break;
     }
-    return "cannot be read: left alone";
+    return "cannot be reached now: left for the next undo";
+}
+
+bool isBack(TagUndoStep::Verdict verdict)
+{
+    return verdict == TagUndoStep::Verdict::PutBack || verdict == TagUndoStep::Verdict::AlreadyBack;
 }
 
 int preview(const TagJournal& journal)
@@ -67,7 +78,7 @@ int preview(const TagJournal& journal)
     }
     int back = 0, left = 0;
     for (const TagUndoStep& step : *steps) {
-        const bool putBack = step.verdict == TagUndoStep::Verdict::PutBack || step.verdict == TagUndoStep::Verdict::AlreadyBack;
+        const bool putBack = isBack(step.verdict);
         ++(putBack ? back : left);
         const std::string line = std::string(verdictText(step.verdict)) + ": " + step.path;
         if (putBack)
@@ -88,17 +99,29 @@ int runTagUndo(const TagUndoOptions& options)
         return listCommands(journal);
     if (options.dryRun)
         return preview(journal);
-    const auto outcome = journal.undoNewest();
+    reportRepair(repairInterruptedTagWrites());
+    installInterruptHandler();
+    const auto outcome
+        = journal.undoNewest([](std::size_t) { return !interrupted.load(); }, waitingForOtherCommand);
     if (!outcome) {
         complain("the tag journal is damaged: it is set aside, and the next tag change begins a new one");
         return kSomeFailed;
     }
-    if (outcome->restored == 0 && outcome->skipped == 0) {
+    if (outcome->steps.empty() && !outcome->kept) {
         writeRecord("no tag changes to undo");
         return kDone;
     }
-    writeRecord("put back " + std::to_string(outcome->restored) + ", changed since or not writable "
-        + std::to_string(outcome->skipped));
+    for (const TagUndoStep& step : outcome->steps) {
+        if (!isBack(step.verdict))
+            tell(std::string(verdictText(step.verdict)) + ": " + step.path);
+    }
+    std::string summary = "put back " + std::to_string(outcome->restored) + ", changed since or not writable "
+        + std::to_string(outcome->skipped);
+    if (outcome->kept)
+        summary += "; the change stays in the journal: run zentrio-cli tag undo again to put back the rest";
+    writeRecord(summary);
+    if (interrupted.load())
+        return kInterrupted;
     return outcome->skipped > 0 ? kSomeFailed : kDone;
 }
 
@@ -112,7 +135,7 @@ void addTagUndoCommand(CLI::App& tag, Command& run)
         "A file changed since is left alone and reported.");
     undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the tag changes kept: time, program, files");
-    undo->footer(kExitStatusHelp);
+    undo->footer(kTagExitStatusHelp);
     undo->callback([options, &run] { run = [options] { return runTagUndo(*options); }; });
 }
 

@@ -22,6 +22,23 @@ FileLock::FileLock(const std::string& path, Wait wait)
     }
 }
 
+FileLock::FileLock(const std::string& path, const std::function<bool()>& keepWaiting)
+    : FileLock(path, keepWaiting ? Wait::No : Wait::Yes)
+{
+    if (held() || !keepWaiting)
+        return;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    while (fd >= 0 && keepWaiting()) {
+        if (tryLock(fd)) {
+            m_fd = fd;
+            return;
+        }
+        ::usleep(100000);
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
 bool FileLock::tryLock(int fd) { return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
 
 FileLock::~FileLock()

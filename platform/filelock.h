@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // An advisory lock (flock) that serialises Zentrio's own writers: two
@@ -13,6 +14,9 @@ public:
     // Locks the file at path, creating it (mode 0600) when it is missing.
     // With Wait::No a lock held elsewhere is not waited for: held() is false.
     explicit FileLock(const std::string& path, Wait wait = Wait::Yes);
+    // Waits while `keepWaiting` (asked about ten times a second while the
+    // lock is held elsewhere) says so.
+    FileLock(const std::string& path, const std::function<bool()>& keepWaiting);
     // Locks an open descriptor (not closed by the lock).
     static bool tryLock(int fd);
     ~FileLock();

@@ -49,15 +49,15 @@ namespace {
         return out;
     }
 
-    // The first value of one frame, decoded by TagLib from a tag made of
-    // the old tag's header and that frame alone.
-    QString frameText(std::string_view oldTag, const FrameSpan& frame)
+    // The values of one frame, decoded by TagLib from a tag made of the old
+    // tag's header and that frame alone.
+    QStringList frameValues(std::string_view oldTag, const FrameSpan& frame)
     {
         std::string alone(oldTag.substr(0, 5));
         alone += '\0';
         alone += syncsafe(frame.size);
         alone += oldTag.substr(frame.offset, frame.size);
-        return id3v2FirstText(alone, frame.id.c_str());
+        return id3v2FirstValues(alone, frame.id.c_str());
     }
 
     bool isNamed(const FrameValue& value, const std::string& id)
@@ -132,6 +132,7 @@ std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<F
     assembly.drop(oldTag.substr(0, layout->start)); // the header, whose size changes
     assembly.add(std::string(oldTag.substr(0, layout->start)));
     std::vector<const FrameValue*> placed;
+    const auto isPlaced = [&](const FrameValue* value) { return std::find(placed.begin(), placed.end(), value) != placed.end(); };
     const auto place = [&](const FrameValue& value, const QString& oldText) {
         placed.push_back(&value);
         const QString text = value.keepTotal ? withKeptTotal(value.text, oldText) : value.text;
@@ -144,12 +145,23 @@ std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<F
             assembly.keep(frame);
             continue;
         }
+        if (isPlaced(value)) {
+            assembly.drop(oldTag.substr(frame.offset, frame.size)); // one frame holds the field now
+            continue;
+        }
+        const QStringList old = frameValues(oldTag, frame);
+        const QString oldText = old.value(0);
+        const QString text = value->keepTotal ? withKeptTotal(value->text, oldText) : value->text;
+        if (frame.id == value->id && old.size() == 1 && oldText == text) {
+            placed.push_back(value);
+            assembly.keep(frame); // it holds the value already: its bytes stay
+            continue;
+        }
         assembly.drop(oldTag.substr(frame.offset, frame.size));
-        if (std::find(placed.begin(), placed.end(), value) == placed.end())
-            place(*value, value->keepTotal ? frameText(oldTag, frame) : QString());
+        place(*value, oldText);
     }
     for (const FrameValue& value : values) {
-        if (std::find(placed.begin(), placed.end(), &value) == placed.end())
+        if (!isPlaced(&value))
             place(value, {});
     }
     assembly.rest(oldTag.substr(layout->end));

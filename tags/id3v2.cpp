@@ -127,6 +127,22 @@ QString id3v2FirstText(std::string_view tagBytes, const char* id)
     return withParsedTag(tagBytes, [&](const TagLib::ID3v2::Tag& tag) { return firstValue(tag, id); });
 }
 
+QStringList id3v2FirstValues(std::string_view tagBytes, const char* id)
+{
+    if (id3v2TagSize(tagBytes) == 0)
+        return {};
+    return withParsedTag(tagBytes, [&](const TagLib::ID3v2::Tag& tag) {
+        QStringList values;
+        const auto& frames = tag.frameList(id);
+        const auto* text = frames.isEmpty() ? nullptr : dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frames.front());
+        if (text) {
+            for (const TagLib::String& value : text->fieldList())
+                values << toQString(value);
+        }
+        return values;
+    });
+}
+
 std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes)
 {
     if (id3v2TagSize(tagBytes) == 0)

@@ -2,6 +2,8 @@
 
 #include "tags/trailer.h"
 
+#include <QStringList>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -30,5 +32,7 @@ std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes);
 // The first value of the first frame with this id, as TagLib decodes it;
 // empty when the tag has no such frame.
 QString id3v2FirstText(std::string_view tagBytes, const char* id);
+// Every value of the first text frame with this id.
+QStringList id3v2FirstValues(std::string_view tagBytes, const char* id);
 
 } // namespace zentrio

@@ -5,6 +5,9 @@
 #include "tags/id3v1record.h"
 #include "tags/id3v2.h"
 #include "tags/id3v2save.h"
+#include "tags/tagsource.h"
+
+#include <tuple>
 
 namespace zentrio {
 
@@ -48,16 +51,7 @@ namespace {
     // The fields the file shows now by the source, for the texts of a new record.
     TagFields currentFields(const TagLayout& layout, TagSource source)
     {
-        if (source == TagSource::Id3v2First && !layout.region.empty()) {
-            const std::string_view tag(layout.region);
-            const ReadBytes read = [&](std::size_t offset, std::size_t count) {
-                return offset >= tag.size() ? std::string_view() : tag.substr(offset, count);
-            };
-            const auto frames = wantedFrames(tag, std::min(id3v2TagSize(tag), tag.size()), read);
-            if (auto fields = id3v2FieldsOf(frames ? std::string_view(*frames) : tag))
-                return *fields;
-        }
-        return fieldsOf(layout.window());
+        return tagFieldsOf(layout.region, layout.tail, source);
     }
 
     std::optional<std::string> newRecord(const TagLayout& layout, const TagChange& change)
@@ -82,8 +76,14 @@ namespace {
             = change.record == RecordRule::Designed ? TagFields {} : currentFields(layout, change.source);
         const TagEdit edit { value(TagField::Song, current.song), value(TagField::Artist, current.artist),
             value(TagField::Album, current.album) };
-        const std::string designed = buildTagRecord(edit, change.year).toStdString();
-        return change.record == RecordRule::Designed ? designed : recordWithValues(designed, named);
+        std::string fresh = buildTagRecord(edit, change.year).toStdString();
+        if (change.record == RecordRule::Designed)
+            return fresh;
+        if (!change.designedNewRecord) {
+            fresh.replace(93, 4, "    "); // no year
+            fresh.back() = static_cast<char>(255); // no genre
+        }
+        return recordWithValues(fresh, named);
     }
 
     // TagLib's rewrite, for tags the frame editor does not take apart
@@ -107,13 +107,36 @@ namespace {
         return rewrite;
     }
 
-    std::optional<TagRewrite> rewriteRegion(const TagLayout& layout, const TagValues& values)
+    // Where the ID3v2 tag will start to be read in place of the ID3v1
+    // record (it gives no title, artist or album now), the record's fields
+    // that the tag lacks are carried into it, so that a field not named
+    // keeps the value the file showed.
+    TagValues withCarriedValues(const TagLayout& layout, TagValues values)
     {
-        const int version = layout.region.size() > 3 ? static_cast<unsigned char>(layout.region[3]) : 3;
-        const std::vector<FrameValue> frames = frameValues(values, version);
+        if (id3v2FieldsOfRegion(layout.region))
+            return values;
+        const TagFields record = tagFieldsOf({}, layout.tail, TagSource::Id3v1);
+        if (!record.found)
+            return values;
+        const std::tuple<TagField, const QString*, const char*> fields[] = { { TagField::Song, &record.song, "TIT2" },
+            { TagField::Artist, &record.artist, "TPE1" }, { TagField::Album, &record.album, "TALB" },
+            { TagField::Track, &record.track, "TRCK" }, { TagField::Year, &record.year, "TDRC" },
+            { TagField::Genre, &record.genre, "TCON" } };
+        for (const auto& [field, value, id] : fields) {
+            const bool inTag = !layout.region.empty() && !id3v2FirstText(layout.region, id).isEmpty();
+            if (!value->isEmpty() && !values.contains(field) && !inTag)
+                values[field] = *value;
+        }
+        return values;
+    }
+
+    std::optional<TagRewrite> rewriteRegion(const TagLayout& layout, const TagValues& named)
+    {
         TagRewrite rewrite;
-        if (frames.empty())
+        if (named.empty())
             return rewrite;
+        const int version = layout.region.size() > 3 ? static_cast<unsigned char>(layout.region[3]) : 3;
+        const std::vector<FrameValue> frames = frameValues(withCarriedValues(layout, named), version);
         // A tag that claims more bytes than the file holds would take the
         // audio with it; one followed by a damaged tag header is left alone
         // too, as TagLib would take that for a copy of the tag.
@@ -189,6 +212,19 @@ TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewri
     const std::string_view last = rewrite.record ? std::string_view(*rewrite.record)
                                                  : std::string_view(layout.tail).substr(layout.tail.size() - kRecordSize);
     return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(), last, length);
+}
+
+TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSource source)
+{
+    const std::string_view region
+        = rewrite.region == TagRewrite::Region::Unchanged ? std::string_view(layout.region) : std::string_view(rewrite.regionBytes);
+    if (!rewrite.record)
+        return tagFieldsOf(region, layout.tail, source);
+    // The file's last 257 bytes: the 129 before the record, then the record.
+    const std::string tail
+        = std::string(std::string_view(layout.tail).substr(layout.record ? 0 : kRecordSize, kWindowSize + 1 - kRecordSize))
+        + *rewrite.record;
+    return tagFieldsOf(region, tail, source);
 }
 
 std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& now)

@@ -32,6 +32,9 @@ struct TagChange {
     int year = 0; // today's, for a designed record
     bool addMissingRecord = true; // false: a file without an ID3v1 record gets none (its ID3v2 tag holds the values)
     RecordFields recordFields = RecordFields::Texts; // with TagSource::Id3v1
+    // A new record for a file without one: as "save tag" writes it (today's
+    // year, genre 12), or blank (no year, no genre) but for the values named.
+    bool designedNewRecord = true;
 };
 
 // A file's new tags, computed from one reading of its layout.
@@ -45,6 +48,9 @@ struct TagRewrite {
 // nullopt when the file's ID3v2 tag cannot be rewritten safely (it claims
 // more bytes than the file holds, or TagLib cannot write it).
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change);
+
+// The fields the file will show, by the source, once the rewrite is written.
+TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSource source);
 
 // The runs of `now` that differ from `old` (runs closer than 64 bytes
 // joined), as writes at their offsets.

@@ -76,15 +76,22 @@ void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::s
     }
     const TagJournal journal(defaultTagJournalPath());
     const TagBatchResult result = writeTags(batch, &journal);
-    if (!result.journalError.empty() && result.written == 0) {
-        showMessage(message(QStringLiteral("errjournalwrite")).arg(QString::fromLocal8Bit(result.journalError.c_str())));
+    const QString journalError = QString::fromLocal8Bit(result.journalError.c_str());
+    if (!journalError.isEmpty() && result.written == 0) {
+        showMessage(message(QStringLiteral("errjournalwrite")).arg(journalError));
         return;
     }
     frissites(0);
-    const QString counts
-        = message(QStringLiteral("msgtags")).arg(result.written).arg(request.unmatched).arg(result.failed);
-    // A file that could not be written gets the save's write error, with the counts after it.
-    showMessage(result.failed > 0 ? message(QStringLiteral("error3")) + ';' + counts : counts);
+    const QString counts = message(QStringLiteral("msgtags"))
+                               .arg(result.written + result.unchanged)
+                               .arg(request.unmatched)
+                               .arg(result.failed);
+    // A file that could not be written gets the save's write error, with the counts after it; a
+    // journal that failed part-way says why the rest was not written.
+    QString said = result.failed > 0 ? message(QStringLiteral("error3")) + ';' + counts : counts;
+    if (!journalError.isEmpty())
+        said += ';' + message(QStringLiteral("errjournalwrite")).arg(journalError);
+    showMessage(said);
 }
 
 // "undo tag change": the newest recorded tag change's old tags go back.
@@ -100,7 +107,10 @@ void Form1::undoTagClicked()
         return;
     }
     frissites(0);
-    showMessage(message(QStringLiteral("msgundotag")).arg(outcome->restored).arg(outcome->skipped));
+    QString said = message(QStringLiteral("msgundotag")).arg(outcome->restored).arg(outcome->skipped);
+    if (outcome->kept)
+        said += ';' + message(QStringLiteral("msgundokept"));
+    showMessage(said);
 }
 
 } // namespace zentrio

@@ -1,7 +1,9 @@
 #include "tags/tagfilewrite.h"
 
 #include "platform/posixio.h"
+#include "platform/filelock.h"
 #include "platform/readpool.h"
+#include "tags/tagjournal.h"
 #include "platform/statedir.h"
 
 #include <fcntl.h>
@@ -93,7 +95,7 @@ namespace {
                 done[i] = fs::replaceBySplice(slice.paths[i], *write->splice, write->expected);
             else if (write->recordOnly)
                 done[i] = writeRecord(slice.paths[i], *write);
-            else if (write->patches.empty() && !write->newLength)
+            else if (write->writesNothing())
                 done[i] = true; // the file holds its new tags already
             else {
                 inPlace.push_back({ slice.paths[i], write->patches, write->newLength, write->expected });
@@ -144,6 +146,15 @@ std::vector<bool> performTagWrites(
     }
     done.resize(paths.size(), false);
     return done;
+}
+
+fs::RepairOutcome repairInterruptedTagWrites()
+{
+    const std::string journal = defaultTagJournalPath();
+    if (journal.empty())
+        return {};
+    const fs::FileLock noCommandRunning(journal + ".lock", fs::FileLock::Wait::No);
+    return noCommandRunning.held() ? fs::restoreInterruptedPatches(tagCopyFolder()) : fs::RepairOutcome {};
 }
 
 std::string tagCopyFolder()

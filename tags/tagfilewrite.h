@@ -26,6 +26,9 @@ struct PlannedWrite {
     std::optional<fs::Splice> splice;
     // A lone record of the designed save: written in place by one write, as ever.
     bool recordOnly = false;
+
+    // The file holds what the write would give it already.
+    bool writesNothing() const { return patches.empty() && !newLength && !splice; }
 };
 
 // The writes that turn the layout's file into the rewrite's. A lone record
@@ -55,5 +58,10 @@ std::vector<bool> performTagWrites(
 // Where an in-place tag write keeps the old bytes until it is done; a start
 // puts back what an interrupted write left there.
 std::string tagCopyFolder();
+
+// Puts back what interrupted tag writes left (fs::restoreInterruptedPatches
+// on tagCopyFolder()), unless a tag command of this user is running: every
+// one holds the tag journal's lock, and its copies are its own until it ends.
+fs::RepairOutcome repairInterruptedTagWrites();
 
 } // namespace zentrio

@@ -165,64 +165,99 @@ namespace {
         return write;
     }
 
-    // The files of a command that undo looks at: those it wrote, less
-    // those an earlier version's record knows to be changed since.
-    struct UndoTargets {
-        std::vector<const TagSnapshot*> files;
+    // A file an earlier version recorded without the fingerprints of its
+    // tags: known unchanged only by its stamp, and never without one.
+    bool changedByStamp(const TagSnapshot& old)
+    {
+        return !old.written && (!old.after || fileStamp(old.path) != old.after);
+    }
+
+    // Undoes the files (or, with `write` false, only looks at them), and
+    // says what became of each one.
+    std::vector<TagUndoStep> undoFiles(
+        const std::vector<TagSnapshot>& files, bool write, const std::function<bool(std::size_t)>& keepGoing)
+    {
+        std::vector<TagUndoStep> steps;
+        std::vector<const TagSnapshot*> undone;
         std::vector<std::string> paths;
         bool withRegion = false;
-        std::vector<std::string> changedByStamp;
-    };
-    UndoTargets undoTargets(const std::vector<TagSnapshot>& files)
-    {
-        UndoTargets targets;
         for (const TagSnapshot& old : files) {
             if (old.notWritten)
                 continue;
-            if (!old.written && old.after && fileStamp(old.path) != old.after) {
-                targets.changedByStamp.push_back(old.path);
+            if (changedByStamp(old)) {
+                steps.push_back({ old.path, TagUndoStep::Verdict::ChangedSince });
                 continue;
             }
-            targets.files.push_back(&old);
-            targets.paths.push_back(old.path);
-            targets.withRegion = targets.withRegion || old.regionCaptured;
+            undone.push_back(&old);
+            paths.push_back(old.path);
+            withRegion = withRegion || old.regionCaptured;
         }
-        return targets;
-    }
-
-    TagUndoOutcome undoFiles(const std::vector<TagSnapshot>& files)
-    {
-        const UndoTargets targets = undoTargets(files);
-        TagUndoOutcome outcome { 0, static_cast<int>(targets.changedByStamp.size()) };
-        const auto done = performTagWrites(targets.paths, targets.withRegion,
-            [&](std::size_t i, const TagLayout& now) { return undoWrite(*targets.files[i], now); });
-        for (const bool restored : done)
-            ++(restored ? outcome.restored : outcome.skipped);
-        return outcome;
-    }
-
-    std::vector<TagUndoStep> previewFiles(const std::vector<TagSnapshot>& files)
-    {
-        const UndoTargets targets = undoTargets(files);
-        std::vector<TagUndoStep> steps;
-        for (const std::string& path : targets.changedByStamp)
-            steps.push_back({ path, TagUndoStep::Verdict::ChangedSince });
-        const auto verdicts = readInOrder(
-            targets.files.size(),
-            [&](std::size_t i) -> std::optional<TagUndoStep::Verdict> {
-                const auto now = readTagLayout(targets.paths[i], targets.withRegion);
-                if (!now)
-                    return TagUndoStep::Verdict::Unreadable;
-                const auto write = undoWrite(*targets.files[i], *now);
-                if (!write)
-                    return TagUndoStep::Verdict::ChangedSince;
-                const bool nothing = write->patches.empty() && !write->newLength && !write->splice;
-                return nothing ? TagUndoStep::Verdict::AlreadyBack : TagUndoStep::Verdict::PutBack;
-            },
-            ReadAll::Yes);
-        for (std::size_t i = 0; i < verdicts.size(); ++i)
-            steps.push_back({ targets.paths[i], *verdicts[i] });
+        const std::size_t first = steps.size();
+        for (const std::string& path : paths)
+            steps.push_back({ path, TagUndoStep::Verdict::NotAttempted });
+        const auto plan = [&](std::size_t i, const TagLayout& now) {
+            auto planned = undoWrite(*undone[i], now);
+            steps[first + i].verdict = !planned         ? TagUndoStep::Verdict::ChangedSince
+                : planned->writesNothing() ? TagUndoStep::Verdict::AlreadyBack
+                                           : TagUndoStep::Verdict::PutBack;
+            return planned;
+        };
+        if (!write) {
+            readInOrder(
+                paths.size(),
+                [&](std::size_t i) -> std::optional<bool> {
+                    steps[first + i].verdict = TagUndoStep::Verdict::Unreadable;
+                    if (const auto now = readTagLayout(paths[i], withRegion))
+                        plan(i, *now);
+                    return true;
+                },
+                ReadAll::Yes);
+            return steps;
+        }
+        SliceHooks hooks;
+        hooks.beforeWrites = [&](std::size_t at, const std::vector<std::optional<PlannedWrite>>& plans)
+            -> std::optional<std::vector<bool>> {
+            for (std::size_t i = 0; i < plans.size(); ++i) {
+                if (steps[first + at + i].verdict == TagUndoStep::Verdict::NotAttempted)
+                    steps[first + at + i].verdict = TagUndoStep::Verdict::Unreadable; // planned only after a reading
+            }
+            if (keepGoing && !keepGoing(at))
+                return std::nullopt;
+            return std::vector<bool>(plans.size(), true);
+        };
+        hooks.afterWrites = [&](std::size_t at, const std::vector<bool>& done) {
+            for (std::size_t i = 0; i < done.size(); ++i) {
+                TagUndoStep& step = steps[first + at + i];
+                if (step.verdict == TagUndoStep::Verdict::PutBack && !done[i])
+                    step.verdict = TagUndoStep::Verdict::NotWritten;
+            }
+        };
+        performTagWrites(paths, withRegion, plan, hooks);
         return steps;
+    }
+
+    TagUndoOutcome outcomeOf(std::vector<TagUndoStep> steps)
+    {
+        TagUndoOutcome outcome;
+        for (const TagUndoStep& step : steps) {
+            switch (step.verdict) {
+            case TagUndoStep::Verdict::PutBack:
+            case TagUndoStep::Verdict::AlreadyBack:
+                ++outcome.restored;
+                break;
+            case TagUndoStep::Verdict::ChangedSince:
+                ++outcome.skipped;
+                break;
+            case TagUndoStep::Verdict::Unreadable:
+            case TagUndoStep::Verdict::NotWritten:
+            case TagUndoStep::Verdict::NotAttempted:
+                ++outcome.skipped;
+                outcome.kept = true;
+                break;
+            }
+        }
+        outcome.steps = std::move(steps);
+        return outcome;
     }
 
 } // namespace
@@ -246,7 +281,7 @@ std::string defaultTagJournalPath()
     return state.empty() ? std::string() : state + "/tagjournal";
 }
 
-TagJournal::Command TagJournal::begin(TagOrigin origin) const
+TagJournal::Command TagJournal::begin(TagOrigin origin, const std::function<bool()>& keepWaiting) const
 {
     Command command(m_path, {});
     const StateFolder folder = ensurePrivateFolder(m_path.empty() ? std::string() : folderOf(m_path));
@@ -254,9 +289,9 @@ TagJournal::Command TagJournal::begin(TagOrigin origin) const
         command.m_error = folder.error;
         return command;
     }
-    command.m_lock.emplace(m_path + ".lock");
+    command.m_lock.emplace(m_path + ".lock", keepWaiting);
     if (!command.m_lock->held()) {
-        command.m_error = failure("cannot lock", m_path);
+        command.m_error = keepWaiting ? "stopped while another tag command was running" : failure("cannot lock", m_path);
         return command;
     }
     for (int attempt = 0; attempt < 2 && !command.m_fd.valid(); ++attempt) {
@@ -349,9 +384,12 @@ std::optional<std::vector<std::vector<TagSnapshot>>> TagJournal::load() const
     return commands;
 }
 
-std::optional<TagUndoOutcome> TagJournal::undoNewest() const
+std::optional<TagUndoOutcome> TagJournal::undoNewest(
+    const std::function<bool(std::size_t)>& keepGoing, const std::function<bool()>& keepWaiting) const
 {
-    const fs::FileLock lock(m_path + ".lock"); // a command still writing ends first
+    const fs::FileLock lock(m_path + ".lock", keepWaiting); // a command still writing ends first
+    if (keepWaiting && !lock.held())
+        return TagUndoOutcome { 0, 0, true, {} };
     const auto opened = openJournal(m_path);
     if (!opened)
         return std::nullopt;
@@ -363,10 +401,11 @@ std::optional<TagUndoOutcome> TagJournal::undoNewest() const
         setAside(m_path);
         return std::nullopt;
     }
-    const TagUndoOutcome outcome = undoFiles(*files);
+    const TagUndoOutcome outcome = outcomeOf(undoFiles(*files, true, keepGoing));
     // Commands never interleave, so all that follows the newest one is its
-    // own marks: the journal ends where it began.
-    if (::ftruncate(opened->fd.get(), opened->scan.blocks[commands.back()].start) == 0)
+    // own marks: the journal ends where it began. A command with files that
+    // could not be put back now stays, and the next undo finishes it.
+    if (!outcome.kept && ::ftruncate(opened->fd.get(), opened->scan.blocks[commands.back()].start) == 0)
         (void)::fsync(opened->fd.get());
     return outcome;
 }
@@ -383,7 +422,7 @@ std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const
     const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
     if (!files)
         return std::nullopt;
-    return previewFiles(*files);
+    return undoFiles(*files, false, {});
 }
 
 std::optional<std::vector<TagCommandSummary>> TagJournal::list() const

@@ -6,6 +6,7 @@
 #include "tags/tagchange.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,15 +52,25 @@ struct TagCommandSummary {
     std::size_t files = 0;
 };
 
-// What undo would do with one file of the newest command.
+// What undo does (or would do) with one file of the newest command.
 struct TagUndoStep {
     std::string path;
-    enum class Verdict { PutBack, AlreadyBack, ChangedSince, Unreadable } verdict = Verdict::PutBack;
+    enum class Verdict {
+        PutBack,
+        AlreadyBack, // it holds its old tags already
+        ChangedSince, // it holds neither its old tags nor those the command wrote: left alone
+        Unreadable, // it cannot be reached now
+        NotWritten, // its old tags could not be written now
+        NotAttempted, // the undo stopped before it
+    } verdict
+        = Verdict::Unreadable;
 };
 
 struct TagUndoOutcome {
-    int restored = 0;
+    int restored = 0; // put back, or as they were already
     int skipped = 0; // changed since, gone, or not writable
+    bool kept = false; // some files could not be put back now: the command stays, to be undone again
+    std::vector<TagUndoStep> steps;
 };
 
 class TagJournal {
@@ -103,7 +114,8 @@ public:
 
     // Begins a command: takes the lock (waiting for another command to
     // end), mends a torn tail, and opens the command's record.
-    Command begin(TagOrigin origin = TagOrigin::Window) const;
+    // `keepWaiting` is asked while another command holds the lock.
+    Command begin(TagOrigin origin = TagOrigin::Window, const std::function<bool()>& keepWaiting = {}) const;
     // A whole command at once (for tests and small callers).
     bool record(const std::vector<TagSnapshot>& files) const;
 
@@ -114,7 +126,11 @@ public:
     // that holds neither its tags from before nor those the command wrote,
     // and drops that command from the journal. nullopt for a damaged
     // journal, which is set aside as "tagjournal.damaged-TIME".
-    std::optional<TagUndoOutcome> undoNewest() const;
+    // The command is dropped only when every file holds its old tags again
+    // or was changed since; `keepGoing`, asked between slices of files, can
+    // stop the undo (the command stays).
+    std::optional<TagUndoOutcome> undoNewest(
+        const std::function<bool(std::size_t done)>& keepGoing = {}, const std::function<bool()>& keepWaiting = {}) const;
     // What undoNewest would do, file by file, writing nothing.
     std::optional<std::vector<TagUndoStep>> previewNewest() const;
     // The commands kept, oldest first; nullopt for a damaged journal.

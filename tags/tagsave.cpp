@@ -13,7 +13,7 @@ bool saveTag(const std::string& path, const TagEdit& edit, int year, TagSource s
         = writeTags({ { { path, values } }, source, RecordRule::Designed, year }, journal, JournalUse::BestEffort);
     if (journalError)
         *journalError = result.journalError;
-    return result.written == 1;
+    return result.written + result.unchanged == 1;
 }
 
 } // namespace zentrio

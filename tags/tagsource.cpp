@@ -64,7 +64,38 @@ namespace {
         return id3v2FieldsOf(*tagBytes);
     }
 
+    // The fields of the trailer window and the file's last byte, which holds an ID3v1 genre.
+    TagFields trailerFields(std::string_view tail)
+    {
+        const std::string_view window = tail.substr(0, kWindowSize);
+        TagFields fields = fieldsOf(window);
+        if (fields.found)
+            addRecordExtras(fields, tail, findMarker(window));
+        return fields;
+    }
+
 } // namespace
+
+std::optional<TagFields> id3v2FieldsOfRegion(std::string_view region)
+{
+    const std::size_t size = std::min(id3v2TagSize(region), region.size());
+    if (size == 0)
+        return std::nullopt;
+    const ReadBytes read = [&](std::size_t offset, std::size_t count) {
+        return offset >= size ? std::string_view() : region.substr(offset, std::min(count, size - offset));
+    };
+    const auto frames = wantedFrames(region, size, read);
+    return id3v2FieldsOf(frames ? std::string_view(*frames) : region.substr(0, size));
+}
+
+TagFields tagFieldsOf(std::string_view region, std::string_view tail, TagSource source)
+{
+    if (source == TagSource::Id3v2First) {
+        if (auto fields = id3v2FieldsOfRegion(region))
+            return *fields;
+    }
+    return trailerFields(tail);
+}
 
 std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source)
 {
@@ -76,15 +107,10 @@ std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSourc
         if (auto fields = id3v2FieldsAtStart(file))
             return IdentifiedTag { std::move(*fields), file.identity() };
     }
-    // The window and the file's last byte, which holds an ID3v1 genre.
     const auto tail = file.readAt(file.length() - windowLength, kWindowSize + 1);
     if (!tail || tail->size() < kWindowSize)
         return std::nullopt;
-    const std::string_view window = std::string_view(*tail).substr(0, kWindowSize);
-    TagFields fields = fieldsOf(window);
-    if (fields.found)
-        addRecordExtras(fields, *tail, findMarker(window));
-    return IdentifiedTag { std::move(fields), file.identity() };
+    return IdentifiedTag { trailerFields(*tail), file.identity() };
 }
 
 std::optional<TagFields> readFileTag(const std::string& path, TagSource source)

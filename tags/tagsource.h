@@ -20,6 +20,14 @@ enum class TagSource {
 // ID3v2 tag is no failure: the trailer rule gives the fields then.
 std::optional<TagFields> readFileTag(const std::string& path, TagSource source);
 
+// The fields of an ID3v2 region in memory, when its tag holds a title, an
+// artist or an album (the rule by which it wins over the ID3v1 record).
+std::optional<TagFields> id3v2FieldsOfRegion(std::string_view region);
+
+// The same rule over bytes already read: the ID3v2 region (empty: none)
+// first, then the trailer window and the file's last byte (257 bytes).
+TagFields tagFieldsOf(std::string_view region, std::string_view tail, TagSource source);
+
 // The same read, with the identity of the file that was read.
 struct IdentifiedTag {
     TagFields tag;

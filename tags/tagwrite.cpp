@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <set>
+#include <unordered_map>
 
 namespace zentrio {
 
@@ -25,46 +26,54 @@ namespace {
 
     // A slice's plans go to the journal, synced, before any of them is
     // written; a file reached a second time (by a link, or another hard
-    // link) is left out.
+    // link) and a file that holds its new tags already are left out.
     class Recorder {
     public:
-        Recorder(TagJournal::Command* command, std::vector<std::optional<TagSnapshot>>& snapshots)
+        Recorder(TagJournal::Command* command, std::vector<std::optional<TagSnapshot>>& snapshots,
+            std::vector<FileOutcome>& outcomes)
             : m_command(command)
             , m_snapshots(snapshots)
+            , m_outcomes(outcomes)
         {
         }
 
         std::optional<std::vector<bool>> beforeWrites(std::size_t first, const std::vector<std::optional<PlannedWrite>>& plans)
         {
-            std::vector<bool> allowed(plans.size(), false);
+            m_allowed.assign(plans.size(), false);
             std::vector<TagSnapshot> recorded;
             for (std::size_t i = 0; i < plans.size(); ++i) {
                 auto& snapshot = m_snapshots[first + i];
-                if (!plans[i] || !snapshot || !firstVisit(plans[i]->expected, snapshot->path)) {
-                    m_duplicates += plans[i] && snapshot ? 1 : 0;
-                    snapshot.reset();
-                    continue;
+                FileOutcome& outcome = m_outcomes[first + i];
+                if (!plans[i] || !snapshot)
+                    outcome = FileOutcome::Failed;
+                else if (!firstVisit(plans[i]->expected, snapshot->path))
+                    outcome = FileOutcome::SameFile;
+                else if (plans[i]->writesNothing())
+                    outcome = FileOutcome::Unchanged;
+                else {
+                    m_allowed[i] = true;
+                    m_journalIndex[first + i] = m_recorded++;
+                    recorded.push_back(std::move(*snapshot));
                 }
-                allowed[i] = true;
-                m_journalIndex[first + i] = m_recorded++;
-                recorded.push_back(std::move(*snapshot));
                 snapshot.reset();
             }
             if (m_command && !recorded.empty() && !m_command->add(recorded))
                 return std::nullopt;
-            return allowed;
+            return m_allowed;
         }
 
-        void afterWrites(std::size_t first, const std::vector<bool>& done, const std::vector<bool>& allowed)
+        void afterWrites(std::size_t first, const std::vector<bool>& done)
         {
             for (std::size_t i = 0; i < done.size(); ++i) {
-                if (allowed[i] && !done[i])
+                if (!m_allowed[i])
+                    continue;
+                m_outcomes[first + i] = done[i] ? FileOutcome::Written : FileOutcome::Failed;
+                if (!done[i])
                     m_notWritten.push_back(m_journalIndex[first + i]);
             }
         }
 
         const std::vector<std::size_t>& notWritten() const { return m_notWritten; }
-        int duplicates() const { return m_duplicates; }
 
     private:
         bool firstVisit(const fs::Expectation& file, const std::string& path)
@@ -74,26 +83,34 @@ namespace {
 
         TagJournal::Command* m_command;
         std::vector<std::optional<TagSnapshot>>& m_snapshots;
-        std::map<std::size_t, std::size_t> m_journalIndex;
+        std::vector<FileOutcome>& m_outcomes;
+        std::vector<bool> m_allowed;
+        std::unordered_map<std::size_t, std::size_t> m_journalIndex;
         std::size_t m_recorded = 0;
         std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;
         std::set<std::string> m_paths;
         std::vector<std::size_t> m_notWritten;
-        int m_duplicates = 0;
     };
 
 } // namespace
+
+TagChange changeFor(const TagBatch& batch, std::size_t file)
+{
+    return { batch.files[file].second, batch.source, batch.record, batch.year, batch.addMissingRecord, batch.recordFields,
+        batch.designedNewRecord };
+}
 
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
 {
     TagBatchResult result;
     std::optional<TagJournal::Command> command;
     if (journal) {
-        command.emplace(journal->begin(batch.origin));
+        command.emplace(journal->begin(batch.origin, batch.keepWaiting));
         if (!command->ok()) {
             result.journalError = command->error();
             if (use == JournalUse::Required) {
                 result.failed = static_cast<int>(batch.files.size());
+                result.outcomes.assign(batch.files.size(), FileOutcome::NotAttempted);
                 return result;
             }
             command.reset();
@@ -107,16 +124,15 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
     // writes all come from that one reading, and the writes go ahead only
     // while the file still holds what was read.
     std::vector<std::optional<TagSnapshot>> snapshots(batch.files.size());
-    Recorder recorder(command ? &*command : nullptr, snapshots);
-    std::vector<bool> allowed;
-    const auto done = performTagWrites(
+    result.outcomes.assign(batch.files.size(), FileOutcome::NotAttempted);
+    Recorder recorder(command ? &*command : nullptr, snapshots, result.outcomes);
+    performTagWrites(
         paths, batch.source == TagSource::Id3v2First,
         [&](std::size_t i, const TagLayout& layout) -> std::optional<PlannedWrite> {
             if (!batch.shown.empty()
                 && (!batch.shown[i] || !fs::sameIdentity(*batch.shown[i], layout.identity, layout.inodesIdentify)))
                 return std::nullopt; // not the file that was shown under this name
-            const auto rewrite = rewriteTags(layout,
-                { batch.files[i].second, batch.source, batch.record, batch.year, batch.addMissingRecord, batch.recordFields });
+            const auto rewrite = rewriteTags(layout, changeFor(batch, i));
             if (!rewrite)
                 return std::nullopt;
             snapshots[i] = snapshotOf(layout, *rewrite);
@@ -127,15 +143,17 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
                  result.stopped = true;
                  return std::nullopt;
              }
-             auto mask = recorder.beforeWrites(first, plans);
-             allowed = mask.value_or(std::vector<bool> {});
-             return mask;
+             return recorder.beforeWrites(first, plans);
          },
-            [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone, allowed); } });
-    for (const bool written : done)
-        ++(written ? result.written : result.failed);
-    result.done = done;
-    result.failed -= recorder.duplicates(); // a file reached twice is written once, and counted once
+            [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone); } });
+    for (const FileOutcome outcome : result.outcomes) {
+        if (outcome == FileOutcome::Written)
+            ++result.written;
+        else if (outcome == FileOutcome::Unchanged)
+            ++result.unchanged;
+        else if (outcome == FileOutcome::Failed || outcome == FileOutcome::NotAttempted)
+            ++result.failed;
+    }
     if (command) {
         if (!command->ok())
             result.journalError = command->error();

@@ -23,21 +23,37 @@ struct TagBatch {
     bool addMissingRecord = true; // see TagChange
     TagOrigin origin = TagOrigin::Window; // for the journal
     RecordFields recordFields = RecordFields::Texts;
+    bool designedNewRecord = true; // see TagChange
     // When given, one per file: the file as a window showed it. A file
     // renamed or replaced under its name since is not written.
     std::vector<std::optional<fs::FileIdentity>> shown = {};
     // Asked after each slice of files with the count done so far; false
     // stops the batch there (the journal holds what was written).
     std::function<bool(std::size_t done)> keepGoing = {};
+    // Asked while another command holds the journal; false gives up (nothing written).
+    std::function<bool()> keepWaiting = {};
+};
+
+// What became of one file of a batch.
+enum class FileOutcome {
+    Written,
+    Unchanged, // it holds the new tags already: neither written nor recorded
+    Failed, // unreadable, changed while it was read, or not writable: left as it was
+    SameFile, // another path of the batch names the same file, which was written (or not) once
+    NotAttempted, // the batch stopped before it
 };
 
 struct TagBatchResult {
     int written = 0;
-    int failed = 0;
-    std::vector<bool> done; // by file: written
+    int unchanged = 0;
+    int failed = 0; // and not attempted
+    std::vector<FileOutcome> outcomes; // by file
     bool stopped = false; // keepGoing said no
     std::string journalError; // why the journal could not take the command; empty when it did
 };
+
+// The change the batch makes to one of its files.
+TagChange changeFor(const TagBatch& batch, std::size_t file);
 
 // Whether a batch may go on without its journal record: a tag command
 // never does; the designed "save tag" of one file always did.
