@@ -113,6 +113,7 @@ namespace {
         { "estraybracket", "\"]\" without \"[\"" },
         { "ebackslash", "\"\\\" at the end" },
         { "etoolong", "more than %1 characters" },
+        { "eemptypart", "nothing between two \"/\"" },
         { "fsong", "the song (title)" },
         { "fartist", "the artist" },
         { "falbum", "the album" },

@@ -33,7 +33,7 @@ int listCommands(const TagJournal& journal)
 {
     const auto commands = journal.list();
     if (!commands) {
-        complain("the tag journal is damaged: undo sets it aside");
+        complain("the tag journal cannot be read, or is damaged (undo sets a damaged one aside)");
         return kSomeFailed;
     }
     for (auto command = commands->rbegin(); command != commands->rend(); ++command) {
@@ -73,7 +73,7 @@ int preview(const TagJournal& journal)
 {
     const auto steps = journal.previewNewest();
     if (!steps) {
-        complain("the tag journal is damaged: undo sets it aside");
+        complain("the tag journal cannot be read, or is damaged (undo sets a damaged one aside)");
         return kSomeFailed;
     }
     int back = 0, left = 0;
@@ -104,7 +104,8 @@ int runTagUndo(const TagUndoOptions& options)
     const auto outcome
         = journal.undoNewest([](std::size_t) { return !interrupted.load(); }, waitingForOtherCommand);
     if (!outcome) {
-        complain("the tag journal is damaged: it is set aside, and the next tag change begins a new one");
+        complain("the tag journal cannot be read, or is damaged (a damaged one is set aside, and the next tag change "
+                 "begins a new one)");
         return kSomeFailed;
     }
     if (outcome->steps.empty() && !outcome->kept) {

@@ -23,6 +23,9 @@ PathPattern parsePathPattern(const QString& text)
     int braces = 0;
     const auto addComponent = [&](qsizetype end) {
         const QString part = text.mid(start, end - start);
+        const bool atAnEnd = start == 0 || end == text.size(); // a "/" before or after the pattern is no part
+        if (part.isEmpty() && !atAnEnd && !pattern.error)
+            pattern.error = PatternError { PatternError::Reason::EmptyPart, start };
         if (!part.isEmpty() && !pattern.error) {
             ParsedPattern parsed = parsePattern(part, PatternUse::Matching);
             if (parsed.error) {

@@ -20,7 +20,8 @@ struct PathPattern {
 };
 
 // Splits the text at each "/" that is neither escaped nor inside braces,
-// and reads each part as a matching pattern. Empty parts are left out.
+// and reads each part as a matching pattern. A "/" at either end is left
+// out; nothing between two "/" is a fault.
 PathPattern parsePathPattern(const QString& text);
 
 // The values the path gives (raw bytes; names that are not valid UTF-8 read

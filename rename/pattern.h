@@ -64,6 +64,7 @@ struct PatternError {
         StrayBracket, // "]" without "["
         TrailingBackslash,
         TooLong, // more than kMaxPatternLength characters; the position is the first one past it
+        EmptyPart, // nothing between two "/" of a pattern matched against folders too
     } reason
         = Reason::UnknownField;
     qsizetype position = 0; // 0-based, the character where the fault begins

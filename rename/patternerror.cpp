@@ -27,6 +27,9 @@ QString patternErrorText(const PatternError& error, const InterfaceTexts& texts)
     case PatternError::Reason::TrailingBackslash:
         key = "ebackslash";
         break;
+    case PatternError::Reason::EmptyPart:
+        key = "eemptypart";
+        break;
     case PatternError::Reason::TooLong:
         return texts.message(QStringLiteral("opatternerror"))
             .arg(error.position + 1)

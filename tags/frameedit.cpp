@@ -190,6 +190,47 @@ std::optional<std::string> withPadding(std::string tag, std::size_t size)
     return tag;
 }
 
+std::vector<OldPiece> oldAgainstNew(std::string_view old, std::string_view now)
+{
+    constexpr std::size_t kRun = 4096; // the shortest run looked for
+    constexpr std::size_t kStep = 1024; // how far the search moves on after a miss
+    constexpr int kMisses = 32; // searches that find nothing before the rest is kept as bytes
+    std::vector<OldPiece> pieces;
+    std::string pending;
+    const auto flush = [&] {
+        if (!pending.empty())
+            pieces.push_back({ OldPiece::Kind::Bytes, std::exchange(pending, {}) });
+    };
+    int misses = 0;
+    for (std::size_t at = 0; at < old.size();) {
+        const std::size_t found = old.size() - at >= kRun && misses < kMisses
+            ? std::string_view(now).find(old.substr(at, kRun))
+            : std::string_view::npos;
+        if (found == std::string_view::npos) {
+            misses += old.size() - at >= kRun ? 1 : 0;
+            const std::size_t step = misses < kMisses ? std::min(kStep, old.size() - at) : old.size() - at;
+            pending += old.substr(at, step);
+            at += step;
+            continue;
+        }
+        std::size_t from = found;
+        std::size_t length = kRun;
+        while (!pending.empty() && from > 0 && now[from - 1] == pending.back()) { // the run began earlier
+            pending.pop_back();
+            --from;
+            --at;
+            ++length;
+        }
+        while (at + length < old.size() && from + length < now.size() && old[at + length] == now[from + length])
+            ++length;
+        flush();
+        pieces.push_back({ OldPiece::Kind::Moved, {}, from, length, digestOf(old.substr(at, length)) });
+        at += length;
+    }
+    flush();
+    return pieces;
+}
+
 std::optional<std::string> oldBytesOf(const std::vector<OldPiece>& pieces, std::string_view now)
 {
     std::string old;

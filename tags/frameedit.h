@@ -57,6 +57,12 @@ std::optional<std::string> withPadding(std::string tag, std::size_t size);
 // The text with the old text's total ("/12") when it has none of its own.
 QString withKeptTotal(const QString& text, const QString& oldText);
 
+// The old bytes told against new ones that TagLib rendered whole: runs of
+// at least 4 KiB found again in `now` (a picture that stays) as where they
+// lie there, the rest as bytes. The search is bounded, so bytes that were
+// re-encoded (an unsynchronised tag) cost no more than keeping them.
+std::vector<OldPiece> oldAgainstNew(std::string_view old, std::string_view now);
+
 // The old bytes that a list of pieces describes, taking the moved ones from
 // `now` (the new tag's bytes as they lie); nullopt when a moved piece is not
 // found there with its digest.

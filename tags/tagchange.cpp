@@ -97,13 +97,13 @@ namespace {
             return std::nullopt;
         TagRewrite rewrite;
         rewrite.regionBytes = updated->substr(0, updated->size() - layout.following.size());
-        rewrite.oldRegion = { { OldPiece::Kind::Bytes, layout.region } };
         if (const auto inPlace = id3v2RegionInPlace(start, layout.region.size(), frames)) {
             rewrite.region = TagRewrite::Region::InPlace;
             rewrite.regionBytes = *inPlace;
         } else {
             rewrite.region = TagRewrite::Region::Grows;
         }
+        rewrite.oldRegion = oldAgainstNew(layout.region, rewrite.regionBytes);
         return rewrite;
     }
 

@@ -91,18 +91,26 @@ namespace {
         return scan;
     }
 
-    // Opens the journal for reading and mending; nullopt for a journal
-    // damaged from its start, which is set aside.
+    // Opens the journal for reading and, with `mend`, for mending its tail.
+    // nullopt for a journal that cannot be opened, or (set aside when
+    // mending) one damaged from its start. Without `mend` nothing changes:
+    // a torn tail is only not looked at.
     struct Opened {
         fs::Fd fd { -1 };
         Scan scan;
     };
-    std::optional<Opened> openJournal(const std::string& path)
+    std::optional<Opened> openJournal(const std::string& path, bool mend = true)
     {
         Opened opened;
-        opened.fd = fs::Fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+        opened.fd = fs::Fd(::open(path.c_str(), (mend ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW));
         if (!opened.fd.valid())
             return errno == ENOENT ? std::optional(std::move(opened)) : std::nullopt;
+        if (!mend) {
+            opened.scan = scanJournal(opened.fd.get());
+            if (opened.scan.wholeUpTo == 0 && opened.scan.length > 0)
+                return std::nullopt;
+            return opened;
+        }
         auto scan = mendTail(opened.fd.get());
         if (!scan) {
             setAside(path);
@@ -397,10 +405,8 @@ std::optional<TagUndoOutcome> TagJournal::undoNewest(
     if (commands.empty())
         return TagUndoOutcome {};
     const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
-    if (!files) {
-        setAside(m_path);
+    if (!files)
         return std::nullopt;
-    }
     const TagUndoOutcome outcome = outcomeOf(undoFiles(*files, true, keepGoing));
     // Commands never interleave, so all that follows the newest one is its
     // own marks: the journal ends where it began. A command with files that
@@ -413,7 +419,7 @@ std::optional<TagUndoOutcome> TagJournal::undoNewest(
 std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const
 {
     const fs::FileLock lock(m_path + ".lock");
-    const auto opened = openJournal(m_path);
+    const auto opened = openJournal(m_path, false);
     if (!opened)
         return std::nullopt;
     const auto commands = commandBlocks(opened->scan);
@@ -428,7 +434,7 @@ std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const
 std::optional<std::vector<TagCommandSummary>> TagJournal::list() const
 {
     const fs::FileLock lock(m_path + ".lock");
-    const auto opened = openJournal(m_path);
+    const auto opened = openJournal(m_path, false);
     if (!opened)
         return std::nullopt;
     std::vector<TagCommandSummary> commands;

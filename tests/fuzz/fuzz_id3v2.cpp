@@ -48,5 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string after = file.substr(zentrio::id3v2RegionSize(file));
     if (saved->size() < after.size() || saved->compare(saved->size() - after.size(), after.size(), after) != 0)
         std::abort();
+    // The old tag told against TagLib's new one comes back exactly.
+    const std::string oldTag = file.substr(0, file.size() - after.size());
+    const std::string newTag = saved->substr(0, saved->size() - after.size());
+    if (zentrio::oldBytesOf(zentrio::oldAgainstNew(oldTag, newTag), newTag) != oldTag)
+        std::abort();
     return 0;
 }
