@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
@@ -116,6 +118,30 @@ void makeNamedFolder(const std::string& folder, std::size_t coverBytes, bool pic
         std::fwrite(audio.data(), 1, audio.size(), f);
         std::fwrite(record.data(), 1, record.size(), f);
         std::fclose(f);
+    }
+}
+
+void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes)
+{
+    const std::string journal = journalFolder + "/floor-journal";
+    const int jfd = open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string bytes(journalBytes, 'j');
+    (void)write(jfd, bytes.data(), bytes.size());
+    fsync(jfd);
+    close(jfd);
+    std::string region;
+    for (const std::string& path : paths) {
+        const int fd = open(path.c_str(), O_RDWR);
+        if (fd < 0)
+            continue;
+        unsigned char header[10] = {};
+        if (pread(fd, header, 10, 0) == 10 && std::memcmp(header, "ID3", 3) == 0) {
+            region.resize(10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]));
+            (void)pread(fd, region.data(), region.size(), 0);
+            (void)pwrite(fd, region.data(), region.size(), 0);
+            fsync(fd);
+        }
+        close(fd);
     }
 }
 
@@ -319,7 +345,9 @@ void renameBack(const std::string& folder)
     unlink((folder + "/playlist.m3u").c_str());
 }
 
-bool runProgram(const std::vector<std::string>& arguments)
+bool runProgram(const std::vector<std::string>& arguments) { return runProgram(arguments, nullptr); }
+
+bool runProgram(const std::vector<std::string>& arguments, double* peakMiB)
 {
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
@@ -332,7 +360,11 @@ bool runProgram(const std::vector<std::string>& arguments)
     const int started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    return started == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    rusage usage {};
+    const bool ended = started == 0 && wait4(child, &status, 0, &usage) == child;
+    if (peakMiB)
+        *peakMiB = usage.ru_maxrss / 1024.0;
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before,

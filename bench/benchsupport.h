@@ -33,6 +33,15 @@ constexpr int kLibraryAlbumFiles = 20;
 constexpr int kLibraryArtistAlbums = 5;
 std::vector<std::string> makeLibrary(const std::string& root, int files);
 
+// The tag-write floor over given files: per file open, read the tag's
+// header and region, write the region back in place, sync, close; then one
+// synced write of `journalBytes` bytes beside `journalFolder`.
+void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes);
+
+// Runs a program with its output to /dev/null; false when it fails. With
+// `peakMiB`, the child's peak memory.
+bool runProgram(const std::vector<std::string>& arguments, double* peakMiB);
+
 // The scan's calls: list, then per file open, length, 256 bytes at L-257,
 // close; one file at a time, or spread over `threads` threads.
 void scanFloor(const std::string& folder, int threads = 1);
