@@ -147,26 +147,10 @@ void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& j
 
 void tagWriteFloor(const std::string& folder, std::size_t journalBytes)
 {
-    const std::string journal = folder + "/../floor-journal";
-    const int jfd = open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const std::string bytes(journalBytes, 'j');
-    (void)write(jfd, bytes.data(), bytes.size());
-    fsync(jfd);
-    close(jfd);
-    std::string region;
-    for (const std::string& name : namesIn(folder)) {
-        const int fd = open((folder + "/" + name).c_str(), O_RDWR);
-        if (fd < 0)
-            continue;
-        unsigned char header[10] = {};
-        if (pread(fd, header, 10, 0) == 10 && std::memcmp(header, "ID3", 3) == 0) {
-            region.resize(10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]));
-            (void)pread(fd, region.data(), region.size(), 0);
-            (void)pwrite(fd, region.data(), region.size(), 0);
-            fsync(fd);
-        }
-        close(fd);
-    }
+    std::vector<std::string> paths;
+    for (const std::string& name : namesIn(folder))
+        paths.push_back(folder + "/" + name);
+    tagWriteFloorOf(paths, folder + "/..", journalBytes);
 }
 
 std::vector<std::string> makeLibrary(const std::string& root, int files)
