@@ -2,6 +2,7 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
 
 #include <algorithm>
 #include <chrono>
@@ -140,6 +141,60 @@ void tagWriteFloor(const std::string& folder, std::size_t journalBytes)
         }
         close(fd);
     }
+}
+
+std::vector<std::string> makeLibrary(const std::string& root, int files)
+{
+    const auto padded = [](int number, int width) {
+        std::string digits = std::to_string(number);
+        return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(digits.size()))), '0')
+            + digits;
+    };
+    const std::string audio(2048, '\xFF');
+    TagLib::ByteVector cover(100 * 1024, '\x5A');
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(files));
+    mkdir(root.c_str(), 0755);
+    for (int i = 0; i < files; ++i) {
+        const int album = i / kLibraryAlbumFiles;
+        const int artist = album / kLibraryArtistAlbums;
+        const int track = i % kLibraryAlbumFiles + 1;
+        const std::string artistName = "Artist " + padded(artist, 4);
+        const std::string albumName = "Album " + std::to_string(album % kLibraryArtistAlbums + 1);
+        const std::string artistFolder = root + "/" + artistName;
+        const std::string albumFolder = artistFolder + "/" + albumName;
+        if (i % kLibraryAlbumFiles == 0) {
+            mkdir(artistFolder.c_str(), 0755);
+            mkdir(albumFolder.c_str(), 0755);
+        }
+        TagLib::ID3v2::Tag tag;
+        tag.setTitle(("Title " + std::to_string(i)).c_str());
+        tag.setArtist(artistName.c_str());
+        tag.setAlbum((albumName + " of " + artistName).c_str());
+        tag.setYear(static_cast<unsigned>(1960 + album % 60));
+        auto* albumArtist = new TagLib::ID3v2::TextIdentificationFrame("TPE2", TagLib::String::UTF8);
+        albumArtist->setText(artistName.c_str());
+        tag.addFrame(albumArtist);
+        auto* trackFrame = new TagLib::ID3v2::TextIdentificationFrame("TRCK", TagLib::String::UTF8);
+        trackFrame->setText((std::to_string(track) + "/" + std::to_string(kLibraryAlbumFiles)).c_str());
+        tag.addFrame(trackFrame);
+        if (i % 10 == 0) {
+            auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
+            picture->setMimeType("image/jpeg");
+            picture->setPicture(cover);
+            tag.addFrame(picture);
+        }
+        const TagLib::ByteVector header = tag.render(TagLib::ID3v2::v3);
+        std::string path = albumFolder + "/" + padded(track, 2) + " Title " + std::to_string(i) + ".mp3";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f)
+            continue;
+        std::fwrite(header.data(), 1, header.size(), f);
+        std::fwrite(audio.data(), 1, audio.size(), f);
+        std::fclose(f);
+        paths.push_back(std::move(path));
+    }
+    return paths;
 }
 
 std::vector<std::string> namesIn(const std::string& folder)

@@ -23,6 +23,16 @@ void makePictureFolder(const std::string& folder, bool pictureFirst);
 
 std::vector<std::string> namesIn(const std::string& folder);
 
+// A music library of `files` MP3 files under `root` (made if missing), as a
+// tagger leaves one: folders "Artist NNNN/Album N" of 20 files each (five
+// albums an artist), each file "NN Title N.mp3" with a small ID3v2.3 tag
+// (title, artist, album, album artist, track "N/20", year) and 2 KiB of
+// audio; every tenth file's tag also holds a 100 KiB cover. 100,000 files
+// make 5,000 folders. Returns the paths of the files in path order.
+constexpr int kLibraryAlbumFiles = 20;
+constexpr int kLibraryArtistAlbums = 5;
+std::vector<std::string> makeLibrary(const std::string& root, int files);
+
 // The scan's calls: list, then per file open, length, 256 bytes at L-257,
 // close; one file at a time, or spread over `threads` threads.
 void scanFloor(const std::string& folder, int threads = 1);
