@@ -30,9 +30,13 @@ const char* statusWord(FileStatus status)
 }
 
 struct Counts {
-    int renamed = 0, moved = 0, along = 0, unchanged = 0, skipped = 0, failed = 0;
+    int renamed = 0, moved = 0, along = 0, staying = 0, unchanged = 0, skipped = 0, failed = 0;
     void add(const PlannedFile& file)
     {
+        if (file.carried && file.status == FileStatus::Skipped) {
+            ++staying; // a companion whose name is taken where its folder's MP3 files go
+            return;
+        }
         switch (file.status) {
         case FileStatus::Renamed:
         case FileStatus::Moved:
@@ -58,6 +62,8 @@ struct Counts {
             + ", skipped " + std::to_string(skipped) + ", failed " + std::to_string(failed);
         if (along > 0)
             line += ", other files " + to + "move along " + std::to_string(along);
+        if (staying > 0)
+            line += ", other files staying (name taken) " + std::to_string(staying);
         return line;
     }
 };
@@ -190,8 +196,9 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
         }
         Progress progress(!how.json);
         const std::size_t steps = plan.order.steps.size();
-        done = performMoves(plan.order, plan.emptied, *begun.writer, interrupted,
-            [&](std::size_t made) { progress.update("renaming", made, steps); });
+        done = performMoves(
+            plan.order, plan.emptied, *begun.writer, interrupted,
+            [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition);
     }
     for (const PlannedFile& file : outcomeOf(plan, done))
         report.file(file);

@@ -30,7 +30,7 @@ _zentrio_cli()
         list) options="-r --recursive --id3v1 -f --format -0 --null --json --help" ;;
         rename) options="-p --pattern -r --recursive --id3v1 --to --fs -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--json --help" ;;
-        undo) options="-n --dry-run --list --help" ;;
+        undo) options="-n --dry-run --list --drop --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -40,12 +40,6 @@ std::string fileNameOf(std::uint64_t number)
     return std::string(kNumberDigits - std::min(kNumberDigits, digits.size()), '0') + digits + std::string(kSuffix);
 }
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 bool syncFolder(const std::string& folder)
 {
     const fs::Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -126,14 +120,10 @@ std::unique_ptr<fs::FileLock> RunHistory::lock() const
 std::vector<RunFile> RunHistory::files() const
 {
     std::vector<RunFile> files;
-    DIR* dir = ::opendir(m_folder.c_str());
-    if (!dir)
-        return files;
-    while (const dirent* e = ::readdir(dir)) {
-        if (const auto number = numberOfFile(e->d_name))
-            files.push_back({ m_folder + "/" + e->d_name, *number });
-    }
-    ::closedir(dir);
+    fs::forEachEntry(m_folder, [&](int, const dirent& e) {
+        if (const auto number = numberOfFile(e.d_name))
+            files.push_back({ m_folder + "/" + e.d_name, *number });
+    });
     std::sort(files.begin(), files.end(), [](const RunFile& a, const RunFile& b) { return a.number < b.number; });
     return files;
 }

@@ -10,8 +10,10 @@
 #include <vector>
 
 // One run's record in the rename journal, as text: a header saying what
-// kind of run it is, the folders it makes and may empty, every move in the
-// order the run makes them, and "begin". That much is written once and
+// kind of run it is and how its files are recognised, the folders it makes
+// and may empty, every move in the order the run makes them (with the
+// file's identity: device, inode, size, birth and modification time), and
+// "begin". That much is written once and
 // synced before the first rename. Marks follow as the run goes ("done K":
 // the first K moves are finished), each synced, and "end K OUTCOME" when it
 // stops. Paths are written byte for byte, with "%XX" for blanks, control
@@ -25,6 +27,18 @@ enum class RunKind {
 enum class RunOrigin { Window, CommandLine };
 enum class RunEnd { Completed, Failed, Interrupted };
 
+// How a run's files are known again: by inode number (and birth time) on
+// most file systems; by size and modification time where inode numbers do
+// not stay with a file (FAT, exFAT, NTFS, FUSE), on every device when
+// `inodesIdentify` is false, else on the devices listed.
+struct Recognition {
+    bool inodesIdentify = true;
+    std::vector<std::uint64_t> nameOnlyDevices;
+    bool byInode(std::uint64_t device) const;
+    // True when `found` is the file `recorded` was taken of.
+    bool recognises(const fs::FileIdentity& recorded, const fs::FileIdentity& found) const;
+};
+
 struct EmptiedFolder {
     std::string path;
     unsigned mode = 0755; // its permissions, to make it again as it was
@@ -34,7 +48,8 @@ struct RunRecord {
     RunKind kind = RunKind::Folder;
     RunOrigin origin = RunOrigin::Window;
     std::int64_t time = 0; // seconds since the epoch
-    bool inodesIdentify = true; // false: files are recognised by name and size
+    bool inodesIdentify = true; // false: files are recognised by name, size and time
+    std::vector<std::uint64_t> nameOnlyDevices; // devices whose files are recognised so
     std::string folder; // a Folder run's folder
     // How many moves past the last mark may have begun: moves after those
     // never began, so undo does not look for them.
@@ -42,11 +57,13 @@ struct RunRecord {
     std::vector<std::string> madeFolders; // parents first
     std::vector<EmptiedFolder> emptiedFolders; // removed at the end when empty, deepest first
     std::vector<Move> moves;
+    Recognition recognition() const { return { inodesIdentify, nameOnlyDevices }; }
 };
 
 // How far a run got, from its marks.
 struct RunProgress {
     std::size_t done = 0; // the first `done` moves are finished
+    std::vector<std::size_t> alsoDone; // moves past `done` that were finished too (a concurrent run's end says them)
     std::optional<RunEnd> end;
     // The moves that may have been made: all of them up to the end, or the
     // marked ones and the batch after them.

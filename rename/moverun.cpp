@@ -23,17 +23,25 @@ bool makeFolders(const std::vector<std::string>& folders, MovesDone& outcome)
     return true;
 }
 
-std::string whyNot(fs::RenameResult result, const Move& move, int error)
+std::string whyNot(int error, const Move& move)
 {
-    if (result == fs::RenameResult::TargetExists)
+    if (error == EEXIST)
         return "the target exists since the run was checked: " + move.to;
-    return std::string("cannot be renamed: ") + std::strerror(error);
+    return "cannot be renamed: " + move.from + ": " + std::strerror(error);
+}
+
+// The file at the move's old path is the one the plan saw.
+bool stillThePlannedFile(const Move& move, const Recognition& recognition)
+{
+    const auto found = fs::identityOf(move.from);
+    return found && recognition.recognises(move.identity, *found);
 }
 
 } // namespace
 
 MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolder>& emptied, RunWriter& journal,
-    const std::atomic<bool>& stop, const std::function<void(std::size_t done)>& progress)
+    const std::atomic<bool>& stop, const std::function<void(std::size_t done)>& progress,
+    const Recognition& recognition)
 {
     MovesDone outcome;
     const auto end = [&](RunEnd how) {
@@ -50,10 +58,12 @@ MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolde
             outcome.failure = std::string("the rename journal cannot be written: ") + std::strerror(errno);
             return end(RunEnd::Failed);
         }
-        errno = 0;
-        const fs::RenameResult result = fs::renameNoReplace(move.from, move.to);
-        if (result != fs::RenameResult::Renamed) {
-            outcome.failure = whyNot(result, move, errno);
+        if (!stillThePlannedFile(move, recognition)) {
+            outcome.failure = "changed, moved or replaced since it was planned: " + move.from;
+            return end(RunEnd::Failed);
+        }
+        if (const int error = fs::renameExclusive(move.from, move.to); error != 0) {
+            outcome.failure = whyNot(error, move);
             return end(RunEnd::Failed);
         }
         ++outcome.done;

@@ -8,7 +8,9 @@
 
 // Performs a checked, recorded run of moves: the missing folders first,
 // then every move in its order, each a rename that never replaces another
-// file; then the folders the run emptied are removed. Marks go to the
+// file (fs::renameExclusive: a rename that changes only letter case is
+// two steps of the plan, through its own temporary name); then the folders
+// the run emptied are removed. Marks go to the
 // run's record as it goes, so that undo knows how far it got.
 namespace zentrio {
 
@@ -24,10 +26,14 @@ struct MovesDone {
     int foldersRemoved = 0;
 };
 
-// A failure stops the run before the next move; so does `stop`, checked
-// between moves (Ctrl-C). A mark that cannot be written stops it too, since
-// undo would not know of the moves after it. `progress` runs after each move.
+// Before each move the file at its old path must still be the one planned
+// (by `recognition`): another file there (replaced, or renamed into that
+// name since the tags were read) stops the run, unmoved. A failure stops the
+// run before the next move; so does `stop`, checked between moves (Ctrl-C).
+// A mark that cannot be written stops it too, since undo would not know of
+// the moves after it. `progress` runs after each move.
 MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolder>& emptied, RunWriter& journal,
-    const std::atomic<bool>& stop, const std::function<void(std::size_t done)>& progress = {});
+    const std::atomic<bool>& stop, const std::function<void(std::size_t done)>& progress = {},
+    const Recognition& recognition = {});
 
 } // namespace zentrio

@@ -1,6 +1,7 @@
 #include "rename/treewalk.h"
 
 #include "platform/filenames.h"
+#include "platform/fsops.h"
 #include "platform/readpool.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <map>
 #include <optional>
 #include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace zentrio {
 
@@ -49,45 +52,23 @@ struct Listing {
 Listing listOne(const std::string& folder)
 {
     Listing listing;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) {
-        listing.error = std::strerror(errno);
-        return listing;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* e = ::readdir(dir);
-        if (!e)
-            break;
-        const std::string name = e->d_name;
-        if (name.empty() || name.front() == '.')
-            continue; // hidden, as in the window's list
-        const Kind kind = kindAt(::dirfd(dir), *e);
+    const int error = fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
+        if (e.d_name[0] == '.')
+            return; // hidden, as in the window's list
+        const Kind kind = kindAt(folderFd, e);
         if (kind == Kind::Folder)
-            listing.subfolders.push_back(name);
-        else if ((kind == Kind::File || kind == Kind::FileLink) && hasMp3Suffix(name))
-            listing.mp3s.push_back({ name, kind == Kind::FileLink });
+            listing.subfolders.emplace_back(e.d_name);
+        else if ((kind == Kind::File || kind == Kind::FileLink) && hasMp3Suffix(e.d_name))
+            listing.mp3s.push_back({ e.d_name, kind == Kind::FileLink });
         else if (kind == Kind::File)
-            listing.others.push_back(name);
-    }
-    if (errno != 0)
-        listing.error = std::strerror(errno);
-    ::closedir(dir);
+            listing.others.emplace_back(e.d_name);
+    });
+    if (error != 0)
+        listing.error = std::strerror(error);
     const auto byName = [](const WalkedFile& a, const WalkedFile& b) { return a.name < b.name; };
     std::sort(listing.mp3s.begin(), listing.mp3s.end(), byName);
     std::sort(listing.others.begin(), listing.others.end());
     return listing;
-}
-
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path)
-{
-    return path.substr(path.rfind('/') + 1);
 }
 
 struct Pending {
@@ -95,10 +76,15 @@ struct Pending {
     std::size_t argument;
 };
 
-// Lists the folders level by level, each level on the read pool.
+// Lists the folders level by level, each level on the read pool. A folder
+// named on the command line is listed once, as reached from its own
+// argument, also when it lies below another one named.
 void walkFolders(std::vector<Pending> level, bool recursive, std::map<std::string, WalkedFolder>& found,
     std::vector<WalkFailure>& failures)
 {
+    std::unordered_set<std::string> named;
+    for (const Pending& folder : level)
+        named.insert(folder.path);
     while (!level.empty()) {
         auto listings = readInOrder(
             level.size(), [&](std::size_t i) { return std::optional<Listing>(listOne(level[i].path)); }, ReadAll::Yes);
@@ -114,7 +100,7 @@ void walkFolders(std::vector<Pending> level, bool recursive, std::map<std::strin
             if (recursive) {
                 for (const std::string& sub : listing.subfolders) {
                     const std::string path = joinPath(level[i].path, sub);
-                    if (!found.contains(path)) // also named on the command line: listed once
+                    if (!named.contains(path) && !found.contains(path))
                         next.push_back({ path, level[i].argument });
                 }
             }
@@ -150,13 +136,15 @@ TreeWalk walkTree(const std::vector<std::string>& paths, bool recursive)
         if (::stat(paths[i].c_str(), &st) != 0) {
             walk.failures.push_back({ paths[i], std::strerror(errno) });
         } else if (S_ISDIR(st.st_mode)) {
-            folders.push_back({ paths[i], i });
+            if (std::none_of(folders.begin(), folders.end(), [&](const Pending& f) { return f.path == paths[i]; }))
+                folders.push_back({ paths[i], i });
         } else if (!hasMp3Suffix(paths[i]) || !S_ISREG(st.st_mode)) {
             walk.failures.push_back({ paths[i], "not an MP3 file" });
         }
     }
     walkFolders(std::move(folders), recursive, found, walk.failures);
     // Files named one by one join their folder's entry, unless the whole folder is in.
+    std::unordered_map<std::string, std::unordered_set<std::string>> namedFiles; // folder -> names
     for (std::size_t i = 0; i < paths.size(); ++i) {
         struct stat st { };
         if (::stat(paths[i].c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !hasMp3Suffix(paths[i]))
@@ -166,11 +154,8 @@ TreeWalk walkTree(const std::vector<std::string>& paths, bool recursive)
         const std::string folderPath = parentOf(paths[i]);
         WalkedFolder& folder
             = found.try_emplace(folderPath, WalkedFolder { folderPath, i, false, {}, {} }).first->second;
-        const std::string name = baseOf(paths[i]);
-        const bool listed
-            = std::any_of(folder.mp3s.begin(), folder.mp3s.end(), [&](const WalkedFile& f) { return f.name == name; });
-        if (!folder.whole && !listed)
-            folder.mp3s.push_back({ name, link });
+        if (!folder.whole && namedFiles[folderPath].insert(baseOf(paths[i])).second)
+            folder.mp3s.push_back({ baseOf(paths[i]), link });
     }
     for (auto& [path, folder] : found) {
         std::sort(folder.mp3s.begin(), folder.mp3s.end(),
