@@ -100,7 +100,15 @@ bool RunWriter::mark(std::size_t done)
 
 bool RunWriter::finish(std::size_t done, RunEnd end)
 {
-    const bool ok = append(formatEnd(done, end), false);
+    return finish(done, {}, end);
+}
+
+bool RunWriter::finish(std::size_t done, const std::vector<std::size_t>& alsoDone, RunEnd end)
+{
+    std::string lines;
+    for (const std::size_t step : alsoDone)
+        lines += formatAlso(step);
+    const bool ok = append(lines + formatEnd(done, end), false);
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
     return ok;
@@ -130,6 +138,11 @@ std::vector<RunFile> RunHistory::files() const
 
 RunHistory::Begun RunHistory::begin(const RunRecord& record) const
 {
+    return begin(record, record.moves);
+}
+
+RunHistory::Begun RunHistory::begin(const RunRecord& record, std::span<const Move> moves) const
+{
     if (m_folder.empty())
         return { std::nullopt, "the rename journal cannot be written: no home folder for the state folder" };
     for (const std::string& folder : { parentOf(m_folder), m_folder }) {
@@ -147,7 +160,7 @@ RunHistory::Begun RunHistory::begin(const RunRecord& record) const
         return { std::nullopt, cannotWrite(path, errno) };
     fs::FileLock::tryLock(fd.get());
     bool written = true;
-    writeRecord(record, [&](std::string_view piece) {
+    writeRecord(record, moves, [&](std::string_view piece) {
         written = written && fs::writeFully(fd.get(), piece);
         return written;
     });

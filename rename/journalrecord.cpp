@@ -122,12 +122,16 @@ std::optional<Header> parseHeader(const std::vector<std::string_view>& lines, st
     return std::nullopt;
 }
 
-// "done K" or "end K OUTCOME" into progress; false for anything else.
+// "done K", "also K" or "end K OUTCOME" into progress; false for anything else.
 bool parseMark(std::string_view line, RunProgress& progress)
 {
     const auto w = wordsOf(line);
     if (w.size() == 2 && w[0] == "done" && numberOf<std::size_t>(w[1])) {
         progress.done = std::max(progress.done, *numberOf<std::size_t>(w[1]));
+        return true;
+    }
+    if (w.size() == 2 && w[0] == "also" && numberOf<std::size_t>(w[1])) {
+        progress.alsoDone.push_back(*numberOf<std::size_t>(w[1]));
         return true;
     }
     if (w.size() == 3 && w[0] == "end" && numberOf<std::size_t>(w[1])) {
@@ -223,7 +227,12 @@ std::optional<std::string> unescapePath(std::string_view text)
     return out;
 }
 
-void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>& sink)
+void writeRecord(const RunRecord& record, const std::function<bool(std::string_view)>& sink)
+{
+    writeRecord(record, record.moves, sink);
+}
+
+void writeRecord(const RunRecord& r, std::span<const Move> moves, const std::function<bool(std::string_view)>& sink)
 {
     std::string piece = std::string(kHeader) + "\nkind " + kindWord(r.kind) + "\norigin " + originWord(r.origin)
         + "\ntime " + std::to_string(r.time) + "\ninodes " + (r.inodesIdentify ? "1" : "0") + '\n';
@@ -232,7 +241,7 @@ void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>
     if (!r.folder.empty())
         piece += "folder " + escapePath(r.folder) + '\n';
     piece += "batch " + std::to_string(r.batch) + "\ncounts " + std::to_string(r.madeFolders.size()) + ' '
-        + std::to_string(r.emptiedFolders.size()) + ' ' + std::to_string(r.moves.size()) + '\n';
+        + std::to_string(r.emptiedFolders.size()) + ' ' + std::to_string(moves.size()) + '\n';
     bool ok = true;
     const auto add = [&](const std::string& line) {
         piece += line;
@@ -245,7 +254,7 @@ void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>
         add("made " + escapePath(folder) + '\n');
     for (const EmptiedFolder& folder : r.emptiedFolders)
         add("emptied " + escapePath(folder.path) + ' ' + std::to_string(folder.mode) + '\n');
-    for (const Move& move : r.moves)
+    for (const Move& move : moves)
         add(moveLine(move));
     piece += "begin\n";
     ok = ok && sink(piece);
@@ -264,6 +273,11 @@ std::string formatRecord(const RunRecord& record)
 std::string formatMark(std::size_t done)
 {
     return "done " + std::to_string(done) + '\n';
+}
+
+std::string formatAlso(std::size_t step)
+{
+    return "also " + std::to_string(step) + '\n';
 }
 
 std::string formatEnd(std::size_t done, RunEnd end)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +16,9 @@
 // file's identity: device, inode, size, birth and modification time), and
 // "begin". That much is written once and
 // synced before the first rename. Marks follow as the run goes ("done K":
-// the first K moves are finished), each synced, and "end K OUTCOME" when it
-// stops. Paths are written byte for byte, with "%XX" for blanks, control
+// the first K moves are finished), each synced, and when it stops "also J"
+// for each move J made past the first K (a run that makes moves at once)
+// and "end K OUTCOME". Paths are written byte for byte, with "%XX" for blanks, control
 // bytes and "%", so any name fits on one line.
 namespace zentrio {
 
@@ -70,10 +72,15 @@ struct RunProgress {
     std::size_t begunMoves(const RunRecord& record) const;
 };
 
-// Writes the record up to and including "begin", in pieces of bounded size.
+// Writes the record up to and including "begin", in pieces of bounded size;
+// the moves from `moves` instead of the record's own, so a long run's moves
+// are written from where they lie, not copied first.
 void writeRecord(const RunRecord& record, const std::function<bool(std::string_view)>& sink);
+void writeRecord(
+    const RunRecord& record, std::span<const Move> moves, const std::function<bool(std::string_view)>& sink);
 std::string formatRecord(const RunRecord& record);
 std::string formatMark(std::size_t done);
+std::string formatAlso(std::size_t step); // "also K": move K is made too (before the end of a run made at once)
 std::string formatEnd(std::size_t done, RunEnd end);
 
 struct ParsedRun {

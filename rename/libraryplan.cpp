@@ -1,11 +1,13 @@
 #include "rename/libraryplan.h"
 
 #include "platform/filenames.h"
-#include "rename/libraryread.h"
+#include "rename/treewalk.h"
 #include "rename/moverun.h"
 #include "rename/pathnaming.h"
 
 #include <algorithm>
+#include <iterator>
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -15,11 +17,13 @@ namespace zentrio {
 
 namespace {
 
-// The file systems of the folders a run touches, each looked up once.
+// The file systems of the folders a run touches, each looked up once;
+// asked from the pool's threads too.
 class FsCache {
 public:
-    const TargetFs& of(const std::string& folder)
+    TargetFs of(const std::string& folder)
     {
+        const std::lock_guard lock(m_mutex);
         auto found = m_known.find(folder);
         if (found == m_known.end())
             found = m_known.emplace(folder, targetFsOf(folder).value_or(TargetFs {})).first;
@@ -27,7 +31,15 @@ public:
     }
 
 private:
+    std::mutex m_mutex;
     std::unordered_map<std::string, TargetFs> m_known;
+};
+
+// A folder whose album companions may go along with its MP3 files.
+struct CompanionSource {
+    std::string path;
+    std::size_t argument = 0;
+    std::vector<std::string> companions;
 };
 
 // Names a folder's MP3 files by the pattern, numbered in the folder's order.
@@ -39,8 +51,11 @@ public:
     {
     }
 
-    void nameFolder(const WalkedFolder& folder, FolderReads& reads, std::vector<PlannedFile>& files)
+    // Safe to call from several threads at once.
+    std::vector<PlannedFile> nameFolder(const WalkedFolder& folder, const FolderReads& reads)
     {
+        std::vector<PlannedFile> files;
+        files.reserve(folder.mp3s.size());
         std::vector<const TagFields*> tags;
         for (const auto& read : reads) {
             if (read && read->tag.found)
@@ -56,6 +71,7 @@ public:
             decide(file, folder.mp3s[i], reads[i], options, static_cast<int>(i) + 1, root, names);
             files.push_back(std::move(file));
         }
+        return files;
     }
 
 private:
@@ -93,8 +109,8 @@ private:
 // When every MP3 file of a whole folder goes to one folder that takes no
 // other folder's files, the folder's album companions go there too; never
 // out of a folder named on the command line, whatever else it holds.
-void sendCompanionsAlong(
-    const TreeWalk& walk, const std::unordered_set<std::string>& roots, std::vector<PlannedFile>& files)
+void sendCompanionsAlong(const std::vector<CompanionSource>& sources, const std::unordered_set<std::string>& roots,
+    std::vector<PlannedFile>& files)
 {
     std::unordered_map<std::string, std::unordered_set<std::string>> sourcesOf; // target folder -> source folders
     for (const PlannedFile& file : files) {
@@ -113,14 +129,12 @@ void sendCompanionsAlong(
         if (!added && at->second != parentOf(file.to))
             scattered.insert(source);
     }
-    for (const WalkedFolder& folder : walk.folders) {
+    for (const CompanionSource& folder : sources) {
         const auto target = goesTo.find(folder.path);
-        if (!folder.whole || folder.others.empty() || target == goesTo.end() || scattered.contains(folder.path)
-            || roots.contains(folder.path) || sourcesOf[target->second].size() != 1)
+        if (target == goesTo.end() || scattered.contains(folder.path) || roots.contains(folder.path)
+            || sourcesOf[target->second].size() != 1)
             continue;
-        for (const std::string& name : folder.others) {
-            if (!isAlbumCompanion(name))
-                continue;
+        for (const std::string& name : folder.companions) {
             PlannedFile other { joinPath(folder.path, name), joinPath(target->second, name), {}, folder.argument,
                 true };
             const auto identity = fs::identityOf(other.from);
@@ -275,7 +289,6 @@ RunRecord LibraryPlan::record(std::int64_t time) const
     record.batch = kMarkBatch;
     record.madeFolders = order.madeFolders;
     record.emptiedFolders = emptied;
-    record.moves = order.steps;
     return record;
 }
 
@@ -286,19 +299,32 @@ LibraryPlan planLibraryRename(
     plan.roots = rootsOf(request.paths);
     plan.to = request.to;
     plan.fsChoice = request.fsChoice;
-    const TreeWalk walk = walkTree(request.paths, request.recursive);
-    plan.failures = walk.failures;
     FsCache fs;
     Namer namer(request, fs);
-    const std::size_t total = walk.fileCount();
-    plan.files.reserve(total);
-    const bool complete = readFolderTags(
-        walk, request.source,
-        [&](const WalkedFolder& folder, FolderReads& reads) { namer.nameFolder(folder, reads, plan.files); },
-        [&](std::size_t read) { return !progress || progress(read, total); });
-    if (!complete)
+    std::vector<CompanionSource> companionSources;
+    LibraryWalk walk;
+    walk.paths = request.paths;
+    walk.recursive = request.recursive;
+    walk.source = request.source;
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
+        return namer.nameFolder(folder, reads);
+    };
+    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& named) {
+        auto& files = std::any_cast<std::vector<PlannedFile>&>(named);
+        std::move(files.begin(), files.end(), std::back_inserter(plan.files));
+        if (!folder.whole)
+            return;
+        CompanionSource source { folder.path, folder.argument, {} };
+        std::copy_if(folder.others.begin(), folder.others.end(), std::back_inserter(source.companions),
+            [](const std::string& name) { return isAlbumCompanion(name); });
+        if (!source.companions.empty())
+            companionSources.push_back(std::move(source));
+    };
+    walk.failed = [&](const WalkFailure& failure) { plan.failures.push_back(failure); };
+    walk.keepGoing = [&](std::size_t read, std::size_t found) { return !progress || progress(read, found); };
+    if (!walkLibrary(walk))
         return plan;
-    sendCompanionsAlong(walk, { plan.roots.begin(), plan.roots.end() }, plan.files);
+    sendCompanionsAlong(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files);
     plan.emptied = foldersLeft(plan.files, plan.roots);
     checkAndOrder(plan);
     return plan;

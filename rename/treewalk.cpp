@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
-#include <optional>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -46,6 +48,7 @@ struct Listing {
     std::vector<WalkedFile> mp3s;
     std::vector<std::string> others;
     std::vector<std::string> subfolders;
+    std::size_t entries = 0;
     std::string error; // empty when listed
 };
 
@@ -53,6 +56,7 @@ Listing listOne(const std::string& folder)
 {
     Listing listing;
     const int error = fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
+        ++listing.entries;
         if (e.d_name[0] == '.')
             return; // hidden, as in the window's list
         const Kind kind = kindAt(folderFd, e);
@@ -71,43 +75,279 @@ Listing listOne(const std::string& folder)
     return listing;
 }
 
-struct Pending {
-    std::string path;
-    std::size_t argument;
+// A listing waited on its device when it took longer than a cached one of
+// its length would.
+bool listingWaited(std::chrono::steady_clock::duration took, std::size_t entries)
+{
+    return took > kWaitedWork + std::chrono::microseconds(2) * entries;
+}
+
+// Files read and not yet handed over; past this only the next folder to be
+// handed over is read further, so memory stays in proportion to a folder,
+// not to the library.
+constexpr std::size_t kReadAhead = 4096;
+
+struct Node {
+    WalkedFolder folder;
+    bool listed = false;
+    std::string error; // the listing failed
+    FolderReads reads;
+    std::size_t claimed = 0; // reads begun
+    std::size_t read = 0; // reads done
+    bool ready = false; // listed, read, and onPool done: it may be handed over
+    std::any made; // onPool's
 };
 
-// Lists the folders level by level, each level on the read pool. A folder
-// named on the command line is listed once, as reached from its own
-// argument, also when it lies below another one named.
-void walkFolders(std::vector<Pending> level, bool recursive, std::map<std::string, WalkedFolder>& found,
-    std::vector<WalkFailure>& failures)
-{
-    std::unordered_set<std::string> named;
-    for (const Pending& folder : level)
-        named.insert(folder.path);
-    while (!level.empty()) {
-        auto listings = readInOrder(
-            level.size(), [&](std::size_t i) { return std::optional<Listing>(listOne(level[i].path)); }, ReadAll::Yes);
-        std::vector<Pending> next;
-        for (std::size_t i = 0; i < level.size(); ++i) {
-            Listing& listing = *listings[i];
-            if (!listing.error.empty()) {
-                failures.push_back({ level[i].path, listing.error });
-                continue;
+struct ByPath {
+    bool operator()(const Node* a, const Node* b) const { return pathLess(a->folder.path, b->folder.path); }
+};
+
+class Walker {
+public:
+    explicit Walker(const LibraryWalk& request)
+        : m_request(request)
+    {
+    }
+
+    bool run()
+    {
+        addNamedPaths();
+        std::jthread pool([this] { runOnGrowingPool([this] { return work(); }); });
+        bool complete = true;
+        for (;;) {
+            std::unique_ptr<Node> node = nextInOrder();
+            if (!node)
+                break;
+            if (!node->error.empty()) {
+                if (m_request.failed)
+                    m_request.failed({ node->folder.path, node->error });
+            } else if (m_request.inOrder) {
+                m_request.inOrder(node->folder, node->reads, node->made);
             }
-            WalkedFolder& folder = found[level[i].path];
-            folder = { level[i].path, level[i].argument, true, std::move(listing.mp3s), std::move(listing.others) };
-            if (recursive) {
-                for (const std::string& sub : listing.subfolders) {
-                    const std::string path = joinPath(level[i].path, sub);
-                    if (!named.contains(path) && !found.contains(path))
-                        next.push_back({ path, level[i].argument });
-                }
+            std::size_t read = 0, found = 0;
+            {
+                const std::lock_guard lock(m_mutex);
+                m_readAhead -= node->folder.mp3s.size();
+                read = m_readCount;
+                found = m_found;
+            }
+            m_changed.notify_all();
+            node.reset();
+            if (m_request.keepGoing && !m_request.keepGoing(read, found)) {
+                complete = false;
+                break;
             }
         }
-        level = std::move(next);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_changed.notify_all();
+        return complete;
     }
-}
+
+private:
+    Node* addNode(WalkedFolder folder) // under the mutex, or before the pool starts
+    {
+        auto node = std::make_unique<Node>();
+        node->folder = std::move(folder);
+        Node* added = node.get();
+        m_nodes.emplace(added, std::move(node));
+        m_frontier.insert(added);
+        return added;
+    }
+
+    // Folders named are listed as reached from their own argument, also when
+    // one lies below another; files named one by one make a folder of their
+    // own unless the walk lists theirs whole.
+    void addNamedPaths()
+    {
+        std::vector<std::pair<std::string, std::size_t>> files;
+        for (std::size_t i = 0; i < m_request.paths.size(); ++i) {
+            const std::string& path = m_request.paths[i];
+            struct stat st { };
+            if (::stat(path.c_str(), &st) != 0) {
+                fail(path, std::strerror(errno));
+            } else if (S_ISDIR(st.st_mode)) {
+                if (m_named.insert(path).second)
+                    m_toList.insert(addNode({ path, i, true, {}, {} }));
+            } else if (!hasMp3Suffix(path) || !S_ISREG(st.st_mode)) {
+                fail(path, "not an MP3 file");
+            } else {
+                files.emplace_back(path, i);
+            }
+        }
+        std::map<std::string, Node*> byFolder;
+        std::unordered_map<std::string, std::unordered_set<std::string>> named;
+        for (const auto& [path, argument] : files) {
+            const std::string folder = parentOf(path);
+            if (walkedWhole(folder) || !named[folder].insert(baseOf(path)).second)
+                continue;
+            struct stat own { };
+            const bool link = ::lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+            Node*& node = byFolder[folder];
+            if (!node)
+                node = addNode({ folder, argument, false, {}, {} });
+            node->folder.mp3s.push_back({ baseOf(path), link });
+        }
+        for (auto& [folder, node] : byFolder) {
+            std::sort(node->folder.mp3s.begin(), node->folder.mp3s.end(),
+                [](const WalkedFile& a, const WalkedFile& b) { return a.name < b.name; });
+            node->listed = true;
+            node->reads.resize(node->folder.mp3s.size());
+            m_found += node->folder.mp3s.size();
+            m_toRead.insert(node);
+        }
+    }
+
+    // The folder is named, or lies below a folder named (through visible
+    // folders only) and the walk goes down.
+    bool walkedWhole(const std::string& folder) const
+    {
+        if (m_named.contains(folder))
+            return true;
+        if (!m_request.recursive)
+            return false;
+        for (std::string above = folder; above != "/" && above != "."; above = parentOf(above)) {
+            if (baseOf(above).starts_with('.'))
+                return false;
+            if (m_named.contains(parentOf(above)))
+                return true;
+        }
+        return false;
+    }
+
+    void fail(const std::string& path, std::string reason)
+    {
+        if (m_request.failed)
+            m_request.failed({ path, std::move(reason) });
+    }
+
+    // The next folder in path order once it is ready; nullptr at the end.
+    std::unique_ptr<Node> nextInOrder()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_frontier.empty() || (*m_frontier.begin())->ready; });
+        if (m_frontier.empty())
+            return nullptr;
+        Node* next = *m_frontier.begin();
+        m_frontier.erase(m_frontier.begin());
+        auto owned = m_nodes.extract(next);
+        return std::move(owned.mapped());
+    }
+
+    Piece work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_stopped)
+                return Piece::None;
+            Node* toList = m_toList.empty() ? nullptr : *m_toList.begin();
+            Node* toRead = m_toRead.empty() ? nullptr : *m_toRead.begin();
+            if (toRead && m_readAhead >= kReadAhead && toRead != *m_frontier.begin())
+                toRead = nullptr;
+            if (toList && (!toRead || !pathLess(toRead->folder.path, toList->folder.path))) {
+                m_toList.erase(m_toList.begin());
+                ++m_listing;
+                lock.unlock();
+                return list(toList);
+            }
+            if (toRead) {
+                const std::size_t i = toRead->claimed++;
+                if (toRead->claimed == toRead->folder.mp3s.size())
+                    m_toRead.erase(m_toRead.begin());
+                ++m_readAhead;
+                lock.unlock();
+                return read(toRead, i);
+            }
+            if (m_toList.empty() && m_toRead.empty() && m_listing == 0)
+                return Piece::None;
+            m_changed.wait(lock);
+        }
+    }
+
+    Piece list(Node* node)
+    {
+        const auto begun = std::chrono::steady_clock::now();
+        Listing listing = listOne(node->folder.path);
+        const bool waited = listingWaited(std::chrono::steady_clock::now() - begun, listing.entries);
+        bool none = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            --m_listing;
+            node->listed = true;
+            if (!listing.error.empty()) {
+                node->error = std::move(listing.error);
+                node->ready = true;
+            } else {
+                node->folder.mp3s = std::move(listing.mp3s);
+                node->folder.others = std::move(listing.others);
+                node->reads.resize(node->folder.mp3s.size());
+                m_found += node->folder.mp3s.size();
+                if (m_request.recursive)
+                    addSubfolders(*node, listing.subfolders);
+                none = node->folder.mp3s.empty();
+                if (!none)
+                    m_toRead.insert(node);
+            }
+        }
+        if (none)
+            finish(node);
+        m_changed.notify_all();
+        return waited ? Piece::Waited : Piece::Quick;
+    }
+
+    void addSubfolders(const Node& parent, const std::vector<std::string>& names) // under the mutex
+    {
+        for (const std::string& name : names) {
+            std::string path = joinPath(parent.folder.path, name);
+            if (!m_named.contains(path)) // named too: its own node, reached from its own argument
+                m_toList.insert(addNode({ std::move(path), parent.folder.argument, true, {}, {} }));
+        }
+    }
+
+    Piece read(Node* node, std::size_t i)
+    {
+        const auto begun = std::chrono::steady_clock::now();
+        node->reads[i] = readIdentifiedTag(joinPath(node->folder.path, node->folder.mp3s[i].name), m_request.source);
+        const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
+        bool last = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_readCount;
+            last = ++node->read == node->folder.mp3s.size();
+        }
+        if (last)
+            finish(node);
+        return waited ? Piece::Waited : Piece::Quick;
+    }
+
+    // The folder's own work, once its tags are read; then it may be handed over.
+    void finish(Node* node)
+    {
+        if (m_request.onPool)
+            node->made = m_request.onPool(node->folder, node->reads);
+        {
+            const std::lock_guard lock(m_mutex);
+            node->ready = true;
+        }
+        m_changed.notify_all();
+    }
+
+    const LibraryWalk& m_request;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::unordered_map<const Node*, std::unique_ptr<Node>> m_nodes;
+    std::set<Node*, ByPath> m_frontier; // found and not yet handed over
+    std::set<Node*, ByPath> m_toList;
+    std::set<Node*, ByPath> m_toRead; // with reads not yet begun
+    std::unordered_set<std::string> m_named; // folders named on the command line
+    std::size_t m_listing = 0; // listings in flight
+    std::size_t m_readAhead = 0; // reads begun, not yet handed over
+    std::size_t m_found = 0;
+    std::size_t m_readCount = 0;
+    bool m_stopped = false;
+};
 
 } // namespace
 
@@ -118,53 +358,9 @@ bool pathLess(const std::string& a, const std::string& b)
         a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return key(x) < key(y); });
 }
 
-std::size_t TreeWalk::fileCount() const
+bool walkLibrary(const LibraryWalk& walk)
 {
-    std::size_t count = 0;
-    for (const WalkedFolder& folder : folders)
-        count += folder.mp3s.size();
-    return count;
-}
-
-TreeWalk walkTree(const std::vector<std::string>& paths, bool recursive)
-{
-    TreeWalk walk;
-    std::map<std::string, WalkedFolder> found;
-    std::vector<Pending> folders;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        struct stat st { };
-        if (::stat(paths[i].c_str(), &st) != 0) {
-            walk.failures.push_back({ paths[i], std::strerror(errno) });
-        } else if (S_ISDIR(st.st_mode)) {
-            if (std::none_of(folders.begin(), folders.end(), [&](const Pending& f) { return f.path == paths[i]; }))
-                folders.push_back({ paths[i], i });
-        } else if (!hasMp3Suffix(paths[i]) || !S_ISREG(st.st_mode)) {
-            walk.failures.push_back({ paths[i], "not an MP3 file" });
-        }
-    }
-    walkFolders(std::move(folders), recursive, found, walk.failures);
-    // Files named one by one join their folder's entry, unless the whole folder is in.
-    std::unordered_map<std::string, std::unordered_set<std::string>> namedFiles; // folder -> names
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        struct stat st { };
-        if (::stat(paths[i].c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !hasMp3Suffix(paths[i]))
-            continue;
-        struct stat own { };
-        const bool link = ::lstat(paths[i].c_str(), &own) == 0 && S_ISLNK(own.st_mode);
-        const std::string folderPath = parentOf(paths[i]);
-        WalkedFolder& folder
-            = found.try_emplace(folderPath, WalkedFolder { folderPath, i, false, {}, {} }).first->second;
-        if (!folder.whole && namedFiles[folderPath].insert(baseOf(paths[i])).second)
-            folder.mp3s.push_back({ baseOf(paths[i]), link });
-    }
-    for (auto& [path, folder] : found) {
-        std::sort(folder.mp3s.begin(), folder.mp3s.end(),
-            [](const WalkedFile& a, const WalkedFile& b) { return a.name < b.name; });
-        walk.folders.push_back(std::move(folder));
-    }
-    std::sort(walk.folders.begin(), walk.folders.end(),
-        [](const WalkedFolder& a, const WalkedFolder& b) { return pathLess(a.path, b.path); });
-    return walk;
+    return Walker(walk).run();
 }
 
 } // namespace zentrio
