@@ -34,10 +34,12 @@ enum class Piece { None, Quick, Waited };
 // Runs `work` on the calling thread and on more threads until it says there
 // is nothing left. Served from memory, pieces cost microseconds and more
 // threads than cores only contend for them, so the pool starts with one
-// thread per core; each piece that waited on its device adds one, up to
+// thread per core (less `busyElsewhere`, threads of the caller's that keep
+// cores busy too); each piece that waited on its device adds one, up to
 // `most`, so where the device waits 16 are soon in flight. All threads have
 // ended when this returns.
-template <typename Work> void runOnGrowingPool(Work&& work, std::size_t most = kReadThreads)
+template <typename Work>
+void runOnGrowingPool(Work&& work, std::size_t most = kReadThreads, std::size_t busyElsewhere = 0)
 {
     most = std::max<std::size_t>(1, most);
     std::mutex mutex;
@@ -61,7 +63,8 @@ template <typename Work> void runOnGrowingPool(Work&& work, std::size_t most = k
         }
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    for (std::size_t t = 1; t < std::min(cores, most); ++t)
+    const std::size_t first = std::max<std::size_t>(1, cores > busyElsewhere ? cores - busyElsewhere : 1);
+    for (std::size_t t = 1; t < std::min(first, most); ++t)
         grow();
     loop();
     for (;;) { // threads may start more threads until the last piece is taken

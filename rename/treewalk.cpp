@@ -5,6 +5,7 @@
 #include "platform/readpool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -87,13 +88,18 @@ bool listingWaited(std::chrono::steady_clock::duration took, std::size_t entries
 // not to the library.
 constexpr std::size_t kReadAhead = 4096;
 
+// Reads a thread takes from one folder at a time while they are quick:
+// fewer turns at the walker's lock. One that waits on its device ends the
+// turn, so the pool can grow.
+constexpr std::size_t kReadsPerTurn = 16;
+
 struct Node {
     WalkedFolder folder;
     bool listed = false;
     std::string error; // the listing failed
     FolderReads reads;
-    std::size_t claimed = 0; // reads begun
-    std::size_t read = 0; // reads done
+    std::atomic<std::size_t> claimed { 0 }; // reads begun
+    std::atomic<std::size_t> read { 0 }; // reads done
     bool ready = false; // listed, read, and onPool done: it may be handed over
     std::any made; // onPool's
 };
@@ -112,7 +118,8 @@ public:
     bool run()
     {
         addNamedPaths();
-        std::jthread pool([this] { runOnGrowingPool([this] { return work(); }); });
+        // The calling thread reads too while the next folder is not ready.
+        std::jthread pool([this] { runOnGrowingPool([this] { return work(false); }, kReadThreads, 1); });
         bool complete = true;
         for (;;) {
             std::unique_ptr<Node> node = nextInOrder();
@@ -124,16 +131,10 @@ public:
             } else if (m_request.inOrder) {
                 m_request.inOrder(node->folder, node->reads, node->made);
             }
-            std::size_t read = 0, found = 0;
-            {
-                const std::lock_guard lock(m_mutex);
-                m_readAhead -= node->folder.mp3s.size();
-                read = m_readCount;
-                found = m_found;
-            }
+            m_readAhead -= node->folder.mp3s.size();
             m_changed.notify_all();
             node.reset();
-            if (m_request.keepGoing && !m_request.keepGoing(read, found)) {
+            if (m_request.keepGoing && !m_request.keepGoing(m_readCount.load(), m_found.load())) {
                 complete = false;
                 break;
             }
@@ -223,20 +224,31 @@ private:
             m_request.failed({ path, std::move(reason) });
     }
 
-    // The next folder in path order once it is ready; nullptr at the end.
+    // The next folder in path order once it is ready, reading meanwhile;
+    // nullptr at the end.
     std::unique_ptr<Node> nextInOrder()
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_frontier.empty() || (*m_frontier.begin())->ready; });
-        if (m_frontier.empty())
-            return nullptr;
+        for (;;) {
+            if (m_frontier.empty())
+                return nullptr;
+            if ((*m_frontier.begin())->ready)
+                break;
+            lock.unlock();
+            const bool worked = work(true) != Piece::None;
+            lock.lock();
+            if (!worked && !m_frontier.empty() && !(*m_frontier.begin())->ready)
+                m_changed.wait(lock);
+        }
         Node* next = *m_frontier.begin();
         m_frontier.erase(m_frontier.begin());
         auto owned = m_nodes.extract(next);
         return std::move(owned.mapped());
     }
 
-    Piece work()
+    // One turn of work: a listing, or a few reads of one folder. The
+    // calling thread (`helping`) takes a turn only when one is there.
+    Piece work(bool helping)
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -244,7 +256,11 @@ private:
                 return Piece::None;
             Node* toList = m_toList.empty() ? nullptr : *m_toList.begin();
             Node* toRead = m_toRead.empty() ? nullptr : *m_toRead.begin();
-            if (toRead && m_readAhead >= kReadAhead && toRead != *m_frontier.begin())
+            if (toRead && toRead->claimed.load() >= toRead->folder.mp3s.size()) {
+                m_toRead.erase(m_toRead.begin()); // every read of it begun
+                continue;
+            }
+            if (toRead && m_readAhead.load() >= kReadAhead && toRead != *m_frontier.begin())
                 toRead = nullptr;
             if (toList && (!toRead || !pathLess(toRead->folder.path, toList->folder.path))) {
                 m_toList.erase(m_toList.begin());
@@ -253,14 +269,10 @@ private:
                 return list(toList);
             }
             if (toRead) {
-                const std::size_t i = toRead->claimed++;
-                if (toRead->claimed == toRead->folder.mp3s.size())
-                    m_toRead.erase(m_toRead.begin());
-                ++m_readAhead;
                 lock.unlock();
-                return read(toRead, i);
+                return readSome(toRead);
             }
-            if (m_toList.empty() && m_toRead.empty() && m_listing == 0)
+            if (helping || (m_toList.empty() && m_toRead.empty() && m_listing == 0))
                 return Piece::None;
             m_changed.wait(lock);
         }
@@ -306,20 +318,26 @@ private:
         }
     }
 
-    Piece read(Node* node, std::size_t i)
+    // Up to kReadsPerTurn reads of the folder, fewer when one waits.
+    Piece readSome(Node* node)
     {
-        const auto begun = std::chrono::steady_clock::now();
-        node->reads[i] = readIdentifiedTag(joinPath(node->folder.path, node->folder.mp3s[i].name), m_request.source);
-        const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
-        bool last = false;
-        {
-            const std::lock_guard lock(m_mutex);
+        const std::size_t count = node->folder.mp3s.size();
+        for (std::size_t turn = 0; turn < kReadsPerTurn; ++turn) {
+            const std::size_t i = node->claimed.fetch_add(1);
+            if (i >= count)
+                return Piece::Quick;
+            ++m_readAhead;
+            const auto begun = std::chrono::steady_clock::now();
+            node->reads[i]
+                = readIdentifiedTag(joinPath(node->folder.path, node->folder.mp3s[i].name), m_request.source);
+            const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
             ++m_readCount;
-            last = ++node->read == node->folder.mp3s.size();
+            if (node->read.fetch_add(1) + 1 == count)
+                finish(node);
+            if (waited)
+                return Piece::Waited;
         }
-        if (last)
-            finish(node);
-        return waited ? Piece::Waited : Piece::Quick;
+        return Piece::Quick;
     }
 
     // The folder's own work, once its tags are read; then it may be handed over.
@@ -343,9 +361,9 @@ private:
     std::set<Node*, ByPath> m_toRead; // with reads not yet begun
     std::unordered_set<std::string> m_named; // folders named on the command line
     std::size_t m_listing = 0; // listings in flight
-    std::size_t m_readAhead = 0; // reads begun, not yet handed over
-    std::size_t m_found = 0;
-    std::size_t m_readCount = 0;
+    std::atomic<std::size_t> m_readAhead = 0; // reads begun, not yet handed over
+    std::atomic<std::size_t> m_found = 0;
+    std::atomic<std::size_t> m_readCount = 0;
     bool m_stopped = false;
 };
 

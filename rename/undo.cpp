@@ -17,68 +17,6 @@ namespace zentrio {
 
 namespace {
 
-// The disk as undo sees it: real, or for a dry run the real one with
-// the moves undo would have made laid over it.
-class UndoDisk {
-public:
-    explicit UndoDisk(const UndoMoves& request)
-        : m_request(request)
-    {
-        for (const EmptiedFolder& emptied : request.emptiedFolders)
-            m_modes.emplace(emptied.path, emptied.mode);
-    }
-
-    bool holds(const std::string& path, const fs::FileIdentity& identity)
-    {
-        std::optional<fs::FileIdentity> found;
-        if (const auto laid = m_laid.find(path); laid != m_laid.end())
-            found = laid->second;
-        else
-            found = fs::identityOf(path);
-        return found && m_request.recognition.recognises(identity, *found);
-    }
-
-    fs::RenameResult moveBack(const Move& move)
-    {
-        if (m_request.makeFolders)
-            makeFolder(parentOf(move.from));
-        if (!m_request.dryRun)
-            return fs::renameNoReplace(move.to, move.from);
-        // The old path is free, or (on a volume that ignores case) the file itself.
-        const auto laid = m_laid.find(move.from);
-        struct stat st { };
-        const bool taken = laid != m_laid.end()
-            ? laid->second.has_value()
-            : ::lstat(move.from.c_str(), &st) == 0 && !holds(move.from, move.identity);
-        if (taken)
-            return fs::RenameResult::TargetExists;
-        m_laid[move.to] = std::nullopt;
-        m_laid[move.from] = move.identity;
-        return fs::RenameResult::Renamed;
-    }
-
-    int foldersMade() const { return static_cast<int>(m_made.size()); }
-
-private:
-    // Makes a missing folder (and its parents), as it was when the run
-    // emptied and removed it.
-    void makeFolder(const std::string& folder)
-    {
-        if (folder == "/" || m_made.contains(folder) || fs::isFolder(folder))
-            return;
-        makeFolder(parentOf(folder));
-        const auto emptied = m_modes.find(folder);
-        const unsigned mode = emptied != m_modes.end() ? emptied->second : 0777;
-        if (m_request.dryRun || ::mkdir(folder.c_str(), mode) == 0)
-            m_made.insert(folder);
-    }
-
-    const UndoMoves& m_request;
-    std::unordered_map<std::string, unsigned> m_modes; // the emptied folders' permissions
-    std::map<std::string, std::optional<fs::FileIdentity>> m_laid;
-    std::set<std::string> m_made;
-};
-
 JournalRecord asRecord(const std::string& folder, bool inodesIdentify, const std::vector<Move>& moves)
 {
     JournalRecord record { folder, inodesIdentify, {} };
@@ -150,38 +88,6 @@ void keepRemaining(const std::string& path, RunRecord record, std::vector<Move> 
 }
 
 } // namespace
-
-MovesUndone undoMoves(const UndoMoves& request)
-{
-    MovesUndone outcome;
-    UndoDisk disk(request);
-    for (auto move = request.moves.rbegin(); move != request.moves.rend(); ++move) {
-        const bool counts = !isCycleName(move->from);
-        if (disk.holds(move->to, move->identity)) {
-            const fs::RenameResult result = disk.moveBack(*move);
-            if (result == fs::RenameResult::Renamed) {
-                outcome.movedBack += counts;
-                outcome.back.push_back(*move);
-                continue;
-            }
-            outcome.notUndone += counts;
-            outcome.remaining.push_back(*move); // newest first, turned round below
-            outcome.leftAlone.push_back({ move->to,
-                result == fs::RenameResult::TargetExists ? "its old path is taken: " + move->from
-                                                         : "cannot be moved back to " + move->from });
-        } else if (!disk.holds(move->from, move->identity)) {
-            outcome.notUndone += counts;
-            outcome.leftAlone.push_back({ move->to, "changed, moved or deleted since the run" });
-        }
-    }
-    std::reverse(outcome.remaining.begin(), outcome.remaining.end());
-    outcome.foldersMade = disk.foldersMade();
-    for (auto folder = request.madeFolders.rbegin(); folder != request.madeFolders.rend(); ++folder) {
-        if (!request.dryRun && ::rmdir(folder->c_str()) == 0)
-            ++outcome.foldersRemoved;
-    }
-    return outcome;
-}
 
 namespace {
 
