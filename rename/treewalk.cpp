@@ -89,8 +89,8 @@ bool listingWaited(std::chrono::steady_clock::duration took, std::size_t entries
 constexpr std::size_t kReadAhead = 4096;
 
 // Reads a thread takes from one folder at a time while they are quick:
-// fewer turns at the walker's lock. One that waits on its device ends the
-// turn, so the pool can grow.
+// fewer turns at the walker's lock. Once a read has waited on its device,
+// threads take one at a time, so that many are in flight and the pool grows.
 constexpr std::size_t kReadsPerTurn = 16;
 
 struct Node {
@@ -98,7 +98,7 @@ struct Node {
     bool listed = false;
     std::string error; // the listing failed
     FolderReads reads;
-    std::atomic<std::size_t> claimed { 0 }; // reads begun
+    std::size_t claimed = 0; // reads begun, under the walker's mutex
     std::atomic<std::size_t> read { 0 }; // reads done
     bool ready = false; // listed, read, and onPool done: it may be handed over
     std::any made; // onPool's
@@ -256,10 +256,6 @@ private:
                 return Piece::None;
             Node* toList = m_toList.empty() ? nullptr : *m_toList.begin();
             Node* toRead = m_toRead.empty() ? nullptr : *m_toRead.begin();
-            if (toRead && toRead->claimed.load() >= toRead->folder.mp3s.size()) {
-                m_toRead.erase(m_toRead.begin()); // every read of it begun
-                continue;
-            }
             if (toRead && m_readAhead.load() >= kReadAhead && toRead != *m_frontier.begin())
                 toRead = nullptr;
             if (toList && (!toRead || !pathLess(toRead->folder.path, toList->folder.path))) {
@@ -269,8 +265,17 @@ private:
                 return list(toList);
             }
             if (toRead) {
+                // A turn's reads are taken here, so once the last of a folder's
+                // reads is taken no thread looks at the folder but to read.
+                const std::size_t first = toRead->claimed;
+                const std::size_t count = toRead->folder.mp3s.size();
+                toRead->claimed = std::min(count, first + (m_waited.load() ? 1 : kReadsPerTurn));
+                if (toRead->claimed == count)
+                    m_toRead.erase(m_toRead.begin());
+                m_readAhead += toRead->claimed - first;
+                const std::size_t last = toRead->claimed;
                 lock.unlock();
-                return readSome(toRead);
+                return readSome(toRead, first, last);
             }
             if (helping || (m_toList.empty() && m_toRead.empty() && m_listing == 0))
                 return Piece::None;
@@ -318,26 +323,25 @@ private:
         }
     }
 
-    // Up to kReadsPerTurn reads of the folder, fewer when one waits.
-    Piece readSome(Node* node)
+    // The folder's reads [first, last); the node may be handed over (and
+    // freed) once the last of them is done, so it is not looked at after.
+    Piece readSome(Node* node, std::size_t first, std::size_t last)
     {
         const std::size_t count = node->folder.mp3s.size();
-        for (std::size_t turn = 0; turn < kReadsPerTurn; ++turn) {
-            const std::size_t i = node->claimed.fetch_add(1);
-            if (i >= count)
-                return Piece::Quick;
-            ++m_readAhead;
+        bool waited = false;
+        for (std::size_t i = first; i < last; ++i) {
             const auto begun = std::chrono::steady_clock::now();
             node->reads[i]
                 = readIdentifiedTag(joinPath(node->folder.path, node->folder.mp3s[i].name), m_request.source);
-            const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
+            if (std::chrono::steady_clock::now() - begun > kWaitedWork) {
+                waited = true;
+                m_waited = true;
+            }
             ++m_readCount;
             if (node->read.fetch_add(1) + 1 == count)
-                finish(node);
-            if (waited)
-                return Piece::Waited;
+                finish(node); // the last read: no other thread holds the node
         }
-        return Piece::Quick;
+        return waited ? Piece::Waited : Piece::Quick;
     }
 
     // The folder's own work, once its tags are read; then it may be handed over.
@@ -364,6 +368,7 @@ private:
     std::atomic<std::size_t> m_readAhead = 0; // reads begun, not yet handed over
     std::atomic<std::size_t> m_found = 0;
     std::atomic<std::size_t> m_readCount = 0;
+    std::atomic<bool> m_waited = false; // a read has waited on its device
     bool m_stopped = false;
 };
 

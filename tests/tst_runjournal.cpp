@@ -62,6 +62,8 @@ private Q_SLOTS:
     void aRunCutShortIsUndoneAsFarAsItGot();
     void aFileReplacedBeforeItsMoveStopsTheRun();
     void aRunThatCannotBeUndoneCanBeDropped();
+    void marksAreReadBackAfterATornAppend_data();
+    void marksAreReadBackAfterATornAppend();
 };
 
 void RunJournalTest::recordsAreReadBack_data()
@@ -376,6 +378,45 @@ void RunJournalTest::aRunThatCannotBeUndoneCanBeDropped()
     QVERIFY(testsupport::exists(root + "/a.mp3"));
     QVERIFY(testsupport::exists(root + "/c2.mp3"));
     QCOMPARE(undoNewestRun(history, root + "/none").status, NewestUndo::Status::Nothing);
+}
+
+void RunJournalTest::marksAreReadBackAfterATornAppend_data()
+{
+    QTest::addColumn<QByteArray>("after"); // appended to the whole record
+    QTest::addColumn<int>("cut"); // bytes torn from the end
+    QTest::addColumn<int>("done");
+    QTest::addColumn<QList<int>>("also");
+    QTest::addColumn<bool>("ended");
+    const QByteArray ended = "done 1\nalso 3\nalso 4\nend 1 failed\n";
+    QTest::newRow("whole") << ended << 0 << 1 << QList<int> { 3, 4 } << true;
+    QTest::newRow("torn in the end line") << ended << 5 << 1 << QList<int> { 3, 4 } << false;
+    QTest::newRow("torn in an also line") << ended << 20 << 1 << QList<int> { 3 } << false;
+    QTest::newRow("torn in a mark") << QByteArray("done 2\ndone 4\n") << 2 << 2 << QList<int> {} << false;
+}
+
+// An append cut short by a crash leaves the record and every whole line
+// before it; the torn line counts for nothing.
+void RunJournalTest::marksAreReadBackAfterATornAppend()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(int, cut);
+    QFETCH(int, done);
+    QFETCH(QList<int>, also);
+    QFETCH(bool, ended);
+    RunRecord record = sampleRecord();
+    record.nameOnlyDevices = { 7, 9 };
+    record.moves.front().identity.modified = 1765000000123456789;
+    std::string text = formatRecord(record) + after.toStdString();
+    text.resize(text.size() - static_cast<std::size_t>(cut));
+    const ParsedRun parsed = parseRun(text);
+    QCOMPARE(parsed.state, ParsedRun::State::Begun);
+    QCOMPARE(parsed.record.moves.size(), record.moves.size());
+    QCOMPARE(parsed.record.nameOnlyDevices, record.nameOnlyDevices);
+    QCOMPARE(parsed.record.moves.front().identity.modified, record.moves.front().identity.modified);
+    QCOMPARE(parsed.progress.done, std::size_t(done));
+    QCOMPARE(QList<std::size_t>(parsed.progress.alsoDone.begin(), parsed.progress.alsoDone.end()),
+        QList<std::size_t>(also.begin(), also.end()));
+    QCOMPARE(parsed.progress.end.has_value(), ended);
 }
 
 QTEST_GUILESS_MAIN(RunJournalTest)
