@@ -281,7 +281,10 @@ namespace {
 
 void frameWalkFloor(const std::string& folder, int threads) { forEachFile(folder, threads, walkFrames); }
 
-void readFrames(const std::string& path) { walkFrames(path); }
+void readFrames(const std::string& path)
+{
+    walkFrames(path);
+}
 
 void id3v2ScanFloor(const std::string& folder)
 {

@@ -74,7 +74,10 @@ LibraryRenames renamesOf(const std::vector<std::string>& paths, const std::strin
     return renames;
 }
 
-std::size_t depthOf(const std::string& path) { return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')); }
+std::size_t depthOf(const std::string& path)
+{
+    return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
+}
 
 // The folders, a depth at a time (shallowest first, or deepest first).
 void eachDepth(std::vector<std::string> folders, bool deepestFirst, int threads,
@@ -98,8 +101,8 @@ void renameFloor(const LibraryRenames& renames, int threads)
 {
     eachDepth(renames.newFolders, false, threads, [](const std::string& f) { mkdir(f.c_str(), 0755); });
     parallelFor(renames.moves.size(), threads, [&](std::size_t i) {
-        renameat2(AT_FDCWD, renames.moves[i].first.c_str(), AT_FDCWD, renames.moves[i].second.c_str(),
-            RENAME_NOREPLACE);
+        renameat2(
+            AT_FDCWD, renames.moves[i].first.c_str(), AT_FDCWD, renames.moves[i].second.c_str(), RENAME_NOREPLACE);
     });
     eachDepth(renames.emptiedFolders, true, threads, [](const std::string& f) { rmdir(f.c_str()); });
 }
@@ -108,9 +111,8 @@ void renameFloor(const LibraryRenames& renames, int threads)
 void renameFloorBack(const LibraryRenames& renames)
 {
     eachDepth(renames.emptiedFolders, false, 16, [](const std::string& f) { mkdir(f.c_str(), 0755); });
-    parallelFor(renames.moves.size(), 16, [&](std::size_t i) {
-        rename(renames.moves[i].second.c_str(), renames.moves[i].first.c_str());
-    });
+    parallelFor(renames.moves.size(), 16,
+        [&](std::size_t i) { rename(renames.moves[i].second.c_str(), renames.moves[i].first.c_str()); });
     eachDepth(renames.newFolders, true, 16, [](const std::string& f) { rmdir(f.c_str()); });
 }
 
@@ -208,7 +210,7 @@ long long newestRunBytes()
         if (name.ends_with(".run") && name > newest)
             newest = name;
     }
-    struct stat st {};
+    struct stat st { };
     return stat((runs + "/" + newest).c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : 0;
 }
 
@@ -227,20 +229,30 @@ void measureAt(const char* place, const std::string& root, const std::string& ne
             dropCaches();
     };
     std::printf("\n%zu files in %zu folders, %s\n", renames.moves.size(), renames.newFolders.size() - 1, place);
-    const double readFloorMs = measure(repetitions, [&] { libraryReadFloor(root, 16); }, before);
+    const double readFloorMs = measure(
+        repetitions, [&] { libraryReadFloor(root, 16); }, before);
     reportFloor("floor: read, 16 threads (list, tag and frame headers)", readFloorMs);
     if (oneThread)
-        reportFloor("(the same, one thread)", measure(1, [&] { libraryReadFloor(root, 1); }, before));
-    report("zentrio-cli list -r", measure(repetitions, [&] { run(list); }, before), readFloorMs, 1.5);
-    report("zentrio-cli rename -r -n", measure(repetitions, [&] { run(dryRun); }, before), readFloorMs, 1.5);
+        reportFloor("(the same, one thread)",
+            measure(
+                1, [&] { libraryReadFloor(root, 1); }, before));
+    report("zentrio-cli list -r",
+        measure(
+            repetitions, [&] { run(list); }, before),
+        readFloorMs, 1.5);
+    report("zentrio-cli rename -r -n",
+        measure(
+            repetitions, [&] { run(dryRun); }, before),
+        readFloorMs, 1.5);
     if (!renamesToo)
         return;
-    const double renameFloorMs
-        = measure(repetitions, [&] { renameFloor(renames, 16); }, {}, [&] { renameFloorBack(renames); });
+    const double renameFloorMs = measure(
+        repetitions, [&] { renameFloor(renames, 16); }, {}, [&] { renameFloorBack(renames); });
     reportFloor("floor: renames, 16 threads (mkdir, renameat2, rmdir)", renameFloorMs);
     if (oneThread)
         reportFloor("(the same, one thread)",
-            measure(1, [&] { renameFloor(renames, 1); }, {}, [&] { renameFloorBack(renames); }));
+            measure(
+                1, [&] { renameFloor(renames, 1); }, {}, [&] { renameFloorBack(renames); }));
     std::vector<double> renameMs, undoMs;
     double peakMiB = 0;
     long long journalBytes = 0;
@@ -276,8 +288,8 @@ void libraryBench(int files, LibraryPlaces places, int repetitions, long delayMi
     const bool small = files <= 10000;
     if (places.warm) {
         libraryReadFloor(source + "/library", 16); // warms the cache
-        measureAt("local disk, warm cache", source + "/library", source + "/new", renames, repetitions, false, true,
-            true);
+        measureAt(
+            "local disk, warm cache", source + "/library", source + "/new", renames, repetitions, false, true, true);
     }
     if (places.cold) {
         if (dropCaches())
@@ -324,7 +336,8 @@ void bigFolderBench(int files)
     const auto timed = [](const std::vector<std::string>& arguments) {
         const auto begun = std::chrono::steady_clock::now();
         const bool ok = runMeasured(arguments) >= 0;
-        return std::pair(ok, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begun).count());
+        return std::pair(
+            ok, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begun).count());
     };
     std::printf("\nOne folder of %d files\n", files);
     const auto [planned, planMs] = timed({ ZENTRIO_CLI, "rename", "-n", "-p", "{artist} - {song}", folder });

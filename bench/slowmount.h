@@ -16,7 +16,7 @@ namespace bench {
 
 inline bool isFuseMount(const std::string& folder)
 {
-    struct statfs info {};
+    struct statfs info { };
     return statfs(folder.c_str(), &info) == 0 && info.f_type == 0x65735546;
 }
 
@@ -29,8 +29,8 @@ public:
         : m_mount(mount)
     {
         QDir().mkpath(QString::fromStdString(mount));
-        m_slowfs.start(ZENTRIO_SLOWFS, { QString::fromStdString(source), QString::fromStdString(mount),
-                                           QString::number(delayMicroseconds) });
+        m_slowfs.start(ZENTRIO_SLOWFS,
+            { QString::fromStdString(source), QString::fromStdString(mount), QString::number(delayMicroseconds) });
         for (int i = 0; i < 100 && !isFuseMount(mount); ++i)
             QThread::msleep(50);
         if (!mounted()) {

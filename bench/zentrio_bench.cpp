@@ -220,7 +220,6 @@ void ownPattern(int repetitions, const QString& config)
     report("window \"selected\" with an own pattern", windowRunMs, 2 * scanFloorMs + renameFloorMs, 1.5);
 }
 
-
 void slowMount(int repetitions, long delayMicroseconds, const QString& config)
 {
 #ifdef ZENTRIO_SLOWFS
@@ -562,8 +561,9 @@ int main(int argc, char* argv[])
         ? qEnvironmentVariableIntValue("ZENTRIO_LIBRARY_FILES")
         : 100000;
     if (only.startsWith(QLatin1String("library")))
-        libraryBench(libraryFiles, { only == "library" || only == "library-warm", only == "library" || only == "library-cold",
-                                       only == "library" || only == "library-slow" },
+        libraryBench(libraryFiles,
+            { only == "library" || only == "library-warm", only == "library" || only == "library-cold",
+                only == "library" || only == "library-slow" },
             std::min(repetitions, 5), delay);
     if (only == QLatin1String("bigfolder"))
         bigFolderBench(20000);

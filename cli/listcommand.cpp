@@ -90,8 +90,8 @@ int runList(const ListOptions& options)
             const TagFields& tag = reads[i]->tag;
             if (options.json) {
                 const QByteArray line = QJsonDocument(jsonOf(shown, tag)).toJson(QJsonDocument::Compact);
-                addRecord(output.records, std::string_view(line.constData(), static_cast<std::size_t>(line.size())),
-                    false);
+                addRecord(
+                    output.records, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
             } else if (format) {
                 const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths };
                 addRecord(output.records, formatPattern(format->parts, tag, context).toStdString(), options.nul);

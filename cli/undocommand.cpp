@@ -91,7 +91,8 @@ int dropRun(const NewestUndo& dropped)
     }
     writeRecord("dropped the newest run (" + runText(dropped.kind, dropped.origin, dropped.folder)
         + (dropped.time != 0 ? ", " + timeText(dropped.time) : std::string()) + ") without undoing it; "
-        + std::to_string(dropped.result.remaining.size()) + " of its moves stay as they are; undo now takes the run before it");
+        + std::to_string(dropped.result.remaining.size())
+        + " of its moves stay as they are; undo now takes the run before it");
     return kDone;
 }
 

@@ -117,7 +117,10 @@ std::string parentOf(std::string_view path)
     return slash == 0 ? "/" : std::string(path.substr(0, slash));
 }
 
-std::string baseOf(std::string_view path) { return std::string(path.substr(path.rfind('/') + 1)); }
+std::string baseOf(std::string_view path)
+{
+    return std::string(path.substr(path.rfind('/') + 1));
+}
 
 bool isPlainAbsolutePath(std::string_view path)
 {

@@ -47,11 +47,11 @@ namespace {
     // both names; a crash here leaves at most an empty file at the target.
     int renameOverPlaceholder(const std::string& from, const std::string& to)
     {
-        struct stat source {};
+        struct stat source { };
         if (::lstat(from.c_str(), &source) != 0)
             return errno; // no placeholder for a file that is not there
         const bool folder = S_ISDIR(source.st_mode);
-        struct stat placeholder {};
+        struct stat placeholder { };
         if (folder) {
             if (::mkdir(to.c_str(), 0700) != 0 || ::lstat(to.c_str(), &placeholder) != 0)
                 return errno; // rename() puts a folder over an empty folder, as a file over a file
@@ -65,7 +65,7 @@ namespace {
         const int error = errno;
         // Only the placeholder goes: still empty, and the same file by its
         // inode number or (where a volume numbers each lookup anew) its time.
-        struct stat now {};
+        struct stat now { };
         if (::lstat(to.c_str(), &now) != 0)
             return error;
         const bool same = now.st_ino == placeholder.st_ino

@@ -1,9 +1,9 @@
 #include "rename/libraryplan.h"
 
 #include "platform/filenames.h"
-#include "rename/treewalk.h"
 #include "rename/moverun.h"
 #include "rename/pathnaming.h"
+#include "rename/treewalk.h"
 
 #include <algorithm>
 #include <iterator>
@@ -273,8 +273,8 @@ bool isAlbumCompanion(std::string_view name)
     std::string extension(name.substr(dot + 1));
     for (char& c : extension)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    static const std::unordered_set<std::string> kCompanions { "jpg", "jpeg", "png", "gif", "bmp", "webp", "cue",
-        "log", "nfo", "m3u", "m3u8" };
+    static const std::unordered_set<std::string> kCompanions { "jpg", "jpeg", "png", "gif", "bmp", "webp", "cue", "log",
+        "nfo", "m3u", "m3u8" };
     return kCompanions.contains(extension);
 }
 
@@ -306,9 +306,8 @@ LibraryPlan planLibraryRename(
     walk.paths = request.paths;
     walk.recursive = request.recursive;
     walk.source = request.source;
-    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
-        return namer.nameFolder(folder, reads);
-    };
+    walk.onPool
+        = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& named) {
         auto& files = std::any_cast<std::vector<PlannedFile>&>(named);
         std::move(files.begin(), files.end(), std::back_inserter(plan.files));

@@ -9,9 +9,9 @@
 #include <ctime>
 #include <map>
 #include <set>
-#include <unordered_map>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace zentrio {
 

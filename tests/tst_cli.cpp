@@ -200,9 +200,8 @@ void CliTest::libraryRulesHold_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("after"); // empty: as before
     const QStringList byArtist { "rename", "-r", "--to", "lib", "-p", "{artist}/{song}", "m" };
-    QTest::newRow("a folder named keeps its other files")
-        << QStringList { "m/a.mp3=One/Band", "m/doc.pdf", "m/cover.jpg" } << byArtist << 0
-        << QStringList { "lib/Band/One.mp3<m/a.mp3", "m/cover.jpg", "m/doc.pdf" };
+    QTest::newRow("a folder named keeps its other files") << QStringList { "m/a.mp3=One/Band", "m/doc.pdf",
+        "m/cover.jpg" } << byArtist << 0 << QStringList { "lib/Band/One.mp3<m/a.mp3", "m/cover.jpg", "m/doc.pdf" };
     QTest::newRow("only album companions go along")
         << QStringList { "m/x/a.mp3=One/Band", "m/x/cover.jpg", "m/x/rip.log", "m/x/notes.pdf", "m/x/key.asc" }
         << byArtist << 0
@@ -269,8 +268,8 @@ void CliTest::anAlteredPlanIsRefused()
     QCOMPARE(dots.status, 3);
     QCOMPARE(library.listing(), before);
     const Result emptied = altered([&](QJsonObject& copy) {
-        copy["emptied"] = QJsonArray { QJsonObject { { "path", QString::fromStdString(library.root() + "/m/empty") },
-            { "mode", 0755 } } };
+        copy["emptied"] = QJsonArray { QJsonObject {
+            { "path", QString::fromStdString(library.root() + "/m/empty") }, { "mode", 0755 } } };
     });
     QCOMPARE(emptied.status, 0);
     QVERIFY(fs::isFolder(library.root() + "/m/empty"));

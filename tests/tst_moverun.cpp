@@ -35,8 +35,8 @@ struct Library {
         std::vector<MoveRequest> requests;
         for (int i = 0; i < kFiles; ++i)
             request(requests, files[i], root + "/lib/g" + std::to_string(i % 7) + "/" + std::to_string(i) + ".mp3");
-        for (const auto& [from, to] : { std::pair("c", "d"), { "b", "c" }, { "a", "b" }, { "x", "y" }, { "y", "z" },
-                 { "z", "x" } })
+        for (const auto& [from, to] :
+            { std::pair("c", "d"), { "b", "c" }, { "a", "b" }, { "x", "y" }, { "y", "z" }, { "z", "x" } })
             request(requests, root + "/music/" + from + ".mp3", root + "/music/" + to + ".mp3");
         order = orderMoves(requests);
     }
@@ -122,7 +122,8 @@ void MoveRunTest::aRunIsMadeAndUndone()
     if (replaced >= 0) {
         const std::string path = library.files[static_cast<std::size_t>(replaced)];
         QVERIFY(::unlink(path.c_str()) == 0);
-        testsupport::writeFile(parentOf(path), baseOf(path), QByteArray::fromStdString(path.substr(library.root.size() + 1)));
+        testsupport::writeFile(
+            parentOf(path), baseOf(path), QByteArray::fromStdString(path.substr(library.root.size() + 1)));
     }
     auto begun = library.begin();
     QVERIFY(begun.writer);

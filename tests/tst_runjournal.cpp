@@ -263,7 +263,8 @@ void RunJournalTest::aRunCutShortIsUndoneAsFarAsItGot_data()
     QTest::addColumn<int>("made"); // steps made before the kill
     const QStringList swap { "a>b", "b>a" };
     for (const int made : { 0, 1, 2 })
-        QTest::addRow("a swap, killed after %d of its 3 steps", made) << QStringList { "a", "b" } << swap << false << made;
+        QTest::addRow("a swap, killed after %d of its 3 steps", made)
+            << QStringList { "a", "b" } << swap << false << made;
     for (const int made : { 0, 1 })
         QTest::addRow("a chain, killed after %d of its 2 steps", made)
             << QStringList { "a", "b" } << QStringList { "a>b", "b>c" } << false << made;
@@ -360,8 +361,8 @@ void RunJournalTest::aRunThatCannotBeUndoneCanBeDropped()
     const RunHistory history(root + "/state/runs");
     for (const char* name : { "a", "c" }) {
         const std::string from = testsupport::writeTagged(root, std::string(name) + ".mp3", name);
-        auto begun = recordFolderRun(history, root, { { std::string(name) + ".mp3", std::string(name) + "2.mp3",
-                                                         *fs::identityOf(from) } });
+        auto begun = recordFolderRun(
+            history, root, { { std::string(name) + ".mp3", std::string(name) + "2.mp3", *fs::identityOf(from) } });
         QCOMPARE(fs::renameExclusive(from, root + "/" + name + "2.mp3"), 0);
         begun.writer->finish(1, RunEnd::Completed);
     }

@@ -1,7 +1,7 @@
+#include "platform/filenames.h"
 #include "rename/journal.h"
 #include "rename/renamerun.h"
 #include "rename/undo.h"
-#include "platform/filenames.h"
 #include "testsupport/mp3fixture.h"
 
 #include <QRandomGenerator>
