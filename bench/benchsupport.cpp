@@ -291,6 +291,11 @@ namespace {
 
 void frameWalkFloor(const std::string& folder, int threads) { forEachFile(folder, threads, walkFrames); }
 
+void readFrames(const std::string& path)
+{
+    walkFrames(path);
+}
+
 void id3v2ScanFloor(const std::string& folder)
 {
     std::string buffer;

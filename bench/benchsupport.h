@@ -59,6 +59,8 @@ void tagWriteFloor(const std::string& folder, std::size_t journalBytes);
 // 10-byte frame header, and the bodies of the frames a name uses, close;
 // spread over `threads` threads.
 void frameWalkFloor(const std::string& folder, int threads);
+// The same calls for one file.
+void readFrames(const std::string& path);
 // 3000 no-replace renames from prefix `from` to prefix `to`, one at a time.
 void renameAll(const std::string& folder, const char* from, const char* to);
 // The rename run's target names ("Song N.mp3", numbering off) back to "trackN".

@@ -7,6 +7,8 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/zentrio_bench [repetitions] [delay_us]
 
 #include "benchsupport.h"
+#include "librarybench.h"
+#include "slowmount.h"
 
 #include "app/form1.h"
 #include "platform/filelauncher.h"
@@ -217,48 +219,6 @@ void ownPattern(int repetitions, const QString& config)
     report("compose 3000 names, [{disc}-]{track} - {artist} - {song}", ownMs, designedMs, 1.2);
     report("window \"selected\" with an own pattern", windowRunMs, 2 * scanFloorMs + renameFloorMs, 1.5);
 }
-
-bool isFuseMount(const std::string& folder)
-{
-    struct statfs info {};
-    return statfs(folder.c_str(), &info) == 0 && info.f_type == 0x65735546;
-}
-
-#ifdef ZENTRIO_SLOWFS
-// The source folder seen through our slow FUSE pass-through at `mount`,
-// unmounted when it goes out of scope.
-class SlowMount {
-public:
-    SlowMount(const std::string& source, const std::string& mount, long delayMicroseconds)
-        : m_mount(mount)
-    {
-        QDir().mkpath(QString::fromStdString(mount));
-        m_slowfs.start(ZENTRIO_SLOWFS, { QString::fromStdString(source), QString::fromStdString(mount),
-                                           QString::number(delayMicroseconds) });
-        for (int i = 0; i < 100 && !isFuseMount(mount); ++i)
-            QThread::msleep(50);
-        if (!mounted()) {
-            std::printf("\nSlow mount: skipped, FUSE cannot mount here (%s)\n",
-                qPrintable(QString::fromLocal8Bit(m_slowfs.readAllStandardError()).trimmed()));
-            m_slowfs.kill();
-            m_slowfs.waitForFinished();
-        }
-    }
-    ~SlowMount()
-    {
-        if (!mounted())
-            return;
-        ::chdir("/"); // a window made the mount its current folder
-        QProcess::execute("fusermount3", { "-u", QString::fromStdString(m_mount) });
-        m_slowfs.waitForFinished(5000);
-    }
-    bool mounted() const { return isFuseMount(m_mount); }
-
-private:
-    std::string m_mount;
-    QProcess m_slowfs;
-};
-#endif
 
 void slowMount(int repetitions, long delayMicroseconds, const QString& config)
 {
@@ -631,6 +591,18 @@ int main(int argc, char* argv[])
         id3v2Covers(repetitions, delay, config.path() + "/covers");
     if (runs("cli"))
         commandLine(repetitions);
+    // A library of 100,000 files (ZENTRIO_LIBRARY_FILES to change it): all
+    // three places, or one of them; not part of a run of every section.
+    const int libraryFiles = qEnvironmentVariableIntValue("ZENTRIO_LIBRARY_FILES") > 0
+        ? qEnvironmentVariableIntValue("ZENTRIO_LIBRARY_FILES")
+        : 100000;
+    if (only.startsWith(QLatin1String("library")))
+        libraryBench(libraryFiles,
+            { only == "library" || only == "library-warm", only == "library" || only == "library-cold",
+                only == "library" || only == "library-slow" },
+            std::min(repetitions, 5), delay);
+    if (only == QLatin1String("bigfolder"))
+        bigFolderBench(20000);
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\npeak memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);

@@ -27,7 +27,7 @@ int runApply(const ApplyOptions& options)
     }
     PathDisplay display;
     display.addBase(fs::currentDirectory());
-    const LibraryPlan plan = replanSavedMoves(std::move(saved->files), std::move(saved->emptied));
+    const LibraryPlan plan = replanSavedMoves(std::move(*saved));
     return performPlan(plan, display, { options.json, false, {} });
 }
 

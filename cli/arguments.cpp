@@ -24,19 +24,6 @@ std::optional<std::string> resolved(const std::string& path)
     return std::string(buffer);
 }
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path)
-{
-    return path.substr(path.rfind('/') + 1);
-}
-
 // "a\tb" as a tab: the pattern language reads "\t" as a plain "t".
 QString withEscapes(const QString& text)
 {

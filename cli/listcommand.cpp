@@ -2,8 +2,9 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
 #include "platform/filenames.h"
-#include "rename/libraryread.h"
+#include "rename/treewalk.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace zentrio::cli {
@@ -39,6 +40,18 @@ QJsonObject jsonOf(const std::string& shown, const TagFields& tag)
     return object;
 }
 
+// A folder's records, made on the pool, and the files that could not be read.
+struct FolderOutput {
+    std::string records;
+    std::vector<std::string> unreadable;
+};
+
+void addRecord(std::string& records, std::string_view record, bool nul)
+{
+    records += record;
+    records += nul ? '\0' : '\n';
+}
+
 int runList(const ListOptions& options)
 {
     const auto paths = absolutePaths(options.paths);
@@ -48,12 +61,7 @@ int runList(const ListOptions& options)
     if (!options.format.empty() && !(format = readPattern(options.format, true)))
         return kUsage;
     const PathDisplay display = displayForArguments(options.paths, *paths);
-    const TreeWalk walk = walkTree(*paths, options.recursive);
     int status = kDone;
-    for (const WalkFailure& failure : walk.failures) {
-        complain(display.show(failure.path) + ": " + failure.reason);
-        status = kSomeFailed;
-    }
     if (!format && !options.json && stdoutIsTerminal()) {
         std::string header;
         for (const char* column : kColumns)
@@ -61,42 +69,59 @@ int runList(const ListOptions& options)
         writeRecord(header, options.nul);
     }
     Progress progress(!options.json);
-    const std::size_t total = walk.fileCount();
-    const auto each = [&](const WalkedFolder& folder, FolderReads& reads) {
+    LibraryWalk walk;
+    walk.paths = *paths;
+    walk.recursive = options.recursive;
+    walk.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
         std::vector<const TagFields*> tags;
         for (const auto& read : reads) {
             if (read)
                 tags.push_back(&read->tag);
         }
         const NumberWidths widths = widestNumbers(tags);
-        progress.clear();
+        FolderOutput output;
         for (std::size_t i = 0; i < folder.mp3s.size(); ++i) {
             const std::string shown = display.show(joinPath(folder.path, folder.mp3s[i].name), folder.argument);
             if (!reads[i]) {
-                complain(shown + ": cannot be read");
-                status = kSomeFailed;
+                output.unreadable.push_back(shown);
                 continue;
             }
             const TagFields& tag = reads[i]->tag;
             if (options.json) {
-                writeJson(jsonOf(shown, tag));
+                const QByteArray line = QJsonDocument(jsonOf(shown, tag)).toJson(QJsonDocument::Compact);
+                addRecord(
+                    output.records, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
             } else if (format) {
                 const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths };
-                writeRecord(formatPattern(format->parts, tag, context).toStdString(), options.nul);
+                addRecord(output.records, formatPattern(format->parts, tag, context).toStdString(), options.nul);
             } else {
                 std::string line = shown;
                 for (const QString& value : columnsOf(tag))
                     line += '\t' + fieldText(value);
-                writeRecord(line, options.nul);
+                addRecord(output.records, line, options.nul);
             }
         }
+        return output;
     };
-    const bool complete
-        = readFolderTags(walk, options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First, each, [&](std::size_t read) {
-              progress.update("reading", read, total);
-              return !interrupted.load();
-          });
-    return complete ? status : kInterrupted;
+    walk.inOrder = [&](const WalkedFolder&, FolderReads&, std::any& made) {
+        const FolderOutput& output = std::any_cast<const FolderOutput&>(made);
+        progress.clear();
+        writeText(output.records);
+        for (const std::string& shown : output.unreadable) {
+            complain(shown + ": cannot be read");
+            status = kSomeFailed;
+        }
+    };
+    walk.failed = [&](const WalkFailure& failure) {
+        complain(display.show(failure.path) + ": " + failure.reason);
+        status = kSomeFailed;
+    };
+    walk.keepGoing = [&](std::size_t read, std::size_t found) {
+        progress.update("reading", read, found);
+        return !interrupted.load();
+    };
+    return walkLibrary(walk) ? status : kInterrupted;
 }
 
 } // namespace

@@ -48,6 +48,11 @@ void writeRecord(std::string_view text, bool nul)
     std::fputc(nul ? '\0' : '\n', stdout);
 }
 
+void writeText(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 void writeJson(const QJsonObject& object)
 {
     const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);

@@ -23,6 +23,8 @@ bool stdoutIsTerminal();
 
 // A record on stdout, ended by a newline or, with `nul`, a NUL.
 void writeRecord(std::string_view text, bool nul = false);
+// Text on stdout as it is (records already ended).
+void writeText(std::string_view text);
 // One JSON object on one line of stdout.
 void writeJson(const QJsonObject& object);
 // "zentrio-cli: " and the text on stderr.

@@ -5,7 +5,7 @@
 #include "rename/planfile.h"
 
 #include <ctime>
-#include <map>
+#include <unordered_map>
 
 namespace zentrio::cli {
 
@@ -30,9 +30,13 @@ const char* statusWord(FileStatus status)
 }
 
 struct Counts {
-    int renamed = 0, moved = 0, along = 0, unchanged = 0, skipped = 0, failed = 0;
+    int renamed = 0, moved = 0, along = 0, staying = 0, unchanged = 0, skipped = 0, failed = 0;
     void add(const PlannedFile& file)
     {
+        if (file.carried && file.status == FileStatus::Skipped) {
+            ++staying; // a companion whose name is taken where its folder's MP3 files go
+            return;
+        }
         switch (file.status) {
         case FileStatus::Renamed:
         case FileStatus::Moved:
@@ -58,6 +62,8 @@ struct Counts {
             + ", skipped " + std::to_string(skipped) + ", failed " + std::to_string(failed);
         if (along > 0)
             line += ", other files " + to + "move along " + std::to_string(along);
+        if (staying > 0)
+            line += ", other files staying (name taken) " + std::to_string(staying);
         return line;
     }
 };
@@ -109,32 +115,32 @@ private:
     Counts m_counts;
 };
 
-// Each file as the run left it: moved when its last step was made,
-// failed otherwise (at the step that failed, or never reached).
-std::vector<PlannedFile> outcomeOf(const LibraryPlan& plan, const MovesDone& done)
+// Each file as the run left it, to the report: moved when its last step
+// was made, failed otherwise (at the step that failed, or never reached).
+void reportOutcome(Report& report, const LibraryPlan& plan, const MovesDone& done)
 {
-    std::map<std::string, std::size_t> lastStepTo, firstStepFrom;
+    std::unordered_map<std::string_view, std::size_t> lastStepTo, firstStepFrom;
     for (std::size_t k = 0; k < plan.order.steps.size(); ++k) {
         lastStepTo[plan.order.steps[k].to] = k;
         firstStepFrom.try_emplace(plan.order.steps[k].from, k);
     }
-    std::vector<PlannedFile> files = plan.files;
-    for (PlannedFile& file : files) {
-        if (!file.moves())
+    for (const PlannedFile& planned : plan.files) {
+        if (!planned.moves() || done.made(lastStepTo.at(planned.to))) {
+            report.file(planned);
             continue;
-        const std::size_t last = lastStepTo.at(file.to);
-        const std::size_t first = firstStepFrom.at(file.from);
-        if (last < done.done)
-            continue;
+        }
+        const std::size_t first = firstStepFrom.at(planned.from);
+        const std::size_t last = lastStepTo.at(planned.to);
+        PlannedFile file = planned;
         file.status = FileStatus::Failed;
-        if (first < done.done)
+        if (done.made(first))
             file.reason = "left at " + plan.order.steps[first].to + " on its way; zentrio-cli undo brings it back";
-        else if (first == done.done && done.end == RunEnd::Failed && !done.failure.empty())
+        else if ((done.failedStep == first || done.failedStep == last) && !done.failure.empty())
             file.reason = done.failure;
         else
             file.reason = done.end == RunEnd::Interrupted ? "not done: interrupted" : "not done: the run stopped";
+        report.file(file);
     }
-    return files;
 }
 
 int reportConflicts(const LibraryPlan& plan, const PathDisplay& display, bool json)
@@ -183,18 +189,20 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     }
     MovesDone done;
     if (!plan.order.steps.empty()) {
-        RunHistory::Begun begun = RunHistory::standard().begin(plan.record(std::time(nullptr)));
+        RunHistory::Begun begun = RunHistory::standard().begin(plan.record(std::time(nullptr)), plan.order.steps);
         if (!begun.writer) {
             complain(begun.error + "; nothing was changed");
             return kSomeFailed;
         }
         Progress progress(!how.json);
         const std::size_t steps = plan.order.steps.size();
-        done = performMoves(plan.order, plan.emptied, *begun.writer, interrupted,
-            [&](std::size_t made) { progress.update("renaming", made, steps); });
+        done = performMoves(
+            plan.order, plan.emptied, *begun.writer, interrupted,
+            [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition);
     }
-    for (const PlannedFile& file : outcomeOf(plan, done))
-        report.file(file);
+    reportOutcome(report, plan, done);
+    if (done.end == RunEnd::Failed && !done.failedStep)
+        complain(done.failure);
     std::string summary = report.counts().text(false);
     if (done.foldersMade + done.foldersRemoved > 0)
         summary += "; folders made " + std::to_string(done.foldersMade) + ", removed "

@@ -168,13 +168,8 @@ Target preview(const TagBatch& batch, Target target, const std::optional<TagValu
 // Every file below the paths, with what would change in it, planned on the
 // read pool a few thousand files at a time.
 std::optional<std::vector<Target>> targetsOf(
-    const TreeWalk& walk, const TagBatch& batch, const ValuesOf& valuesOf, Progress& progress)
+    std::vector<Target> targets, const TagBatch& batch, const ValuesOf& valuesOf, Progress& progress)
 {
-    std::vector<Target> targets;
-    for (const WalkedFolder& folder : walk.folders) {
-        for (const WalkedFile& file : folder.mp3s)
-            targets.push_back({ joinPath(folder.path, file.name), folder.argument });
-    }
     constexpr std::size_t kChunk = 4096;
     for (std::size_t first = 0; first < targets.size(); first += kChunk) {
         const std::size_t count = std::min(kChunk, targets.size() - first);
@@ -260,15 +255,25 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     if (!options.dryRun)
         reportRepair(repairInterruptedTagWrites());
     const PathDisplay display = displayForArguments(options.paths, *paths);
-    const TreeWalk walk = walkTree(*paths, options.recursive);
     int status = kDone;
-    for (const WalkFailure& failure : walk.failures) {
+    std::vector<Target> found;
+    LibraryWalk walk;
+    walk.paths = *paths;
+    walk.recursive = options.recursive;
+    walk.readTags = false; // each file is read once, by its preview
+    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any&) {
+        for (const WalkedFile& file : folder.mp3s)
+            found.push_back({ joinPath(folder.path, file.name), folder.argument });
+    };
+    walk.failed = [&](const WalkFailure& failure) {
         complain(display.show(failure.path) + ": cannot be listed: " + failure.reason);
         status = kSomeFailed;
-    }
+    };
+    walk.keepGoing = [](std::size_t, std::size_t) { return !interrupted.load(); };
     Progress progress(!options.json);
     TagBatch batch = batchFor(options);
-    const auto targets = targetsOf(walk, batch, valuesOf, progress);
+    const auto targets
+        = walkLibrary(walk) ? targetsOf(std::move(found), batch, valuesOf, progress) : std::nullopt;
     if (!targets) {
         complain("interrupted while reading; nothing was changed");
         return kInterrupted;

@@ -11,6 +11,7 @@ namespace {
 struct UndoOptions {
     bool dryRun = false;
     bool list = false;
+    bool drop = false;
 };
 
 std::string timeText(std::int64_t seconds)
@@ -78,16 +79,36 @@ int listRuns(const RunHistory& history)
     return kDone;
 }
 
+// The newest run forgotten: its moves not undone are said, so that the
+// person still knows where those files went.
+int dropRun(const NewestUndo& dropped)
+{
+    PathDisplay display;
+    display.addBase(fs::currentDirectory());
+    for (const Move& move : dropped.result.remaining) {
+        if (!isCycleName(move.from))
+            tell("not undone: " + display.show(move.from) + " -> " + display.show(move.to));
+    }
+    writeRecord("dropped the newest run (" + runText(dropped.kind, dropped.origin, dropped.folder)
+        + (dropped.time != 0 ? ", " + timeText(dropped.time) : std::string()) + ") without undoing it; "
+        + std::to_string(dropped.result.remaining.size())
+        + " of its moves stay as they are; undo now takes the run before it");
+    return kDone;
+}
+
 int runUndo(const UndoOptions& options)
 {
     const RunHistory history = RunHistory::standard();
     if (options.list)
         return listRuns(history);
-    const NewestUndo undo = undoNewestRun(history, defaultJournalPath(), options.dryRun);
+    const NewestUndo undo = options.drop ? dropNewestRun(history, defaultJournalPath())
+                                         : undoNewestRun(history, defaultJournalPath(), options.dryRun);
     switch (undo.status) {
     case NewestUndo::Status::Nothing:
         writeRecord("nothing to undo");
         return kDone;
+    case NewestUndo::Status::Dropped:
+        return dropRun(undo);
     case NewestUndo::Status::InProgress:
         complain("the newest run is still going on; undo it once it has ended");
         return kSomeFailed;
@@ -102,7 +123,7 @@ int runUndo(const UndoOptions& options)
     display.addBase(fs::currentDirectory());
     const MovesUndone& result = undo.result;
     for (const Move& move : result.back) {
-        if (move.from.substr(move.from.rfind('/') + 1).starts_with(kCycleNamePrefix))
+        if (isCycleName(move.from))
             continue; // a cycle's halfway step
         writeRecord(display.show(move.to) + " -> " + display.show(move.from));
     }
@@ -116,6 +137,9 @@ int runUndo(const UndoOptions& options)
     summary += " (" + runText(undo.kind, undo.origin, undo.folder)
         + (undo.time != 0 ? ", " + timeText(undo.time) : std::string()) + ")";
     writeRecord(summary);
+    if (!result.remaining.empty() && !options.dryRun)
+        tell("the moves whose old paths are taken stay in the journal for a later undo; "
+             "zentrio-cli undo --drop forgets the run instead, so that the runs before it can be undone");
     return result.notUndone > 0 ? kSomeFailed : kDone;
 }
 
@@ -130,6 +154,9 @@ void addUndoCommand(CLI::App& app, Command& run)
         "moved since is left alone and reported.");
     undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the runs kept: time, files, folders");
+    undo->add_flag("--drop", options->drop,
+        "forget the newest run without undoing it (when its files cannot all come back), so that the runs before it "
+        "can be undone");
     undo->footer(kExitStatusHelp);
     // No Ctrl-C handler: undo decides by the disk, so one ended at any
     // moment is finished by the next undo.

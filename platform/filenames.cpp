@@ -1,5 +1,7 @@
 #include "platform/filenames.h"
 
+#include <algorithm>
+
 namespace zentrio {
 
 namespace {
@@ -106,6 +108,48 @@ std::string folderPath(const std::string& folder)
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) { return folderPath(folder) + name; }
+
+std::string parentOf(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return ".";
+    return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
+std::string baseOf(std::string_view path)
+{
+    return std::string(path.substr(path.rfind('/') + 1));
+}
+
+bool isPlainAbsolutePath(std::string_view path)
+{
+    if (path.empty() || path.front() != '/' || path.find('\0') != std::string_view::npos)
+        return false;
+    if (path == "/")
+        return true;
+    for (std::size_t start = 1; start <= path.size();) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = slash + 1;
+    }
+    return true;
+}
+
+std::string caselessKey(std::string_view path)
+{
+    std::string key(path);
+    bool ascii = true;
+    for (char& c : key) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            ascii = false;
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return ascii ? key : textToName(nameToText(path).toUpper().toCaseFolded());
+}
 
 bool hasMp3Suffix(std::string_view name)
 {

@@ -22,6 +22,23 @@ std::string joinPath(const std::string& folder, const std::string& name);
 // The folder with the separator appended unless it already ends in one.
 std::string folderPath(const std::string& folder);
 
+// The folder a path lies in: "/a/b" gives "/a", "/a" gives "/", and a name
+// without any "/" gives ".", as dirname does.
+std::string parentOf(std::string_view path);
+// The last component of a path: "/a/b" gives "b", a name gives itself.
+std::string baseOf(std::string_view path);
+
+// True for an absolute path in its one plain spelling: it begins with "/",
+// has no empty component ("//", a trailing "/"), no "." or "..", no NUL.
+bool isPlainAbsolutePath(std::string_view path);
+
+// A key under which two spellings of a name that a volume ignoring letter
+// case takes for one (exFAT and NTFS upper-case names to compare them;
+// "Beatles" and "BEATLES", "i" and "I", "ı" and "I") are equal: the text
+// upper-cased, then case-folded. It may make names equal that such a volume
+// keeps apart ("ß" and "ss"), never the other way round.
+std::string caselessKey(std::string_view path);
+
 // True when the bytes are valid UTF-8 text.
 bool isValidUtf8(std::string_view bytes);
 

@@ -3,6 +3,7 @@
 #include "platform/posixio.h"
 
 #include "platform/filenames.h"
+#include "platform/fstypes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,25 +35,44 @@ namespace {
         return ::lstat(path.c_str(), &st) == 0;
     }
 
-    // One rename that refuses to replace: renameat2 where the file system
-    // supports it, otherwise a check just before a plain rename.
-    int renameOnce(const std::string& from, const std::string& to)
+    // Where the file system has no RENAME_NOREPLACE (exfat-fuse and other
+    // FUSE drivers answer EINVAL, some network file systems too), the target
+    // is claimed first: creating it with O_CREAT|O_EXCL fails when anything
+    // holds the name (on a volume that ignores case, in any spelling), in one
+    // step, on every file system that can make files; the file is then
+    // renamed over that empty placeholder. A look at the target followed by
+    // a plain rename would replace a file made in between. link() + unlink()
+    // is as exclusive, but FAT, exFAT and most FUSE drivers have no hard
+    // links, and a crash between the two calls would leave one file under
+    // both names; a crash here leaves at most an empty file at the target.
+    int renameOverPlaceholder(const std::string& from, const std::string& to)
     {
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        struct stat source { };
+        if (::lstat(from.c_str(), &source) != 0)
+            return errno; // no placeholder for a file that is not there
+        const bool folder = S_ISDIR(source.st_mode);
+        struct stat placeholder { };
+        if (folder) {
+            if (::mkdir(to.c_str(), 0700) != 0 || ::lstat(to.c_str(), &placeholder) != 0)
+                return errno; // rename() puts a folder over an empty folder, as a file over a file
+        } else {
+            Fd fd(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (!fd.valid() || ::fstat(fd.get(), &placeholder) != 0)
+                return errno;
+        }
+        if (::rename(from.c_str(), to.c_str()) == 0)
             return 0;
-        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-            return errno;
-        if (exists(to))
-            return EEXIST;
-        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-    }
-
-    std::string parentOf(const std::string& path)
-    {
-        const auto slash = path.rfind('/');
-        if (slash == std::string::npos)
-            return ".";
-        return slash == 0 ? "/" : path.substr(0, slash);
+        const int error = errno;
+        // Only the placeholder goes: still empty, and the same file by its
+        // inode number or (where a volume numbers each lookup anew) its time.
+        struct stat now { };
+        if (::lstat(to.c_str(), &now) != 0)
+            return error;
+        const bool same = now.st_ino == placeholder.st_ino
+            || (now.st_mtim.tv_sec == placeholder.st_mtim.tv_sec && now.st_mtim.tv_nsec == placeholder.st_mtim.tv_nsec);
+        if (same && (folder ? S_ISDIR(now.st_mode) : S_ISREG(now.st_mode) && now.st_size == 0))
+            (void)(folder ? ::rmdir(to.c_str()) : ::unlink(to.c_str()));
+        return error;
     }
 
     // The identity of a regular file, from one statx call.
@@ -70,12 +90,6 @@ namespace {
             identity.birth = static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
         identity.modified = static_cast<std::int64_t>(st.stx_mtime.tv_sec) * 1000000000 + st.stx_mtime.tv_nsec;
         return identity;
-    }
-
-    std::string baseOf(const std::string& path)
-    {
-        const auto slash = path.rfind('/');
-        return slash == std::string::npos ? path : path.substr(slash + 1);
     }
 
     // Two spellings of one name: they differ, but not once letter case is folded.
@@ -102,15 +116,15 @@ namespace {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string temporary
                 = parentOf(from) + "/.zentrio-rename-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-            const int first = renameOnce(from, temporary);
+            const int first = renameExclusive(from, temporary);
             if (first == EEXIST)
                 continue;
             if (first != 0)
                 return RenameResult::Failed;
-            const int second = renameOnce(temporary, to);
+            const int second = renameExclusive(temporary, to);
             if (second == 0)
                 return RenameResult::Renamed;
-            renameOnce(temporary, from);
+            renameExclusive(temporary, from);
             return second == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
         }
         return RenameResult::Failed;
@@ -118,30 +132,50 @@ namespace {
 
 } // namespace
 
-std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
+int renameExclusive(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    return renameOverPlaceholder(from, to);
+}
+
+int forEachEntry(const std::string& folder, const std::function<void(int folderFd, const dirent& entry)>& each)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
-        return std::nullopt;
-    std::vector<DirEntry> entries;
+        return errno;
     // readdir reports an error only through errno, so errno is cleared before
-    // each call: a failed stat of a dangling link must not pass for one.
+    // each call: a failed stat of a dangling link in `each` must not pass for one.
+    int error = 0;
     for (;;) {
         errno = 0;
         const dirent* e = ::readdir(dir);
-        if (!e)
+        if (!e) {
+            error = errno;
             break;
-        const std::string name = e->d_name;
-        if (name.empty() || name.front() == '.')
+        }
+        if (e->d_name[0] == '.' && (e->d_name[1] == '\0' || (e->d_name[1] == '.' && e->d_name[2] == '\0')))
             continue;
-        bool folderEntry = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK)
-            folderEntry = isFolder(folderPath(folder) + name);
-        entries.push_back({ name, folderEntry });
+        each(::dirfd(dir), *e);
     }
-    const bool failed = errno != 0;
     ::closedir(dir);
-    if (failed)
+    return error;
+}
+
+std::optional<std::vector<DirEntry>> listFolder(const std::string& folder)
+{
+    std::vector<DirEntry> entries;
+    const int error = forEachEntry(folder, [&](int, const dirent& e) {
+        if (e.d_name[0] == '.')
+            return;
+        bool folderEntry = e.d_type == DT_DIR;
+        if (e.d_type == DT_UNKNOWN || e.d_type == DT_LNK)
+            folderEntry = isFolder(folderPath(folder) + e.d_name);
+        entries.push_back({ e.d_name, folderEntry });
+    });
+    if (error != 0)
         return std::nullopt;
     return entries;
 }
@@ -163,33 +197,26 @@ bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool 
     return recorded.device == found.device && recorded.inode == found.inode && sameBirth;
 }
 
+bool sameUnchangedFile(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify)
+{
+    const bool sameTime = recorded.modified == 0 || found.modified == 0 || recorded.modified == found.modified;
+    return sameIdentity(recorded, found, inodesIdentify) && (inodesIdentify || sameTime);
+}
+
 bool inodesIdentifyFiles(const std::string& folder)
 {
-    constexpr long kMsdos = 0x4d44;
-    constexpr long kExfat = 0x2011BAB0;
-    constexpr long kNtfs = 0x5346544e;
-    constexpr long kNtfs3 = 0x7366746e;
-    constexpr long kFuse = 0x65735546;
     struct statfs info {};
     if (::statfs(folder.c_str(), &info) != 0)
         return true;
     const long type = static_cast<long>(info.f_type);
-    return type != kMsdos && type != kExfat && type != kNtfs && type != kNtfs3 && type != kFuse;
+    return type != fstype::kMsdos && type != fstype::kExfat && type != fstype::kNtfs && type != fstype::kNtfs3
+        && type != fstype::kFuse;
 }
 
 bool hasExactEntry(const std::string& folder, const std::string& name)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return false;
     bool found = false;
-    while (const dirent* e = ::readdir(dir)) {
-        if (name == e->d_name) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(dir);
+    forEachEntry(folder, [&](int, const dirent& e) { found = found || name == e.d_name; });
     return found;
 }
 
@@ -254,7 +281,7 @@ RenameResult renameNoReplace(const std::string& from, const std::string& to)
 {
     if (from == to)
         return exists(from) ? RenameResult::Renamed : RenameResult::Failed;
-    const int error = renameOnce(from, to);
+    const int error = renameExclusive(from, to);
     if (error == 0)
         return RenameResult::Renamed;
     if (error != EEXIST)

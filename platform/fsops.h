@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <dirent.h>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,12 @@ struct DirEntry {
     std::string name;
     bool isFolder = false;
 };
+
+// Calls `each` with every entry of a folder but "." and ".." (hidden ones
+// too) and the folder's descriptor, for an fstatat of an entry whose type
+// the listing leaves open. 0 when the whole folder was read, else the errno
+// of the failure (the entries read before it were given).
+int forEachEntry(const std::string& folder, const std::function<void(int folderFd, const dirent& entry)>& each);
 
 // The visible entries of a folder (names beginning with "." are hidden and
 // left out), in the order the file system gives them; nullopt when the folder
@@ -38,7 +46,7 @@ struct FileIdentity {
     std::uint64_t inode = 0;
     std::int64_t size = 0;
     std::int64_t birth = 0; // nanoseconds since the epoch; 0 when unknown
-    std::int64_t modified = 0; // nanoseconds since the epoch; not part of sameIdentity
+    std::int64_t modified = 0; // nanoseconds since the epoch; 0 when unknown; not part of sameIdentity
 };
 
 // A device number as FileIdentity holds it (major in the high 32 bits), from stat's.
@@ -46,6 +54,12 @@ std::uint64_t deviceNumber(std::uint64_t statDevice);
 
 // True when `found` is the file `recorded` was taken of.
 bool sameIdentity(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify);
+
+// sameIdentity, and where inode numbers do not identify files, the same
+// modification time as well when both are known: by size alone any file of
+// that size passes for the one recorded. For files that were only renamed
+// since they were recorded, which keeps their time.
+bool sameUnchangedFile(const FileIdentity& recorded, const FileIdentity& found, bool inodesIdentify);
 
 // The identity of the regular file at path (symbolic links not followed).
 std::optional<FileIdentity> identityOf(const std::string& path);
@@ -90,6 +104,13 @@ struct TailRead {
 std::optional<TailRead> readTail(const std::string& path, std::size_t count, std::size_t skipAtEnd);
 
 enum class RenameResult { Renamed, TargetExists, Failed };
+
+// One rename that never replaces another file: renameat2's
+// RENAME_NOREPLACE, or where the file system lacks it, a rename over an
+// empty placeholder created exclusively at the target first. 0, or the
+// errno (EEXIST: the target is taken, in any spelling a volume that
+// ignores letter case takes for it).
+int renameExclusive(const std::string& from, const std::string& to);
 
 // Renames within the file system without ever replacing another file.
 // Renaming a file to its own name succeeds and does nothing; a rename that

@@ -79,8 +79,10 @@ void Form1::popupRenameClicked()
             unrecorded = !journal;
         }
         const fs::RenameResult result = fs::renameNoReplace(folder + from, folder + to);
-        if (journal)
-            journal->finish(1, result == fs::RenameResult::Renamed ? RunEnd::Completed : RunEnd::Failed);
+        if (journal) {
+            const bool renamed = result == fs::RenameResult::Renamed;
+            journal->finish(renamed ? 1 : 0, renamed ? RunEnd::Completed : RunEnd::Failed);
+        }
         switch (result) {
         case fs::RenameResult::Renamed:
             break;

@@ -40,12 +40,6 @@ std::string fileNameOf(std::uint64_t number)
     return std::string(kNumberDigits - std::min(kNumberDigits, digits.size()), '0') + digits + std::string(kSuffix);
 }
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 bool syncFolder(const std::string& folder)
 {
     const fs::Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -106,7 +100,15 @@ bool RunWriter::mark(std::size_t done)
 
 bool RunWriter::finish(std::size_t done, RunEnd end)
 {
-    const bool ok = append(formatEnd(done, end), false);
+    return finish(done, {}, end);
+}
+
+bool RunWriter::finish(std::size_t done, const std::vector<std::size_t>& alsoDone, RunEnd end)
+{
+    std::string lines;
+    for (const std::size_t step : alsoDone)
+        lines += formatAlso(step);
+    const bool ok = append(lines + formatEnd(done, end), false);
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
     return ok;
@@ -126,19 +128,20 @@ std::unique_ptr<fs::FileLock> RunHistory::lock() const
 std::vector<RunFile> RunHistory::files() const
 {
     std::vector<RunFile> files;
-    DIR* dir = ::opendir(m_folder.c_str());
-    if (!dir)
-        return files;
-    while (const dirent* e = ::readdir(dir)) {
-        if (const auto number = numberOfFile(e->d_name))
-            files.push_back({ m_folder + "/" + e->d_name, *number });
-    }
-    ::closedir(dir);
+    fs::forEachEntry(m_folder, [&](int, const dirent& e) {
+        if (const auto number = numberOfFile(e.d_name))
+            files.push_back({ m_folder + "/" + e.d_name, *number });
+    });
     std::sort(files.begin(), files.end(), [](const RunFile& a, const RunFile& b) { return a.number < b.number; });
     return files;
 }
 
 RunHistory::Begun RunHistory::begin(const RunRecord& record) const
+{
+    return begin(record, record.moves);
+}
+
+RunHistory::Begun RunHistory::begin(const RunRecord& record, std::span<const Move> moves) const
 {
     if (m_folder.empty())
         return { std::nullopt, "the rename journal cannot be written: no home folder for the state folder" };
@@ -157,7 +160,7 @@ RunHistory::Begun RunHistory::begin(const RunRecord& record) const
         return { std::nullopt, cannotWrite(path, errno) };
     fs::FileLock::tryLock(fd.get());
     bool written = true;
-    writeRecord(record, [&](std::string_view piece) {
+    writeRecord(record, moves, [&](std::string_view piece) {
         written = written && fs::writeFully(fd.get(), piece);
         return written;
     });

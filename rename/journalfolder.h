@@ -38,6 +38,9 @@ public:
     // crash that loses it leaves the marks, from which undo looks at no
     // fewer moves.
     bool finish(std::size_t done, RunEnd end);
+    // The same, for a run whose moves were made at once: besides the first
+    // `done`, the moves `alsoDone` were made.
+    bool finish(std::size_t done, const std::vector<std::size_t>& alsoDone, RunEnd end);
     const std::string& path() const { return m_path; }
 
 private:
@@ -65,6 +68,8 @@ public:
     // kJournalRecords runs. The folder is made private (0700) and refused
     // when it belongs to another user.
     Begun begin(const RunRecord& record) const;
+    // The same with the moves from `moves` instead of the record's own.
+    Begun begin(const RunRecord& record, std::span<const Move> moves) const;
 
     // The runs' files, oldest first.
     std::vector<RunFile> files() const;

@@ -1,5 +1,6 @@
 #include "rename/journalrecord.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace zentrio {
@@ -54,12 +55,14 @@ std::string moveLine(const Move& move)
 {
     const fs::FileIdentity& id = move.identity;
     return "move " + escapePath(move.from) + ' ' + escapePath(move.to) + ' ' + std::to_string(id.device) + ' '
-        + std::to_string(id.inode) + ' ' + std::to_string(id.size) + ' ' + std::to_string(id.birth) + '\n';
+        + std::to_string(id.inode) + ' ' + std::to_string(id.size) + ' ' + std::to_string(id.birth) + ' '
+        + std::to_string(id.modified) + '\n';
 }
 
+// Records written before the modification time was kept have one word less.
 std::optional<Move> parseMove(const std::vector<std::string_view>& w)
 {
-    if (w.size() != 7 || w[0] != "move")
+    if ((w.size() != 7 && w.size() != 8) || w[0] != "move")
         return std::nullopt;
     auto from = unescapePath(w[1]);
     auto to = unescapePath(w[2]);
@@ -67,10 +70,11 @@ std::optional<Move> parseMove(const std::vector<std::string_view>& w)
     const auto inode = numberOf<std::uint64_t>(w[4]);
     const auto size = numberOf<std::int64_t>(w[5]);
     const auto birth = numberOf<std::int64_t>(w[6]);
-    if (!from || !to || from->empty() || to->empty() || !device || !inode || !size || !birth)
+    const auto modified = w.size() == 8 ? numberOf<std::int64_t>(w[7]) : std::optional<std::int64_t>(0);
+    if (!from || !to || from->empty() || to->empty() || !device || !inode || !size || !birth || !modified)
         return std::nullopt;
     Move move { std::move(*from), std::move(*to), {} };
-    move.identity = { *device, *inode, *size, *birth };
+    move.identity = { *device, *inode, *size, *birth, *modified };
     return move;
 }
 
@@ -98,6 +102,8 @@ std::optional<Header> parseHeader(const std::vector<std::string_view>& lines, st
             h.record.time = *numberOf<std::int64_t>(w[1]);
         } else if (w.size() == 2 && w[0] == "inodes" && (w[1] == "0" || w[1] == "1")) {
             h.record.inodesIdentify = w[1] == "1";
+        } else if (w.size() == 2 && w[0] == "nameonly" && numberOf<std::uint64_t>(w[1])) {
+            h.record.nameOnlyDevices.push_back(*numberOf<std::uint64_t>(w[1]));
         } else if (w.size() == 2 && w[0] == "folder" && unescapePath(w[1])) {
             h.record.folder = *unescapePath(w[1]);
         } else if (w.size() == 2 && w[0] == "batch" && numberOf<std::size_t>(w[1])) {
@@ -116,12 +122,16 @@ std::optional<Header> parseHeader(const std::vector<std::string_view>& lines, st
     return std::nullopt;
 }
 
-// "done K" or "end K OUTCOME" into progress; false for anything else.
+// "done K", "also K" or "end K OUTCOME" into progress; false for anything else.
 bool parseMark(std::string_view line, RunProgress& progress)
 {
     const auto w = wordsOf(line);
     if (w.size() == 2 && w[0] == "done" && numberOf<std::size_t>(w[1])) {
         progress.done = std::max(progress.done, *numberOf<std::size_t>(w[1]));
+        return true;
+    }
+    if (w.size() == 2 && w[0] == "also" && numberOf<std::size_t>(w[1])) {
+        progress.alsoDone.push_back(*numberOf<std::size_t>(w[1]));
         return true;
     }
     if (w.size() == 3 && w[0] == "end" && numberOf<std::size_t>(w[1])) {
@@ -151,6 +161,16 @@ std::vector<std::string_view> linesOf(std::string_view text)
 }
 
 } // namespace
+
+bool Recognition::byInode(std::uint64_t device) const
+{
+    return inodesIdentify && std::find(nameOnlyDevices.begin(), nameOnlyDevices.end(), device) == nameOnlyDevices.end();
+}
+
+bool Recognition::recognises(const fs::FileIdentity& recorded, const fs::FileIdentity& found) const
+{
+    return fs::sameUnchangedFile(recorded, found, byInode(recorded.device));
+}
 
 std::size_t RunProgress::begunMoves(const RunRecord& record) const
 {
@@ -207,14 +227,21 @@ std::optional<std::string> unescapePath(std::string_view text)
     return out;
 }
 
-void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>& sink)
+void writeRecord(const RunRecord& record, const std::function<bool(std::string_view)>& sink)
+{
+    writeRecord(record, record.moves, sink);
+}
+
+void writeRecord(const RunRecord& r, std::span<const Move> moves, const std::function<bool(std::string_view)>& sink)
 {
     std::string piece = std::string(kHeader) + "\nkind " + kindWord(r.kind) + "\norigin " + originWord(r.origin)
         + "\ntime " + std::to_string(r.time) + "\ninodes " + (r.inodesIdentify ? "1" : "0") + '\n';
+    for (const std::uint64_t device : r.nameOnlyDevices)
+        piece += "nameonly " + std::to_string(device) + '\n';
     if (!r.folder.empty())
         piece += "folder " + escapePath(r.folder) + '\n';
     piece += "batch " + std::to_string(r.batch) + "\ncounts " + std::to_string(r.madeFolders.size()) + ' '
-        + std::to_string(r.emptiedFolders.size()) + ' ' + std::to_string(r.moves.size()) + '\n';
+        + std::to_string(r.emptiedFolders.size()) + ' ' + std::to_string(moves.size()) + '\n';
     bool ok = true;
     const auto add = [&](const std::string& line) {
         piece += line;
@@ -227,7 +254,7 @@ void writeRecord(const RunRecord& r, const std::function<bool(std::string_view)>
         add("made " + escapePath(folder) + '\n');
     for (const EmptiedFolder& folder : r.emptiedFolders)
         add("emptied " + escapePath(folder.path) + ' ' + std::to_string(folder.mode) + '\n');
-    for (const Move& move : r.moves)
+    for (const Move& move : moves)
         add(moveLine(move));
     piece += "begin\n";
     ok = ok && sink(piece);
@@ -246,6 +273,11 @@ std::string formatRecord(const RunRecord& record)
 std::string formatMark(std::size_t done)
 {
     return "done " + std::to_string(done) + '\n';
+}
+
+std::string formatAlso(std::size_t step)
+{
+    return "also " + std::to_string(step) + '\n';
 }
 
 std::string formatEnd(std::size_t done, RunEnd end)

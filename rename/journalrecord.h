@@ -5,16 +5,20 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // One run's record in the rename journal, as text: a header saying what
-// kind of run it is, the folders it makes and may empty, every move in the
-// order the run makes them, and "begin". That much is written once and
+// kind of run it is and how its files are recognised, the folders it makes
+// and may empty, every move in the order the run makes them (with the
+// file's identity: device, inode, size, birth and modification time), and
+// "begin". That much is written once and
 // synced before the first rename. Marks follow as the run goes ("done K":
-// the first K moves are finished), each synced, and "end K OUTCOME" when it
-// stops. Paths are written byte for byte, with "%XX" for blanks, control
+// the first K moves are finished), each synced, and when it stops "also J"
+// for each move J made past the first K (a run that makes moves at once)
+// and "end K OUTCOME". Paths are written byte for byte, with "%XX" for blanks, control
 // bytes and "%", so any name fits on one line.
 namespace zentrio {
 
@@ -25,6 +29,18 @@ enum class RunKind {
 enum class RunOrigin { Window, CommandLine };
 enum class RunEnd { Completed, Failed, Interrupted };
 
+// How a run's files are known again: by inode number (and birth time) on
+// most file systems; by size and modification time where inode numbers do
+// not stay with a file (FAT, exFAT, NTFS, FUSE), on every device when
+// `inodesIdentify` is false, else on the devices listed.
+struct Recognition {
+    bool inodesIdentify = true;
+    std::vector<std::uint64_t> nameOnlyDevices;
+    bool byInode(std::uint64_t device) const;
+    // True when `found` is the file `recorded` was taken of.
+    bool recognises(const fs::FileIdentity& recorded, const fs::FileIdentity& found) const;
+};
+
 struct EmptiedFolder {
     std::string path;
     unsigned mode = 0755; // its permissions, to make it again as it was
@@ -34,7 +50,8 @@ struct RunRecord {
     RunKind kind = RunKind::Folder;
     RunOrigin origin = RunOrigin::Window;
     std::int64_t time = 0; // seconds since the epoch
-    bool inodesIdentify = true; // false: files are recognised by name and size
+    bool inodesIdentify = true; // false: files are recognised by name, size and time
+    std::vector<std::uint64_t> nameOnlyDevices; // devices whose files are recognised so
     std::string folder; // a Folder run's folder
     // How many moves past the last mark may have begun: moves after those
     // never began, so undo does not look for them.
@@ -42,21 +59,28 @@ struct RunRecord {
     std::vector<std::string> madeFolders; // parents first
     std::vector<EmptiedFolder> emptiedFolders; // removed at the end when empty, deepest first
     std::vector<Move> moves;
+    Recognition recognition() const { return { inodesIdentify, nameOnlyDevices }; }
 };
 
 // How far a run got, from its marks.
 struct RunProgress {
     std::size_t done = 0; // the first `done` moves are finished
+    std::vector<std::size_t> alsoDone; // moves past `done` that were finished too (a concurrent run's end says them)
     std::optional<RunEnd> end;
     // The moves that may have been made: all of them up to the end, or the
     // marked ones and the batch after them.
     std::size_t begunMoves(const RunRecord& record) const;
 };
 
-// Writes the record up to and including "begin", in pieces of bounded size.
+// Writes the record up to and including "begin", in pieces of bounded size;
+// the moves from `moves` instead of the record's own, so a long run's moves
+// are written from where they lie, not copied first.
 void writeRecord(const RunRecord& record, const std::function<bool(std::string_view)>& sink);
+void writeRecord(
+    const RunRecord& record, std::span<const Move> moves, const std::function<bool(std::string_view)>& sink);
 std::string formatRecord(const RunRecord& record);
 std::string formatMark(std::size_t done);
+std::string formatAlso(std::size_t step); // "also K": move K is made too (before the end of a run made at once)
 std::string formatEnd(std::size_t done, RunEnd end);
 
 struct ParsedRun {

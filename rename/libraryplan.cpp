@@ -1,12 +1,13 @@
 #include "rename/libraryplan.h"
 
 #include "platform/filenames.h"
-#include "rename/libraryread.h"
 #include "rename/moverun.h"
 #include "rename/pathnaming.h"
+#include "rename/treewalk.h"
 
 #include <algorithm>
-#include <map>
+#include <iterator>
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -16,17 +17,13 @@ namespace zentrio {
 
 namespace {
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
-// The file systems of the folders a run touches, each looked up once.
+// The file systems of the folders a run touches, each looked up once;
+// asked from the pool's threads too.
 class FsCache {
 public:
-    const TargetFs& of(const std::string& folder)
+    TargetFs of(const std::string& folder)
     {
+        const std::lock_guard lock(m_mutex);
         auto found = m_known.find(folder);
         if (found == m_known.end())
             found = m_known.emplace(folder, targetFsOf(folder).value_or(TargetFs {})).first;
@@ -34,7 +31,15 @@ public:
     }
 
 private:
+    std::mutex m_mutex;
     std::unordered_map<std::string, TargetFs> m_known;
+};
+
+// A folder whose album companions may go along with its MP3 files.
+struct CompanionSource {
+    std::string path;
+    std::size_t argument = 0;
+    std::vector<std::string> companions;
 };
 
 // Names a folder's MP3 files by the pattern, numbered in the folder's order.
@@ -46,8 +51,11 @@ public:
     {
     }
 
-    void nameFolder(const WalkedFolder& folder, FolderReads& reads, std::vector<PlannedFile>& files)
+    // Safe to call from several threads at once.
+    std::vector<PlannedFile> nameFolder(const WalkedFolder& folder, const FolderReads& reads)
     {
+        std::vector<PlannedFile> files;
+        files.reserve(folder.mp3s.size());
         std::vector<const TagFields*> tags;
         for (const auto& read : reads) {
             if (read && read->tag.found)
@@ -63,6 +71,7 @@ public:
             decide(file, folder.mp3s[i], reads[i], options, static_cast<int>(i) + 1, root, names);
             files.push_back(std::move(file));
         }
+        return files;
     }
 
 private:
@@ -97,9 +106,11 @@ private:
     FsCache& m_fs;
 };
 
-// When every MP3 file of a whole folder goes to one folder that takes
-// no other folder's files, the folder's other files go there too.
-void sendOthersAlong(const TreeWalk& walk, std::vector<PlannedFile>& files)
+// When every MP3 file of a whole folder goes to one folder that takes no
+// other folder's files, the folder's album companions go there too; never
+// out of a folder named on the command line, whatever else it holds.
+void sendCompanionsAlong(const std::vector<CompanionSource>& sources, const std::unordered_set<std::string>& roots,
+    std::vector<PlannedFile>& files)
 {
     std::unordered_map<std::string, std::unordered_set<std::string>> sourcesOf; // target folder -> source folders
     for (const PlannedFile& file : files) {
@@ -118,12 +129,12 @@ void sendOthersAlong(const TreeWalk& walk, std::vector<PlannedFile>& files)
         if (!added && at->second != parentOf(file.to))
             scattered.insert(source);
     }
-    for (const WalkedFolder& folder : walk.folders) {
+    for (const CompanionSource& folder : sources) {
         const auto target = goesTo.find(folder.path);
-        if (!folder.whole || folder.others.empty() || target == goesTo.end() || scattered.contains(folder.path)
+        if (target == goesTo.end() || scattered.contains(folder.path) || roots.contains(folder.path)
             || sourcesOf[target->second].size() != 1)
             continue;
-        for (const std::string& name : folder.others) {
+        for (const std::string& name : folder.companions) {
             PlannedFile other { joinPath(folder.path, name), joinPath(target->second, name), {}, folder.argument,
                 true };
             const auto identity = fs::identityOf(other.from);
@@ -136,18 +147,23 @@ void sendOthersAlong(const TreeWalk& walk, std::vector<PlannedFile>& files)
     }
 }
 
-// Folders a move leaves, and those above them up to (not including)
-// the path the file was reached from: removed at the end when empty.
+// Folders a move leaves, and those above them up to (not including) the
+// path the file was reached from: removed at the end when empty. A folder
+// named on the command line is never among them.
 std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, const std::vector<std::string>& roots)
 {
+    const std::unordered_set<std::string> named(roots.begin(), roots.end());
     std::set<std::string> left;
     for (const PlannedFile& file : files) {
-        if (file.status != FileStatus::Moved)
+        if (file.status != FileStatus::Moved || file.argument >= roots.size())
             continue;
         const std::string& root = roots[file.argument];
         for (std::string folder = parentOf(file.from);
-             folder.size() > root.size() && folder.starts_with(folderPath(root)); folder = parentOf(folder))
-            left.insert(folder);
+             folder.size() > root.size() && folder.starts_with(folderPath(root)) && !named.contains(folder);
+             folder = parentOf(folder)) {
+            if (!left.insert(folder).second)
+                break; // and the folders above it, already in
+        }
     }
     std::vector<EmptiedFolder> emptied;
     for (const std::string& folder : left) {
@@ -160,29 +176,49 @@ std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, co
     return emptied;
 }
 
-// The whole run checked and ordered; conflicts are put on their files.
+// The whole run checked and ordered; conflicts are put on their files. A
+// companion whose target is taken stays where it is instead, and the rest is
+// checked again without it.
 void checkAndOrder(LibraryPlan& plan)
 {
     FsCache fs;
-    std::vector<MoveRequest> requests;
-    std::vector<std::size_t> fileOf;
     std::unordered_map<std::uint64_t, bool> identifies; // by device
-    for (std::size_t i = 0; i < plan.files.size(); ++i) {
-        PlannedFile& file = plan.files[i];
-        if (!file.moves())
-            continue;
-        requests.push_back({ { file.from, file.to, file.identity }, fs.of(parentOf(file.to)) });
-        fileOf.push_back(i);
-        const auto [at, added] = identifies.try_emplace(file.identity.device, true);
-        if (added)
-            at->second = fs::inodesIdentifyFiles(parentOf(file.from));
-        plan.inodesIdentify = plan.inodesIdentify && at->second;
+    for (;;) {
+        std::vector<MoveRequest> requests;
+        std::vector<std::size_t> fileOf;
+        for (std::size_t i = 0; i < plan.files.size(); ++i) {
+            PlannedFile& file = plan.files[i];
+            if (!file.moves())
+                continue;
+            TargetFs target = fs.of(parentOf(file.to));
+            if (plan.fsChoice == FsChoice::Fat)
+                target.ignoresCase = true; // the same names anywhere: two spellings are one
+            requests.push_back({ { file.from, file.to, file.identity }, target });
+            fileOf.push_back(i);
+            const auto [at, added] = identifies.try_emplace(file.identity.device, true);
+            if (added)
+                at->second = fs::inodesIdentifyFiles(parentOf(file.from));
+        }
+        plan.order = orderMoves(requests);
+        const bool companionStays = std::any_of(plan.order.conflicts.begin(), plan.order.conflicts.end(),
+            [&](const PlanConflict& conflict) { return plan.files[fileOf[conflict.request]].carried; });
+        for (const PlanConflict& conflict : plan.order.conflicts) {
+            PlannedFile& file = plan.files[fileOf[conflict.request]];
+            if (file.carried) {
+                file.status = FileStatus::Skipped;
+                file.reason = "stays where it is: " + conflict.reason;
+            } else if (!companionStays) {
+                file.status = FileStatus::Conflict;
+                file.reason = conflict.reason;
+            }
+        }
+        if (!companionStays)
+            break;
     }
-    plan.order = orderMoves(requests);
-    for (const PlanConflict& conflict : plan.order.conflicts) {
-        PlannedFile& file = plan.files[fileOf[conflict.request]];
-        file.status = FileStatus::Conflict;
-        file.reason = conflict.reason;
+    plan.recognition = {};
+    for (const auto& [device, byInode] : identifies) {
+        if (!byInode)
+            plan.recognition.nameOnlyDevices.push_back(device);
     }
 }
 
@@ -194,7 +230,53 @@ std::vector<std::string> rootsOf(const std::vector<std::string>& paths)
     return roots;
 }
 
+bool isBelow(const std::string& path, const std::string& folder)
+{
+    return path.starts_with(folderPath(folder)) && path.size() > folderPath(folder).size();
+}
+
+// Which root a saved file lies below (the deepest), or nullopt.
+std::optional<std::size_t> rootBelow(const std::string& path, const std::vector<std::string>& roots)
+{
+    std::optional<std::size_t> found;
+    for (std::size_t r = 0; r < roots.size(); ++r) {
+        if (isBelow(path, roots[r]) && (!found || roots[r].size() > roots[*found].size()))
+            found = r;
+    }
+    return found;
+}
+
+// Why a saved move may not be made as it is written, or empty.
+std::string faultOfSavedMove(const PlannedFile& file, const SavedPlan& saved)
+{
+    if (!isPlainAbsolutePath(file.from) || !isPlainAbsolutePath(file.to))
+        return "not a plain absolute path (\".\", \"..\" or \"//\" in it)";
+    if (!rootBelow(file.from, saved.roots))
+        return "not below a folder the plan was made for";
+    if (saved.to.empty() ? !rootBelow(file.to, saved.roots) : !isBelow(file.to, saved.to))
+        return "its new path is not below the folder the plan moves to";
+    const auto now = fs::identityOf(file.from);
+    const fs::FileIdentity& then = file.identity;
+    if (!now || now->device != then.device || now->inode != then.inode || now->size != then.size
+        || now->modified != then.modified)
+        return "changed, moved or deleted since the plan was made";
+    return {};
+}
+
 } // namespace
+
+bool isAlbumCompanion(std::string_view name)
+{
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return false;
+    std::string extension(name.substr(dot + 1));
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    static const std::unordered_set<std::string> kCompanions { "jpg", "jpeg", "png", "gif", "bmp", "webp", "cue", "log",
+        "nfo", "m3u", "m3u8" };
+    return kCompanions.contains(extension);
+}
 
 RunRecord LibraryPlan::record(std::int64_t time) const
 {
@@ -202,11 +284,11 @@ RunRecord LibraryPlan::record(std::int64_t time) const
     record.kind = RunKind::Moves;
     record.origin = RunOrigin::CommandLine;
     record.time = time;
-    record.inodesIdentify = inodesIdentify;
+    record.inodesIdentify = recognition.inodesIdentify;
+    record.nameOnlyDevices = recognition.nameOnlyDevices;
     record.batch = kMarkBatch;
     record.madeFolders = order.madeFolders;
     record.emptiedFolders = emptied;
-    record.moves = order.steps;
     return record;
 }
 
@@ -214,40 +296,57 @@ LibraryPlan planLibraryRename(
     const LibraryRequest& request, const std::function<bool(std::size_t read, std::size_t total)>& progress)
 {
     LibraryPlan plan;
-    const TreeWalk walk = walkTree(request.paths, request.recursive);
-    plan.failures = walk.failures;
+    plan.roots = rootsOf(request.paths);
+    plan.to = request.to;
+    plan.fsChoice = request.fsChoice;
     FsCache fs;
     Namer namer(request, fs);
-    const std::size_t total = walk.fileCount();
-    plan.files.reserve(total);
-    const bool complete = readFolderTags(
-        walk, request.source,
-        [&](const WalkedFolder& folder, FolderReads& reads) { namer.nameFolder(folder, reads, plan.files); },
-        [&](std::size_t read) { return !progress || progress(read, total); });
-    if (!complete)
+    std::vector<CompanionSource> companionSources;
+    LibraryWalk walk;
+    walk.paths = request.paths;
+    walk.recursive = request.recursive;
+    walk.source = request.source;
+    walk.onPool
+        = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };
+    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& named) {
+        auto& files = std::any_cast<std::vector<PlannedFile>&>(named);
+        std::move(files.begin(), files.end(), std::back_inserter(plan.files));
+        if (!folder.whole)
+            return;
+        CompanionSource source { folder.path, folder.argument, {} };
+        std::copy_if(folder.others.begin(), folder.others.end(), std::back_inserter(source.companions),
+            [](const std::string& name) { return isAlbumCompanion(name); });
+        if (!source.companions.empty())
+            companionSources.push_back(std::move(source));
+    };
+    walk.failed = [&](const WalkFailure& failure) { plan.failures.push_back(failure); };
+    walk.keepGoing = [&](std::size_t read, std::size_t found) { return !progress || progress(read, found); };
+    if (!walkLibrary(walk))
         return plan;
-    sendOthersAlong(walk, plan.files);
-    plan.emptied = foldersLeft(plan.files, rootsOf(request.paths));
+    sendCompanionsAlong(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files);
+    plan.emptied = foldersLeft(plan.files, plan.roots);
     checkAndOrder(plan);
     return plan;
 }
 
-LibraryPlan replanSavedMoves(std::vector<PlannedFile> files, std::vector<EmptiedFolder> emptied)
+LibraryPlan replanSavedMoves(SavedPlan saved)
 {
     LibraryPlan plan;
-    plan.files = std::move(files);
-    plan.emptied = std::move(emptied);
-    for (PlannedFile& file : plan.files) {
-        const auto now = fs::identityOf(file.from);
-        const fs::FileIdentity& then = file.identity;
-        if (!now || now->device != then.device || now->inode != then.inode || now->size != then.size
-            || now->modified != then.modified) {
+    bool stale = false;
+    for (PlannedFile& file : saved.files) {
+        if (std::string fault = faultOfSavedMove(file, saved); !fault.empty()) {
             file.status = FileStatus::Conflict;
-            file.reason = "changed, moved or deleted since the plan was made";
+            file.reason = std::move(fault);
+            stale = true;
+        } else {
+            file.argument = *rootBelow(file.from, saved.roots);
         }
     }
-    const bool stale = std::any_of(
-        plan.files.begin(), plan.files.end(), [](const PlannedFile& f) { return f.status == FileStatus::Conflict; });
+    plan.roots = std::move(saved.roots);
+    plan.to = std::move(saved.to);
+    plan.fsChoice = saved.fsChoice;
+    plan.files = std::move(saved.files);
+    plan.emptied = foldersLeft(plan.files, plan.roots);
     checkAndOrder(plan);
     if (stale && plan.order.conflicts.empty())
         plan.order.conflicts.push_back({ 0, "the plan is stale" });

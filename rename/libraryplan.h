@@ -13,9 +13,9 @@
 
 // A whole library renamed by one pattern: the tree walked, every file's tag
 // read, its new path composed (numbers and widths decided per folder, as
-// the window decides them per run), the other files of a folder sent along
-// when all its MP3 files go to one new folder, and the whole run checked
-// and ordered before anything moves.
+// the window decides them per run), a folder's album companions (pictures,
+// cue sheets, logs, playlists) sent along when all its MP3 files go to one
+// new folder, and the whole run checked and ordered before anything moves.
 namespace zentrio {
 
 struct LibraryRequest {
@@ -41,20 +41,24 @@ struct PlannedFile {
     std::string to; // empty when the file has no new path
     fs::FileIdentity identity;
     std::size_t argument = 0; // which path it was reached from
-    bool carried = false; // not an MP3 file: goes along with its folder's MP3 files
+    bool carried = false; // an album companion: goes along with its folder's MP3 files, or stays (Skipped)
     FileStatus status = FileStatus::Unchanged;
     std::string reason;
     bool moves() const { return status == FileStatus::Renamed || status == FileStatus::Moved; }
 };
 
 struct LibraryPlan {
-    std::vector<PlannedFile> files; // in path order; a folder's other files after its MP3 files
+    std::vector<std::string> roots; // the folders named (a file named: its folder), by argument
+    std::string to; // the --to folder, or empty
+    FsChoice fsChoice = FsChoice::Auto;
+    std::vector<PlannedFile> files; // in path order; a folder's companions after its MP3 files
     std::vector<WalkFailure> failures; // folders that could not be listed
     std::vector<EmptiedFolder> emptied; // folders the run may empty, deepest first
     OrderedMoves order;
-    bool inodesIdentify = true;
+    Recognition recognition; // by size and time on the devices whose inode numbers do not last
     bool hasConflicts() const { return !order.conflicts.empty(); }
-    // The journal's record of this run.
+    // The journal's record of this run, but for its moves: they are written
+    // from order.steps.
     RunRecord record(std::int64_t time) const;
 };
 
@@ -63,9 +67,23 @@ struct LibraryPlan {
 LibraryPlan planLibraryRename(
     const LibraryRequest& request, const std::function<bool(std::size_t read, std::size_t total)>& progress = {});
 
-// A plan made earlier, checked again against the disk: every file must still
-// be the one the plan saw (identity, size, modification time; else it is a
-// conflict), and the whole run is checked and ordered anew.
-LibraryPlan replanSavedMoves(std::vector<PlannedFile> files, std::vector<EmptiedFolder> emptied);
+// True for a file name a folder's MP3 files take along: pictures, cue
+// sheets, rip logs, .nfo notes and playlists.
+bool isAlbumCompanion(std::string_view name);
+
+// A plan made earlier (its roots, --to folder, file-system choice and
+// moves), checked again against the disk: every path must be absolute and
+// plain (no ".", "..", "//"), every file below the plan's roots and every
+// target below its --to folder (or its roots) and still the one the plan saw
+// (identity, size, modification time); else it is a conflict. The folders
+// the run makes and may empty are worked out anew from the moves, and the
+// whole run is checked and ordered anew.
+struct SavedPlan {
+    std::vector<std::string> roots;
+    std::string to;
+    FsChoice fsChoice = FsChoice::Auto;
+    std::vector<PlannedFile> files;
+};
+LibraryPlan replanSavedMoves(SavedPlan saved);
 
 } // namespace zentrio

@@ -3,7 +3,7 @@
 #include "platform/filenames.h"
 #include "rename/treewalk.h"
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -16,15 +16,9 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string keyOf(const std::string& path, bool ignoresCase)
 {
-    return ignoresCase ? textToName(nameToText(path).toCaseFolded()) : path;
+    return ignoresCase ? caselessKey(path) : path;
 }
 
 enum class Presence { Missing, Folder, Other };
@@ -68,24 +62,18 @@ private:
         if (const auto known = listings.find(folder); known != listings.end())
             return known->second;
         Listing& listing = listings[folder];
-        DIR* dir = ::opendir(folder.c_str());
-        while (const dirent* e = dir ? ::readdir(dir) : nullptr) {
-            const std::string name = e->d_name;
-            if (name == "." || name == "..")
-                continue;
-            const bool folderEntry = e->d_type == DT_DIR
-                || ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) && isFolder(joinPath(folder, name)));
-            listing[ignoresCase ? keyOf(name, true) : name] = folderEntry ? Presence::Folder : Presence::Other;
-        }
-        if (dir)
-            ::closedir(dir);
+        fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
+            const bool folderEntry = e.d_type == DT_DIR
+                || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
+            listing[ignoresCase ? keyOf(e.d_name, true) : e.d_name] = folderEntry ? Presence::Folder : Presence::Other;
+        });
         return listing;
     }
 
-    static bool isFolder(const std::string& path)
+    static bool isFolderAt(int folderFd, const char* name)
     {
         struct stat st { };
-        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        return ::fstatat(folderFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
 
     std::unordered_map<std::string, Listing> m_listings;
@@ -153,8 +141,9 @@ private:
             }
             if (!checkFolders(i, made))
                 continue;
-            if (key == keyOf(move.from, target.ignoresCase))
-                continue; // the file itself, spelled in another case
+            // A target held by a file the run moves waits for it; one that is
+            // the file itself in another spelling waits for itself, which
+            // makes it a cycle of one: it goes through a temporary name.
             if (const auto holder = sources.find(key); holder != sources.end()) {
                 m_waitsFor[i] = holder->second;
             } else if (m_disk.at(move.to, target.ignoresCase) != Presence::Missing) {
@@ -231,6 +220,11 @@ private:
 };
 
 } // namespace
+
+bool isCycleName(std::string_view path)
+{
+    return path.substr(path.rfind('/') + 1).starts_with(kCycleNamePrefix);
+}
 
 OrderedMoves orderMoves(const std::vector<MoveRequest>& requests)
 {

@@ -40,11 +40,16 @@ struct OrderedMoves {
 
 // Requests whose target is their own path must not be given. Paths are
 // compared without letter case where the target file system ignores it;
-// a target that differs from its own path only in case is the file itself.
+// a target that differs from its own path only in case is the file itself,
+// renamed in two steps through a temporary name, each of them recorded.
 OrderedMoves orderMoves(const std::vector<MoveRequest>& requests);
 
-// The prefix of the temporary names a cycle goes through: hidden, so the
+// The prefix of the temporary names a cycle goes through (and a rename that
+// changes only letter case on a volume that ignores it): hidden, so the
 // window's list never shows one.
 inline constexpr std::string_view kCycleNamePrefix = ".zentrio-cycle-";
+
+// True when the path's last component is such a temporary name.
+bool isCycleName(std::string_view path);
 
 } // namespace zentrio

@@ -12,7 +12,7 @@ namespace zentrio {
 
 namespace {
 
-constexpr int kVersion = 1;
+constexpr int kVersion = 2; // 1 kept no roots, so its moves cannot be checked against them
 
 void putPath(QJsonObject& object, const QString& key, const std::string& path)
 {
@@ -30,7 +30,7 @@ std::optional<std::string> pathOf(const QJsonObject& object, const QString& key)
         path = text.toString().toStdString();
     if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos)
         return std::nullopt;
-    return path;
+    return path; // whether it is plain and below the roots is checked before the plan is run
 }
 
 template <typename Number> std::optional<Number> numberOf(const QJsonObject& object, const QString& key)
@@ -46,6 +46,19 @@ template <typename Number> std::optional<Number> numberOf(const QJsonObject& obj
 QString number(auto value)
 {
     return QString::number(value);
+}
+
+const char* fsWord(FsChoice choice)
+{
+    switch (choice) {
+    case FsChoice::Fat:
+        return "fat";
+    case FsChoice::Posix:
+        return "posix";
+    case FsChoice::Auto:
+        break;
+    }
+    return "auto";
 }
 
 std::optional<PlannedFile> fileOf(const QJsonObject& object)
@@ -86,14 +99,19 @@ QByteArray planToJson(const LibraryPlan& plan)
         move.insert("carried", file.carried);
         moves.append(move);
     }
-    QJsonArray emptied;
-    for (const EmptiedFolder& folder : plan.emptied) {
+    QJsonArray roots;
+    for (const std::string& folder : plan.roots) {
         QJsonObject entry;
-        putPath(entry, "path", folder.path);
-        entry.insert("mode", static_cast<int>(folder.mode));
-        emptied.append(entry);
+        putPath(entry, "path", folder);
+        roots.append(entry);
     }
-    const QJsonObject root { { "zentrio_plan", kVersion }, { "moves", moves }, { "emptied", emptied } };
+    QJsonObject root { { "zentrio_plan", kVersion }, { "roots", roots }, { "moves", moves },
+        { "fs", QLatin1String(fsWord(plan.fsChoice)) } };
+    if (!plan.to.empty()) {
+        QJsonObject to;
+        putPath(to, "path", plan.to);
+        root.insert("to", to);
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -106,11 +124,34 @@ std::optional<SavedPlan> planFromJson(const QByteArray& json, std::string& error
         return std::nullopt;
     }
     const QJsonObject root = document.object();
-    if (root.value("zentrio_plan").toInt() != kVersion || !root.value("moves").isArray()) {
+    if (root.value("zentrio_plan").toInt() == 1) {
+        error = "a plan of an earlier version of zentrio-cli: make it again with rename --plan-out";
+        return std::nullopt;
+    }
+    if (root.value("zentrio_plan").toInt() != kVersion || !root.value("moves").isArray()
+        || !root.value("roots").isArray()) {
         error = "not a zentrio-cli plan";
         return std::nullopt;
     }
     SavedPlan plan;
+    for (const QJsonValue& value : root.value("roots").toArray()) {
+        auto path = pathOf(value.toObject(), "path");
+        if (!path) {
+            error = "a folder of the plan cannot be read";
+            return std::nullopt;
+        }
+        plan.roots.push_back(std::move(*path));
+    }
+    if (root.contains("to")) {
+        auto to = pathOf(root.value("to").toObject(), "path");
+        if (!to) {
+            error = "the plan's --to folder cannot be read";
+            return std::nullopt;
+        }
+        plan.to = std::move(*to);
+    }
+    const QString fsText = root.value("fs").toString();
+    plan.fsChoice = fsText == u"fat" ? FsChoice::Fat : fsText == u"posix" ? FsChoice::Posix : FsChoice::Auto;
     for (const QJsonValue& value : root.value("moves").toArray()) {
         auto file = fileOf(value.toObject());
         if (!file) {
@@ -118,15 +159,6 @@ std::optional<SavedPlan> planFromJson(const QByteArray& json, std::string& error
             return std::nullopt;
         }
         plan.files.push_back(std::move(*file));
-    }
-    for (const QJsonValue& value : root.value("emptied").toArray()) {
-        const QJsonObject entry = value.toObject();
-        auto path = pathOf(entry, "path");
-        if (!path || !entry.value("mode").isDouble()) {
-            error = "a folder of the plan cannot be read";
-            return std::nullopt;
-        }
-        plan.emptied.push_back({ std::move(*path), static_cast<unsigned>(entry.value("mode").toInt()) & 07777 });
     }
     return plan;
 }

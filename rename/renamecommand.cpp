@@ -20,17 +20,17 @@ void Form1::selectedClicked()
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
     std::optional<RunWriter> journal;
-    std::size_t recorded = 0;
     bool unrecorded = false;
     const auto record = [&](const std::vector<PlannedRename>& renames) {
         journal = recordRenames(renames);
-        recorded = renames.size();
         unrecorded = !journal;
     };
     const RenameRunResult result = runRename(Dir1->path(), items, nameOptions(), progress, tagSource(), record);
+    // The end names the renames made, which are the first ones recorded:
+    // undo looks at no more.
     if (journal)
-        journal->finish(
-            recorded, result.outcome == RenameRunResult::Outcome::Completed ? RunEnd::Completed : RunEnd::Failed);
+        journal->finish(result.movesDone,
+            result.outcome == RenameRunResult::Outcome::Completed ? RunEnd::Completed : RunEnd::Failed);
     switch (result.outcome) {
     case RenameRunResult::Outcome::NothingChecked:
         showMessage(message(QStringLiteral("msg3")));

@@ -83,6 +83,7 @@ RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>&
                 switch (fs::renameNoReplace(prefix + item.name, prefix + targets[k])) {
                 case fs::RenameResult::Renamed:
                     ++result.renamed;
+                    result.movesDone += targets[k] != item.name;
                     break;
                 case fs::RenameResult::TargetExists:
                     result.outcome = RenameRunResult::Outcome::TargetExists;

@@ -23,6 +23,7 @@ struct RenameRunResult {
     } outcome
         = Outcome::Completed;
     int renamed = 0;
+    std::size_t movesDone = 0; // of the renames given to BeforeRenames, how many were made (the first ones)
 };
 
 // A rename the run will try: old name, new name and the file's identity.

@@ -1,4 +1,6 @@
 #include "rename/targetfs.h"
+#include "platform/filenames.h"
+#include "platform/fstypes.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -11,14 +13,7 @@ namespace zentrio {
 
 namespace {
 
-constexpr long kMsdos = 0x4d44;
-constexpr long kExfat = 0x2011BAB0;
-constexpr long kNtfs = 0x5346544e;
-constexpr long kNtfs3 = 0x7366746e;
-constexpr long kSmb = 0x517B;
-constexpr long kSmb2 = 0xFE534D42;
-constexpr long kCifs = 0xFF534D42;
-constexpr long kFuse = 0x65735546;
+using namespace fs::fstype;
 
 bool containsAny(std::string_view text, std::initializer_list<std::string_view> words)
 {
@@ -32,45 +27,77 @@ bool containsAny(std::string_view text, std::initializer_list<std::string_view> 
     return false;
 }
 
-// A FUSE mount serves a Windows volume when it sits on a block device
-// (fuseblk: exfat-fuse, ntfs-3g) or its driver names such a file system.
-bool fuseServesWindowsVolume(std::string_view mountType)
+// GNOME's gvfs serves every share it mounts under one FUSE mount
+// ("fuse.gvfsd-fuse", /run/user/UID/gvfs), one folder per share named by its
+// kind: "smb-share:server=nas,share=music" is a Windows share, "mtp:host=..."
+// a phone or player, whose storage is FAT-like.
+bool gvfsServesWindowsVolume(std::string_view mountType, std::string_view underMount)
 {
-    return mountType == "fuseblk" || containsAny(mountType, { "exfat", "ntfs", "fat", "smb", "cifs" });
+    if (mountType != "fuse.gvfsd-fuse")
+        return false;
+    while (underMount.starts_with('/'))
+        underMount.remove_prefix(1);
+    return underMount.starts_with("smb-share:") || underMount.starts_with("smb-server:")
+        || underMount.starts_with("mtp:");
 }
 
-// The mount type of the mount whose device is major:minor.
-std::string mountTypeOf(unsigned major, unsigned minor)
+// A FUSE mount serves a Windows volume when it sits on a block device
+// (fuseblk: exfat-fuse, ntfs-3g), its driver names such a file system, or
+// it is a gvfs share of that kind.
+bool fuseServesWindowsVolume(std::string_view mountType, std::string_view underMount)
+{
+    return mountType == "fuseblk" || containsAny(mountType, { "exfat", "ntfs", "fat", "smb", "cifs" })
+        || gvfsServesWindowsVolume(mountType, underMount);
+}
+
+// mountinfo writes blanks, tabs, newlines and backslashes in paths as \ooo.
+std::string unescapeMountPath(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size()) {
+            const std::string digits = text.substr(i + 1, 3);
+            if (digits.find_first_not_of("01234567") == std::string::npos) {
+                out += static_cast<char>(std::stoi(digits, nullptr, 8));
+                i += 3;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+struct Mount {
+    std::string type; // "fuseblk", "fuse.sshfs"...
+    std::string point; // where it is mounted
+};
+
+// The mount whose device is major:minor.
+Mount mountOf(unsigned major, unsigned minor)
 {
     std::ifstream mounts("/proc/self/mountinfo");
     const std::string device = std::to_string(major) + ':' + std::to_string(minor);
     for (std::string line; std::getline(mounts, line);) {
         std::istringstream fields(line);
-        std::string id, parent, majorMinor;
-        if (!(fields >> id >> parent >> majorMinor) || majorMinor != device)
+        std::string id, parent, majorMinor, root, point;
+        if (!(fields >> id >> parent >> majorMinor >> root >> point) || majorMinor != device)
             continue;
         const auto separator = line.find(" - ");
         if (separator == std::string::npos)
             continue;
         std::istringstream rest(line.substr(separator + 3));
-        std::string type;
-        rest >> type;
-        return type;
+        Mount mount;
+        rest >> mount.type;
+        mount.point = unescapeMountPath(point);
+        return mount;
     }
     return {};
 }
 
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
 
-TargetFs fileSystemFamily(long statfsType, std::string_view mountType)
+TargetFs fileSystemFamily(long statfsType, std::string_view mountType, std::string_view underMount)
 {
     TargetFs fs;
     switch (statfsType) {
@@ -91,7 +118,7 @@ TargetFs fileSystemFamily(long statfsType, std::string_view mountType)
         break;
     case kFuse:
         fs.type = mountType.empty() ? "fuse" : std::string(mountType);
-        if (fuseServesWindowsVolume(mountType)) {
+        if (fuseServesWindowsVolume(mountType, underMount)) {
             fs.names = FsNames::Windows;
             fs.ignoresCase = true;
         }
@@ -123,10 +150,30 @@ std::optional<TargetFs> targetFsOf(const std::string& path)
     if (::statfs(existing.c_str(), &info) != 0)
         return std::nullopt;
     const long type = static_cast<long>(info.f_type);
-    TargetFs fs = fileSystemFamily(type, type == kFuse ? mountTypeOf(st.stx_dev_major, st.stx_dev_minor) : "");
+    const Mount mount = type == kFuse ? mountOf(st.stx_dev_major, st.stx_dev_minor) : Mount {};
+    const std::string_view underMount = !mount.point.empty() && path.starts_with(folderPath(mount.point))
+        ? std::string_view(path).substr(folderPath(mount.point).size())
+        : std::string_view();
+    TargetFs fs = fileSystemFamily(type, mount.type, underMount);
     fs.device = (static_cast<std::uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
     return fs;
 }
+
+namespace {
+
+// Windows takes CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 for its
+// devices, in any letter case and with any extension ("con.mp3"), blanks
+// before the extension ignored: such a name cannot be made there.
+bool isReservedOnWindows(const QString& component)
+{
+    const QString stem = component.section(u'.', 0, 0).trimmed().toUpper();
+    if (stem == u"CON" || stem == u"PRN" || stem == u"AUX" || stem == u"NUL")
+        return true;
+    return stem.size() == 4 && (stem.startsWith(u"COM") || stem.startsWith(u"LPT")) && stem[3] >= u'1'
+        && stem[3] <= u'9';
+}
+
+} // namespace
 
 QString fitComponent(QString component, FsNames names)
 {
@@ -138,7 +185,13 @@ QString fitComponent(QString component, FsNames names)
     }
     while (!component.isEmpty() && (component.back() == u'.' || component.back() == u' '))
         component.chop(1);
-    return component.isEmpty() ? QStringLiteral("_") : component;
+    if (component.isEmpty())
+        return QStringLiteral("_");
+    if (isReservedOnWindows(component)) {
+        const qsizetype dot = component.indexOf(u'.');
+        component.insert(dot < 0 ? component.size() : dot, u'_'); // "CON.mp3" becomes "CON_.mp3"
+    }
+    return component;
 }
 
 FsNames namesUnder(FsChoice choice, const TargetFs& target)

@@ -31,8 +31,9 @@ struct TargetFs {
 
 // The family of a file system from statfs's type number and, for FUSE
 // mounts, the mount's type as /proc/self/mountinfo gives it ("fuseblk",
-// "fuse.exfat"). The device is left 0.
-TargetFs fileSystemFamily(long statfsType, std::string_view mountType = {});
+// "fuse.exfat", "fuse.gvfsd-fuse") and the path below the mount point
+// (gvfs names the kind of share there). The device is left 0.
+TargetFs fileSystemFamily(long statfsType, std::string_view mountType = {}, std::string_view underMount = {});
 
 // The file system a path is on, or will be on once its missing folders are
 // made: that of the nearest existing folder at or above it. nullopt when
@@ -40,8 +41,10 @@ TargetFs fileSystemFamily(long statfsType, std::string_view mountType = {});
 std::optional<TargetFs> targetFsOf(const std::string& path);
 
 // A path component made fit for these rules: under Windows rules
-// < > : " | ? * become "-" and trailing dots and blanks are cut ("_" when
-// nothing is left). Posix rules leave it as it is.
+// < > : " | ? * become "-", trailing dots and blanks are cut ("_" when
+// nothing is left), and a name Windows keeps for a device gets "_" before
+// its extension ("CON.mp3" gives "CON_.mp3", "Aux" gives "Aux_"). Posix
+// rules leave it as it is.
 QString fitComponent(QString component, FsNames names);
 
 // The rules that apply under a choice: the target's own for Auto.

@@ -2,90 +2,20 @@
 
 #include "platform/filenames.h"
 #include "platform/statedir.h"
+#include "rename/runreach.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <map>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace zentrio {
 
 namespace {
-
-std::string parentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
-bool isTemporary(const std::string& path)
-{
-    return std::string_view(path).substr(path.rfind('/') + 1).starts_with(kCycleNamePrefix);
-}
-
-// The disk as undo sees it: real, or for a dry run the real one with
-// the moves undo would have made laid over it.
-class UndoDisk {
-public:
-    UndoDisk(const UndoMoves& request)
-        : m_request(request)
-    {
-    }
-
-    bool holds(const std::string& path, const fs::FileIdentity& identity)
-    {
-        std::optional<fs::FileIdentity> found;
-        if (const auto laid = m_laid.find(path); laid != m_laid.end())
-            found = laid->second;
-        else
-            found = fs::identityOf(path);
-        return found && fs::sameIdentity(identity, *found, m_request.inodesIdentify);
-    }
-
-    fs::RenameResult moveBack(const Move& move)
-    {
-        if (m_request.makeFolders)
-            makeFolder(parentOf(move.from));
-        if (!m_request.dryRun)
-            return fs::renameNoReplace(move.to, move.from);
-        // The old path is free, or (on a volume that ignores case) the file itself.
-        const auto laid = m_laid.find(move.from);
-        struct stat st { };
-        const bool taken = laid != m_laid.end()
-            ? laid->second.has_value()
-            : ::lstat(move.from.c_str(), &st) == 0 && !holds(move.from, move.identity);
-        if (taken)
-            return fs::RenameResult::TargetExists;
-        m_laid[move.to] = std::nullopt;
-        m_laid[move.from] = move.identity;
-        return fs::RenameResult::Renamed;
-    }
-
-    int foldersMade() const { return static_cast<int>(m_made.size()); }
-
-private:
-    // Makes a missing folder (and its parents), as it was when the run
-    // emptied and removed it.
-    void makeFolder(const std::string& folder)
-    {
-        if (folder == "/" || m_made.contains(folder) || fs::isFolder(folder))
-            return;
-        makeFolder(parentOf(folder));
-        unsigned mode = 0777;
-        for (const EmptiedFolder& emptied : m_request.emptiedFolders) {
-            if (emptied.path == folder)
-                mode = emptied.mode;
-        }
-        if (m_request.dryRun || ::mkdir(folder.c_str(), mode) == 0)
-            m_made.insert(folder);
-    }
-
-    const UndoMoves& m_request;
-    std::map<std::string, std::optional<fs::FileIdentity>> m_laid;
-    std::set<std::string> m_made;
-};
 
 JournalRecord asRecord(const std::string& folder, bool inodesIdentify, const std::vector<Move>& moves)
 {
@@ -131,7 +61,11 @@ NewestUndo fromLegacyJournal(const std::string& path, bool dryRun)
     const JournalRecord& newest = contents.records.back();
     undo.status = NewestUndo::Status::Undone;
     undo.folder = newest.folder;
-    undo.result = undoMoves({ movesOf(newest), newest.inodesIdentify, {}, {}, false, dryRun });
+    UndoMoves request;
+    request.moves = movesOf(newest);
+    request.recognition.inodesIdentify = newest.inodesIdentify;
+    request.dryRun = dryRun;
+    undo.result = undoMoves(request);
     if (!dryRun) {
         const auto& remaining = undo.result.remaining;
         journal.replaceNewest(remaining.empty()
@@ -155,51 +89,32 @@ void keepRemaining(const std::string& path, RunRecord record, std::vector<Move> 
 
 } // namespace
 
-MovesUndone undoMoves(const UndoMoves& request)
+namespace {
+
+enum class Action { Undo, DryRun, Drop };
+
+NewestUndo fromLegacy(const std::string& legacyJournal, Action action)
 {
-    MovesUndone outcome;
-    UndoDisk disk(request);
-    for (auto move = request.moves.rbegin(); move != request.moves.rend(); ++move) {
-        const bool counts = !isTemporary(move->from);
-        if (disk.holds(move->to, move->identity)) {
-            const fs::RenameResult result = disk.moveBack(*move);
-            if (result == fs::RenameResult::Renamed) {
-                outcome.movedBack += counts;
-                outcome.back.push_back(*move);
-                continue;
-            }
-            outcome.notUndone += counts;
-            outcome.remaining.insert(outcome.remaining.begin(), *move);
-            outcome.leftAlone.push_back({ move->to,
-                result == fs::RenameResult::TargetExists ? "its old path is taken: " + move->from
-                                                         : "cannot be moved back to " + move->from });
-        } else if (!disk.holds(move->from, move->identity)) {
-            outcome.notUndone += counts;
-            outcome.leftAlone.push_back({ move->to, "changed, moved or deleted since the run" });
-        }
-    }
-    outcome.foldersMade = disk.foldersMade();
-    for (auto folder = request.madeFolders.rbegin(); folder != request.madeFolders.rend(); ++folder) {
-        if (!request.dryRun && ::rmdir(folder->c_str()) == 0)
-            ++outcome.foldersRemoved;
-    }
-    return outcome;
+    if (action != Action::Drop)
+        return fromLegacyJournal(legacyJournal, action == Action::DryRun);
+    NewestUndo dropped;
+    const RenameJournal journal(legacyJournal);
+    const RenameJournal::Contents contents = journal.load();
+    if (contents.records.empty() || !journal.replaceNewest(std::nullopt))
+        return dropped;
+    dropped.status = NewestUndo::Status::Dropped;
+    dropped.folder = contents.records.back().folder;
+    dropped.result.remaining = movesOf(contents.records.back());
+    return dropped;
 }
 
-UndoOutcome undoRecord(const JournalRecord& record)
-{
-    const MovesUndone undone = undoMoves({ movesOf(record), record.inodesIdentify });
-    UndoOutcome outcome { undone.movedBack, undone.notUndone, std::nullopt };
-    if (!undone.remaining.empty())
-        outcome.remaining = asRecord(record.folder, record.inodesIdentify, undone.remaining);
-    return outcome;
-}
-
-NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun)
+// The newest run undone, looked at (a dry run) or dropped.
+NewestUndo actOnNewest(const RunHistory& history, const std::string& legacyJournal, Action action)
 {
     NewestUndo undo;
+    const bool changes = action != Action::DryRun;
     if (!fs::isFolder(history.folder()))
-        return fromLegacyJournal(legacyJournal, dryRun);
+        return fromLegacy(legacyJournal, action);
     if (const StateFolder own = ensurePrivateFolder(history.folder()); !own.ok()) {
         undo.status = NewestUndo::Status::Unavailable;
         undo.error = own.error; // another user's folder is never read
@@ -225,12 +140,12 @@ NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJou
         }
         ParsedRun parsed = parseRun(*text);
         if (parsed.state == ParsedRun::State::Unfinished) {
-            if (!dryRun)
+            if (changes)
                 ::unlink(file->path.c_str()); // its run never began
             continue;
         }
         if (parsed.state == ParsedRun::State::Damaged) {
-            if (!dryRun)
+            if (changes)
                 setAside(file->path);
             undo.status = NewestUndo::Status::Damaged;
             undo.error = "the rename journal " + file->path + " is unreadable or damaged";
@@ -242,15 +157,43 @@ NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJou
         undo.origin = record.origin;
         undo.folder = record.folder;
         undo.time = record.time;
-        std::vector<Move> begun(record.moves.begin(),
-            record.moves.begin() + static_cast<std::ptrdiff_t>(parsed.progress.begunMoves(record)));
-        undo.result = undoMoves({ std::move(begun), record.inodesIdentify, record.madeFolders, record.emptiedFolders,
-            record.kind == RunKind::Moves, dryRun });
-        if (!dryRun)
+        UndoMoves request;
+        for (const std::uint32_t step : stepsMade(record, parsed.progress))
+            request.moves.push_back(std::move(record.moves[step]));
+        if (action == Action::Drop) {
+            // Forgotten on request, what was left of it with it, so the
+            // runs before it can be undone.
+            undo.status = NewestUndo::Status::Dropped;
+            undo.result.remaining = std::move(request.moves);
+            if (::unlink(file->path.c_str()) != 0) {
+                undo.status = NewestUndo::Status::Unavailable;
+                undo.error = "the rename journal " + file->path + " cannot be removed";
+            }
+            return undo;
+        }
+        request.recognition = record.recognition();
+        request.madeFolders = record.madeFolders;
+        request.emptiedFolders = record.emptiedFolders;
+        request.makeFolders = record.kind == RunKind::Moves;
+        request.dryRun = action == Action::DryRun;
+        undo.result = undoMoves(request);
+        if (changes)
             keepRemaining(file->path, std::move(record), undo.result.remaining);
         return undo;
     }
-    return fromLegacyJournal(legacyJournal, dryRun);
+    return fromLegacy(legacyJournal, action);
+}
+
+} // namespace
+
+NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun)
+{
+    return actOnNewest(history, legacyJournal, dryRun ? Action::DryRun : Action::Undo);
+}
+
+NewestUndo dropNewestRun(const RunHistory& history, const std::string& legacyJournal)
+{
+    return actOnNewest(history, legacyJournal, Action::Drop);
 }
 
 } // namespace zentrio

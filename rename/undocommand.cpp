@@ -17,6 +17,7 @@ void Form1::undoClicked()
     const NewestUndo undo = undoNewestRun(RunHistory::standard(), defaultJournalPath());
     switch (undo.status) {
     case NewestUndo::Status::Nothing:
+    case NewestUndo::Status::Dropped: // only the command line drops a run
         showMessage(message(QStringLiteral("msgnoundo")));
         return;
     case NewestUndo::Status::Damaged:

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 build=build-tsan
-tests=(tst_concurrentreads tst_folderscan tst_renamerun tst_runplan tst_undo tst_id3v2 tst_tagbatch tst_cli)
+tests=(tst_concurrentreads tst_folderscan tst_renamerun tst_runplan tst_undo tst_moverun tst_id3v2 tst_tagbatch tst_cli)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTRIO_TSAN=ON -DZENTRIO_TESTS=ON >/dev/null
 cmake --build "$build" --target "${tests[@]}"
 pattern="^($(IFS='|'; echo "${tests[*]}"))\$"

@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -114,6 +117,9 @@ class CliTest : public QObject {
 private Q_SLOTS:
     void runsAndTheirUndo_data();
     void runsAndTheirUndo();
+    void libraryRulesHold_data();
+    void libraryRulesHold();
+    void anAlteredPlanIsRefused();
     void listShowsPathsAndFields();
     void aPlanIsAppliedOnlyToTheFilesItSaw();
     void faultsChangeNothing();
@@ -185,6 +191,89 @@ void CliTest::runsAndTheirUndo()
     QCOMPARE(undo.status, 0);
     QCOMPARE(library.listing(), before);
     QVERIFY(after.isEmpty() == undo.out.contains("nothing to undo"));
+}
+
+void CliTest::libraryRulesHold_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("after"); // empty: as before
+    const QStringList byArtist { "rename", "-r", "--to", "lib", "-p", "{artist}/{song}", "m" };
+    QTest::newRow("a folder named keeps its other files") << QStringList { "m/a.mp3=One/Band", "m/doc.pdf",
+        "m/cover.jpg" } << byArtist << 0 << QStringList { "lib/Band/One.mp3<m/a.mp3", "m/cover.jpg", "m/doc.pdf" };
+    QTest::newRow("only album companions go along")
+        << QStringList { "m/x/a.mp3=One/Band", "m/x/cover.jpg", "m/x/rip.log", "m/x/notes.pdf", "m/x/key.asc" }
+        << byArtist << 0
+        << QStringList { "lib/Band/One.mp3<m/x/a.mp3", "lib/Band/cover.jpg<m/x/cover.jpg",
+               "lib/Band/rip.log<m/x/rip.log", "m/x/key.asc", "m/x/notes.pdf" };
+    QTest::newRow("a companion whose name is taken stays")
+        << QStringList { "m/x/a.mp3=One/Band", "m/x/cover.jpg", "lib/Band/cover.jpg" } << byArtist << 0
+        << QStringList { "lib/Band/One.mp3<m/x/a.mp3", "lib/Band/cover.jpg", "m/x/cover.jpg" };
+    QTest::newRow("a folder named below another one stays")
+        << QStringList { "big/in0/a.mp3=One", "big/b.mp3=Two" }
+        << QStringList { "rename", "-r", "--to", "out", "-p", "{song}", "big", "big/in0" } << 0
+        << QStringList { "big/in0/", "out/One.mp3<big/in0/a.mp3", "out/Two.mp3<big/b.mp3" };
+    QTest::newRow("--fs fat: two spellings are one path")
+        << QStringList { "m/a.mp3=One/Beatles", "m/b.mp3=one/beatles" }
+        << QStringList { "rename", "--fs", "fat", "-p", "{artist}/{song}", "m" } << 3 << QStringList {};
+    QTest::newRow("--fs fat: no name Windows keeps for a device")
+        << QStringList { "m/a.mp3=con/Aux" } << QStringList { "rename", "--fs", "fat", "-p", "{artist}/{song}", "m" }
+        << 0 << QStringList { "m/Aux_/con_.mp3<m/a.mp3" };
+}
+
+// What a run may take along, what it may remove and which names it may
+// give, with undo after each.
+void CliTest::libraryRulesHold()
+{
+    runsAndTheirUndo();
+}
+
+// A plan edited after it was written: a move out of the folders it was
+// made for, a target spelled with "..", or a folder added to be emptied.
+void CliTest::anAlteredPlanIsRefused()
+{
+    Library library;
+    library.make({ "m/a.mp3=One", "elsewhere/x.mp3=Other" });
+    QDir().mkpath(QString::fromStdString(library.root() + "/m/empty"));
+    QCOMPARE(library.run({ "rename", "-p", "{song}", "--plan-out", "plan.json", "m" }).status, 0);
+    const QJsonObject plan = QJsonDocument::fromJson(testsupport::readFile(library.root() + "/plan.json")).object();
+    const QJsonObject move = plan["moves"].toArray().first().toObject();
+    const auto altered = [&](const std::function<void(QJsonObject&)>& change) {
+        QJsonObject copy = plan;
+        change(copy);
+        testsupport::writeFile(library.root(), "altered.json", QJsonDocument(copy).toJson());
+        return library.run({ "apply", "altered.json" });
+    };
+    const QStringList before = library.listing();
+    const std::string outside = library.root() + "/elsewhere/x.mp3";
+    const Result escapes = altered([&](QJsonObject& copy) {
+        QJsonObject other = move;
+        const auto identity = fs::identityOf(outside);
+        other["from"] = QString::fromStdString(outside);
+        other["to"] = QString::fromStdString(library.root() + "/m/x.mp3");
+        other["inode"] = QString::number(identity->inode);
+        other["size"] = QString::number(identity->size);
+        other["modified"] = QString::number(identity->modified);
+        other["birth"] = QString::number(identity->birth);
+        copy["moves"] = QJsonArray { move, other };
+    });
+    QCOMPARE(escapes.status, 3);
+    QVERIFY(escapes.err.contains("not below a folder the plan was made for"));
+    const Result dots = altered([&](QJsonObject& copy) {
+        QJsonObject up = move;
+        up["to"] = QString::fromStdString(library.root() + "/m/../One.mp3");
+        copy["moves"] = QJsonArray { up };
+    });
+    QCOMPARE(dots.status, 3);
+    QCOMPARE(library.listing(), before);
+    const Result emptied = altered([&](QJsonObject& copy) {
+        copy["emptied"] = QJsonArray { QJsonObject {
+            { "path", QString::fromStdString(library.root() + "/m/empty") }, { "mode", 0755 } } };
+    });
+    QCOMPARE(emptied.status, 0);
+    QVERIFY(fs::isFolder(library.root() + "/m/empty"));
+    QVERIFY(testsupport::exists(library.root() + "/m/One.mp3"));
 }
 
 void CliTest::listShowsPathsAndFields()

@@ -117,7 +117,7 @@ void FolderScanTest::aVanishedFolderFailsTheListing()
 
 void FolderScanTest::namesRoundTripThroughText()
 {
-    for (const std::string name : { std::string("plain.mp3"), std::string("\xC5\x91z.mp3"), std::string("a\xFF\xC3.mp3"),
+    for (const std::string& name : { std::string("plain.mp3"), std::string("\xC5\x91z.mp3"), std::string("a\xFF\xC3.mp3"),
              std::string("\xED\xA0\x80.mp3") }) {
         QCOMPARE(textToName(nameToText(name)), name);
     }

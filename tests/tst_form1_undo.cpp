@@ -1,4 +1,5 @@
 #include "platform/filelistview.h"
+#include "rename/journalfolder.h"
 #include "rename/runpreview.h"
 #include "testsupport/formfixture.h"
 #include "testsupport/mp3fixture.h"
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void thePreviewShowsWhatTheRunThenDoes();
     void undoAfterARestartBringsTheOldNamesBack();
     void aDamagedJournalIsReportedAndRenamesGoOn();
+    void aRunStoppedEarlyRecordsOnlyWhatItRenamed();
 };
 
 void Form1UndoTest::thePreviewShowsWhatTheRunThenDoes()
@@ -101,6 +103,27 @@ void Form1UndoTest::aDamagedJournalIsReportedAndRenamesGoOn()
     QCOMPARE(f.listedNames(), QStringList { "01-One.mp3" });
     f.trigger("undo");
     QCOMPARE(f.listedNames(), QStringList { "a.mp3" });
+}
+
+// The record's end counts the renames made, not those planned: undo must
+// not look for files the run never reached.
+void Form1UndoTest::aRunStoppedEarlyRecordsOnlyWhatItRenamed()
+{
+    FormFixture f;
+    writeTagged(f.music(), "a.mp3", "One");
+    writeTagged(f.music(), "b.mp3", "Two");
+    writeTagged(f.music(), "c.mp3", "Three");
+    writeTagged(f.music(), "02-Two.mp3", "Taken");
+    f.start();
+    for (int position : { 1, 2, 3 }) // a, b, c after 02-Two.mp3
+        f.check(position, true);
+    f.trigger("selected");
+    QCOMPARE(f.message(), QString(" error: some mp3s got the same name, select numbered option"));
+    const auto summary = readRunSummary(RunHistory::standard().files().back().path);
+    QVERIFY(summary);
+    QCOMPARE(summary->moves, std::size_t(3));
+    QCOMPARE(summary->progress.done, std::size_t(1));
+    QCOMPARE(summary->progress.end, std::optional(RunEnd::Failed));
 }
 
 QTEST_MAIN(Form1UndoTest)

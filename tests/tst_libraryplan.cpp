@@ -48,6 +48,7 @@ private Q_SLOTS:
     void pathsFromThePattern();
     void namesFitTheTargetFileSystem_data();
     void namesFitTheTargetFileSystem();
+    void gvfsSharesOfWindowsTakeItsRules();
     void theRunIsCheckedAndOrdered_data();
     void theRunIsCheckedAndOrdered();
 };
@@ -152,6 +153,15 @@ void LibraryPlanTest::namesFitTheTargetFileSystem_data()
     QTest::newRow("nothing left") << 0x4d44L << ""
                                   << ". ."
                                   << "_" << true;
+    QTest::newRow("a device name of Windows") << 0x4d44L << ""
+                                              << "con.mp3"
+                                              << "con_.mp3" << true;
+    QTest::newRow("a device name as a folder") << 0x2011BAB0L << ""
+                                               << "Lpt1 "
+                                               << "Lpt1_" << true;
+    QTest::newRow("no device name") << 0x4d44L << ""
+                                    << "Console.mp3"
+                                    << "Console.mp3" << true;
 }
 
 void LibraryPlanTest::namesFitTheTargetFileSystem()
@@ -166,6 +176,16 @@ void LibraryPlanTest::namesFitTheTargetFileSystem()
     QCOMPARE(fitComponent(component, namesUnder(FsChoice::Auto, fs)), expected);
     QCOMPARE(fitComponent(component, namesUnder(FsChoice::Posix, fs)), component);
     QCOMPARE(fitComponent("a?", namesUnder(FsChoice::Fat, fs)), QString("a-"));
+}
+
+// GNOME's gvfs mounts every share under one FUSE file system; the folder
+// below it says which kind of share it is.
+void LibraryPlanTest::gvfsSharesOfWindowsTakeItsRules()
+{
+    const long fuse = 0x65735546L;
+    QVERIFY(fileSystemFamily(fuse, "fuse.gvfsd-fuse", "smb-share:server=nas,share=music/Band").ignoresCase);
+    QCOMPARE(fileSystemFamily(fuse, "fuse.gvfsd-fuse", "mtp:host=Phone/Music").names, FsNames::Windows);
+    QCOMPARE(fileSystemFamily(fuse, "fuse.gvfsd-fuse", "sftp:host=server/music").names, FsNames::Posix);
 }
 
 void LibraryPlanTest::theRunIsCheckedAndOrdered_data()

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace zentrio;
@@ -57,6 +58,12 @@ private Q_SLOTS:
     void runsOfThePreviousJournalComeAfterTheHistory();
     void undoTakesBackMovesAndFolders();
     void movesThatNeverBeganAreNotLookedFor();
+    void aRunCutShortIsUndoneAsFarAsItGot_data();
+    void aRunCutShortIsUndoneAsFarAsItGot();
+    void aFileReplacedBeforeItsMoveStopsTheRun();
+    void aRunThatCannotBeUndoneCanBeDropped();
+    void marksAreReadBackAfterATornAppend_data();
+    void marksAreReadBackAfterATornAppend();
 };
 
 void RunJournalTest::recordsAreReadBack_data()
@@ -246,6 +253,171 @@ void RunJournalTest::movesThatNeverBeganAreNotLookedFor()
     QCOMPARE(undo.result.notUndone, 0);
     QCOMPARE(testsupport::readFile(root + "/c2.mp3"), QByteArray("other one"));
     QCOMPARE(testsupport::readFile(root + "/c.mp3"), QByteArray("same size"));
+}
+
+void RunJournalTest::aRunCutShortIsUndoneAsFarAsItGot_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("moves"); // "from>to"
+    QTest::addColumn<bool>("caseless");
+    QTest::addColumn<int>("made"); // steps made before the kill
+    const QStringList swap { "a>b", "b>a" };
+    for (const int made : { 0, 1, 2 })
+        QTest::addRow("a swap, killed after %d of its 3 steps", made)
+            << QStringList { "a", "b" } << swap << false << made;
+    for (const int made : { 0, 1 })
+        QTest::addRow("a chain, killed after %d of its 2 steps", made)
+            << QStringList { "a", "b" } << QStringList { "a>b", "b>c" } << false << made;
+    QTest::newRow("case only where case is ignored, killed between its steps")
+        << QStringList { "song" } << QStringList { "song>Song" } << true << 1;
+}
+
+// Files known by size and time (as on FAT and exFAT), all of one size and
+// one time: the hardest case. A run killed after some of its steps, with
+// no mark written: undo puts back what was made and takes no file for
+// another, so every name holds its own file again.
+void RunJournalTest::aRunCutShortIsUndoneAsFarAsItGot()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, moves);
+    QFETCH(bool, caseless);
+    QFETCH(int, made);
+    testsupport::TempDir dir;
+    const std::string music = dir.path().toStdString() + "/music";
+    QVERIFY(QDir().mkpath(QString::fromStdString(music)));
+    const timespec sameTime[2] = { { 1700000000, 0 }, { 1700000000, 0 } };
+    for (const QString& name : files) {
+        const std::string path = testsupport::writeFile(music, name.toStdString(), "file " + name.toUtf8().left(1));
+        QVERIFY(::utimensat(AT_FDCWD, path.c_str(), sameTime, 0) == 0);
+    }
+    std::vector<MoveRequest> requests;
+    for (const QString& move : moves) {
+        const std::string from = music + "/" + move.section('>', 0, 0).toStdString();
+        const auto identity = fs::identityOf(from);
+        QVERIFY(identity);
+        requests.push_back({ { from, music + "/" + move.section('>', 1).toStdString(), *identity },
+            { identity->device, FsNames::Posix, caseless, "test" } });
+    }
+    const OrderedMoves order = orderMoves(requests);
+    QVERIFY(order.conflicts.empty() && order.steps.size() > std::size_t(made));
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.nameOnlyDevices = { requests.front().move.identity.device };
+    record.batch = kMarkBatch;
+    record.moves = order.steps;
+    const RunHistory history(dir.path().toStdString() + "/state/runs");
+    auto begun = history.begin(record);
+    QVERIFY(begun.writer);
+    for (int k = 0; k < made; ++k)
+        QCOMPARE(fs::renameExclusive(order.steps[k].from, order.steps[k].to), 0);
+    begun = {}; // killed
+    const NewestUndo undo = undoNewestRun(history, dir.path().toStdString() + "/none");
+    QCOMPARE(undo.status, NewestUndo::Status::Undone);
+    QCOMPARE(undo.result.notUndone, 0);
+    std::vector<std::string> names;
+    for (const QString& name : files) {
+        QCOMPARE(testsupport::readFile(music + "/" + name.toStdString()), "file " + name.toUtf8().left(1));
+        names.push_back(name.toStdString());
+    }
+    QCOMPARE(testsupport::everyEntry(music), names);
+    QVERIFY(history.files().empty());
+}
+
+// A file replaced at its old path after the plan was made is not moved:
+// the run stops there, and its record says how far it got.
+void RunJournalTest::aFileReplacedBeforeItsMoveStopsTheRun()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    OrderedMoves order;
+    for (const char* name : { "a", "b" }) {
+        const std::string from = testsupport::writeFile(root, std::string(name) + ".mp3", "planned");
+        order.steps.push_back({ from, root + "/" + name + "2.mp3", *fs::identityOf(from) });
+    }
+    QVERIFY(::unlink((root + "/b.mp3").c_str()) == 0);
+    testsupport::writeFile(root, "b.mp3", "another file, put there since");
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.batch = kMarkBatch;
+    record.moves = order.steps;
+    const RunHistory history(root + "/state/runs");
+    auto begun = history.begin(record);
+    const std::atomic<bool> stop = false;
+    const MovesDone done = performMoves(order, {}, *begun.writer, stop);
+    QCOMPARE(done.end, RunEnd::Failed);
+    QCOMPARE(done.done, std::size_t(1));
+    QVERIFY(QString::fromStdString(done.failure).contains("changed, moved or replaced since it was planned"));
+    QCOMPARE(testsupport::readFile(root + "/b.mp3"), QByteArray("another file, put there since"));
+    QVERIFY(!testsupport::exists(root + "/b2.mp3"));
+    QCOMPARE(readRunSummary(history.files().back().path)->progress.done, std::size_t(1));
+}
+
+// A run whose file cannot come back (its old name taken for good) stays
+// the newest until it is dropped; then the run before it is undone.
+void RunJournalTest::aRunThatCannotBeUndoneCanBeDropped()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    const RunHistory history(root + "/state/runs");
+    for (const char* name : { "a", "c" }) {
+        const std::string from = testsupport::writeTagged(root, std::string(name) + ".mp3", name);
+        auto begun = recordFolderRun(
+            history, root, { { std::string(name) + ".mp3", std::string(name) + "2.mp3", *fs::identityOf(from) } });
+        QCOMPARE(fs::renameExclusive(from, root + "/" + name + "2.mp3"), 0);
+        begun.writer->finish(1, RunEnd::Completed);
+    }
+    testsupport::writeFile(root, "c.mp3", "a new file under the old name");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const NewestUndo undo = undoNewestRun(history, root + "/none");
+        QCOMPARE(undo.result.notUndone, 1);
+        QCOMPARE(undo.result.remaining.size(), std::size_t(1));
+    }
+    const NewestUndo dropped = dropNewestRun(history, root + "/none");
+    QCOMPARE(dropped.status, NewestUndo::Status::Dropped);
+    QCOMPARE(dropped.result.remaining.front().to, root + "/c2.mp3");
+    QCOMPARE(undoNewestRun(history, root + "/none").result.movedBack, 1);
+    QVERIFY(testsupport::exists(root + "/a.mp3"));
+    QVERIFY(testsupport::exists(root + "/c2.mp3"));
+    QCOMPARE(undoNewestRun(history, root + "/none").status, NewestUndo::Status::Nothing);
+}
+
+void RunJournalTest::marksAreReadBackAfterATornAppend_data()
+{
+    QTest::addColumn<QByteArray>("after"); // appended to the whole record
+    QTest::addColumn<int>("cut"); // bytes torn from the end
+    QTest::addColumn<int>("done");
+    QTest::addColumn<QList<int>>("also");
+    QTest::addColumn<bool>("ended");
+    const QByteArray ended = "done 1\nalso 3\nalso 4\nend 1 failed\n";
+    QTest::newRow("whole") << ended << 0 << 1 << QList<int> { 3, 4 } << true;
+    QTest::newRow("torn in the end line") << ended << 5 << 1 << QList<int> { 3, 4 } << false;
+    QTest::newRow("torn in an also line") << ended << 20 << 1 << QList<int> { 3 } << false;
+    QTest::newRow("torn in a mark") << QByteArray("done 2\ndone 4\n") << 2 << 2 << QList<int> {} << false;
+}
+
+// An append cut short by a crash leaves the record and every whole line
+// before it; the torn line counts for nothing.
+void RunJournalTest::marksAreReadBackAfterATornAppend()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(int, cut);
+    QFETCH(int, done);
+    QFETCH(QList<int>, also);
+    QFETCH(bool, ended);
+    RunRecord record = sampleRecord();
+    record.nameOnlyDevices = { 7, 9 };
+    record.moves.front().identity.modified = 1765000000123456789;
+    std::string text = formatRecord(record) + after.toStdString();
+    text.resize(text.size() - static_cast<std::size_t>(cut));
+    const ParsedRun parsed = parseRun(text);
+    QCOMPARE(parsed.state, ParsedRun::State::Begun);
+    QCOMPARE(parsed.record.moves.size(), record.moves.size());
+    QCOMPARE(parsed.record.nameOnlyDevices, record.nameOnlyDevices);
+    QCOMPARE(parsed.record.moves.front().identity.modified, record.moves.front().identity.modified);
+    QCOMPARE(parsed.progress.done, std::size_t(done));
+    QCOMPARE(QList<std::size_t>(parsed.progress.alsoDone.begin(), parsed.progress.alsoDone.end()),
+        QList<std::size_t>(also.begin(), also.end()));
+    QCOMPARE(parsed.progress.end.has_value(), ended);
 }
 
 QTEST_GUILESS_MAIN(RunJournalTest)

@@ -1,3 +1,4 @@
+#include "platform/filenames.h"
 #include "rename/journal.h"
 #include "rename/renamerun.h"
 #include "rename/undo.h"
@@ -63,14 +64,27 @@ RenameRunResult journaledRun(const TaggedFolder& folder, const RenameJournal& jo
         });
 }
 
+// Undo as the programs make it of a run in this journal (the one of earlier
+// versions, which undo still reads once the newer history is done).
+struct UndoOutcome {
+    int renamedBack = 0;
+    int notUndone = 0;
+};
 UndoOutcome undoNewest(const RenameJournal& journal)
 {
-    const auto contents = journal.load();
-    if (contents.records.empty())
-        return {};
-    UndoOutcome outcome = undoRecord(contents.records.back());
-    journal.replaceNewest(outcome.remaining);
-    return outcome;
+    const NewestUndo undo = undoNewestRun(RunHistory(journal.path() + ".no-history"), journal.path());
+    return { undo.result.movedBack, undo.result.notUndone };
+}
+
+// The record's renames undone by the current code, files known as it says.
+UndoOutcome undoRecord(const JournalRecord& record)
+{
+    UndoMoves request;
+    for (const PlannedRename& r : record.renames)
+        request.moves.push_back({ joinPath(record.folder, r.oldName), joinPath(record.folder, r.newName), r.identity });
+    request.recognition.inodesIdentify = record.inodesIdentify;
+    const MovesUndone undone = undoMoves(request);
+    return { undone.movedBack, undone.notUndone };
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+// The library-scale measurements of zentrio-cli: a library made by
+// makeLibrary, listed, planned, renamed into new folders and undone,
+// against floors of plain POSIX calls on 16 threads (and on one, for
+// reference), warm, cold and on the slow mount.
+
+#include <string>
+
+namespace bench {
+
+struct LibraryPlaces {
+    bool warm = true;
+    bool cold = true;
+    bool slow = true;
+};
+
+// `files` files (100,000 make 5,000 folders); `delayMicroseconds` for the
+// slow mount.
+void libraryBench(int files, LibraryPlaces places, int repetitions, long delayMicroseconds);
+
+// One folder of `files` files (no folder limit): a dry run, the rename and
+// its undo, each checked to have done every file.
+void bigFolderBench(int files);
+
+} // namespace bench
