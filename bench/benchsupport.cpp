@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <sys/stat.h>
 #include <thread>
+#include <fstream>
 #include <unistd.h>
 
 namespace bench {
@@ -354,6 +355,15 @@ bool runProgram(const std::vector<std::string>& arguments, double* peakMiB)
     if (peakMiB)
         *peakMiB = usage.ru_maxrss / 1024.0;
     return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool dropCaches()
+{
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    drop << "3\n";
+    drop.flush();
+    return drop.good();
 }
 
 double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before,

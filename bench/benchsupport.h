@@ -75,6 +75,10 @@ bool runProgram(const std::vector<std::string>& arguments);
 double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before = {},
     const std::function<void()>& after = {});
 
+// Empties the kernel's page, dentry and inode caches (needs root); false
+// where it cannot.
+bool dropCaches();
+
 void reportFloor(const char* what, double ms);
 void report(const char* what, double ms, double floor, double target);
 

@@ -167,21 +167,8 @@ void libraryReadFloor(const std::string& root, int threads)
 // negative number when it did not exit with status 0.
 double runMeasured(const std::vector<std::string>& arguments)
 {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    const int started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage {};
-    if (started != 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return usage.ru_maxrss / 1024.0;
+    double peakMiB = 0;
+    return runProgram(arguments, &peakMiB) ? peakMiB : -1;
 }
 
 void run(const std::vector<std::string>& arguments)
@@ -190,15 +177,6 @@ void run(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "failed: %s ...\n", arguments.at(1).c_str());
         std::abort();
     }
-}
-
-bool dropCaches()
-{
-    ::sync();
-    std::ofstream drop("/proc/sys/vm/drop_caches");
-    drop << "3\n";
-    drop.flush();
-    return drop.good();
 }
 
 // The size of the newest run's record in the journal.

@@ -270,15 +270,6 @@ void slowMount(int repetitions, long delayMicroseconds, const QString& config)
 #endif
 }
 
-bool dropCaches()
-{
-    ::sync();
-    std::ofstream drop("/proc/sys/vm/drop_caches");
-    drop << "3\n";
-    drop.flush();
-    return drop.good();
-}
-
 void coldLocal(int repetitions)
 {
     if (!dropCaches()) {

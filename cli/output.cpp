@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 
 #include <csignal>
+#include <ctime>
 #include <cstdio>
 #include <unistd.h>
 
@@ -166,6 +167,18 @@ PathDisplay displayForArguments(const std::vector<std::string>& given, const std
         display.addBase(base, shown.empty() ? std::string() : shown);
     }
     return display;
+}
+
+std::string timeText(std::int64_t seconds)
+{
+    if (seconds == 0)
+        return "(no time)";
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    char text[32] = "";
+    if (::localtime_r(&time, &local))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
 }
 
 } // namespace zentrio::cli

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,10 @@ void putPath(QJsonObject& object, const QString& key, const std::string& path);
 
 // The text of a tag field made fit for a tab-separated line.
 std::string fieldText(const QString& value);
+
+// A journal's time in seconds as local "YYYY-MM-DD HH:MM:SS"; "(no time)"
+// for a record that kept none.
+std::string timeText(std::int64_t seconds);
 
 // How paths are shown: under the path given on the command line they were
 // reached from (relative to it, or below it as it was given), else under

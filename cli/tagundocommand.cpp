@@ -15,18 +15,6 @@ struct TagUndoOptions {
     bool list = false;
 };
 
-std::string timeText(std::int64_t seconds)
-{
-    if (seconds == 0)
-        return "(no time)";
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local {};
-    char text[32] = "";
-    if (::localtime_r(&time, &local))
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 const char* originText(TagOrigin origin) { return origin == TagOrigin::Window ? "window" : "command line"; }
 
 int listCommands(const TagJournal& journal)

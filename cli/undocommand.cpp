@@ -14,16 +14,6 @@ struct UndoOptions {
     bool drop = false;
 };
 
-std::string timeText(std::int64_t seconds)
-{
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local {};
-    char text[32] = "";
-    if (::localtime_r(&time, &local))
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 std::string stateText(const RunSummary& summary, bool going)
 {
     if (going)

@@ -2,6 +2,7 @@
 
 #include "platform/digest.h"
 #include "platform/filelock.h"
+#include "platform/filenames.h"
 #include "platform/fsops.h"
 #include "platform/posixio.h"
 #include "platform/statedir.h"
@@ -306,12 +307,6 @@ namespace {
         return sameVolume && sameIdentity({ found->device, entry.inode, 0, entry.birth }, *found, true);
     }
 
-    std::string folderOf(const std::string& path)
-    {
-        const auto slash = path.rfind('/');
-        return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    }
-
     // A file opened for its patches, with what its crash copy keeps.
     struct Opened {
         Fd fd { -1 };
@@ -347,7 +342,7 @@ namespace {
             return std::nullopt;
         Entry& entry = opened.entry;
         entry = { file.path, identity->device, identity->inode, identity->birth, volumeOfOpen(opened.fd.get()),
-            expected ? expected->inodesIdentify : inodesIdentifyFiles(folderOf(file.path)), st.st_size, st.st_size, {} };
+            expected ? expected->inodesIdentify : inodesIdentifyFiles(parentOf(file.path)), st.st_size, st.st_size, {} };
         for (const Patch& patch : file.patches) {
             if (patch.offset < 0 || patch.offset > st.st_size)
                 return std::nullopt;
@@ -545,7 +540,7 @@ namespace {
             // failure (a disk not plugged in, a share not mounted, a
             // read-only mount) may pass.
             // The file is gone only where its folder is on the volume it was on.
-            const std::string folder = folderOf(entry.path);
+            const std::string folder = parentOf(entry.path);
             const bool onItsVolume = isFolder(folder)
                 && (entry.volume != 0 ? volumeAt(folder) == entry.volume : identityOfFolder(folder) == entry.device);
             return openError == ENOENT && onItsVolume ? Verdict::SetAside : Verdict::Waiting;

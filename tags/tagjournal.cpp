@@ -1,6 +1,7 @@
 #include "tags/tagjournal.h"
 
 #include "platform/digest.h"
+#include "platform/filenames.h"
 #include "platform/splicefile.h"
 #include "platform/statedir.h"
 #include "platform/readpool.h"
@@ -20,12 +21,6 @@ namespace zentrio {
 using namespace tagjournal;
 
 namespace {
-
-    std::string folderOf(const std::string& path)
-    {
-        const auto slash = path.rfind('/');
-        return slash == std::string::npos ? "." : path.substr(0, slash);
-    }
 
     std::uint64_t newId()
     {
@@ -292,7 +287,7 @@ std::string defaultTagJournalPath()
 TagJournal::Command TagJournal::begin(TagOrigin origin, const std::function<bool()>& keepWaiting) const
 {
     Command command(m_path, {});
-    const StateFolder folder = ensurePrivateFolder(m_path.empty() ? std::string() : folderOf(m_path));
+    const StateFolder folder = ensurePrivateFolder(m_path.empty() ? std::string() : parentOf(m_path));
     if (!folder.ok()) {
         command.m_error = folder.error;
         return command;
