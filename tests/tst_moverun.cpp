@@ -1,5 +1,6 @@
 #include "platform/filenames.h"
 #include "rename/journalfolder.h"
+#include "rename/movedeps.h"
 #include "rename/moverun.h"
 #include "rename/undo.h"
 #include "testsupport/mp3fixture.h"
@@ -104,6 +105,11 @@ private Q_SLOTS:
     void aRunIsMadeAndUndone();
     void aKilledRunIsUndone_data();
     void aKilledRunIsUndone();
+    void aStepWaitsForTheMoveThatFreesItsTarget_data();
+    void aStepWaitsForTheMoveThatFreesItsTarget();
+    void namesOneLetterCaseApartAreMovedAndUndoneAtOnce();
+    void aMoveThatCannotGoBackNowIsKeptForALaterUndo();
+    void ctrlCWhileMovesWaitForAMarkEndsTheRun();
 };
 
 void MoveRunTest::aRunIsMadeAndUndone_data()
@@ -175,6 +181,170 @@ void MoveRunTest::aKilledRunIsUndone()
     QVERIFY(undo.status == NewestUndo::Status::Undone || undo.status == NewestUndo::Status::Nothing);
     QCOMPARE(undo.result.notUndone, 0);
     qInfo("moved back %d", undo.result.movedBack);
+    library.verifyAllBack();
+}
+
+void MoveRunTest::aStepWaitsForTheMoveThatFreesItsTarget_data()
+{
+    // Moves as "from>to", in run order; then the step that must wait and
+    // the earlier step whose move frees its target.
+    QTest::addColumn<QStringList>("moves");
+    QTest::addColumn<int>("later");
+    QTest::addColumn<int>("earlier");
+    QTest::newRow("a chain") << QStringList { "/m/b>/m/c", "/m/a>/m/b" } << 1 << 0;
+    QTest::newRow("a chain past an unrelated move") << QStringList { "/m/b>/m/c", "/m/q>/m/r", "/m/a>/m/b" } << 2 << 0;
+    // Two files whose names differ only in letter case, on a volume that
+    // keeps case: the file moving into "Cover.jpg" waits for "Cover.jpg"
+    // to leave, not for "cover.jpg".
+    QTest::newRow("names one letter case apart")
+        << QStringList { "/x/Cover.jpg>/n/Cover.jpg", "/x/cover.jpg>/n/cover.jpg", "/y/Cover.jpg>/x/Cover.jpg" } << 2
+        << 0;
+}
+
+void MoveRunTest::aStepWaitsForTheMoveThatFreesItsTarget()
+{
+    QFETCH(QStringList, moves);
+    QFETCH(int, later);
+    QFETCH(int, earlier);
+    std::vector<Move> steps;
+    for (const QString& move : moves)
+        steps.push_back({ move.section('>', 0, 0).toStdString(), move.section('>', 1, 1).toStdString(), {} });
+    const StepWaits waits = stepWaits(steps)[static_cast<std::size_t>(later)];
+    QVERIFY2(std::find(waits.begin(), waits.end(), static_cast<std::uint32_t>(earlier)) != waits.end(),
+        "the step may be made (or its undo taken back) before the move that frees its target");
+}
+
+// Folders X<i> hold "Cover.jpg" and "cover.jpg", both go to N<i>, and
+// Y<i>'s "Cover.jpg" and "cover.jpg" take their places, as a rename of a
+// library moves a folder's companions. Every move must be made, and every
+// one undone, however the threads meet.
+void MoveRunTest::namesOneLetterCaseApartAreMovedAndUndoneAtOnce()
+{
+    constexpr int kGroups = 300;
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    std::vector<MoveRequest> requests;
+    std::vector<std::pair<std::string, QByteArray>> made;
+    const auto file = [&](const std::string& relative) {
+        QDir().mkpath(QString::fromStdString(root + "/" + parentOf(relative)));
+        made.emplace_back(testsupport::writeFile(root, relative, QByteArray::fromStdString(relative)),
+            QByteArray::fromStdString(relative));
+        return made.back().first;
+    };
+    const auto request = [&](const std::string& from, const std::string& to) {
+        const auto identity = fs::identityOf(from);
+        requests.push_back({ { from, to, *identity }, { identity->device, FsNames::Posix, false, "test" } });
+    };
+    for (int i = 0; i < kGroups; ++i) {
+        const std::string x = "X" + std::to_string(i), y = "Y" + std::to_string(i), n = "N" + std::to_string(i);
+        for (const char* name : { "Cover.jpg", "cover.jpg" }) {
+            file(x + "/" + name);
+            file(y + "/" + name);
+        }
+        for (const char* name : { "Cover.jpg", "cover.jpg" })
+            request(root + "/" + x + "/" + name, root + "/" + n + "/" + name);
+        for (const char* name : { "Cover.jpg", "cover.jpg" })
+            request(root + "/" + y + "/" + name, root + "/" + x + "/" + name);
+    }
+    const OrderedMoves order = orderMoves(requests);
+    QVERIFY(order.conflicts.empty());
+    const RunHistory history(root + "/state/runs");
+    for (int round = 0; round < 3; ++round) {
+        RunRecord record;
+        record.kind = RunKind::Moves;
+        record.origin = RunOrigin::CommandLine;
+        record.batch = kMarkBatch;
+        record.madeFolders = order.madeFolders;
+        auto begun = history.begin(record, order.steps);
+        QVERIFY(begun.writer);
+        const std::atomic<bool> stop = false;
+        const MovesDone done = performMoves(order, {}, *begun.writer, stop);
+        QVERIFY2(done.end == RunEnd::Completed, done.failure.c_str());
+        const NewestUndo undo = undoNewestRun(history, root + "/none");
+        QCOMPARE(undo.status, NewestUndo::Status::Undone);
+        QVERIFY2(undo.result.leftAlone.empty(),
+            (undo.result.leftAlone.front().path + ": " + undo.result.leftAlone.front().reason).c_str());
+        for (const auto& [path, bytes] : made)
+            QCOMPARE(testsupport::readFile(path), bytes);
+    }
+}
+
+// A move back that fails now (here: where the file's old folder was, a file
+// stands) must stay in the journal: once the way is clear again, the next
+// undo brings the file back instead of finding nothing to undo.
+void MoveRunTest::aMoveThatCannotGoBackNowIsKeptForALaterUndo()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    QDir().mkpath(QString::fromStdString(root + "/music/A"));
+    const std::string from = testsupport::writeFile(root + "/music/A", "a.mp3", "song");
+    const auto identity = fs::identityOf(from);
+    const OrderedMoves order = orderMoves(
+        { { { from, root + "/lib/N/a.mp3", *identity }, { identity->device, FsNames::Posix, false, "test" } } });
+    QVERIFY(order.conflicts.empty());
+    const std::vector<EmptiedFolder> emptied { { root + "/music/A", 0755 } };
+    const RunHistory history(root + "/state/runs");
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.origin = RunOrigin::CommandLine;
+    record.batch = kMarkBatch;
+    record.madeFolders = order.madeFolders;
+    record.emptiedFolders = emptied;
+    auto begun = history.begin(record, order.steps);
+    QVERIFY(begun.writer);
+    const std::atomic<bool> stop = false;
+    QCOMPARE(performMoves(order, emptied, *begun.writer, stop).end, RunEnd::Completed);
+    QVERIFY(!testsupport::exists(root + "/music/A"));
+
+    testsupport::writeFile(root + "/music", "A", "in the way");
+    const NewestUndo blocked = undoNewestRun(history, root + "/none");
+    QCOMPARE(blocked.status, NewestUndo::Status::Undone);
+    QCOMPARE(blocked.result.notUndone, 1);
+
+    QVERIFY(::unlink((root + "/music/A").c_str()) == 0);
+    const NewestUndo later = undoNewestRun(history, root + "/none");
+    QCOMPARE(later.status, NewestUndo::Status::Undone);
+    QCOMPARE(later.result.movedBack, 1);
+    QCOMPARE(testsupport::readFile(from), QByteArray("song"));
+}
+
+// Ctrl-C while the moves wait for a mark (the progress line was slow to
+// write: a terminal paused with Ctrl-S, a slow ssh link) must end the run,
+// not leave it hanging with its threads waiting for a mark never written.
+void MoveRunTest::ctrlCWhileMovesWaitForAMarkEndsTheRun()
+{
+    Library library;
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        auto begun = library.begin();
+        std::atomic<bool> stop = false;
+        bool slow = true;
+        if (begun.writer) {
+            performMoves(library.order, {}, *begun.writer, stop, [&](std::size_t) {
+                if (!slow)
+                    return;
+                slow = false;
+                usleep(1500 * 1000); // the moves run on up to the end of their batch and wait for a mark
+                stop = true; // Ctrl-C, seen once the progress line is written
+            });
+        }
+        _exit(0);
+    }
+    int status = 0;
+    bool ended = false;
+    for (int waited = 0; waited < 100 && !ended; ++waited) {
+        ended = waitpid(child, &status, WNOHANG) == child;
+        if (!ended)
+            usleep(100 * 1000);
+    }
+    if (!ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    QVERIFY2(ended, "the run still hangs 10 s after Ctrl-C");
+    const NewestUndo undo = undoNewestRun(library.history(), library.root + "/none");
+    QCOMPARE(undo.result.notUndone, 0);
     library.verifyAllBack();
 }
 
