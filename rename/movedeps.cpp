@@ -8,20 +8,24 @@ namespace zentrio {
 
 std::vector<StepWaits> stepWaits(const std::vector<Move>& steps)
 {
+    // Each step waits for the step before it that touched (left or reached)
+    // a path of the caseless key of its target, and of its source. Steps of
+    // one key thus run in their recorded order, so the step that freed the
+    // target and the one that brought the file are made before it even
+    // where two paths share a key ("Cover.jpg" and "cover.jpg" on a volume
+    // that tells case).
     std::vector<StepWaits> waits(steps.size(), StepWaits { kNoStep, kNoStep });
-    std::unordered_map<std::string, std::uint32_t> leftBy; // path -> the last step that left it
-    std::unordered_map<std::string, std::uint32_t> reachedBy; // path -> the last step that moved a file there
-    leftBy.reserve(steps.size());
-    reachedBy.reserve(steps.size());
+    std::unordered_map<std::string, std::uint32_t> touchedBy; // key -> the last step that left or reached it
+    touchedBy.reserve(2 * steps.size());
     for (std::uint32_t j = 0; j < steps.size(); ++j) {
         std::string from = caselessKey(steps[j].from);
         std::string to = caselessKey(steps[j].to);
-        if (const auto left = leftBy.find(to); left != leftBy.end())
-            waits[j][0] = left->second;
-        if (const auto reached = reachedBy.find(from); reached != reachedBy.end() && reached->second != waits[j][0])
-            waits[j][1] = reached->second;
-        leftBy[std::move(from)] = j;
-        reachedBy[std::move(to)] = j;
+        if (const auto touched = touchedBy.find(to); touched != touchedBy.end())
+            waits[j][0] = touched->second;
+        if (const auto touched = touchedBy.find(from); touched != touchedBy.end() && touched->second != waits[j][0])
+            waits[j][1] = touched->second;
+        touchedBy[std::move(from)] = j;
+        touchedBy[std::move(to)] = j;
     }
     return waits;
 }

@@ -79,8 +79,10 @@ public:
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_changed.wait_for(lock, std::chrono::milliseconds(100), [this] { return finished() || markDue(); });
-            if (finished())
+            if (finished()) {
+                m_changed.notify_all(); // threads waiting for a mark see the stop and end
                 break;
+            }
             if (markDue()) {
                 const std::size_t prefix = m_prefix;
                 lock.unlock();
@@ -141,7 +143,8 @@ private:
                 m_changed.notify_all(); // the calling thread writes a mark
             if (m_ready.empty() && m_going == 0)
                 return Piece::None;
-            m_changed.wait(lock);
+            // Ctrl-C sets the stop flag without the lock: look again now and then.
+            m_changed.wait_for(lock, std::chrono::milliseconds(100));
         }
         m_blocked = false;
         const std::uint32_t step = m_ready.top();

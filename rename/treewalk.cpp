@@ -131,7 +131,8 @@ public:
             } else if (m_request.inOrder) {
                 m_request.inOrder(node->folder, node->reads, node->made);
             }
-            m_readAhead -= node->folder.mp3s.size();
+            if (m_request.readTags) // a folder only listed began no reads
+                m_readAhead -= node->folder.mp3s.size();
             m_changed.notify_all();
             node.reset();
             if (m_request.keepGoing && !m_request.keepGoing(m_readCount.load(), m_found.load())) {
@@ -197,7 +198,10 @@ private:
             node->listed = true;
             node->reads.resize(node->folder.mp3s.size());
             m_found += node->folder.mp3s.size();
-            m_toRead.insert(node);
+            if (m_request.readTags)
+                m_toRead.insert(node);
+            else
+                finish(node); // before the pool starts: nothing else holds the node
         }
     }
 

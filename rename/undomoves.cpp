@@ -56,8 +56,9 @@ MovesUndone outcomeOf(const std::vector<Move>& moves, const std::vector<Verdict>
             outcome.remaining.push_back(move);
             outcome.leftAlone.push_back({ move.to, "its old path is taken: " + move.from });
             break;
-        case Verdict::Cannot:
+        case Verdict::Cannot: // kept too: the cause (a read-only mount, a lock) may pass
             outcome.notUndone += counts;
+            outcome.remaining.push_back(move);
             outcome.leftAlone.push_back({ move.to, "cannot be moved back to " + move.from });
             break;
         case Verdict::Changed:
