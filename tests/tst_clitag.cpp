@@ -97,6 +97,9 @@ void CliTagTest::tagRunsAndTheirUndo_data()
     QTest::newRow("set: a track with its own total")
         << tagged << QStringList { "set", "--track", "7/9", "Album/03 - Song.mp3" } << 0
         << "written 1, unchanged 0, no match 0, failed 0; undo with: zentrio-cli tag undo" << "Song|Band|Album|7/9||";
+    QTest::newRow("set: a file named alone and through its folder is written once")
+        << tagged << QStringList { "set", "--album", "Other", "Album/03 - Song.mp3", "Album" } << 0
+        << "written 1, unchanged 0, no match 0, failed 0" << "Song|Band|Other|3/12||";
     QTest::newRow("set: a dry run changes nothing")
         << tagged << QStringList { "set", "-n", "--album", "Other", "Album" } << 0
         << "dry run, nothing changed: to write 1, unchanged 0, no match 0, failed 0" << "Song|Band|Album|3/12||";
