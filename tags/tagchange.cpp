@@ -7,6 +7,7 @@
 #include "tags/id3v2save.h"
 #include "tags/tagsource.h"
 
+#include <cstring>
 #include <tuple>
 
 namespace zentrio {
@@ -227,15 +228,30 @@ TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSou
     return tagFieldsOf(region, tail, source);
 }
 
+namespace {
+
+    // The first index from `from` on where the two differ (or `now` ends);
+    // equal stretches are stepped over a block at a time, as a tag region of
+    // a few hundred KiB mostly holds a picture that stays as it was.
+    std::size_t firstDifference(const std::string& old, const std::string& now, std::size_t from)
+    {
+        constexpr std::size_t kBlock = 256;
+        const std::size_t common = std::min(old.size(), now.size());
+        std::size_t i = from;
+        while (i + kBlock <= common && std::memcmp(old.data() + i, now.data() + i, kBlock) == 0)
+            i += kBlock;
+        while (i < common && old[i] == now[i])
+            ++i;
+        return std::min(i, now.size());
+    }
+
+} // namespace
+
 std::vector<fs::Patch> changedRuns(const std::string& old, const std::string& now)
 {
     constexpr std::size_t kJoin = 64; // runs closer than this are written as one
     std::vector<fs::Patch> patches;
-    for (std::size_t i = 0; i < now.size();) {
-        if (i < old.size() && old[i] == now[i]) {
-            ++i;
-            continue;
-        }
+    for (std::size_t i = firstDifference(old, now, 0); i < now.size(); i = firstDifference(old, now, i)) {
         std::size_t end = i + 1;
         for (std::size_t same = 0; end < now.size() && same < kJoin; ++end)
             same = end < old.size() && old[end] == now[end] ? same + 1 : 0;
