@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libtag1-dev libxxhash-dev libcli11-dev
+    libtag1-dev libxxhash-dev libcli11-dev libmimalloc-dev
     dbus dbus-x11
     xvfb xauth xdotool at-spi2-core
     fonts-liberation fonts-dejavu-core
