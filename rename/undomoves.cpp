@@ -25,9 +25,18 @@ enum class Verdict : std::uint8_t {
     Back, // moved back to its old path
     Taken, // its old path is taken: kept for a later undo
     Cannot, // the move back failed
+    Waits, // a later move that waits for it was kept: not tried, kept with it
     Changed, // the file is at neither path as the run left it
     NeverMoved, // the file is still at its old path
 };
+
+// A move kept for a later undo holds back the earlier moves it waited for
+// in the run: their files were moved on by it, so until it is taken back
+// they are neither where the run put them nor changed since.
+bool isKept(Verdict verdict)
+{
+    return verdict == Verdict::Taken || verdict == Verdict::Cannot || verdict == Verdict::Waits;
+}
 
 std::unordered_map<std::string, unsigned> modesOf(const std::vector<EmptiedFolder>& emptied)
 {
@@ -60,6 +69,11 @@ MovesUndone outcomeOf(const std::vector<Move>& moves, const std::vector<Verdict>
             outcome.notUndone += counts;
             outcome.remaining.push_back(move);
             outcome.leftAlone.push_back({ move.to, "cannot be moved back to " + move.from });
+            break;
+        case Verdict::Waits:
+            outcome.notUndone += counts;
+            outcome.remaining.push_back(move);
+            outcome.leftAlone.push_back({ move.from, "waits for a later move to be taken back first" });
             break;
         case Verdict::Changed:
             outcome.notUndone += counts;
@@ -146,13 +160,23 @@ private:
 MovesUndone undoInThought(const UndoMoves& request)
 {
     LaidDisk disk(request);
+    const std::vector<StepWaits> waits = stepWaits(request.moves);
     std::vector<Verdict> verdicts(request.moves.size(), Verdict::NeverMoved);
+    std::vector<bool> heldBack(request.moves.size(), false);
     for (std::size_t k = request.moves.size(); k-- > 0;) {
         const Move& move = request.moves[k];
-        if (disk.holds(move.to, move.identity))
+        if (heldBack[k])
+            verdicts[k] = Verdict::Waits;
+        else if (disk.holds(move.to, move.identity))
             verdicts[k] = disk.moveBack(move);
         else if (!disk.holds(move.from, move.identity))
             verdicts[k] = Verdict::Changed;
+        if (isKept(verdicts[k])) {
+            for (const std::uint32_t earlier : waits[k]) {
+                if (earlier != kNoStep)
+                    heldBack[earlier] = true;
+            }
+        }
     }
     MovesUndone outcome = outcomeOf(request.moves, verdicts);
     outcome.foldersMade = disk.foldersMade();
@@ -169,6 +193,7 @@ public:
         , m_modes(modesOf(request.emptiedFolders))
         , m_waits(stepWaits(request.moves))
         , m_verdicts(request.moves.size(), Verdict::NeverMoved)
+        , m_heldBack(request.moves.size(), false)
     {
         const LaterSteps later = laterSteps(m_waits);
         m_waitingOn.resize(request.moves.size());
@@ -197,16 +222,21 @@ private:
         const std::uint32_t step = m_ready.top();
         m_ready.pop();
         ++m_going;
+        const bool heldBack = m_heldBack[step];
         lock.unlock();
         const auto begun = std::chrono::steady_clock::now();
-        const Verdict verdict = takeBack(m_request.moves[step]);
+        const Verdict verdict = heldBack ? Verdict::Waits : takeBack(m_request.moves[step]);
         const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
         lock.lock();
         --m_going;
         ++m_finished;
         m_verdicts[step] = verdict;
         for (const std::uint32_t earlier : m_waits[step]) {
-            if (earlier != kNoStep && --m_waitingOn[earlier] == 0)
+            if (earlier == kNoStep)
+                continue;
+            if (isKept(verdict))
+                m_heldBack[earlier] = true;
+            if (--m_waitingOn[earlier] == 0)
                 m_ready.push(earlier);
         }
         m_changed.notify_all();
@@ -262,6 +292,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Verdict> m_verdicts;
+    std::vector<bool> m_heldBack; // a later move it waited for was kept (under m_mutex)
     std::vector<std::uint32_t> m_waitingOn; // later moves not yet taken back
     std::priority_queue<std::uint32_t> m_ready; // the newest first
     std::size_t m_going = 0;

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void aStepWaitsForTheMoveThatFreesItsTarget();
     void namesOneLetterCaseApartAreMovedAndUndoneAtOnce();
     void aMoveThatCannotGoBackNowIsKeptForALaterUndo();
+    void aSwapHeldBackByItsLastStepIsKeptWhole();
     void ctrlCWhileMovesWaitForAMarkEndsTheRun();
 };
 
@@ -319,6 +320,48 @@ void MoveRunTest::aMoveThatCannotGoBackNowIsKeptForALaterUndo()
     QCOMPARE(later.status, NewestUndo::Status::Undone);
     QCOMPARE(later.result.movedBack, 1);
     QCOMPARE(testsupport::readFile(from), QByteArray("song"));
+}
+
+// A swap runs as a > temporary, b > a, temporary > b. When undo cannot
+// take the last step back (here: a file stands at the temporary name), the
+// first step's file has not come back to the temporary name either: it must
+// be kept with the others, not judged changed and forgotten, or the next
+// undo would leave a file under the hidden temporary name.
+void MoveRunTest::aSwapHeldBackByItsLastStepIsKeptWhole()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    const std::string a = testsupport::writeFile(root, "a.mp3", "first");
+    const std::string b = testsupport::writeFile(root, "b.mp3", "second");
+    std::vector<MoveRequest> requests;
+    for (const auto& [from, to] : { std::pair(a, b), std::pair(b, a) }) {
+        const auto identity = fs::identityOf(from);
+        requests.push_back({ { from, to, *identity }, { identity->device, FsNames::Posix, false, "test" } });
+    }
+    const OrderedMoves order = orderMoves(requests);
+    QCOMPARE(order.steps.size(), std::size_t(3));
+    const RunHistory history(root + "/state/runs");
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.origin = RunOrigin::CommandLine;
+    record.batch = kMarkBatch;
+    auto begun = history.begin(record, order.steps);
+    QVERIFY(begun.writer);
+    const std::atomic<bool> stop = false;
+    QCOMPARE(performMoves(order, {}, *begun.writer, stop).end, RunEnd::Completed);
+
+    const std::string temporary = order.steps.front().to;
+    testsupport::writeFile(parentOf(temporary), baseOf(temporary), "in the way");
+    const NewestUndo blocked = undoNewestRun(history, root + "/none");
+    QCOMPARE(blocked.result.movedBack, 0);
+    QCOMPARE(blocked.result.remaining.size(), std::size_t(3));
+
+    QVERIFY(::unlink(temporary.c_str()) == 0);
+    const NewestUndo later = undoNewestRun(history, root + "/none");
+    QCOMPARE(later.result.notUndone, 0);
+    QCOMPARE(testsupport::readFile(a), QByteArray("first"));
+    QCOMPARE(testsupport::readFile(b), QByteArray("second"));
+    QVERIFY(!testsupport::exists(temporary));
 }
 
 // Ctrl-C while the moves wait for a mark (the progress line was slow to
