@@ -5,6 +5,7 @@
 #include "rename/pathmatch.h"
 #include "app/interfacetexts.h"
 #include "rename/patternerror.h"
+#include "tags/id3v1record.h"
 
 namespace zentrio::cli {
 
@@ -39,9 +40,14 @@ int runSet(SetOptions& options)
         complain("name at least one field to set (--song, --artist, --album, --year, --genre, --albumartist, --track, --disc)");
         return kUsage;
     }
-    if (options.run.id3v1 && (values.contains(TagField::Disc) || values.contains(TagField::AlbumArtist))) {
-        complain("the ID3v1 record has no place for a disc or an album artist");
-        return kUsage;
+    // A value the record would drop or cut is refused before any file is
+    // read, rather than left out of every file without a word.
+    for (const auto& [field, value] : values) {
+        const QString holds = options.run.id3v1 ? recordCannotHold(field, value) : QString();
+        if (!holds.isEmpty()) {
+            complain("the ID3v1 record holds " + holds.toStdString() + ": cannot set \"" + value.toStdString() + "\"");
+            return kUsage;
+        }
     }
     return runTagBatch(options.run, [values](const std::string&) { return std::optional(values); });
 }
@@ -69,7 +75,8 @@ void addSetCommand(CLI::App& tag, Command& run)
     auto options = std::make_shared<SetOptions>();
     CLI::App* set = tag.add_subcommand("set",
         "Set the fields given on every file and keep every other field. The ID3v2 tag is written (in place when it "
-        "fits) and an ID3v1 record the file has is kept in step; a track or disc without a total keeps the old total.");
+        "fits) and an ID3v1 record the file has is kept in step with the values it can hold; a track or disc without a total "
+        "keeps the old total.");
     const std::pair<const char*, TagField> fields[] = { { "--song", TagField::Song }, { "--artist", TagField::Artist },
         { "--album", TagField::Album }, { "--year", TagField::Year }, { "--genre", TagField::Genre },
         { "--albumartist", TagField::AlbumArtist }, { "--track", TagField::Track }, { "--disc", TagField::Disc } };

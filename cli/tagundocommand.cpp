@@ -13,6 +13,7 @@ namespace {
 struct TagUndoOptions {
     bool dryRun = false;
     bool list = false;
+    bool drop = false;
 };
 
 const char* originText(TagOrigin origin) { return origin == TagOrigin::Window ? "window" : "command line"; }
@@ -80,11 +81,32 @@ int preview(const TagJournal& journal)
     return kDone;
 }
 
+int dropCommand(const TagJournal& journal)
+{
+    installInterruptHandler();
+    const auto dropped = journal.dropNewest(waitingForOtherCommand);
+    if (interrupted.load())
+        return kInterrupted;
+    if (!dropped) {
+        complain("the tag journal cannot be read or written");
+        return kSomeFailed;
+    }
+    if (dropped->files == 0) {
+        writeRecord("no tag changes to undo");
+        return kDone;
+    }
+    writeRecord("dropped the newest tag change (" + timeText(dropped->time) + ", " + originText(dropped->origin) + ", "
+        + std::to_string(dropped->files) + " files) without undoing it; undo now takes the change before it");
+    return kDone;
+}
+
 int runTagUndo(const TagUndoOptions& options)
 {
     const TagJournal journal(defaultTagJournalPath());
     if (options.list)
         return listCommands(journal);
+    if (options.drop)
+        return dropCommand(journal);
     if (options.dryRun)
         return preview(journal);
     reportRepair(repairInterruptedTagWrites());
@@ -107,7 +129,8 @@ int runTagUndo(const TagUndoOptions& options)
     std::string summary = "put back " + std::to_string(outcome->restored) + ", changed since or not writable "
         + std::to_string(outcome->skipped);
     if (outcome->kept)
-        summary += "; the change stays in the journal: run zentrio-cli tag undo again to put back the rest";
+        summary += "; the change stays in the journal: run zentrio-cli tag undo again to put back the rest (or "
+                   "zentrio-cli tag undo --drop to forget it)";
     writeRecord(summary);
     if (interrupted.load())
         return kInterrupted;
@@ -124,6 +147,9 @@ void addTagUndoCommand(CLI::App& tag, Command& run)
         "A file changed since is left alone and reported.");
     undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the tag changes kept: time, program, files");
+    undo->add_flag("--drop", options->drop,
+        "forget the newest tag change without undoing it (its files stay as they are), so that undo takes the one "
+        "before; for a change whose files can never be reached again");
     undo->footer(kTagExitStatusHelp);
     undo->callback([options, &run] { run = [options] { return runTagUndo(*options); }; });
 }

@@ -63,6 +63,39 @@ QByteArray buildTagRecord(const TagEdit& edit, int year)
     return record;
 }
 
+namespace {
+
+    bool isRecordTrack(const QString& value)
+    {
+        bool number = false;
+        const int track = value.section(u'/', 0, 0).trimmed().toInt(&number);
+        return number && track >= 1 && track <= 255;
+    }
+
+} // namespace
+
+QString recordCannotHold(TagField field, const QString& value)
+{
+    switch (field) {
+    case TagField::Song:
+    case TagField::Artist:
+    case TagField::Album:
+        return {};
+    case TagField::Year:
+        return value.size() == 4 && isDigits(value, 4) ? QString() : QStringLiteral("a year of four digits");
+    case TagField::Track:
+        return isRecordTrack(value) ? QString() : QStringLiteral("a track from 1 to 255");
+    case TagField::Genre: {
+        const int genre = TagLib::ID3v1::genreIndex(toTagLibString(value));
+        return genre >= 0 && genre < 255 ? QString() : QStringLiteral("a genre of the ID3v1 list, by its name");
+    }
+    case TagField::Disc:
+    case TagField::AlbumArtist:
+        break;
+    }
+    return QStringLiteral("no disc and no album artist");
+}
+
 std::string recordWithValues(std::string record, const TagValues& values)
 {
     record.replace(0, 3, "TAG"); // readers that want the marker in capitals find it
@@ -81,15 +114,12 @@ std::string recordWithValues(std::string record, const TagValues& values)
             if (isDigits(value, 4))
                 record.replace(kYear, 4, value.left(4).toStdString());
             break;
-        case TagField::Track: {
-            bool number = false;
-            const int track = value.section(u'/', 0, 0).trimmed().toInt(&number);
-            if (number && track >= 1 && track <= 255 && trackFits(record)) {
+        case TagField::Track:
+            if (isRecordTrack(value) && trackFits(record)) {
                 record[kTrackZero] = '\0';
-                record[kTrack] = static_cast<char>(track);
+                record[kTrack] = static_cast<char>(value.section(u'/', 0, 0).trimmed().toInt());
             }
             break;
-        }
         case TagField::Genre: {
             const int genre = TagLib::ID3v1::genreIndex(toTagLibString(value));
             if (genre >= 0 && genre < 255)

@@ -30,4 +30,9 @@ QByteArray buildTagRecord(const TagEdit& edit, int year);
 // leaves its field as it was.
 std::string recordWithValues(std::string record, const TagValues& values);
 
+// What the record cannot hold of this value, as the kind of value it can
+// ("a year of four digits"); empty when it holds it (text fields are cut to
+// their 30 bytes, as every record's are).
+QString recordCannotHold(TagField field, const QString& value);
+
 } // namespace zentrio

@@ -177,6 +177,27 @@ namespace {
 
     // Undoes the files (or, with `write` false, only looks at them), and
     // says what became of each one.
+    // The file is not there while its folder is: deleted or moved away since,
+    // not merely out of reach (a disk not plugged in has no folder either).
+    bool goneFromItsFolder(const std::string& path)
+    {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 || errno != ENOENT)
+            return false;
+        return ::stat(parentOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+
+    // A file that could not be read and is gone from its folder was changed
+    // since: the command does not wait for it.
+    std::vector<TagUndoStep> settleGoneFiles(std::vector<TagUndoStep> steps)
+    {
+        for (TagUndoStep& step : steps) {
+            if (step.verdict == TagUndoStep::Verdict::Unreadable && goneFromItsFolder(step.path))
+                step.verdict = TagUndoStep::Verdict::ChangedSince;
+        }
+        return steps;
+    }
+
     std::vector<TagUndoStep> undoFiles(
         const std::vector<TagSnapshot>& files, bool write, const std::function<bool(std::size_t)>& keepGoing)
     {
@@ -215,7 +236,7 @@ namespace {
                     return true;
                 },
                 ReadAll::Yes);
-            return steps;
+            return settleGoneFiles(std::move(steps));
         }
         SliceHooks hooks;
         hooks.beforeWrites = [&](std::size_t at, const std::vector<std::optional<PlannedWrite>>& plans)
@@ -236,7 +257,7 @@ namespace {
             }
         };
         performTagWrites(paths, withRegion, plan, hooks);
-        return steps;
+        return settleGoneFiles(std::move(steps));
     }
 
     TagUndoOutcome outcomeOf(std::vector<TagUndoStep> steps)
@@ -409,6 +430,23 @@ std::optional<TagUndoOutcome> TagJournal::undoNewest(
     if (!outcome.kept && ::ftruncate(opened->fd.get(), opened->scan.blocks[commands.back()].start) == 0)
         (void)::fsync(opened->fd.get());
     return outcome;
+}
+
+std::optional<TagCommandSummary> TagJournal::dropNewest(const std::function<bool()>& keepWaiting) const
+{
+    const fs::FileLock lock(m_path + ".lock", keepWaiting); // a command still writing ends first
+    if (keepWaiting && !lock.held())
+        return TagCommandSummary {};
+    const auto opened = openJournal(m_path);
+    if (!opened)
+        return std::nullopt;
+    const auto commands = commandBlocks(opened->scan);
+    if (commands.empty())
+        return TagCommandSummary {};
+    const Block& newest = opened->scan.blocks[commands.back()];
+    if (::ftruncate(opened->fd.get(), newest.start) != 0 || ::fsync(opened->fd.get()) != 0)
+        return std::nullopt;
+    return TagCommandSummary { newest.time, newest.origin, newest.count };
 }
 
 std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const

@@ -58,7 +58,7 @@ struct TagUndoStep {
     enum class Verdict {
         PutBack,
         AlreadyBack, // it holds its old tags already
-        ChangedSince, // it holds neither its old tags nor those the command wrote: left alone
+        ChangedSince, // it holds neither its old tags nor those the command wrote, or is gone from its folder: left alone
         Unreadable, // it cannot be reached now
         NotWritten, // its old tags could not be written now
         NotAttempted, // the undo stopped before it
@@ -131,6 +131,11 @@ public:
     // stop the undo (the command stays).
     std::optional<TagUndoOutcome> undoNewest(
         const std::function<bool(std::size_t done)>& keepGoing = {}, const std::function<bool()>& keepWaiting = {}) const;
+    // Forgets the newest command without undoing it (its files stay as they
+    // are), so that undo reaches the one before: the way on when a file of
+    // it can never be reached again. nullopt for a damaged journal or a
+    // failed write; a summary of 0 files when there is none.
+    std::optional<TagCommandSummary> dropNewest(const std::function<bool()>& keepWaiting = {}) const;
     // What undoNewest would do, file by file, writing nothing.
     std::optional<std::vector<TagUndoStep>> previewNewest() const;
     // The commands kept, oldest first; nullopt for a damaged journal.

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zentrio;
 using testsupport::readFile;
@@ -80,6 +81,7 @@ private Q_SLOTS:
     void tagRunsAndTheirUndo_data();
     void tagRunsAndTheirUndo();
     void eitherProgramUndoesTheOthersChange();
+    void filesGoneSinceNeverBlockUndo();
 };
 
 void CliTagTest::tagRunsAndTheirUndo_data()
@@ -125,6 +127,9 @@ void CliTagTest::tagRunsAndTheirUndo_data()
         << "written 1" << QString::fromUtf8("Café|été||/||");
     QTest::newRow("usage: no field") << tagged << QStringList { "set", "Album" } << 2 << "name at least one field"
                                      << "Song|Band|Album|3/12||";
+    QTest::newRow("usage: a year the ID3v1 record cannot hold")
+        << QByteArray("plain.mp3=") << QStringList { "set", "--id3v1", "--year", "12345", "." } << 2
+        << "the ID3v1 record holds a year of four digits: cannot set \"12345\"" << "|||/||";
     QTest::newRow("usage: a pattern that cannot be read")
         << tagged << QStringList { "from-name", "-p", "{track} - {sng}", "Album" } << 2
         << "the pattern cannot be read at character 11: unknown field" << "Song|Band|Album|3/12||";
@@ -185,6 +190,36 @@ void CliTagTest::eitherProgramUndoesTheOthersChange()
     QCOMPARE(f.message(), QString(" tag undo ready: 2 put back, 0 changed since or not writable"));
     QCOMPARE(readFile(a), before[0]);
     QCOMPARE(readFile(b), before[1]);
+}
+
+// A file deleted from its folder since counts as changed: the change is
+// undone for the rest and leaves the journal. A folder gone as well looks
+// like a disk not plugged in, so the change waits for it, and --drop is the
+// way on to the change before.
+void CliTagTest::filesGoneSinceNeverBlockUndo()
+{
+    testsupport::FormFixture f;
+    const std::string kept = makeFile(f.music(), "A/01 - One.mp3=One|Band|Old|1");
+    const std::string deleted = makeFile(f.music(), "A/02 - Two.mp3=Two|Band|Old|2");
+    const QByteArray before = readFile(kept);
+    QCOMPARE(runCli(f.music(), { "tag", "set", "--album", "New", "A" }).status, 0);
+    QVERIFY(::unlink(deleted.c_str()) == 0);
+    Result result = runCli(f.music(), { "tag", "undo" });
+    QVERIFY2(result.out.contains("put back 1, changed since or not writable 1\n"), result.out.constData());
+    QCOMPARE(readFile(kept), before);
+    QCOMPARE(runCli(f.music(), { "tag", "undo" }).out, QByteArray("no tag changes to undo\n"));
+
+    QCOMPARE(runCli(f.music(), { "tag", "set", "--album", "First", "A" }).status, 0);
+    const std::string moved = makeFile(f.music(), "B/03 - Three.mp3=Three|Band|Old|3");
+    QCOMPARE(runCli(f.music(), { "tag", "set", "--album", "Second", "B" }).status, 0);
+    QVERIFY(::unlink(moved.c_str()) == 0 && ::rmdir((f.music() + "/B").c_str()) == 0);
+    result = runCli(f.music(), { "tag", "undo" });
+    QCOMPARE(result.status, 1);
+    QVERIFY(result.out.contains("tag undo --drop"));
+    result = runCli(f.music(), { "tag", "undo", "--drop" });
+    QVERIFY2(result.out.contains("dropped the newest tag change"), result.out.constData());
+    QCOMPARE(runCli(f.music(), { "tag", "undo" }).status, 0);
+    QCOMPARE(readFile(kept), before);
 }
 
 QTEST_MAIN(CliTagTest)
