@@ -12,6 +12,8 @@
 #include <QDate>
 #include <QJsonObject>
 
+#include <unordered_set>
+
 namespace zentrio::cli {
 
 namespace {
@@ -60,9 +62,10 @@ struct Change {
 struct Target {
     std::string path;
     std::size_t argument = 0;
-    enum class State { Changes, Unchanged, NoMatch, Unreadable } state = State::Changes;
+    enum class State { Changes, Unchanged, NoMatch, Unreadable, SameFile, SplitsLinks } state = State::Changes;
     std::vector<Change> changes;
     TagValues values;
+    std::string file; // the file itself, once read: two paths to one file have one
 };
 
 std::string changesText(const std::vector<Change>& changes)
@@ -144,6 +147,9 @@ Target preview(const TagBatch& batch, Target target, const std::optional<TagValu
         target.state = Target::State::NoMatch;
         return target;
     }
+    target.file = layout->inodesIdentify
+        ? std::to_string(layout->identity.device) + ':' + std::to_string(layout->identity.inode)
+        : layout->path;
     target.values = *values;
     TagBatch one = batch;
     one.files = { { target.path, *values } };
@@ -154,6 +160,10 @@ Target preview(const TagBatch& batch, Target target, const std::optional<TagValu
     }
     if (plannedWrite(*layout, *rewrite).writesNothing()) {
         target.state = Target::State::Unchanged;
+        return target;
+    }
+    if (rewrite->region == TagRewrite::Region::Grows && hasOtherLinks(layout->path)) {
+        target.state = Target::State::SplitsLinks; // the writer refuses it too
         return target;
     }
     const TagFields before = tagFieldsOf(layout->region, layout->tail, batch.source);
@@ -187,17 +197,27 @@ std::optional<std::vector<Target>> targetsOf(
             return std::nullopt;
     }
     progress.clear();
+    // A file reached twice (a link and its target, two hard links) is
+    // written once, by its first path, as the writer does.
+    std::unordered_set<std::string> seen;
+    for (Target& target : targets) {
+        if (target.state == Target::State::Changes && !seen.insert(target.file).second) {
+            target.state = Target::State::SameFile;
+            target.changes.clear();
+        }
+    }
     return targets;
 }
 
 struct Counts {
     int written = 0, unchanged = 0, nomatch = 0, failed = 0, notDone = 0;
+    bool interrupted = false; // the files not done were stopped by Ctrl-C (else by a failure)
     std::string text(bool planned) const
     {
         std::string line = std::string(planned ? "to write " : "written ") + std::to_string(written) + ", unchanged "
             + std::to_string(unchanged) + ", no match " + std::to_string(nomatch) + ", failed " + std::to_string(failed);
         if (notDone > 0)
-            line += ", not done (interrupted) " + std::to_string(notDone);
+            line += std::string(interrupted ? ", not done (interrupted) " : ", not done ") + std::to_string(notDone);
         return line;
     }
 };
@@ -218,6 +238,16 @@ void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts&
         case Target::State::Unreadable:
             ++counts.failed;
             report.file(target, "failed", "cannot be read");
+            break;
+        case Target::State::SplitsLinks:
+            ++counts.failed;
+            report.file(target, "failed",
+                "its ID3v2 tag must grow, which takes a new file, and it has other hard links that would keep the old "
+                "one; left alone");
+            break;
+        case Target::State::SameFile:
+            ++counts.unchanged;
+            report.file(target, "unchanged", "the same file as another path given");
             break;
         case Target::State::Changes:
             break;
@@ -305,8 +335,9 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     progress.clear();
     if (!result.journalError.empty() && result.written == 0) {
         complain(result.journalError + "; nothing was changed");
-        return kSomeFailed;
+        return interrupted.load() ? kInterrupted : kSomeFailed; // Ctrl-C while waiting for another command
     }
+    counts.interrupted = result.stopped;
     for (std::size_t i = 0; i < changing.size(); ++i) {
         switch (result.outcomes[i]) {
         case FileOutcome::Written:

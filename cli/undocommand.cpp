@@ -128,7 +128,7 @@ int runUndo(const UndoOptions& options)
         + (undo.time != 0 ? ", " + timeText(undo.time) : std::string()) + ")";
     writeRecord(summary);
     if (!result.remaining.empty() && !options.dryRun)
-        tell("the moves whose old paths are taken stay in the journal for a later undo; "
+        tell("the moves that could not go back now stay in the journal for a later undo; "
              "zentrio-cli undo --drop forgets the run instead, so that the runs before it can be undone");
     return result.notUndone > 0 ? kSomeFailed : kDone;
 }
