@@ -128,7 +128,7 @@ TagBatch batchFor(const TagRunOptions& options)
     // added; the ID3v1 record alone is made where missing, blank but for
     // the values named.
     batch.addMissingRecord = options.id3v1;
-    batch.designedNewRecord = false;
+    batch.wholeNewRecord = false;
     batch.recordFields = RecordFields::All;
     batch.origin = TagOrigin::CommandLine;
     return batch;

@@ -74,13 +74,13 @@ namespace {
         if (change.record == RecordRule::KeepUnnamed && layout.record)
             return recordWithValues(*layout.record, named);
         const TagFields current
-            = change.record == RecordRule::Designed ? TagFields {} : currentFields(layout, change.source);
+            = change.record == RecordRule::Whole ? TagFields {} : currentFields(layout, change.source);
         const TagEdit edit { value(TagField::Song, current.song), value(TagField::Artist, current.artist),
             value(TagField::Album, current.album) };
         std::string fresh = buildTagRecord(edit, change.year).toStdString();
-        if (change.record == RecordRule::Designed)
+        if (change.record == RecordRule::Whole)
             return fresh;
-        if (!change.designedNewRecord) {
+        if (!change.wholeNewRecord) {
             fresh.replace(93, 4, "    "); // no year
             fresh.back() = static_cast<char>(255); // no genre
         }

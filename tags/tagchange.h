@@ -18,8 +18,8 @@ namespace zentrio {
 // How the ID3v1 record is written: as "save tag" writes it (its three
 // texts, today's year, a blank comment and genre 12, whatever the file
 // held), or keeping every byte of the old record that no value names (a
-// file without a record gets the designed one, with the values named).
-enum class RecordRule { Designed, KeepUnnamed };
+// file without a record gets a whole one, with the values named).
+enum class RecordRule { Whole, KeepUnnamed };
 
 // Which fields the ID3v1 record takes: song, artist and album as the
 // windows write it with the ID3v2 switch off, or every field it has room for.
@@ -29,12 +29,12 @@ struct TagChange {
     TagValues values;
     TagSource source = TagSource::Id3v1; // Id3v2First: the ID3v2 tag takes the values too
     RecordRule record = RecordRule::KeepUnnamed;
-    int year = 0; // today's, for a designed record
+    int year = 0; // today's, for a whole record
     bool addMissingRecord = true; // false: a file without an ID3v1 record gets none (its ID3v2 tag holds the values)
     RecordFields recordFields = RecordFields::Texts; // with TagSource::Id3v1
     // A new record for a file without one: as "save tag" writes it (today's
     // year, genre 12), or blank (no year, no genre) but for the values named.
-    bool designedNewRecord = true;
+    bool wholeNewRecord = true;
 };
 
 // A file's new tags, computed from one reading of its layout.

@@ -26,7 +26,7 @@ namespace {
         return bytes;
     }
 
-    // The designed save's lone record: one positioned write and a sync,
+    // The lone record of "save tag": one positioned write and a sync,
     // taken back when it fails, into the file that was read.
     bool writeRecord(const std::string& path, const PlannedWrite& write)
     {
@@ -110,7 +110,7 @@ namespace {
 
 } // namespace
 
-PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bool designedRecord)
+PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bool wholeRecord)
 {
     PlannedWrite write;
     write.expected = layout.expectation();
@@ -120,7 +120,7 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bo
         return write;
     }
     write.patches = inPlacePatches(layout, rewrite);
-    write.recordOnly = designedRecord && rewrite.region == TagRewrite::Region::Unchanged && write.patches.size() == 1;
+    write.recordOnly = wholeRecord && rewrite.region == TagRewrite::Region::Unchanged && write.patches.size() == 1;
     return write;
 }
 

@@ -24,7 +24,7 @@ struct PlannedWrite {
     std::optional<std::int64_t> newLength;
     // ...or into a new file that replaces the old one.
     std::optional<fs::Splice> splice;
-    // A lone record of the designed save: written in place by one write, as ever.
+    // A lone record of "save tag": written in place by one write, as ever.
     bool recordOnly = false;
 
     // The file holds what the write would give it already.
@@ -32,9 +32,9 @@ struct PlannedWrite {
 };
 
 // The writes that turn the layout's file into the rewrite's. A lone record
-// of the designed "save tag" is written by one positioned write as it
+// of "save tag" is written by one positioned write as it
 // always was; every other write goes behind a crash copy.
-PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bool designedRecord = false);
+PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bool wholeRecord = false);
 
 using WritePlanner = std::function<std::optional<PlannedWrite>(std::size_t index, const TagLayout& layout)>;
 

@@ -40,7 +40,7 @@ bool endsWithRecord(std::string_view window);
 
 // Reads the file's layout; with `withRegion` its ID3v2 region too. nullopt
 // when the file cannot be read, is no regular file, or is 256 bytes long or
-// shorter (the designed save's failure).
+// shorter ("save tag" fails then).
 std::optional<TagLayout> readTagLayout(const std::string& path, bool withRegion);
 
 // The file a path names, through any symbolic links, so that a save changes

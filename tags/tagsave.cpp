@@ -10,7 +10,7 @@ bool saveTag(const std::string& path, const TagEdit& edit, int year, TagSource s
     const TagValues values { { TagField::Song, edit.song }, { TagField::Artist, edit.artist },
         { TagField::Album, edit.album } };
     const TagBatchResult result
-        = writeTags({ { { path, values } }, source, RecordRule::Designed, year }, journal, JournalUse::BestEffort);
+        = writeTags({ { { path, values } }, source, RecordRule::Whole, year }, journal, JournalUse::BestEffort);
     if (journalError)
         *journalError = result.journalError;
     return result.written + result.unchanged == 1;

@@ -97,7 +97,7 @@ namespace {
 TagChange changeFor(const TagBatch& batch, std::size_t file)
 {
     return { batch.files[file].second, batch.source, batch.record, batch.year, batch.addMissingRecord, batch.recordFields,
-        batch.designedNewRecord };
+        batch.wholeNewRecord };
 }
 
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
@@ -136,7 +136,7 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
             if (!rewrite)
                 return std::nullopt;
             snapshots[i] = snapshotOf(layout, *rewrite);
-            return plannedWrite(layout, *rewrite, batch.record == RecordRule::Designed);
+            return plannedWrite(layout, *rewrite, batch.record == RecordRule::Whole);
         },
         { [&](std::size_t first, const auto& plans) -> std::optional<std::vector<bool>> {
              if (batch.keepGoing && !batch.keepGoing(first)) {

@@ -23,7 +23,7 @@ struct TagBatch {
     bool addMissingRecord = true; // see TagChange
     TagOrigin origin = TagOrigin::Window; // for the journal
     RecordFields recordFields = RecordFields::Texts;
-    bool designedNewRecord = true; // see TagChange
+    bool wholeNewRecord = true; // see TagChange
     // When given, one per file: the file as a window showed it. A file
     // renamed or replaced under its name since is not written.
     std::vector<std::optional<fs::FileIdentity>> shown = {};
@@ -56,7 +56,7 @@ struct TagBatchResult {
 TagChange changeFor(const TagBatch& batch, std::size_t file);
 
 // Whether a batch may go on without its journal record: a tag command
-// never does; the designed "save tag" of one file always did.
+// never does; "save tag" of one file always did.
 enum class JournalUse { Required, BestEffort };
 
 // Writes each file's values: every file is read once, its new tags

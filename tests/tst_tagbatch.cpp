@@ -314,7 +314,7 @@ void TagBatchTest::aBatchChangesOnlyWhatItNames_data()
                                                       << "Old song|Old artist|New|/|2001|Other";
     QTest::newRow("off, ID3v1.1: track, year, genre stay") << QByteArray() << id3v11Record() << false << album << "New"
                                                           << "Old song|Old artist|New|5/|1999|Rock";
-    QTest::newRow("off, no record: the designed one") << QByteArray() << QByteArray() << false << album << "New"
+    QTest::newRow("off, no record: a whole one") << QByteArray() << QByteArray() << false << album << "New"
                                                       << "||New|/|2026|Other";
     QTest::newRow("on, record kept in step") << richTag() << id3v11Record() << true << album << "New"
                                              << "Old song|One / Two|New|3/12|1999|";
@@ -330,7 +330,7 @@ void TagBatchTest::aBatchChangesOnlyWhatItNames_data()
                                                                   << "New" << "Old song|Old artist|New|5/|1999|Rock";
     QTest::newRow("on, a 2.2 tag: rewritten whole as 2.3") << testsupport::id3v2(2, { { "S" }, { "A" }, { "B" } }) << v1
                                                          << true << album << "New" << "S|A|New|/||";
-    QTest::newRow("on, no tag yet: a new tag and the designed record")
+    QTest::newRow("on, no tag yet: a new tag and a whole record")
         << QByteArray() << QByteArray() << true << track << "4" << "|||4/|2026|Other";
 }
 
