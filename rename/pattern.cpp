@@ -9,20 +9,6 @@ namespace zentrio {
 
 namespace {
 
-    bool isNumberField(PatternField field)
-    {
-        switch (field) {
-        case PatternField::Track:
-        case PatternField::Tracks:
-        case PatternField::Disc:
-        case PatternField::Discs:
-        case PatternField::Number:
-            return true;
-        default:
-            return false;
-        }
-    }
-
     std::optional<PatternField> fieldNamed(const QString& name, PatternUse use)
     {
         for (const PatternFieldName& known : patternFieldNames(use)) {
@@ -272,6 +258,20 @@ namespace {
     int digitsOf(const QString& number) { return isDigits(number) ? static_cast<int>(padded(number, 1).size()) : 0; }
 
 } // namespace
+
+bool isNumberField(PatternField field)
+{
+    switch (field) {
+    case PatternField::Track:
+    case PatternField::Tracks:
+    case PatternField::Disc:
+    case PatternField::Discs:
+    case PatternField::Number:
+        return true;
+    default:
+        return false;
+    }
+}
 
 std::vector<PatternFieldName> patternFieldNames(PatternUse use)
 {

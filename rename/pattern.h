@@ -43,6 +43,9 @@ struct PatternFieldName {
 // The fields a pattern of this use may hold.
 std::vector<PatternFieldName> patternFieldNames(PatternUse use = PatternUse::Naming);
 
+// Track, disc, their totals and {n}: the fields that take a width.
+bool isNumberField(PatternField field);
+
 enum class LetterCase { AsIs, Upper, Lower, Title };
 
 struct PatternPart {

@@ -15,20 +15,7 @@ namespace zentrio {
 
 namespace {
 
-    bool takesDigits(PatternField field)
-    {
-        switch (field) {
-        case PatternField::Track:
-        case PatternField::Tracks:
-        case PatternField::Disc:
-        case PatternField::Discs:
-        case PatternField::Number:
-        case PatternField::Year:
-            return true;
-        default:
-            return false;
-        }
-    }
+    bool takesDigits(PatternField field) { return isNumberField(field) || field == PatternField::Year; }
 
     // One step of the pattern laid out flat. An optional part is a step that
     // either enters its contents or jumps past them; its contents run on into
