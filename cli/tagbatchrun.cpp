@@ -62,7 +62,7 @@ struct Change {
 struct Target {
     std::string path;
     std::size_t argument = 0;
-    enum class State { Changes, Unchanged, NoMatch, Unreadable, SameFile, SplitsLinks } state = State::Changes;
+    enum class State { Changes, Unchanged, NoMatch, Unreadable, TagPastEnd, SameFile, SplitsLinks } state = State::Changes;
     std::vector<Change> changes;
     TagValues values;
     std::string file; // the file itself, once read: two paths to one file have one
@@ -155,7 +155,7 @@ Target preview(const TagBatch& batch, Target target, const std::optional<TagValu
     one.files = { { target.path, *values } };
     const auto rewrite = rewriteTags(*layout, changeFor(one, 0));
     if (!rewrite) {
-        target.state = Target::State::Unreadable;
+        target.state = layout->regionFits ? Target::State::Unreadable : Target::State::TagPastEnd;
         return target;
     }
     if (plannedWrite(*layout, *rewrite).writesNothing()) {
@@ -238,6 +238,10 @@ void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts&
         case Target::State::Unreadable:
             ++counts.failed;
             report.file(target, "failed", "cannot be read");
+            break;
+        case Target::State::TagPastEnd:
+            ++counts.failed;
+            report.file(target, "failed", "its ID3v2 tag claims more bytes than the file holds; left alone");
             break;
         case Target::State::SplitsLinks:
             ++counts.failed;

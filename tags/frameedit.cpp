@@ -14,7 +14,7 @@ namespace zentrio {
 namespace {
 
     constexpr std::uint8_t kUnsynchronised = 0x80;
-    constexpr std::uint8_t kExtendedHeader = 0x40;
+    constexpr std::uint8_t kExtendedHeader = 0x40; // compression in version 2.2, refused by the frame walk
     constexpr std::uint8_t kFooter = 0x10;
 
     bool fitsLatin1(const QString& text)
@@ -22,8 +22,45 @@ namespace {
         return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
     }
 
+    // Version 2.2 names the text frames with three characters.
+    constexpr std::pair<std::string_view, std::string_view> kVersion22Ids[] = { { "TIT2", "TT2" }, { "TPE1", "TP1" },
+        { "TALB", "TAL" }, { "TPE2", "TP2" }, { "TCON", "TCO" }, { "TRCK", "TRK" }, { "TPOS", "TPA" },
+        { "TYER", "TYE" } };
+
+    std::string version22Id(std::string_view id)
+    {
+        for (const auto& [current, old] : kVersion22Ids) {
+            if (id == current)
+                return std::string(old);
+        }
+        return {};
+    }
+
+    // The id a frame of the tag goes by among the values (the 2.3 id of a
+    // 2.2 frame; a 2.2 frame with no 2.3 counterpart here matches none).
+    std::string valueId(const std::string& id, int version)
+    {
+        if (version != 2)
+            return id;
+        for (const auto& [current, old] : kVersion22Ids) {
+            if (id == old)
+                return std::string(current);
+        }
+        return "?" + id;
+    }
+
+    // A 2.2 frame: the 3-character id and 3-byte size before the body TagLib rendered.
+    std::string asVersion22(std::string_view id, std::string_view rendered)
+    {
+        const std::string_view body = rendered.substr(kId3v2HeaderSize);
+        std::string frame(id);
+        for (int shift = 16; shift >= 0; shift -= 8)
+            frame += static_cast<char>((body.size() >> shift) & 0xFF);
+        return frame += body;
+    }
+
     // One text frame of the tag's version, by TagLib: Latin-1 where the text
-    // allows it, else UTF-16 (2.3) or UTF-8 (2.4).
+    // allows it, else UTF-16 (2.2 and 2.3) or UTF-8 (2.4).
     std::string renderTextFrame(const std::string& id, const QString& text, int version)
     {
         const auto encoding = fitsLatin1(text) ? TagLib::String::Latin1
@@ -33,6 +70,8 @@ namespace {
         frame.setText(toTagLibString(text));
         const TagLib::ByteVector bytes = frame.render(); // a 2.4 frame header: the size is syncsafe
         std::string rendered(bytes.data(), bytes.size());
+        if (version == 2)
+            return asVersion22(version22Id(id), rendered);
         if (version == 3) { // 2.3 writes the size as a plain number
             std::size_t size = rendered.size() - kId3v2HeaderSize;
             for (int i = 7; i >= 4; --i, size >>= 8)
@@ -50,14 +89,20 @@ namespace {
     }
 
     // The values of one frame, decoded by TagLib from a tag made of the old
-    // tag's header and that frame alone.
-    QStringList frameValues(std::string_view oldTag, const FrameSpan& frame)
+    // tag's header and that frame alone. TagLib reads a 2.2 frame under its
+    // newer id, which for the year may be either.
+    QStringList frameValues(std::string_view oldTag, const FrameSpan& frame, const FrameValue& value)
     {
         std::string alone(oldTag.substr(0, 5));
         alone += '\0';
         alone += syncsafe(frame.size);
         alone += oldTag.substr(frame.offset, frame.size);
-        return id3v2FirstValues(alone, frame.id.c_str());
+        if (static_cast<std::uint8_t>(oldTag[3]) != 2)
+            return id3v2FirstValues(alone, frame.id.c_str());
+        QStringList values = id3v2FirstValues(alone, value.id.c_str());
+        for (auto other = value.replaces.begin(); values.isEmpty() && other != value.replaces.end(); ++other)
+            values = id3v2FirstValues(alone, other->c_str());
+        return values;
     }
 
     bool isNamed(const FrameValue& value, const std::string& id)
@@ -122,15 +167,19 @@ QString withKeptTotal(const QString& text, const QString& oldText)
 std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<FrameValue>& values)
 {
     const auto flags = oldTag.size() >= kId3v2HeaderSize ? static_cast<std::uint8_t>(oldTag[5]) : 0;
-    if (id3v2TagSize(oldTag) != oldTag.size() || (flags & (kUnsynchronised | kExtendedHeader | kFooter)) != 0)
+    if (id3v2TagSize(oldTag) != oldTag.size() || (flags & (kUnsynchronised | kFooter)) != 0)
         return std::nullopt;
     const auto layout = frameLayout(oldTag);
     if (!layout || !layout->clean)
         return std::nullopt;
     const int version = layout->version;
     Assembly assembly(oldTag);
-    assembly.drop(oldTag.substr(0, layout->start)); // the header, whose size changes
-    assembly.add(std::string(oldTag.substr(0, layout->start)));
+    // The header, whose size changes, and any extended header: its CRC and
+    // padding size would no longer hold, so the edited tag goes without it.
+    assembly.drop(oldTag.substr(0, layout->start));
+    std::string header(oldTag.substr(0, kId3v2HeaderSize));
+    header[5] = static_cast<char>(flags & ~kExtendedHeader);
+    assembly.add(header);
     std::vector<const FrameValue*> placed;
     const auto isPlaced = [&](const FrameValue* value) { return std::find(placed.begin(), placed.end(), value) != placed.end(); };
     const auto place = [&](const FrameValue& value, const QString& oldText) {
@@ -140,7 +189,8 @@ std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<F
             assembly.add(renderTextFrame(value.id, text, version));
     };
     for (const FrameSpan& frame : layout->frames) {
-        const FrameValue* value = valueFor(values, frame.id);
+        const std::string id = valueId(frame.id, version);
+        const FrameValue* value = valueFor(values, id);
         if (!value) {
             assembly.keep(frame);
             continue;
@@ -149,10 +199,10 @@ std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<F
             assembly.drop(oldTag.substr(frame.offset, frame.size)); // one frame holds the field now
             continue;
         }
-        const QStringList old = frameValues(oldTag, frame);
+        const QStringList old = frameValues(oldTag, frame, *value);
         const QString oldText = old.value(0);
         const QString text = value->keepTotal ? withKeptTotal(value->text, oldText) : value->text;
-        if (frame.id == value->id && old.size() == 1 && oldText == text) {
+        if (id == value->id && old.size() == 1 && oldText == text) {
             placed.push_back(value);
             assembly.keep(frame); // it holds the value already: its bytes stay
             continue;

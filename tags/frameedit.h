@@ -42,8 +42,9 @@ struct EditedTag {
 };
 
 // nullopt where the tag cannot be edited frame by frame: not a lone
-// version 2.3 or 2.4 tag, unsynchronised as a whole, with an extended
-// header or a footer, or frames that do not end cleanly.
+// version 2.2, 2.3 or 2.4 tag, unsynchronised (or in 2.2 compressed) as a
+// whole, with a footer, or frames that do not end cleanly. A 2.2 tag stays
+// 2.2, its frames named by their 2.3 ids; an extended header is left out.
 std::optional<EditedTag> editFrames(std::string_view oldTag, const std::vector<FrameValue>& values);
 
 // A new version 2.3 tag (without padding) holding the values that are not

@@ -43,9 +43,19 @@ namespace {
         return out;
     }
 
-    bool isFrameId(std::string_view id)
+    // Version 2.2 frames have a 6-byte header (a 3-character id and a 3-byte
+    // size, no flags); 2.3 and 2.4 frames a 10-byte one.
+    std::size_t frameHeaderSize(std::uint8_t version) { return version == 2 ? 6 : kHeaderSize; }
+    std::size_t idLength(std::uint8_t version) { return version == 2 ? 3 : 4; }
+
+    std::uint32_t threeByteNumber(std::string_view three)
     {
-        if (id.size() != 4)
+        return (std::uint32_t(byteAt(three, 0)) << 16) | (std::uint32_t(byteAt(three, 1)) << 8) | std::uint32_t(byteAt(three, 2));
+    }
+
+    bool isFrameId(std::string_view id, std::size_t length = 4)
+    {
+        if (id.size() != length)
             return false;
         for (const char c : id) {
             if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
@@ -58,6 +68,7 @@ namespace {
     public:
         Walker(std::uint8_t version, std::size_t end, const ReadBytes& read)
             : m_version(version)
+            , m_headerSize(frameHeaderSize(version))
             , m_end(end)
             , m_read(read)
         {
@@ -67,6 +78,8 @@ namespace {
         // unless that lands on no frame and a plain reading lands on one.
         std::size_t frameSize(std::size_t at, std::string_view header) const
         {
+            if (m_version == 2)
+                return threeByteNumber(header.substr(3, 3));
             const std::string_view sizeBytes = header.substr(4, 4);
             if (m_version == 3)
                 return plainNumber(sizeBytes);
@@ -87,7 +100,8 @@ namespace {
 
         bool frameIdAt(std::size_t at) const
         {
-            return at + 4 <= m_end && isFrameId(m_read(at, 4));
+            const std::size_t length = idLength(m_version);
+            return at + length <= m_end && isFrameId(m_read(at, length), length);
         }
 
         // Calls visit(header, at, size) for each frame from `at` on, where
@@ -97,18 +111,18 @@ namespace {
         // returns false to stop.
         template <typename Visit> std::pair<std::size_t, bool> walk(std::size_t at, const Visit& visit)
         {
-            while (at + kHeaderSize <= m_end) {
-                const std::string header(m_read(at, kHeaderSize));
-                if (header.size() < kHeaderSize || header[0] == '\0')
-                    return { at, header.size() == kHeaderSize }; // padding, or the file's end
-                if (!isFrameId(std::string_view(header).substr(0, 4)))
+            while (at + m_headerSize <= m_end) {
+                const std::string header(m_read(at, m_headerSize));
+                if (header.size() < m_headerSize || header[0] == '\0')
+                    return { at, header.size() == m_headerSize }; // padding, or the file's end
+                if (!isFrameId(std::string_view(header).substr(0, idLength(m_version)), idLength(m_version)))
                     return { at, false };
                 const std::size_t size = frameSize(at, header);
-                if (size > m_end - at - kHeaderSize)
+                if (size > m_end - at - m_headerSize)
                     return { at, false }; // runs past the tag's end
                 if (!visit(std::string_view(header), at, size))
                     return { at, false };
-                at += kHeaderSize + size;
+                at += m_headerSize + size;
             }
             return { at, true };
         }
@@ -149,6 +163,7 @@ namespace {
         }
 
         std::uint8_t m_version;
+        std::size_t m_headerSize;
         std::size_t m_end;
         const ReadBytes& m_read;
     };
@@ -158,7 +173,8 @@ namespace {
 namespace {
 
     // Version, where the frames begin and end: nullopt for a tag the walk
-    // cannot follow (not 2.3 or 2.4, or unsynchronised as a whole).
+    // cannot follow (not 2.2, 2.3 or 2.4, unsynchronised or, in 2.2,
+    // compressed as a whole, or an extended header longer than the tag).
     struct TagFrame {
         std::uint8_t version = 0;
         std::uint8_t flags = 0;
@@ -170,17 +186,20 @@ namespace {
         if (header.size() < kHeaderSize)
             return std::nullopt;
         TagFrame area { byteAt(header, 3), byteAt(header, 5) };
-        if ((area.version != 3 && area.version != 4) || (area.flags & 0x80) != 0)
+        if (area.version < 2 || area.version > 4 || (area.flags & 0x80) != 0)
             return std::nullopt;
-        if (area.flags & 0x40) { // an extended header: 2.3 counts its size without the size bytes
-            const std::string_view size = read(kHeaderSize, 4);
-            if (size.size() < 4)
-                return std::nullopt;
-            area.start += area.version == 3 ? 4 + plainNumber(size) : syncsafeNumber(size);
-        }
         // The frames end where the header's size says (a footer lies beyond),
         // or at the file's end.
         area.end = std::min<std::size_t>(tagSize, kHeaderSize + syncsafeNumber(header.substr(6, 4)));
+        if (area.flags & 0x40) { // 2.2: compression; 2.3 and 2.4: an extended header
+            const std::string_view size = read(kHeaderSize, 4);
+            if (area.version == 2 || size.size() < 4)
+                return std::nullopt;
+            // 2.3 counts the extended header's size without its size bytes.
+            area.start += area.version == 3 ? std::size_t(4) + plainNumber(size) : syncsafeNumber(size);
+            if (area.start > area.end)
+                return std::nullopt;
+        }
         return area;
     }
 
@@ -189,7 +208,7 @@ namespace {
 std::optional<std::string> wantedFrames(std::string_view header, std::size_t tagSize, const ReadBytes& read)
 {
     const auto area = frameArea(header, tagSize, read);
-    if (!area)
+    if (!area || area->version == 2)
         return std::nullopt;
     Walker walker(area->version, area->end, read);
     const auto frames = walker.wanted(area->start);
@@ -212,7 +231,9 @@ std::optional<FrameLayout> frameLayout(std::string_view tag)
     FrameLayout layout { area->version, area->start, {}, 0, false };
     Walker walker(area->version, area->end, read);
     const auto [end, clean] = walker.walk(area->start, [&](std::string_view header, std::size_t at, std::size_t size) {
-        layout.frames.push_back({ std::string(header.substr(0, 4)), at, kHeaderSize + size, byteAt(header, 9) });
+        const std::uint8_t formatFlags = area->version == 2 ? 0 : byteAt(header, 9);
+        layout.frames.push_back({ std::string(header.substr(0, idLength(area->version))), at,
+            frameHeaderSize(area->version) + size, formatFlags });
         return true;
     });
     layout.end = end;

@@ -30,13 +30,13 @@ std::optional<std::string> wantedFrames(std::string_view header, std::size_t tag
 
 // One frame as it lies in a tag's bytes.
 struct FrameSpan {
-    std::string id; // four characters
+    std::string id; // four characters (three in version 2.2)
     std::size_t offset = 0; // of its 10-byte header, from the tag's first byte
     std::size_t size = 0; // header and body
     std::uint8_t formatFlags = 0; // the second flag byte (compression, encryption, unsynchronisation...)
 };
 
-// Where each frame of a whole version 2.3 or 2.4 tag lies, read as the walk
+// Where each frame of a whole version 2.2, 2.3 or 2.4 tag lies, read as the walk
 // above reads them. `end` is where the frames end (the padding begins);
 // `clean` is false when the walk stopped at bytes that are no frame, or at
 // a frame running past the tag's end. nullopt where the walk cannot follow

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 #include <taglib/id3v2tag.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfile.h>
@@ -101,10 +103,12 @@ namespace {
         fields.song = frameText(tag, "TIT2");
         fields.artist = frameText(tag, "TPE1");
         fields.album = frameText(tag, "TALB");
-        if (fields.song.isEmpty() && fields.artist.isEmpty() && fields.album.isEmpty())
+        addFrameExtras(fields, tag);
+        const QString* all[] = { &fields.song, &fields.artist, &fields.album, &fields.track, &fields.disc,
+            &fields.year, &fields.genre, &fields.albumArtist };
+        if (std::all_of(std::begin(all), std::end(all), [](const QString* field) { return field->isEmpty(); }))
             return std::nullopt;
         fields.found = true;
-        addFrameExtras(fields, tag);
         return fields;
     }
 
@@ -141,6 +145,11 @@ QStringList id3v2FirstValues(std::string_view tagBytes, const char* id)
         }
         return values;
     });
+}
+
+bool namesTheSong(const TagFields& fields)
+{
+    return !fields.song.isEmpty() || !fields.artist.isEmpty() || !fields.album.isEmpty();
 }
 
 std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes)

@@ -23,11 +23,15 @@ std::size_t id3v2TagSize(std::string_view header);
 // the first and writes over them). 0 when the file starts with no tag.
 std::size_t id3v2RegionSize(std::string_view file);
 
-// Title, artist and album of an ID3v2 tag given as its bytes, header
-// included: full Unicode text, trimmed of spaces, the values of a frame that
-// holds several joined by " / ". nullopt when the bytes are no readable tag
-// or the tag holds none of the three.
+// The fields of an ID3v2 tag given as its bytes, header included: full
+// Unicode text, trimmed of spaces, the values of a frame that holds several
+// joined by " / ". nullopt when the bytes are no readable tag or the tag
+// holds none of the fields.
 std::optional<TagFields> id3v2FieldsOf(std::string_view tagBytes);
+
+// True when the fields give a title, artist or album: an ID3v2 tag without
+// any of the three gives way to an ID3v1 record.
+bool namesTheSong(const TagFields& fields);
 
 // The first value of the first frame with this id, as TagLib decodes it;
 // empty when the tag has no such frame.

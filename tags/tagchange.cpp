@@ -88,10 +88,16 @@ namespace {
     }
 
     // TagLib's rewrite, for tags the frame editor does not take apart
-    // (version 2.2, unsynchronisation, an extended header, several tags in
-    // a row): the whole old region is kept for undo.
+    // (unsynchronisation, a footer, frames that do not end cleanly, several
+    // tags in a row): the whole old region is kept for undo.
     std::optional<TagRewrite> rewrittenByTagLib(const TagLayout& layout, const std::vector<FrameValue>& frames)
     {
+        // TagLib drops the 2.2 frames later versions have no word for, and
+        // reads a 2.3 extended header's size as 2.4 counts it, losing the
+        // frames after it: such a tag is left alone rather than lose them.
+        const auto version = static_cast<std::uint8_t>(layout.region[3]);
+        if (version == 2 || (version == 3 && (static_cast<std::uint8_t>(layout.region[5]) & 0x40) != 0))
+            return std::nullopt;
         const auto start = layout.region + layout.following;
         const auto updated = withId3v2Fields(start, frames);
         if (!updated || !std::string_view(*updated).ends_with(layout.following))
@@ -114,7 +120,8 @@ namespace {
     // keeps the value the file showed.
     TagValues withCarriedValues(const TagLayout& layout, TagValues values)
     {
-        if (id3v2FieldsOfRegion(layout.region))
+        const auto tag = id3v2FieldsOfRegion(layout.region);
+        if (tag && namesTheSong(*tag))
             return values;
         const TagFields record = tagFieldsOf({}, layout.tail, TagSource::Id3v1);
         if (!record.found)

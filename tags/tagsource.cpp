@@ -4,6 +4,8 @@
 #include "tags/framewalk.h"
 #include "tags/id3v2.h"
 
+#include <functional>
+
 namespace zentrio {
 
 namespace {
@@ -88,29 +90,50 @@ std::optional<TagFields> id3v2FieldsOfRegion(std::string_view region)
     return id3v2FieldsOf(frames ? std::string_view(*frames) : region.substr(0, size));
 }
 
+namespace {
+
+    // The ID3v2 fields, unless they give no title, artist or album and the
+    // file has an ID3v1 record, which is read then.
+    TagFields preferred(std::optional<TagFields> tag, const std::function<TagFields()>& record)
+    {
+        if (tag && namesTheSong(*tag))
+            return std::move(*tag);
+        TagFields fields = record();
+        return fields.found || !tag ? fields : std::move(*tag);
+    }
+
+} // namespace
+
 TagFields tagFieldsOf(std::string_view region, std::string_view tail, TagSource source)
 {
-    if (source == TagSource::Id3v2First) {
-        if (auto fields = id3v2FieldsOfRegion(region))
-            return *fields;
-    }
-    return trailerFields(tail);
+    const auto record = [&] { return trailerFields(tail); };
+    if (source == TagSource::Id3v2First)
+        return preferred(id3v2FieldsOfRegion(region), record);
+    return record();
 }
 
 std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source)
 {
     const fs::FileReader file(path);
-    const auto windowLength = static_cast<std::int64_t>(kWindowSize + 1);
-    if (!file.isOpen() || file.length() < windowLength)
+    if (!file.isOpen())
         return std::nullopt;
-    if (source == TagSource::Id3v2First) {
-        if (auto fields = id3v2FieldsAtStart(file))
-            return IdentifiedTag { std::move(*fields), file.identity() };
+    const auto windowLength = static_cast<std::int64_t>(kWindowSize + 1);
+    std::optional<TagFields> tag;
+    if (source == TagSource::Id3v2First)
+        tag = id3v2FieldsAtStart(file);
+    if (file.length() < windowLength) {
+        // Too short for the trailer window: only a whole ID3v2 tag is read.
+        const std::string header = file.readAt(0, kId3v2HeaderSize).value_or(std::string());
+        if (tag && id3v2TagSize(header) <= static_cast<std::size_t>(file.length()))
+            return IdentifiedTag { std::move(*tag), file.identity() };
+        return std::nullopt;
     }
+    if (tag && namesTheSong(*tag))
+        return IdentifiedTag { std::move(*tag), file.identity() };
     const auto tail = file.readAt(file.length() - windowLength, kWindowSize + 1);
     if (!tail || tail->size() < kWindowSize)
         return std::nullopt;
-    return IdentifiedTag { trailerFields(*tail), file.identity() };
+    return IdentifiedTag { preferred(std::move(tag), [&] { return trailerFields(*tail); }), file.identity() };
 }
 
 std::optional<TagFields> readFileTag(const std::string& path, TagSource source)

@@ -165,7 +165,7 @@ void Id3v2Test::saveKeepsOtherFramesAndTheAudio_data()
     QTest::addColumn<int>("version"); // 0: no ID3v2 tag
     QTest::addColumn<unsigned>("savedVersion");
     QTest::newRow("no tag gets 2.3") << 0 << 3u;
-    QTest::newRow("2.2 becomes 2.3") << 2 << 3u;
+    QTest::newRow("2.2 stays 2.2") << 2 << 2u;
     QTest::newRow("2.3 stays") << 3 << 3u;
     QTest::newRow("2.4 stays") << 4 << 4u;
 }

@@ -328,7 +328,7 @@ void TagBatchTest::aBatchChangesOnlyWhatItNames_data()
                                   << int(TagField::Year) << "1977" << "S|A|B|/|1977|";
     QTest::newRow("on, a record alone: the new tag takes its fields") << QByteArray() << id3v11Record() << true << album
                                                                   << "New" << "Old song|Old artist|New|5/|1999|Rock";
-    QTest::newRow("on, a 2.2 tag: rewritten whole as 2.3") << testsupport::id3v2(2, { { "S" }, { "A" }, { "B" } }) << v1
+    QTest::newRow("on, a 2.2 tag, edited as 2.2") << testsupport::id3v2(2, { { "S" }, { "A" }, { "B" } }) << v1
                                                          << true << album << "New" << "S|A|New|/||";
     QTest::newRow("on, no tag yet: a new tag and a whole record")
         << QByteArray() << QByteArray() << true << track << "4" << "|||4/|2026|Other";

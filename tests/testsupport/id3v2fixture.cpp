@@ -60,6 +60,8 @@ namespace {
         QByteArray frames = frame("TT2", c.titles) + frame("TP1", c.artists) + frame("TAL", c.albums);
         if (!c.track.isEmpty())
             frames += frame("TRK", { c.track });
+        for (const auto& [id, body] : c.frames) // further frames: id and Latin-1 body, as they lie
+            frames += id + sizeBytes(static_cast<int>(body.toLatin1().size()), 3, false) + body.toLatin1();
         frames += QByteArray(64, '\0'); // padding
         return QByteArray("ID3\x02\x00\x00", 6) + sizeBytes(static_cast<int>(frames.size()), 4, true) + frames;
     }

@@ -22,7 +22,7 @@ struct Id3v2Content {
     int pictureBytes = 0; // a front-cover APIC frame of this size, when not 0
     bool pictureFirst = false; // the picture before the text frames, as some taggers write it
     QString track; // a TRCK frame, when not empty
-    QList<QPair<QByteArray, QString>> frames; // further text frames: id and text
+    QList<QPair<QByteArray, QString>> frames; // further text frames: id and text (2.2: id and whole body)
 };
 
 // A whole tag of major version 2, 3 or 4.
