@@ -114,6 +114,8 @@ namespace {
         { "ebackslash", "\"\\\" at the end" },
         { "etoolong", "more than %1 characters" },
         { "eemptypart", "nothing between two \"/\"" },
+        { "efallbackmatch", "\"|\" cannot be read back from a name" },
+        { "eunclosedquote", "a '\"' is not closed" },
         { "fsong", "the song (title)" },
         { "fartist", "the artist" },
         { "falbum", "the album" },

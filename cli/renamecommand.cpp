@@ -72,7 +72,8 @@ void addRenameCommand(CLI::App& app, Command& run)
     rename
         ->add_option("-p,--pattern", options->pattern,
             "the own-pattern language: {artist} {album} {song} {track} {tracks} {disc} {discs} {year} {genre} "
-            "{albumartist} {n} {sep}, [optional parts], {field:upper|lower|title|N}")
+            "{albumartist} {n} {sep}, fallbacks {albumartist|artist} {albumartist|\"Various Artists\"}, "
+            "[optional parts], {field:upper|lower|title|N}")
         ->required();
     rename->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
     rename->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");

@@ -75,30 +75,89 @@ namespace {
         std::optional<PatternError> error() const { return m_error; }
 
     private:
-        // "{name}" or "{name:modifier}" at m_at.
+        // "{name}", "{name|other|"text"}", either with ":modifier", at m_at.
         std::optional<PatternPart> field()
         {
             const qsizetype start = m_at;
-            const qsizetype end = m_text.indexOf(u'}', start);
-            if (end < 0) {
-                fail(PatternError::Reason::UnclosedBrace, start);
+            const qsizetype end = closingBrace(start);
+            if (end < 0)
                 return std::nullopt;
-            }
             m_at = end + 1;
             const QString inner = m_text.mid(start + 1, end - start - 1);
-            const qsizetype colon = inner.indexOf(u':');
-            const auto known = fieldNamed(inner.left(colon), m_use);
+            const qsizetype colon = inner.lastIndexOf(u':');
+            const qsizetype names = colon < 0 || colon < inner.lastIndexOf(u'"') ? inner.size() : colon;
+            const QStringList alternatives = alternativesOf(inner.left(names));
+            if (alternatives.size() > 1 && m_use == PatternUse::Matching) {
+                fail(PatternError::Reason::FallbackInMatch, start + 1 + alternatives.front().size());
+                return std::nullopt;
+            }
+            const auto known = fieldNamed(alternatives.front(), m_use);
             if (!known) {
                 fail(PatternError::Reason::UnknownField, start);
                 return std::nullopt;
             }
             PatternPart part { PatternPart::Kind::Field };
             part.field = *known;
-            if (colon >= 0 && !applyModifier(part, inner.mid(colon + 1))) {
-                fail(PatternError::Reason::UnknownModifier, start + 1 + colon + 1);
+            qsizetype at = start + 1 + alternatives.front().size();
+            for (const QString& alternative : alternatives.mid(1)) {
+                ++at; // the "|"
+                auto fallback = fallbackPart(alternative, at);
+                if (!fallback)
+                    return std::nullopt;
+                part.parts.push_back(std::move(*fallback));
+                at += alternative.size();
+            }
+            if (names < inner.size() && !applyModifier(part, inner.mid(names + 1))) {
+                fail(PatternError::Reason::UnknownModifier, start + 1 + names + 1);
                 return std::nullopt;
             }
             return part;
+        }
+
+        // The field's name and its fallbacks, split at each "|" outside quotes.
+        static QStringList alternativesOf(const QString& names)
+        {
+            QStringList alternatives { QString() };
+            bool quoted = false;
+            for (const QChar c : names) {
+                if (c == u'|' && !quoted) {
+                    alternatives << QString();
+                    continue;
+                }
+                quoted = c == u'"' ? !quoted : quoted;
+                alternatives.back() += c;
+            }
+            return alternatives;
+        }
+
+        // The "}" that closes the field at `start`, past any quoted text.
+        qsizetype closingBrace(qsizetype start)
+        {
+            bool quoted = false;
+            for (qsizetype at = start + 1; at < m_text.size(); ++at) {
+                if (m_text.at(at) == u'"')
+                    quoted = !quoted;
+                else if (m_text.at(at) == u'}' && !quoted)
+                    return at;
+            }
+            fail(quoted ? PatternError::Reason::UnclosedQuote : PatternError::Reason::UnclosedBrace, start);
+            return -1;
+        }
+
+        // A fallback: another field, or a text in double quotes.
+        std::optional<PatternPart> fallbackPart(const QString& alternative, qsizetype at)
+        {
+            if (alternative.startsWith(u'"') && alternative.size() >= 2 && alternative.endsWith(u'"')
+                && alternative.count(u'"') == 2)
+                return PatternPart { PatternPart::Kind::Literal, alternative.mid(1, alternative.size() - 2) };
+            const auto known = fieldNamed(alternative, m_use);
+            if (!known) {
+                fail(PatternError::Reason::UnknownField, at);
+                return std::nullopt;
+            }
+            PatternPart fallback { PatternPart::Kind::Field };
+            fallback.field = *known;
+            return fallback;
         }
 
         static bool applyModifier(PatternPart& part, const QString& modifier)
@@ -208,9 +267,23 @@ namespace {
         return text;
     }
 
-    QString fieldValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
+    // The field's value, or its first fallback that is not empty.
+    QString firstValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
     {
         QString value = rawValue(part, tag, context);
+        for (auto fallback = part.parts.begin(); value.isEmpty() && fallback != part.parts.end(); ++fallback) {
+            if (fallback->kind == PatternPart::Kind::Literal)
+                return fallback->text;
+            PatternPart alone = *fallback;
+            alone.width = isNumberField(alone.field) ? part.width : 0;
+            value = rawValue(alone, tag, context);
+        }
+        return value;
+    }
+
+    QString fieldValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
+    {
+        QString value = firstValue(part, tag, context);
         const auto unsafe = [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20; };
         if (std::any_of(value.cbegin(), value.cend(), unsafe)) {
             value.replace(u'/', u'-').replace(u'\\', u'-');

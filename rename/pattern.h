@@ -9,9 +9,11 @@
 #include <vector>
 
 // The own naming pattern: text with fields in braces ("{track} - {song}"),
-// optional parts in brackets that vanish when a field inside is empty, case
-// and width modifiers ("{artist:upper}", "{track:3}"), and "\" to take the
-// next character literally. Parsed once, then formatted for each file.
+// fallbacks tried in turn while a field is empty ("{albumartist|artist}",
+// "{albumartist|"Various Artists"}"), optional parts in brackets that vanish
+// when a field inside is empty, case and width modifiers ("{artist:upper}",
+// "{track:3}"), and "\" to take the next character literally. Parsed once,
+// then formatted for each file.
 namespace zentrio {
 
 enum class PatternField {
@@ -54,7 +56,7 @@ struct PatternPart {
     PatternField field = PatternField::Song;
     LetterCase letterCase = LetterCase::AsIs;
     int width = 0; // zeros to this width, when not 0
-    std::vector<PatternPart> parts; // an optional part's contents
+    std::vector<PatternPart> parts; // an optional part's contents; a field's fallbacks (fields or literals)
 };
 
 struct PatternError {
@@ -68,6 +70,8 @@ struct PatternError {
         TrailingBackslash,
         TooLong, // more than kMaxPatternLength characters; the position is the first one past it
         EmptyPart, // nothing between two "/" of a pattern matched against folders too
+        FallbackInMatch, // "|" in a pattern read back from names: which field would the text fill?
+        UnclosedQuote, // a fallback's text without its closing '"'
     } reason
         = Reason::UnknownField;
     qsizetype position = 0; // 0-based, the character where the fault begins

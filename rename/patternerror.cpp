@@ -30,6 +30,12 @@ QString patternErrorText(const PatternError& error, const InterfaceTexts& texts)
     case PatternError::Reason::EmptyPart:
         key = "eemptypart";
         break;
+    case PatternError::Reason::FallbackInMatch:
+        key = "efallbackmatch";
+        break;
+    case PatternError::Reason::UnclosedQuote:
+        key = "eunclosedquote";
+        break;
     case PatternError::Reason::TooLong:
         return texts.message(QStringLiteral("opatternerror"))
             .arg(error.position + 1)

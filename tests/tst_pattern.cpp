@@ -98,6 +98,17 @@ void PatternTest::names_data()
     QTest::newRow("leading dot") << "{song}" << "song=.38 Special" << "" << "_38 Special.mp3";
     QTest::newRow("name comes out empty") << "[{disc}-{track}]" << beatles + "|track=2" << "" << "";
     QTest::newRow("unreadable pattern names nothing") << "{title}" << beatles << "" << "";
+    QTest::newRow("fallback: the first field given") << "{albumartist|artist} - {song}" << beatles << ""
+                                                   << "The Beatles - Yesterday.mp3";
+    QTest::newRow("fallback: the field itself when given") << "{albumartist|artist}" << beatles + "|albumartist=Various"
+                                                         << "" << "Various.mp3";
+    QTest::newRow("fallback: a text holding a colon and a bar") << "{albumartist|genre|\"Various: Artists|x\"}"
+                                                              << beatles << "" << "Various: Artists|x.mp3";
+    QTest::newRow("fallback: the modifier applies to it") << "{albumartist|artist:upper}" << beatles << ""
+                                                        << "THE BEATLES.mp3";
+    QTest::newRow("fallback: a number keeps the width") << "{disc|track:3}" << "track=4" << "" << "004.mp3";
+    QTest::newRow("fallback: all empty in an optional part") << "[{disc|year}-]{song}" << beatles << ""
+                                                           << "Yesterday.mp3";
     QTest::newRow("too long: cut to 255 bytes")
         << "{song}{song}" << "song=" + QString(200, QChar(0x00E9)) << "" << QString(125, QChar(0x00E9)) + ".mp3";
 }
@@ -127,6 +138,8 @@ void PatternTest::malformedPatternsNameThePlace_data()
     QTest::newRow("stray brace") << "a}" << R::StrayBrace << 1;
     QTest::newRow("backslash at the end") << "abc\\" << R::TrailingBackslash << 3;
     QTest::newRow("too long") << QString(kMaxPatternLength + 1, 'x') << R::TooLong << int(kMaxPatternLength);
+    QTest::newRow("unknown fallback field") << "{artist|singer}" << R::UnknownField << 8;
+    QTest::newRow("fallback text not closed") << "{artist|\"Various}" << R::UnclosedQuote << 0;
 }
 
 void PatternTest::malformedPatternsNameThePlace()
