@@ -116,6 +116,8 @@ namespace {
         { "eemptypart", "nothing between two \"/\"" },
         { "efallbackmatch", "\"|\" cannot be read back from a name" },
         { "eunclosedquote", "a '\"' is not closed" },
+        { "eblankpart", "a folder or name of blanks alone" },
+        { "edotpart", "\".\" or \"..\" names no folder" },
         { "fsong", "the song (title)" },
         { "fartist", "the artist" },
         { "falbum", "the album" },

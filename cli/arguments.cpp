@@ -4,6 +4,7 @@
 #include "cli/output.h"
 #include "platform/filenames.h"
 #include "platform/fsops.h"
+#include "rename/pathnaming.h"
 #include "rename/patternerror.h"
 
 #include <cerrno>
@@ -94,10 +95,12 @@ std::optional<std::string> absoluteTarget(const std::string& given)
     }
 }
 
-std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes)
+std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes, bool makesPaths)
 {
     const QString pattern = escapes ? withEscapes(nameToText(text)) : nameToText(text);
-    auto parsed = std::make_shared<const ParsedPattern>(parsePattern(pattern));
+    auto parsed = std::make_shared<ParsedPattern>(parsePattern(pattern));
+    if (parsed->ok() && makesPaths)
+        parsed->error = pathPatternFault(pattern);
     if (parsed->ok())
         return parsed;
     if (!parsed->error) {

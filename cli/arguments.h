@@ -22,7 +22,8 @@ std::optional<std::string> absoluteTarget(const std::string& given);
 
 // A naming pattern; nullopt, with the fault and its place said on stderr,
 // when it cannot be read. `escapes` turns "\t" and "\n" into a tab and a
-// line end first (list's -f).
-std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes = false);
+// line end first (list's -f); `makesPaths` also refuses the folders no run
+// could make (nothing, blanks alone, "." or ".." between two "/").
+std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes = false, bool makesPaths = false);
 
 } // namespace zentrio::cli

@@ -23,7 +23,7 @@ struct RenameOptions {
 
 int runRename(const RenameOptions& options)
 {
-    const auto pattern = readPattern(options.pattern);
+    const auto pattern = readPattern(options.pattern, false, true);
     if (!pattern)
         return kUsage;
     const auto paths = absolutePaths(options.paths);
@@ -77,7 +77,13 @@ void addRenameCommand(CLI::App& app, Command& run)
         ->required();
     rename->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
     rename->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
-    rename->add_option("--to", options->to, "the new paths go under this folder (default: each file's own folder)");
+    rename->add_option("--to", options->to, "the new paths go under this folder (default: each file's own folder)")
+        ->check(CLI::Validator(
+            [](const std::string& folder) {
+                // An unset shell variable must not turn a move into a rename in place.
+                return folder.empty() ? std::string("an empty folder: leave --to out to rename in place") : std::string();
+            },
+            "FOLDER"));
     rename
         ->add_option("--fs", options->fs,
             "names for the target file system: auto (by its type), fat (for FAT, exFAT, NTFS and SMB anywhere), "

@@ -19,9 +19,7 @@ namespace {
 PathPattern parsePathPattern(const QString& text)
 {
     PathPattern pattern;
-    qsizetype start = 0;
-    int braces = 0;
-    const auto addComponent = [&](qsizetype end) {
+    for (const auto& [start, end] : slashParts(text)) {
         const QString part = text.mid(start, end - start);
         const bool atAnEnd = start == 0 || end == text.size(); // a "/" before or after the pattern is no part
         if (part.isEmpty() && !atAnEnd && !pattern.error)
@@ -35,20 +33,7 @@ PathPattern parsePathPattern(const QString& text)
                 pattern.components.push_back(std::move(parsed.parts));
             }
         }
-        start = end + 1;
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\\')
-            ++i; // the next character is taken as it is
-        else if (c == u'{')
-            ++braces;
-        else if (c == u'}' && braces > 0)
-            --braces;
-        else if (c == u'/' && braces == 0)
-            addComponent(i);
     }
-    addComponent(text.size());
     if (pattern.error)
         pattern.components.clear();
     return pattern;

@@ -19,6 +19,20 @@ bool comesFromTheTag(PatternField field)
 
 } // namespace
 
+std::optional<PatternError> pathPatternFault(const QString& text)
+{
+    for (const auto& [start, end] : slashParts(text)) {
+        const QString part = text.mid(start, end - start);
+        if (part.isEmpty())
+            return PatternError { PatternError::Reason::EmptyPart, start };
+        if (part.trimmed().isEmpty())
+            return PatternError { PatternError::Reason::BlankPart, start };
+        if (part.trimmed() == QLatin1String(".") || part.trimmed() == QLatin1String(".."))
+            return PatternError { PatternError::Reason::DotPart, start };
+    }
+    return std::nullopt;
+}
+
 QStringList missingFields(const std::vector<PatternPart>& parts, const TagFields& tag)
 {
     QStringList missing;

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // New paths from the own pattern: a "/" in the pattern's own text starts a
@@ -16,6 +17,11 @@ namespace zentrio {
 // optional parts, by their names in the pattern ("artist", "album").
 // Empty when the tag has them all.
 QStringList missingFields(const std::vector<PatternPart>& parts, const TagFields& tag);
+
+// A fault of a pattern that makes folders, which the parser alone lets
+// through: nothing between two "/" (or after the last), a part of blanks
+// alone, or a part that is "." or ".." in the pattern's own text.
+std::optional<PatternError> pathPatternFault(const QString& text);
 
 // The new path's components, relative to where the file lands: folders
 // first, the file's name last. Empty when the pattern gives no name. The

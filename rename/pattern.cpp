@@ -93,7 +93,7 @@ namespace {
             }
             const auto known = fieldNamed(alternatives.front(), m_use);
             if (!known) {
-                fail(PatternError::Reason::UnknownField, start);
+                fail(PatternError::Reason::UnknownField, start, alternatives.front());
                 return std::nullopt;
             }
             PatternPart part { PatternPart::Kind::Field };
@@ -152,7 +152,7 @@ namespace {
                 return PatternPart { PatternPart::Kind::Literal, alternative.mid(1, alternative.size() - 2) };
             const auto known = fieldNamed(alternative, m_use);
             if (!known) {
-                fail(PatternError::Reason::UnknownField, at);
+                fail(PatternError::Reason::UnknownField, at, alternative);
                 return std::nullopt;
             }
             PatternPart fallback { PatternPart::Kind::Field };
@@ -179,10 +179,10 @@ namespace {
             return true;
         }
 
-        std::vector<PatternPart> fail(PatternError::Reason reason, qsizetype position)
+        std::vector<PatternPart> fail(PatternError::Reason reason, qsizetype position, const QString& name = {})
         {
             if (!m_error)
-                m_error = PatternError { reason, position };
+                m_error = PatternError { reason, position, name };
             return {};
         }
 
@@ -385,7 +385,35 @@ ParsedPattern parsePattern(const QString& text, PatternUse use)
     parsed.error = parser.error();
     if (parsed.error)
         parsed.parts.clear();
+    if (use == PatternUse::Naming && !parsed.parts.empty() && parsed.parts.back().kind == PatternPart::Kind::Literal
+        && parsed.parts.back().text.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive)) {
+        parsed.parts.back().text.chop(4);
+        if (parsed.parts.back().text.isEmpty())
+            parsed.parts.pop_back();
+    }
     return parsed;
+}
+
+std::vector<std::pair<qsizetype, qsizetype>> slashParts(const QString& text)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> parts;
+    qsizetype start = 0;
+    int braces = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\\')
+            ++i; // the next character is taken as it is
+        else if (c == u'{')
+            ++braces;
+        else if (c == u'}' && braces > 0)
+            --braces;
+        else if (c == u'/' && braces == 0) {
+            parts.emplace_back(start, i);
+            start = i + 1;
+        }
+    }
+    parts.emplace_back(start, text.size());
+    return parts;
 }
 
 NumberWidths widestNumbers(const std::vector<const TagFields*>& tags)

@@ -72,9 +72,12 @@ struct PatternError {
         EmptyPart, // nothing between two "/" of a pattern matched against folders too
         FallbackInMatch, // "|" in a pattern read back from names: which field would the text fill?
         UnclosedQuote, // a fallback's text without its closing '"'
+        BlankPart, // a folder or name of blanks alone
+        DotPart, // "." or ".." as a folder or name
     } reason
         = Reason::UnknownField;
     qsizetype position = 0; // 0-based, the character where the fault begins
+    QString name = {}; // the name of an unknown field
 };
 
 struct ParsedPattern {
@@ -88,7 +91,13 @@ struct ParsedPattern {
 // the matcher's table.
 constexpr qsizetype kMaxPatternLength = 500;
 
+// A naming pattern's own text may end in ".mp3": the extension every name
+// gets anyway is not doubled.
 ParsedPattern parsePattern(const QString& text, PatternUse use = PatternUse::Naming);
+
+// Where each part of a pattern lies that a "/" neither escaped nor inside
+// braces ends: [start, end) of each, in order (one part when there is none).
+std::vector<std::pair<qsizetype, qsizetype>> slashParts(const QString& text);
 
 // The fields a file name (without ".mp3") gives by a matching pattern: each
 // text field takes the shortest text that lets the rest match, a number

@@ -36,14 +36,21 @@ QString patternErrorText(const PatternError& error, const InterfaceTexts& texts)
     case PatternError::Reason::UnclosedQuote:
         key = "eunclosedquote";
         break;
+    case PatternError::Reason::BlankPart:
+        key = "eblankpart";
+        break;
+    case PatternError::Reason::DotPart:
+        key = "edotpart";
+        break;
     case PatternError::Reason::TooLong:
         return texts.message(QStringLiteral("opatternerror"))
             .arg(error.position + 1)
             .arg(texts.message(QStringLiteral("etoolong")).arg(kMaxPatternLength));
     }
-    return texts.message(QStringLiteral("opatternerror"))
-        .arg(error.position + 1)
-        .arg(texts.message(QString::fromLatin1(key)));
+    QString reason = texts.message(QString::fromLatin1(key));
+    if (!error.name.isEmpty())
+        reason += QStringLiteral(" \"") + error.name + u'"';
+    return texts.message(QStringLiteral("opatternerror")).arg(error.position + 1).arg(reason);
 }
 
 } // namespace zentrio

@@ -331,6 +331,11 @@ void CliTest::faultsChangeNothing()
     QVERIFY(pattern.err.contains("the pattern cannot be read at character 1: \"{\" is not closed"));
     QCOMPARE(library.run({ "rename", "-p", "{song}", "missing" }).status, 2);
     QCOMPARE(library.run({ "rename", "m" }).status, 2);
+    // An unset variable in --to "$DEST" would rename in place, and a folder
+    // of the pattern's own text that no run could make is a pattern fault.
+    QVERIFY(library.run({ "rename", "--to", "", "-p", "{song}", "m" }).err.contains("--to: an empty folder"));
+    for (const QString& folders : { "{artist}/", " ", "{artist}/../{song}" })
+        QCOMPARE(library.run({ "rename", "-p", folders, "m" }).status, 2);
     const Result help = library.run({ "rename", "--help" });
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains("130  interrupted"));

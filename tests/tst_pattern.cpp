@@ -106,6 +106,7 @@ void PatternTest::names_data()
                                                               << beatles << "" << "Various: Artists|x.mp3";
     QTest::newRow("fallback: the modifier applies to it") << "{albumartist|artist:upper}" << beatles << ""
                                                         << "THE BEATLES.mp3";
+    QTest::newRow("the pattern's own extension is not doubled") << "{song}.MP3" << beatles << "" << "Yesterday.mp3";
     QTest::newRow("fallback: a number keeps the width") << "{disc|track:3}" << "track=4" << "" << "004.mp3";
     QTest::newRow("fallback: all empty in an optional part") << "[{disc|year}-]{song}" << beatles << ""
                                                            << "Yesterday.mp3";
@@ -139,6 +140,8 @@ void PatternTest::malformedPatternsNameThePlace_data()
     QTest::newRow("backslash at the end") << "abc\\" << R::TrailingBackslash << 3;
     QTest::newRow("too long") << QString(kMaxPatternLength + 1, 'x') << R::TooLong << int(kMaxPatternLength);
     QTest::newRow("unknown fallback field") << "{artist|singer}" << R::UnknownField << 8;
+    QTest::newRow("a fallback read back from names")
+        << "{artist|album}" << R::FallbackInMatch << 7;
     QTest::newRow("fallback text not closed") << "{artist|\"Various}" << R::UnclosedQuote << 0;
 }
 
@@ -147,7 +150,8 @@ void PatternTest::malformedPatternsNameThePlace()
     QFETCH(QString, pattern);
     QFETCH(PatternError::Reason, reason);
     QFETCH(int, position);
-    const ParsedPattern parsed = parsePattern(pattern);
+    const bool readBack = reason == PatternError::Reason::FallbackInMatch;
+    const ParsedPattern parsed = parsePattern(pattern, readBack ? PatternUse::Matching : PatternUse::Naming);
     QVERIFY(!parsed.ok());
     QVERIFY(parsed.error);
     QCOMPARE(parsed.error->reason, reason);
