@@ -305,7 +305,7 @@ LibraryPlan planLibraryRename(
 
 std::string faultOfRoot(const std::string& root)
 {
-    return root == "/" ? "its folder of the run is \"/\": files below the disk's root folder are not renamed" : "";
+    return root == "/" ? "made for \"/\", the whole disk: such a run moves nothing" : "";
 }
 
 bool isBelow(const std::string& path, const std::string& folder)
