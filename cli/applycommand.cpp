@@ -37,8 +37,8 @@ void addApplyCommand(CLI::App& app, Command& run)
 {
     auto options = std::make_shared<ApplyOptions>();
     CLI::App* apply = app.add_subcommand("apply",
-        "Perform a plan written by rename --plan-out, if every file is still the one the plan saw and every "
-        "target still free; otherwise change nothing.");
+        "Perform a plan written by rename --plan-out, if it is one rename could have made, every file is still "
+        "the one the plan saw and every target still free; otherwise change nothing.");
     apply->add_option("FILE", options->file, "the plan")->required();
     apply->add_flag("--json", options->json, "one JSON object per file: from, to, status, reason");
     apply->footer(kExitStatusHelp);

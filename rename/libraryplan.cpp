@@ -230,39 +230,6 @@ std::vector<std::string> rootsOf(const std::vector<std::string>& paths)
     return roots;
 }
 
-bool isBelow(const std::string& path, const std::string& folder)
-{
-    return path.starts_with(folderPath(folder)) && path.size() > folderPath(folder).size();
-}
-
-// Which root a saved file lies below (the deepest), or nullopt.
-std::optional<std::size_t> rootBelow(const std::string& path, const std::vector<std::string>& roots)
-{
-    std::optional<std::size_t> found;
-    for (std::size_t r = 0; r < roots.size(); ++r) {
-        if (isBelow(path, roots[r]) && (!found || roots[r].size() > roots[*found].size()))
-            found = r;
-    }
-    return found;
-}
-
-// Why a saved move may not be made as it is written, or empty.
-std::string faultOfSavedMove(const PlannedFile& file, const SavedPlan& saved)
-{
-    if (!isPlainAbsolutePath(file.from) || !isPlainAbsolutePath(file.to))
-        return "not a plain absolute path (\".\", \"..\" or \"//\" in it)";
-    if (!rootBelow(file.from, saved.roots))
-        return "not below a folder the plan was made for";
-    if (saved.to.empty() ? !rootBelow(file.to, saved.roots) : !isBelow(file.to, saved.to))
-        return "its new path is not below the folder the plan moves to";
-    const auto now = fs::identityOf(file.from);
-    const fs::FileIdentity& then = file.identity;
-    if (!now || now->device != then.device || now->inode != then.inode || now->size != then.size
-        || now->modified != then.modified)
-        return "changed, moved or deleted since the plan was made";
-    return {};
-}
-
 } // namespace
 
 bool isAlbumCompanion(std::string_view name)
@@ -324,33 +291,34 @@ LibraryPlan planLibraryRename(
     if (!walkLibrary(walk))
         return plan;
     sendCompanionsAlong(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files);
-    plan.emptied = foldersLeft(plan.files, plan.roots);
-    checkAndOrder(plan);
+    bool refused = false;
+    for (PlannedFile& file : plan.files) {
+        if (std::string fault = faultOfRoot(plan.roots[file.argument]); !fault.empty() && file.moves()) {
+            file.status = FileStatus::Conflict;
+            file.reason = std::move(fault);
+            refused = true;
+        }
+    }
+    checkWholeRun(plan, refused);
     return plan;
 }
 
-LibraryPlan replanSavedMoves(SavedPlan saved)
+std::string faultOfRoot(const std::string& root)
 {
-    LibraryPlan plan;
-    bool stale = false;
-    for (PlannedFile& file : saved.files) {
-        if (std::string fault = faultOfSavedMove(file, saved); !fault.empty()) {
-            file.status = FileStatus::Conflict;
-            file.reason = std::move(fault);
-            stale = true;
-        } else {
-            file.argument = *rootBelow(file.from, saved.roots);
-        }
-    }
-    plan.roots = std::move(saved.roots);
-    plan.to = std::move(saved.to);
-    plan.fsChoice = saved.fsChoice;
-    plan.files = std::move(saved.files);
+    return root == "/" ? "made for \"/\", the whole disk: such a run moves nothing" : "";
+}
+
+bool isBelow(const std::string& path, const std::string& folder)
+{
+    return path.starts_with(folderPath(folder)) && path.size() > folderPath(folder).size();
+}
+
+void checkWholeRun(LibraryPlan& plan, bool refused)
+{
     plan.emptied = foldersLeft(plan.files, plan.roots);
     checkAndOrder(plan);
-    if (stale && plan.order.conflicts.empty())
-        plan.order.conflicts.push_back({ 0, "the plan is stale" });
-    return plan;
+    if (refused && plan.order.conflicts.empty())
+        plan.order.conflicts.push_back({ 0, "the plan breaks the rules of a rename" });
 }
 
 } // namespace zentrio

@@ -71,19 +71,16 @@ LibraryPlan planLibraryRename(
 // sheets, rip logs, .nfo notes and playlists.
 bool isAlbumCompanion(std::string_view name);
 
-// A plan made earlier (its roots, --to folder, file-system choice and
-// moves), checked again against the disk: every path must be absolute and
-// plain (no ".", "..", "//"), every file below the plan's roots and every
-// target below its --to folder (or its roots) and still the one the plan saw
-// (identity, size, modification time); else it is a conflict. The folders
-// the run makes and may empty are worked out anew from the moves, and the
-// whole run is checked and ordered anew.
-struct SavedPlan {
-    std::vector<std::string> roots;
-    std::string to;
-    FsChoice fsChoice = FsChoice::Auto;
-    std::vector<PlannedFile> files;
-};
-LibraryPlan replanSavedMoves(SavedPlan saved);
+// Why no file below `root` may be moved by a run made for it ("/": the
+// whole disk), or empty.
+std::string faultOfRoot(const std::string& root);
+
+// The folders a run may empty worked out from its moves, and the whole run
+// checked and ordered. `refused`: some moves were marked Conflict before,
+// for a rule they break; then nothing may be done either.
+void checkWholeRun(LibraryPlan& plan, bool refused = false);
+
+// True when `path` lies below `folder` (not at it).
+bool isBelow(const std::string& path, const std::string& folder);
 
 } // namespace zentrio

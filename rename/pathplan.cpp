@@ -1,6 +1,7 @@
 #include "rename/pathplan.h"
 
 #include "platform/filenames.h"
+#include "rename/movelimits.h"
 #include "rename/treewalk.h"
 
 #include <fcntl.h>
@@ -119,8 +120,13 @@ private:
     void checkTargets()
     {
         std::unordered_map<std::string, std::size_t> sources;
-        for (std::size_t i = 0; i < m_requests.size(); ++i)
-            sources[keyOf(m_requests[i].move.from, m_requests[i].target.ignoresCase)] = i;
+        std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
+        for (std::size_t i = 0; i < m_requests.size(); ++i) {
+            const auto [at, added]
+                = sources.try_emplace(keyOf(m_requests[i].move.from, m_requests[i].target.ignoresCase), i);
+            if (!added)
+                sameSource[i] = at->second;
+        }
         std::unordered_map<std::string, std::size_t> targets;
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
@@ -133,6 +139,18 @@ private:
             }
             if (target.device != move.identity.device) {
                 conflict(i, "the target is on another file system (files are not copied)");
+                continue;
+            }
+            if (sameSource[i] != kNone) {
+                conflict(i, "moved twice: also to " + m_requests[sameSource[i]].move.to);
+                continue;
+            }
+            if (std::string fault = faultOfLength(move.to, target); !fault.empty()) {
+                conflict(i, std::move(fault));
+                continue;
+            }
+            if (!m_writable.at(parentOf(move.from))) {
+                conflict(i, "its folder " + parentOf(move.from) + " cannot be written");
                 continue;
             }
             if (const auto [at, added] = targets.try_emplace(key, i); !added) {
@@ -158,11 +176,17 @@ private:
         std::sort(m_result.madeFolders.begin(), m_result.madeFolders.end(), pathLess);
     }
 
-    // Every folder above the target exists as a folder or can be made.
+    // Every folder above the target exists as a folder or can be made, and
+    // the user may write in the target's folder (or, when it is to be made,
+    // in the nearest one that exists).
     bool checkFolders(std::size_t i, std::set<std::string>& made)
     {
         for (std::string folder = parentOf(m_requests[i].move.to);; folder = parentOf(folder)) {
             const Presence presence = m_disk.at(folder, m_requests[i].target.ignoresCase);
+            if (presence == Presence::Folder && !m_writable.at(folder)) {
+                conflict(i, folder + " cannot be written");
+                return false;
+            }
             if (presence == Presence::Folder)
                 return true;
             if (presence == Presence::Other) {
@@ -216,6 +240,7 @@ private:
     const std::vector<MoveRequest>& m_requests;
     std::vector<std::size_t> m_waitsFor; // the file whose path this one's target is
     Disk m_disk;
+    WritableFolders m_writable;
     OrderedMoves m_result;
 };
 

@@ -10,9 +10,11 @@
 // The check and order of a run of moves across folders, before anything
 // moves. Every target must be free, or held by a file the run moves away
 // first (a chain, done from its free end); files that take each other's
-// paths (a cycle) go through a temporary name. Two files to one path, a
-// target held by anything else, a folder that is a file, and a move to
-// another file system are conflicts, and then nothing may be done.
+// paths (a cycle) go through a temporary name. Two files to one path, one
+// file moved twice, a target held by anything else, a folder that is a
+// file, a move to another file system, a new path too long for its file
+// system and a folder the user cannot write in are conflicts, and then
+// nothing may be done.
 namespace zentrio {
 
 // A file the run moves; both paths are absolute.

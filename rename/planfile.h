@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rename/libraryplan.h"
+#include "rename/savedplan.h"
 
 #include <QByteArray>
 

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 namespace zentrio {
 
@@ -156,6 +157,10 @@ std::optional<TargetFs> targetFsOf(const std::string& path)
         : std::string_view();
     TargetFs fs = fileSystemFamily(type, mount.type, underMount);
     fs.device = (static_cast<std::uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    if (const long nameMax = ::pathconf(existing.c_str(), _PC_NAME_MAX); nameMax > 0)
+        fs.nameMax = nameMax;
+    if (const long pathMax = ::pathconf(existing.c_str(), _PC_PATH_MAX); pathMax > 0)
+        fs.pathMax = pathMax;
     return fs;
 }
 

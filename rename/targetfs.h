@@ -27,6 +27,8 @@ struct TargetFs {
     FsNames names = FsNames::Posix;
     bool ignoresCase = false; // names are compared without letter case
     std::string type; // for messages: "ext4", "exfat", "fuseblk"...
+    long nameMax = 255; // the longest name it takes, in bytes
+    long pathMax = 4096; // the longest path, in bytes with the closing NUL
 };
 
 // The family of a file system from statfs's type number and, for FUSE
@@ -36,7 +38,8 @@ struct TargetFs {
 TargetFs fileSystemFamily(long statfsType, std::string_view mountType = {}, std::string_view underMount = {});
 
 // The file system a path is on, or will be on once its missing folders are
-// made: that of the nearest existing folder at or above it. nullopt when
+// made: that of the nearest existing folder at or above it, with the
+// longest name and path it takes there (pathconf). nullopt when
 // nothing above it can be looked at.
 std::optional<TargetFs> targetFsOf(const std::string& path);
 

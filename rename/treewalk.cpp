@@ -3,6 +3,7 @@
 #include "platform/filenames.h"
 #include "platform/fsops.h"
 #include "platform/readpool.h"
+#include "rename/audiofile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -63,7 +64,7 @@ Listing listOne(const std::string& folder)
         const Kind kind = kindAt(folderFd, e);
         if (kind == Kind::Folder)
             listing.subfolders.emplace_back(e.d_name);
-        else if ((kind == Kind::File || kind == Kind::FileLink) && hasMp3Suffix(e.d_name))
+        else if ((kind == Kind::File || kind == Kind::FileLink) && isAudioFileName(e.d_name))
             listing.mp3s.push_back({ e.d_name, kind == Kind::FileLink });
         else if (kind == Kind::File)
             listing.others.emplace_back(e.d_name);
@@ -173,7 +174,7 @@ private:
             } else if (S_ISDIR(st.st_mode)) {
                 if (m_named.insert(path).second)
                     m_toList.insert(addNode({ path, i, true, {}, {} }));
-            } else if (!hasMp3Suffix(path) || !S_ISREG(st.st_mode)) {
+            } else if (!isAudioFileName(baseOf(path)) || !S_ISREG(st.st_mode)) {
                 fail(path, "not an MP3 file");
             } else {
                 files.emplace_back(path, i);

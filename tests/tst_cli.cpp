@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,8 +87,22 @@ public:
         env.insert("XDG_STATE_HOME", m_dir.path() + "/state");
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(m_dir.path());
-        process->start(ZENTRIO_CLI, arguments);
+        if (m_user)
+            process->start("setpriv",
+                QStringList { "--reuid=" + QString::number(m_user->pw_uid),
+                    "--regid=" + QString::number(m_user->pw_gid), "--clear-groups", ZENTRIO_CLI }
+                    + arguments);
+        else
+            process->start(ZENTRIO_CLI, arguments);
         return process;
+    }
+
+    // zentrio-cli runs as `user` from now on, the whole library its own.
+    void runAs(const passwd* user)
+    {
+        m_user = user;
+        ::chown(root().c_str(), user->pw_uid, user->pw_gid);
+        chownBelow(root(), user);
     }
 
     Result run(const QStringList& arguments)
@@ -99,8 +114,19 @@ public:
     }
 
 private:
+    static void chownBelow(const std::string& folder, const passwd* user)
+    {
+        for (const std::string& name : testsupport::everyEntry(folder)) {
+            const std::string path = folder + "/" + name;
+            ::lchown(path.c_str(), user->pw_uid, user->pw_gid);
+            if (fs::isFolder(path))
+                chownBelow(path, user);
+        }
+    }
+
     testsupport::TempDir m_dir;
     QHash<QByteArray, QString> m_origin;
+    const passwd* m_user = nullptr;
 };
 
 QString escaped(char byte)
@@ -120,6 +146,10 @@ private Q_SLOTS:
     void libraryRulesHold_data();
     void libraryRulesHold();
     void anAlteredPlanIsRefused();
+    void theWholeRunIsCheckedFirst_data();
+    void theWholeRunIsCheckedFirst();
+    void applyTakesOnlyWhatRenamePlans_data();
+    void applyTakesOnlyWhatRenamePlans();
     void listShowsPathsAndFields();
     void aPlanIsAppliedOnlyToTheFilesItSaw();
     void faultsChangeNothing();
@@ -274,6 +304,135 @@ void CliTest::anAlteredPlanIsRefused()
     QCOMPARE(emptied.status, 0);
     QVERIFY(fs::isFolder(library.root() + "/m/empty"));
     QVERIFY(testsupport::exists(library.root() + "/m/One.mp3"));
+}
+
+void CliTest::theWholeRunIsCheckedFirst_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("unwritable"); // a folder the run may not write in, or empty
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reason");
+    const QString longName(250, u'x');
+    QTest::newRow("a new path longer than the system takes")
+        << QStringList { "m/a.mp3=" + longName + "/" + longName } << QString()
+        << QStringList { "rename", "-p", QStringList(17, "{artist}").join('/') + "/{song}", "m" }
+        << "the new path is too long for its file system";
+    QTest::newRow("a folder the run cannot write in")
+        << QStringList { "m/1/a.mp3=A", "m/2/b.mp3=B", "m/3/c.mp3=C" } << "m/2"
+        << QStringList { "rename", "-r", "-p", "{song}", "m" } << "/m/2 cannot be written";
+    QTest::newRow("a folder to make in one the run cannot write in")
+        << QStringList { "m/a.mp3=One/Band", "lib/keep.txt" } << "lib"
+        << QStringList { "rename", "--to", "lib", "-p", "{artist}/{song}", "m" } << "/lib cannot be written";
+}
+
+// What would stop the real run halfway is a conflict of the whole run,
+// found by the dry run too: nothing moves and no folder is made.
+void CliTest::theWholeRunIsCheckedFirst()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, unwritable);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reason);
+    Library library;
+    library.make(files);
+    const std::string locked = library.root() + "/" + unwritable.toStdString();
+    if (!unwritable.isEmpty()) {
+        if (::geteuid() == 0) {
+            const passwd* nobody = ::getpwnam("nobody");
+            if (!nobody || QProcess::execute("setpriv", { "--reuid=" + QString::number(nobody->pw_uid), "true" }) != 0)
+                QSKIP("root writes in any folder, and no other user can be taken here");
+            library.runAs(nobody);
+        }
+        QVERIFY(::chmod(locked.c_str(), 0555) == 0);
+    }
+    const auto unlock = qScopeGuard([&] { ::chmod(locked.c_str(), 0755); });
+    const QStringList before = library.listing();
+    for (const bool dryRun : { true, false }) {
+        QStringList run = arguments;
+        if (dryRun)
+            run.insert(1, "-n");
+        const Result result = library.run(run);
+        QVERIFY2(result.status == 3, result.err.constData());
+        QVERIFY2(result.err.contains("conflict: ") && result.err.contains(reason.toUtf8()), result.err.constData());
+        QCOMPARE(library.listing(), before);
+    }
+}
+
+void CliTest::applyTakesOnlyWhatRenamePlans_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("arguments"); // of the rename that writes the plan
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("reason");
+    const QStringList inPlace { "m/a.mp3=One", "m/b.mp3=Two" };
+    const QStringList rename { "rename", "-p", "{song}", "m" };
+    const QStringList album { "m/x/a.mp3=One/Band", "m/x/cover.jpg", "m/x/notes.pdf" };
+    const QStringList byArtist { "rename", "-r", "--to", "lib", "-p", "{artist}/{song}", "m" };
+    QTest::newRow("one file moved twice") << inPlace << rename << "twice"
+                                          << "moved twice";
+    QTest::newRow("a plan made for /") << inPlace << rename << "root"
+                                       << "\"/\"";
+    QTest::newRow("a file that is no album companion") << album << byArtist << "pdf"
+                                                       << "nor an album companion";
+    QTest::newRow("a companion renamed") << album << byArtist << "cover"
+                                         << "keeps its name";
+    QTest::newRow("a new name without .mp3") << inPlace << rename << "extension"
+                                             << "does not end in .mp3";
+    QTest::newRow("a hidden new name") << inPlace << rename << "hidden"
+                                       << "hidden";
+    QTest::newRow("a hidden new folder") << album << byArtist << "hidden folder"
+                                         << "hidden";
+}
+
+// A plan edited by hand is held to the rules of the rename that wrote it.
+void CliTest::applyTakesOnlyWhatRenamePlans()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, edit);
+    QFETCH(QString, reason);
+    Library library;
+    library.make(files);
+    const QString root = QString::fromStdString(library.root());
+    QCOMPARE(library
+                 .run(QStringList(arguments) << "--plan-out"
+                                             << "plan.json")
+                 .status,
+        0);
+    QJsonObject plan = QJsonDocument::fromJson(testsupport::readFile(library.root() + "/plan.json")).object();
+    QJsonArray moves = plan["moves"].toArray();
+    QJsonObject first = moves.first().toObject();
+    const auto moveOf = [&](const QString& from, const QString& to) {
+        const auto identity = fs::identityOf((root + "/" + from).toStdString());
+        return QJsonObject { { "from", root + "/" + from }, { "to", root + "/" + to },
+            { "device", QString::number(identity->device) }, { "inode", QString::number(identity->inode) },
+            { "size", QString::number(identity->size) }, { "modified", QString::number(identity->modified) },
+            { "birth", QString::number(identity->birth) }, { "carried", false } };
+    };
+    if (edit == "twice") {
+        moves.append(moveOf("m/a.mp3", "m/Other.mp3"));
+    } else if (edit == "root") {
+        plan["roots"] = QJsonArray { QJsonObject { { "path", "/" } } };
+    } else if (edit == "pdf") {
+        moves.append(moveOf("m/x/notes.pdf", "lib/Band/notes.pdf"));
+    } else if (edit == "cover") {
+        for (qsizetype i = 0; i < moves.size(); ++i) {
+            if (moves[i].toObject()["from"].toString().endsWith("cover.jpg"))
+                moves[i] = moveOf("m/x/cover.jpg", "lib/Band/folder.jpg");
+        }
+    } else {
+        const QString to = edit == "extension" ? "m/One" : edit == "hidden" ? "m/.One.mp3" : "lib/.Band/One.mp3";
+        first["to"] = root + "/" + to;
+        moves[0] = first;
+    }
+    plan["moves"] = moves;
+    testsupport::writeFile(library.root(), "edited.json", QJsonDocument(plan).toJson());
+    const QStringList before = library.listing();
+    const Result applied = library.run({ "apply", "edited.json" });
+    QVERIFY2(applied.status == 3, applied.err.constData());
+    QVERIFY2(applied.err.contains(reason.toUtf8()), applied.err.constData());
+    QCOMPARE(library.listing(), before);
+    QVERIFY(!testsupport::exists(library.root() + "/lib"));
 }
 
 void CliTest::listShowsPathsAndFields()
