@@ -93,7 +93,7 @@ int runList(const ListOptions& options)
                 addRecord(
                     output.records, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
             } else if (format) {
-                const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths };
+                const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths, true };
                 addRecord(output.records, formatPattern(format->parts, tag, context).toStdString(), options.nul);
             } else {
                 std::string line = shown;
@@ -134,7 +134,8 @@ void addListCommand(CLI::App& app, Command& run)
     list->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
     list->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
     list->add_option("-f,--format", options->format,
-        "a pattern in the own-pattern language, \\t and \\n understood (default: path and the fields, tab-separated)");
+        "a pattern in the own-pattern language, \\t and \\n understood; each field as the tag holds it (\"AC/DC\" "
+        "stays \"AC/DC\") (default: path and the fields, tab-separated)");
     list->add_flag("-0,--null", options->nul, "end each record with a NUL instead of a newline");
     list->add_flag("--json", options->json, "one JSON object per line: the path and every field");
     list->footer(kExitStatusHelp);

@@ -11,12 +11,16 @@ namespace zentrio::cli {
 
 namespace {
 
-const char* statusWord(FileStatus status)
+// What a report says of its files: what a run did, what a dry run or a
+// plan would do, or what a run refused for its conflicts did not do.
+enum class Stage { Done, Planned, Refused };
+
+const char* statusWord(FileStatus status, Stage stage)
 {
     switch (status) {
     case FileStatus::Renamed:
     case FileStatus::Moved:
-        return "renamed";
+        return stage == Stage::Done ? "renamed" : stage == Stage::Planned ? "planned" : "refused";
     case FileStatus::Unchanged:
         return "unchanged";
     case FileStatus::Skipped:
@@ -70,9 +74,10 @@ struct Counts {
 
 class Report {
 public:
-    Report(const PathDisplay& display, bool json)
+    Report(const PathDisplay& display, bool json, Stage stage = Stage::Done)
         : m_display(display)
         , m_json(json)
+        , m_stage(stage)
     {
     }
 
@@ -84,8 +89,11 @@ public:
             putPath(object, "from", m_display.show(file.from, file.argument));
             if (!file.to.empty())
                 putPath(object, "to", m_display.show(file.to, file.argument));
-            object.insert("status", QLatin1String(statusWord(file.status)));
-            object.insert("reason", QString::fromStdString(file.reason));
+            object.insert("status", QLatin1String(statusWord(file.status, m_stage)));
+            const bool refused = m_stage == Stage::Refused && file.moves();
+            object.insert("reason",
+                refused ? QStringLiteral("not done: the run has conflicts, nothing was changed")
+                        : QString::fromStdString(file.reason));
             if (file.carried)
                 object.insert("along", true);
             writeJson(object);
@@ -96,7 +104,7 @@ public:
         if (file.moves())
             writeRecord(paths);
         else if (file.status != FileStatus::Unchanged)
-            tell(std::string(statusWord(file.status)) + ": " + paths + ": " + file.reason);
+            tell(std::string(statusWord(file.status, m_stage)) + ": " + paths + ": " + file.reason);
     }
 
     void summary(const std::string& line)
@@ -112,6 +120,7 @@ public:
 private:
     const PathDisplay& m_display;
     bool m_json;
+    Stage m_stage;
     Counts m_counts;
 };
 
@@ -145,7 +154,7 @@ void reportOutcome(Report& report, const LibraryPlan& plan, const MovesDone& don
 
 int reportConflicts(const LibraryPlan& plan, const PathDisplay& display, bool json)
 {
-    Report report(display, json);
+    Report report(display, json, Stage::Refused);
     int conflicts = 0;
     for (const PlannedFile& file : plan.files) {
         if (file.status == FileStatus::Conflict) {
@@ -173,8 +182,9 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     }
     if (plan.hasConflicts())
         return reportConflicts(plan, display, how.json);
-    Report report(display, how.json);
-    if (how.dryRun || !how.planOut.empty()) {
+    const bool planned = how.dryRun || !how.planOut.empty();
+    Report report(display, how.json, planned ? Stage::Planned : Stage::Done);
+    if (planned) {
         for (const PlannedFile& file : plan.files)
             report.file(file);
         if (!how.planOut.empty() && !fs::replaceFileAtomically(how.planOut, planToJson(plan).toStdString())) {

@@ -38,6 +38,8 @@ int runRename(const RenameOptions& options)
     request.options.separator = QString::fromStdString(options.separator);
     request.options.foldO = request.options.noAccent = options.noAccent;
     request.options.noSpace = options.noSpace;
+    request.options.ampersandToN = false;
+    request.options.foldEveryAccent = true;
     request.fsChoice = options.fs == "fat" ? FsChoice::Fat : options.fs == "posix" ? FsChoice::Posix : FsChoice::Auto;
     PathDisplay display;
     for (const std::string& path : *paths)
@@ -66,8 +68,9 @@ void addRenameCommand(CLI::App& app, Command& run)
 {
     auto options = std::make_shared<RenameOptions>();
     CLI::App* rename = app.add_subcommand("rename",
-        "Name every file by a pattern; a \"/\" in the pattern's own text makes folders. The whole run is checked "
-        "before anything moves: any conflict, and nothing is renamed.");
+        "Name every file by a pattern; a \"/\" in the pattern's own text makes folders, and a \"/\" or \"\\\" in a "
+        "field's value becomes \"-\" (\"&\" stays \"&\"). The whole run is checked before anything moves: any "
+        "conflict, and nothing is renamed.");
     rename->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
     rename
         ->add_option("-p,--pattern", options->pattern,
@@ -94,7 +97,8 @@ void addRenameCommand(CLI::App& app, Command& run)
         ->type_name("FILE");
     rename->add_flag("--json", options->json, "one JSON object per file: from, to, status, reason");
     rename->add_option("--sep", options->separator, "the text of {sep} (default \" - \")");
-    rename->add_flag("--no-accent", options->noAccent, "accented letters lose their accents");
+    rename->add_flag("--no-accent", options->noAccent,
+        "accented Latin and Greek letters lose their accents (\"Őrült Ütő\" as \"Orult Uto\")");
     rename->add_flag("--no-space", options->noSpace, "blanks become \"_\"");
     rename->footer(kExitStatusHelp);
     rename->callback([options, &run] {

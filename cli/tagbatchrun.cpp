@@ -175,10 +175,21 @@ Target preview(const TagBatch& batch, Target target, const std::optional<TagValu
     return target;
 }
 
+// The path of a file below the path given that reached it: a folder's
+// files and those of its folders by their path below it, a file given by
+// its name alone, so that no folder above what was named gives a value.
+std::string pathBelow(const std::string& path, const std::string& given)
+{
+    const std::string folder = given == "/" ? given : given + '/';
+    if (path != given && path.starts_with(folder))
+        return path.substr(folder.size());
+    return baseOf(path);
+}
+
 // Every file below the paths, with what would change in it, planned on the
 // read pool a few thousand files at a time.
-std::optional<std::vector<Target>> targetsOf(
-    std::vector<Target> targets, const TagBatch& batch, const ValuesOf& valuesOf, Progress& progress)
+std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const std::vector<std::string>& given,
+    const TagBatch& batch, const ValuesOf& valuesOf, Progress& progress)
 {
     constexpr std::size_t kChunk = 4096;
     for (std::size_t first = 0; first < targets.size(); first += kChunk) {
@@ -187,7 +198,7 @@ std::optional<std::vector<Target>> targetsOf(
             count,
             [&](std::size_t i) {
                 const Target& target = targets[first + i];
-                return std::optional(preview(batch, target, valuesOf(target.path)));
+                return std::optional(preview(batch, target, valuesOf(pathBelow(target.path, given[target.argument]))));
             },
             ReadAll::Yes);
         for (std::size_t i = 0; i < count; ++i)
@@ -307,7 +318,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     Progress progress(!options.json);
     TagBatch batch = batchFor(options);
     const auto targets
-        = walkLibrary(walk) ? targetsOf(std::move(found), batch, valuesOf, progress) : std::nullopt;
+        = walkLibrary(walk) ? targetsOf(std::move(found), *paths, batch, valuesOf, progress) : std::nullopt;
     if (!targets) {
         complain("interrupted while reading; nothing was changed");
         return kInterrupted;

@@ -23,8 +23,10 @@ struct TagRunOptions {
     bool json = false;
 };
 
-// A file's new values (by its path, raw bytes); nullopt: it does not match.
-using ValuesOf = std::function<std::optional<TagValues>(const std::string& path)>;
+// A file's new values, by its path below the path named on the command line
+// that reached it (raw bytes: "Artist/Album/01 - Song.mp3" below a folder
+// named, the file's name alone for a file named); nullopt: it does not match.
+using ValuesOf = std::function<std::optional<TagValues>(const std::string& below)>;
 
 // Returns the exit status.
 int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf);

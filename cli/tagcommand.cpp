@@ -1,11 +1,11 @@
+#include "app/interfacetexts.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/setvalues.h"
 #include "cli/tagbatchrun.h"
 #include "platform/filenames.h"
 #include "rename/pathmatch.h"
-#include "app/interfacetexts.h"
 #include "rename/patternerror.h"
-#include "tags/id3v1record.h"
 
 namespace zentrio::cli {
 
@@ -33,23 +33,14 @@ void addBatchOptions(CLI::App& command, TagRunOptions& run)
 
 int runSet(SetOptions& options)
 {
-    TagValues values;
-    for (const auto& [field, value] : options.values)
-        values[field] = nameToText(value);
-    if (values.empty()) {
+    if (options.values.empty()) {
         complain("name at least one field to set (--song, --artist, --album, --year, --genre, --albumartist, --track, --disc)");
         return kUsage;
     }
-    // A value the record would drop or cut is refused before any file is
-    // read, rather than left out of every file without a word.
-    for (const auto& [field, value] : values) {
-        const QString holds = options.run.id3v1 ? recordCannotHold(field, value) : QString();
-        if (!holds.isEmpty()) {
-            complain("the ID3v1 record holds " + holds.toStdString() + ": cannot set \"" + value.toStdString() + "\"");
-            return kUsage;
-        }
-    }
-    return runTagBatch(options.run, [values](const std::string&) { return std::optional(values); });
+    const auto values = checkedSetValues(options.values, options.run.id3v1);
+    if (!values)
+        return kUsage; // before any file is read
+    return runTagBatch(options.run, [values = *values](const std::string&) { return std::optional(values); });
 }
 
 int runFromName(const FromNameOptions& options)
@@ -67,7 +58,7 @@ int runFromName(const FromNameOptions& options)
     }
     const bool underscore = options.underscore;
     return runTagBatch(options.run,
-        [pattern, underscore](const std::string& path) { return valuesFromPath(pattern, path, underscore); });
+        [pattern, underscore](const std::string& below) { return valuesFromPath(pattern, below, underscore); });
 }
 
 void addSetCommand(CLI::App& tag, Command& run)
@@ -77,13 +68,16 @@ void addSetCommand(CLI::App& tag, Command& run)
         "Set the fields given on every file and keep every other field. The ID3v2 tag is written (in place when it "
         "fits) and an ID3v1 record the file has is kept in step with the values it can hold; a track or disc without a total "
         "keeps the old total.");
-    const std::pair<const char*, TagField> fields[] = { { "--song", TagField::Song }, { "--artist", TagField::Artist },
-        { "--album", TagField::Album }, { "--year", TagField::Year }, { "--genre", TagField::Genre },
-        { "--albumartist", TagField::AlbumArtist }, { "--track", TagField::Track }, { "--disc", TagField::Disc } };
-    for (const auto& [name, field] : fields) {
+    const std::tuple<const char*, TagField, const char*> fields[]
+        = { { "--song", TagField::Song, "" }, { "--artist", TagField::Artist, "" }, { "--album", TagField::Album, "" },
+              { "--year", TagField::Year,
+                  ": YYYY, or a date YYYY-MM-DD or YYYY-MM (a v2.3 tag and the ID3v1 record take its year)" },
+              { "--genre", TagField::Genre, "" }, { "--albumartist", TagField::AlbumArtist, "" },
+              { "--track", TagField::Track, ": N or N/M" }, { "--disc", TagField::Disc, ": N or N/M" } };
+    for (const auto& [name, field, takes] : fields) {
         set->add_option_function<std::string>(
             name, [options, field = field](const std::string& value) { options->values[field] = value; },
-            std::string("the ") + (name + 2) + " to set");
+            std::string("the ") + (name + 2) + " to set" + takes);
     }
     set->add_flag("--id3v1", options->run.id3v1,
         "write the ID3v1 record only (song, artist and album of 30 characters, year, track, genre)");
@@ -101,8 +95,9 @@ void addFromNameCommand(CLI::App& tag, Command& run)
     auto options = std::make_shared<FromNameOptions>();
     CLI::App* fromName = tag.add_subcommand("from-name",
         "Fill tags from file names: the pattern is matched against each file's name without \".mp3\" and, where it "
-        "holds \"/\", against the folders above it ({albumartist}/{album}/{track} - {song}). Files that do not "
-        "match are listed and left alone.");
+        "holds \"/\", against the folders above it ({albumartist}/{album}/{track} - {song}), only those below the "
+        "folder named (a file named by itself has none above it). Files that do not match, or have too few folders "
+        "below the folder named, are listed and left alone.");
     fromName->add_option("-p,--pattern", options->pattern,
         "a pattern in the own-pattern language; {ignore} skips a part")->required();
     fromName->add_flag("--underscore", options->underscore, "read \"_\" as a blank, in names and pattern alike");

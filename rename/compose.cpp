@@ -31,13 +31,13 @@ namespace {
     }
 
     // A NUL would end the name where the file system reads it, so it goes too.
-    QChar safeCharacter(QChar c, bool noSpace)
+    QChar safeCharacter(QChar c, const NameOptions& options)
     {
         if (c == u'/' || c == u'\\' || c == QChar(0))
             return u'_';
-        if (c == u'&')
+        if (c == u'&' && options.ampersandToN)
             return u'n';
-        if (noSpace && c == u' ')
+        if (options.noSpace && c == u' ')
             return u'_';
         return c;
     }
@@ -91,6 +91,25 @@ namespace {
         }
     }
 
+    // The table's result for its letters; any other Latin or Greek letter
+    // whose canonical decomposition is one letter and accents ("ő", "ä",
+    // "ñ", "ά") becomes that letter. Other scripts keep theirs: their marks
+    // make other letters ("й", "が"), not accented ones.
+    QChar withoutAnyAccent(QChar c)
+    {
+        const QChar designed = withoutAccent(c);
+        if (designed != c || !c.isLetter() || (c.script() != QChar::Script_Latin && c.script() != QChar::Script_Greek))
+            return designed;
+        const QString parts = QString(c).normalized(QString::NormalizationForm_D);
+        if (parts.size() < 2 || !parts.at(0).isLetter())
+            return c;
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            if (parts.at(i).category() != QChar::Mark_NonSpacing)
+                return c;
+        }
+        return parts.at(0);
+    }
+
     // `name` is a new name without its ".mp3". A name that begins with "." is hidden on this platform: the file would
     // vanish from the list after its rename.
     void unhide(QString& name)
@@ -131,11 +150,11 @@ namespace {
     // The character passes every pattern's name takes, in their order.
     void applyPasses(QString& name, const NameOptions& options)
     {
-        replaceEach(name, [&](QChar c) { return safeCharacter(c, options.noSpace); });
+        replaceEach(name, [&](QChar c) { return safeCharacter(c, options); });
         if (options.foldO)
             replaceEach(name, foldedO);
         if (options.noAccent)
-            replaceEach(name, withoutAccent);
+            replaceEach(name, options.foldEveryAccent ? withoutAnyAccent : withoutAccent);
     }
 
 } // namespace

@@ -21,6 +21,11 @@ struct NameOptions {
     bool foldO = true; // "no õ": Õ to Ö, ô and õ to ö
     bool noAccent = true; // "no accent": Hungarian accented letters to plain ones
     bool noSpace = false; // "no space": blanks to "_"
+    // The window's passes as designed; the command line keeps "&" (valid on
+    // every file system it writes to) and folds every accented Latin or
+    // Greek letter, where the window folds only the letters of its table.
+    bool ampersandToN = true; // "&" becomes "n"
+    bool foldEveryAccent = false; // with noAccent: letters beyond the table lose their accents too
     // With Pattern::Own: the parsed pattern, and the widths of its automatic
     // numbers for the run (see withRunWidths). The pattern places numbers
     // itself, so "numbered" adds no prefix then.

@@ -285,7 +285,12 @@ namespace {
     {
         QString value = firstValue(part, tag, context);
         const auto unsafe = [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20; };
-        if (std::any_of(value.cbegin(), value.cend(), unsafe)) {
+        if (context.tagText) {
+            for (QChar& c : value) {
+                if (c.unicode() < 0x20)
+                    c = u' ';
+            }
+        } else if (std::any_of(value.cbegin(), value.cend(), unsafe)) {
             value.replace(u'/', u'-').replace(u'\\', u'-');
             value.removeIf([](QChar c) { return c.unicode() < 0x20; });
         }

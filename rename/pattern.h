@@ -130,11 +130,13 @@ struct PatternContext {
     int number = 0;
     QString separator;
     NumberWidths widths;
+    bool tagText = false; // the values as the tag holds them, for a listing rather than a name
 };
 
 // The pattern's text for one file. A field's value never makes a folder or
 // holds a control character: "/" and "\" become "-", characters below 0x20
-// are dropped.
+// are dropped. With `tagText` "/" and "\" stay, and a control character
+// becomes a blank, so that a record stays one line.
 QString formatPattern(const std::vector<PatternPart>& parts, const TagFields& tag, const PatternContext& context);
 
 } // namespace zentrio

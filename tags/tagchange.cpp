@@ -7,12 +7,22 @@
 #include "tags/id3v2save.h"
 #include "tags/tagsource.h"
 
+#include <QRegularExpression>
+
 #include <cstring>
 #include <tuple>
 
 namespace zentrio {
 
 namespace {
+
+    // A date ("2024-05-01", "2024-05") goes whole into a 2.4 TDRC, and as its
+    // year into a 2.3 TYER, which holds four digits; any other text as it is.
+    QString yearOfDate(const QString& text)
+    {
+        static const QRegularExpression date(QStringLiteral("^[0-9]{4}-[0-9]{2}(-[0-9]{2})?$"));
+        return date.match(text).hasMatch() ? text.left(4) : text;
+    }
 
     // The frame each field goes to; the year's depends on the version.
     std::vector<FrameValue> frameValues(const TagValues& values, int version)
@@ -42,7 +52,8 @@ namespace {
                 frames.push_back({ "TPOS", text, {}, true });
                 break;
             case TagField::Year:
-                frames.push_back(version >= 4 ? FrameValue { "TDRC", text, { "TYER" } } : FrameValue { "TYER", text, { "TDRC" } });
+                frames.push_back(version >= 4 ? FrameValue { "TDRC", text, { "TYER" } }
+                                              : FrameValue { "TYER", yearOfDate(text), { "TDRC" } });
                 break;
             }
         }

@@ -150,6 +150,8 @@ private Q_SLOTS:
     void theWholeRunIsCheckedFirst();
     void applyTakesOnlyWhatRenamePlans_data();
     void applyTakesOnlyWhatRenamePlans();
+    void jsonSaysWhatWasDone_data();
+    void jsonSaysWhatWasDone();
     void listShowsPathsAndFields();
     void aPlanIsAppliedOnlyToTheFilesItSaw();
     void faultsChangeNothing();
@@ -195,6 +197,12 @@ void CliTest::runsAndTheirUndo_data()
         << QStringList { "m/" + escaped('\xFF') + "/" + escaped('\xFE') + "x.mp3=Clean" }
         << QStringList { "rename", "-r", "-p", "{song}", "m" } << 0
         << QStringList { "m/" + escaped('\xFF') + "/Clean.mp3<m/" + escaped('\xFF') + "/" + escaped('\xFE') + "x.mp3" };
+    QTest::newRow("an ampersand stays") << QStringList { "m/a.mp3=Simon & Garfunkel" }
+                                        << QStringList { "rename", "-p", "{song}", "m" } << 0
+                                        << QStringList { "m/Simon & Garfunkel.mp3<m/a.mp3" };
+    QTest::newRow("--no-accent: every accented letter") << QStringList { QString::fromUtf8("m/a.mp3=Őrült Ütő äñç") }
+                                                        << QStringList { "rename", "--no-accent", "-p", "{song}", "m" }
+                                                        << 0 << QStringList { "m/Orult Uto anc.mp3<m/a.mp3" };
     QTest::newRow("files without tags or fields stay")
         << QStringList { "m/a.mp3=", "m/b.mp3=Two/Band/Album", "m/c.mp3=Three/Band/Album/3" }
         << QStringList { "rename", "-p", "{track} {song}", "m" } << 0
@@ -435,6 +443,45 @@ void CliTest::applyTakesOnlyWhatRenamePlans()
     QVERIFY(!testsupport::exists(library.root() + "/lib"));
 }
 
+void CliTest::jsonSaysWhatWasDone_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("said"); // every status the lines give, once each, sorted
+    const QStringList two { "m/a.mp3=One", "m/b.mp3=Two" };
+    QTest::newRow("a run") << two << QStringList { "rename", "--json", "-p", "{song}", "m" } << 0
+                           << QStringList { "renamed" };
+    QTest::newRow("a dry run") << two << QStringList { "rename", "-n", "--json", "-p", "{song}", "m" } << 0
+                               << QStringList { "planned" };
+    QTest::newRow("a plan kept") << two
+                                 << QStringList { "rename", "--plan-out", "plan.json", "--json", "-p", "{song}", "m" }
+                                 << 0 << QStringList { "planned" };
+    QTest::newRow("a run refused for a conflict")
+        << QStringList { "m/a.mp3=One", "m/b.mp3=Two", "m/c.mp3=Two" }
+        << QStringList { "rename", "--json", "-p", "{song}", "m" } << 3 << QStringList { "conflict", "refused" };
+}
+
+// A file is called renamed only by a run that renamed it.
+void CliTest::jsonSaysWhatWasDone()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    Library library;
+    library.make(files);
+    const Result run = library.run(arguments);
+    QVERIFY2(run.status == status, run.err.constData());
+    QStringList said;
+    for (const QByteArray& line : run.out.split('\n')) {
+        const QString word = QJsonDocument::fromJson(line).object().value("status").toString();
+        if (!line.isEmpty() && !said.contains(word))
+            said << word;
+    }
+    said.sort();
+    QTEST(said, "said");
+}
+
 void CliTest::listShowsPathsAndFields()
 {
     Library library;
@@ -452,6 +499,12 @@ void CliTest::listShowsPathsAndFields()
                    "\tX\0"
                    "\t\0",
             19));
+    // -f gives the tag's text, not a name's: "/" and "\\" stay.
+    Library slashed;
+    QDir().mkpath(QString::fromStdString(slashed.root() + "/m"));
+    testsupport::writeFile(slashed.root() + "/m", "a.mp3",
+        testsupport::id3v2(3, { { "Back in Black" }, { "AC/DC" }, { "Live\\Studio" } }) + testsupport::audio(300));
+    QCOMPARE(slashed.run({ "list", "-f", "{artist}|{album}", "m" }).out, QByteArray("AC/DC|Live\\Studio\n"));
     const Result json = library.run({ "list", "--json", "m" });
     QVERIFY(json.out.contains("\"path_hex\":\"6d2fff2e6d7033\""));
     QVERIFY(json.out.contains("\"song\":\"X\""));
@@ -498,6 +551,7 @@ void CliTest::faultsChangeNothing()
     const Result help = library.run({ "rename", "--help" });
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains("130  interrupted"));
+    QVERIFY(help.out.contains("(\"&\" stays \"&\")"));
     // A journal that cannot be written: nothing is renamed, and the reason is said.
     testsupport::writeFile(library.root() + "/state", "zentrio", "a file where the state folder should be");
     const Result unrecorded = library.run({ "rename", "-p", "{song}", "m" });

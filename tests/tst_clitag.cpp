@@ -38,8 +38,8 @@ Result runCli(const std::string& folder, const QStringList& arguments)
 }
 
 // "path=title|artist|album|track" (raw bytes): an ID3v2.3 tag before the
-// audio; a trailing "+v1" gives the file an ID3v1 record too; "path=" no
-// tag at all.
+// audio; a trailing "+v1" gives the file an ID3v1 record too, "+v24" makes
+// the tag one of version 2.4; "path=" no tag at all.
 std::string makeFile(const std::string& root, const QByteArray& entry)
 {
     const std::string path = entry.left(entry.indexOf('=')).toStdString();
@@ -48,12 +48,14 @@ std::string makeFile(const std::string& root, const QByteArray& entry)
     QString tags = QString::fromUtf8(entry.mid(entry.indexOf('=') + 1));
     const bool record = tags.endsWith("+v1");
     tags.remove("+v1");
+    const int version = tags.endsWith("+v24") ? 4 : 3;
+    tags.remove("+v24");
     QByteArray bytes = testsupport::audio(2000);
     const QStringList tag = tags.split('|');
     if (!tags.isEmpty()) {
         testsupport::Id3v2Content content { { tag[0] }, { tag.value(1) }, { tag.value(2) } };
         content.track = tag.value(3);
-        bytes.prepend(testsupport::id3v2(3, content));
+        bytes.prepend(testsupport::id3v2(version, content));
     }
     if (record)
         bytes += testsupport::id3v1("Old", "Old", "Old");
@@ -125,6 +127,27 @@ void CliTagTest::tagRunsAndTheirUndo_data()
     QTest::newRow("from-name: a name in code page 1252")
         << QByteArray("\xE9t\xE9 - Caf\xE9.mp3=") << QStringList { "from-name", "-p", "{artist} - {song}", "." } << 0
         << "written 1" << QString::fromUtf8("Café|été||/||");
+    QTest::newRow("set: a date goes into a 2.3 tag as its year")
+        << tagged << QStringList { "set", "--year", "2024-05-01", "Album" } << 0
+        << "Album/03 - Song.mp3: year \"\" -> \"2024\"" << "Song|Band|Album|3/12|2024|";
+    QTest::newRow("set: a date goes whole into a 2.4 tag")
+        << QByteArray("Album/03 - Song.mp3=Song|Band|Album|3/12+v24")
+        << QStringList { "set", "--year", "2024-05-01", "Album" } << 0
+        << "Album/03 - Song.mp3: year \"\" -> \"2024-05-01\"" << "Song|Band|Album|3/12|2024-05-01|";
+    QTest::newRow("from-name: no folder above the folder named")
+        << QByteArray("01 - First.mp3=") << QStringList { "from-name", "-p", "{album}/{track} - {song}", "." } << 0
+        << "nomatch: ./01 - First.mp3" << "|||/||";
+    QTest::newRow("from-name: a file named has no folders of its own")
+        << QByteArray("Live/01 - First.mp3=")
+        << QStringList { "from-name", "-p", "{album}/{track} - {song}", "Live/01 - First.mp3" } << 0
+        << "nomatch: Live/01 - First.mp3" << "|||/||";
+    QTest::newRow("usage: a track that is no number")
+        << tagged << QStringList { "set", "--track", "abc", "Album" } << 2
+        << "--track takes N or N/M, numbers of up to four digits: cannot set \"abc\"" << "Song|Band|Album|3/12||";
+    QTest::newRow("usage: a year that is no year")
+        << tagged << QStringList { "set", "--year", "nineteen", "Album" } << 2
+        << "--year takes four digits, or a date as YYYY-MM-DD or YYYY-MM: cannot set \"nineteen\""
+        << "Song|Band|Album|3/12||";
     QTest::newRow("usage: no field") << tagged << QStringList { "set", "Album" } << 2 << "name at least one field"
                                      << "Song|Band|Album|3/12||";
     QTest::newRow("usage: a year the ID3v1 record cannot hold")

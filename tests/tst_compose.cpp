@@ -34,6 +34,8 @@ private Q_SLOTS:
     void numbering();
     void characterPasses_data();
     void characterPasses();
+    void commandLinePasses_data();
+    void commandLinePasses();
     void passesNeverChangeTheLength();
     void kiegeszitFitsToWidth_data();
     void kiegeszitFitsToWidth();
@@ -128,6 +130,36 @@ void ComposeTest::characterPasses()
     options.foldO = foldO;
     options.noAccent = noAccent;
     options.noSpace = noSpace;
+    QTEST(composeNewName(tag(song), options, 1), "expected");
+}
+
+// The command line keeps "&" and folds every accented Latin or Greek
+// letter; the table's letters keep the results the window gives them.
+void ComposeTest::commandLinePasses_data()
+{
+    QTest::addColumn<QString>("song");
+    QTest::addColumn<bool>("noAccent");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ampersand stays") << "Simon & Garfunkel" << false << "Simon & Garfunkel.mp3";
+    QTest::newRow("Hungarian double acute") << QString::fromUtf8("Őrült Ütő ű") << true << "Orult Uto u.mp3";
+    QTest::newRow("letters beyond the table") << QString::fromUtf8("äàñç ÄÀÑÇ ά") << true
+                                              << QString::fromUtf8("aanc AANC α.mp3");
+    QTest::newRow("the table's letters as in the window") << QString::fromUtf8("ÕÓÖÁÚÍÉÛöôóíáéüúûõ") << true
+                                                          << QString("OOOAUIEUoooiaeuuuo.mp3");
+    QTest::newRow("letters that are no accented ones stay") << QString::fromUtf8("ß ø й が") << true
+                                                            << QString::fromUtf8("ß ø й が.mp3");
+    QTest::newRow("without no accent nothing folds") << QString::fromUtf8("Őrült") << false
+                                                     << QString::fromUtf8("Őrült.mp3");
+}
+
+void ComposeTest::commandLinePasses()
+{
+    QFETCH(QString, song);
+    QFETCH(bool, noAccent);
+    NameOptions options = plain(Pattern::Song);
+    options.ampersandToN = false;
+    options.foldEveryAccent = true;
+    options.noAccent = noAccent;
     QTEST(composeNewName(tag(song), options, 1), "expected");
 }
 

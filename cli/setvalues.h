@@ -1,0 +1,20 @@
+#pragma once
+
+#include "tags/tagvalues.h"
+
+#include <map>
+#include <optional>
+#include <string>
+
+// The values "tag set" is given, checked field by field before any file is
+// read, as the tag they go to can hold them.
+namespace zentrio::cli {
+
+// The values as text; nullopt, with each fault said on stderr, when one
+// cannot go into the tag: a track or disc that is not N or N/M, a year that
+// is neither four digits nor a date (YYYY-MM or YYYY-MM-DD), or with
+// `id3v1` a value the record has no room for. An empty value clears its
+// field and is always taken.
+std::optional<TagValues> checkedSetValues(const std::map<TagField, std::string>& given, bool id3v1);
+
+} // namespace zentrio::cli
