@@ -17,8 +17,9 @@ std::int64_t lengthOf(const Splice& splice)
     return static_cast<std::int64_t>(splice.prefix.size() + splice.suffix.size()) + splice.to - splice.from;
 }
 
-// The spliced content's bytes [at, at + size), the old ones read from the file `old`.
-bool readSpliced(int old, const Splice& splice, std::int64_t at, char* out, std::size_t size)
+// The spliced content's bytes [at, at + size), the old ones read from
+// `old`, where the old file's byte x lies at `oldAt + x`.
+bool readSpliced(int old, std::int64_t oldAt, const Splice& splice, std::int64_t at, char* out, std::size_t size)
 {
     const auto prefix = static_cast<std::int64_t>(splice.prefix.size());
     const std::int64_t kept = splice.to - splice.from;
@@ -29,7 +30,8 @@ bool readSpliced(int old, const Splice& splice, std::int64_t at, char* out, std:
             std::memcpy(out, splice.prefix.data() + at, static_cast<std::size_t>(piece));
         } else if (at < prefix + kept) {
             piece = std::min(end, prefix + kept) - at;
-            if (!readFully(old, out, static_cast<std::size_t>(piece), static_cast<off_t>(splice.from + at - prefix)))
+            if (!readFully(
+                    old, out, static_cast<std::size_t>(piece), static_cast<off_t>(oldAt + splice.from + at - prefix)))
                 return false;
         } else {
             const std::int64_t into = at - prefix - kept;
@@ -45,16 +47,22 @@ bool readSpliced(int old, const Splice& splice, std::int64_t at, char* out, std:
 }
 
 // The new content over the file, the old bytes it keeps read from the
-// copy (they move, so the file's own would be overwritten before they
-// are read), cut to its length and synced.
+// copy (they move, so the file's own would be overwritten before they are
+// read), cut to its length and synced. The slices start at multiples of the
+// page size, so that a process killed between two of the kernel's steps
+// leaves each 512-byte block old or new, as the repair expects.
 bool writeSpliced(int fd, const StreamedCopy& copy, const Splice& splice)
 {
-    const auto prefix = static_cast<std::int64_t>(splice.prefix.size());
-    const std::int64_t kept = splice.to - splice.from;
-    return pwriteFully(fd, splice.prefix, 0)
-        && copyFileBytes(copy.fd.get(), copy.dataAt + splice.from, fd, prefix, kept)
-        && pwriteFully(fd, splice.suffix, static_cast<off_t>(prefix + kept))
-        && ::ftruncate(fd, static_cast<off_t>(lengthOf(splice))) == 0 && ::fsync(fd) == 0;
+    constexpr std::int64_t kSlice = std::int64_t(1) << 20;
+    const std::int64_t length = lengthOf(splice);
+    std::string buffer;
+    for (std::int64_t at = 0; at < length; at += kSlice) {
+        buffer.resize(static_cast<std::size_t>(std::min(kSlice, length - at)));
+        if (!readSpliced(copy.fd.get(), copy.dataAt, splice, at, buffer.data(), buffer.size())
+            || !pwriteFully(fd, buffer, static_cast<off_t>(at)))
+            return false;
+    }
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0 && ::fsync(fd) == 0;
 }
 
 // Nothing has written the file since it was opened and checked.
@@ -83,7 +91,7 @@ bool spliceInPlace(const std::string& path, const Splice& splice, const Expectat
         || !holds(fd.get(), expected))
         return false;
     auto copy = writeStreamedCopy(copyFolder, fd.get(), *file, seen.st_size, lengthOf(splice),
-        [&](std::int64_t at, char* out, std::size_t size) { return readSpliced(fd.get(), splice, at, out, size); });
+        [&](std::int64_t at, char* out, std::size_t size) { return readSpliced(fd.get(), 0, splice, at, out, size); });
     if (!copy)
         return false;
     if (afterCopy)

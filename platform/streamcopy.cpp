@@ -108,14 +108,9 @@ bool writeDigests(int copyFd, std::int64_t at, std::int64_t before, std::int64_t
     return true;
 }
 
-} // namespace
-
-void StreamedCopy::remove()
-{
-    ::unlink(name.c_str());
-    syncFolder(folder);
-}
-
+// `size` bytes of `in` at `inAt` written to `out` at `outAt`: by the kernel
+// where the file systems allow it, else through a buffer. For the copy
+// alone: its chunks need not fall on the file's blocks.
 bool copyFileBytes(int in, std::int64_t inAt, int out, std::int64_t outAt, std::int64_t size)
 {
     loff_t from = inAt;
@@ -138,6 +133,14 @@ bool copyFileBytes(int in, std::int64_t inAt, int out, std::int64_t outAt, std::
         }
     }
     return true;
+}
+
+} // namespace
+
+void StreamedCopy::remove()
+{
+    ::unlink(name.c_str());
+    syncFolder(folder);
 }
 
 std::optional<StreamedCopy> writeStreamedCopy(const std::string& folder, int fd, const CopiedFile& file,
@@ -163,9 +166,18 @@ std::optional<StreamedCopy> writeStreamedCopy(const std::string& folder, int fd,
 
 namespace {
 
+// Through a buffer, in slices at multiples of the page size in the file, so
+// that a put-back cut short leaves each block old or new again, for the
+// next start to finish it.
 bool putBack(int fd, int copyFd, std::int64_t dataAt, std::int64_t before)
 {
-    const bool written = copyFileBytes(copyFd, dataAt, fd, 0, before);
+    bool written = true;
+    std::string buffer;
+    for (std::int64_t at = 0; written && at < before; at += kSlice) {
+        buffer.resize(static_cast<std::size_t>(std::min(kSlice, before - at)));
+        written = readFully(copyFd, buffer.data(), buffer.size(), static_cast<off_t>(dataAt + at))
+            && pwriteFully(fd, buffer, static_cast<off_t>(at));
+    }
     const bool cut = ::ftruncate(fd, static_cast<off_t>(before)) == 0;
     return ::fsync(fd) == 0 && written && cut;
 }

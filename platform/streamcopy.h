@@ -41,10 +41,6 @@ std::optional<StreamedCopy> writeStreamedCopy(const std::string& folder, int fd,
 // Puts the old bytes and length back into the open file, from the copy, and syncs it.
 bool putBackFromCopy(int fd, const StreamedCopy& copy);
 
-// `size` bytes of `in` at `inAt` written to `out` at `outAt`: by the kernel
-// where the file systems allow it, else through a small buffer.
-bool copyFileBytes(int in, std::int64_t inAt, int out, std::int64_t outAt, std::int64_t size);
-
 // True when the open copy is a streamed one (its first bytes say so).
 bool isStreamedCopy(int copyFd);
 // The path of the file a streamed copy was taken of; nullopt for a damaged copy.
