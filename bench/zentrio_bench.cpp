@@ -7,6 +7,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/zentrio_bench [repetitions] [delay_us]
 
 #include "benchsupport.h"
+#include "growbench.h"
 #include "librarybench.h"
 #include "slowmount.h"
 
@@ -557,7 +558,7 @@ int main(int argc, char* argv[])
     QTemporaryDir config;
     qputenv("XDG_STATE_HOME", (config.path() + "/state").toUtf8());
     std::printf("Zentrio benchmark: %d files, median of %d repetitions (3 on the slow mount)\n", kFiles, repetitions);
-    // ZENTRIO_BENCH_ONLY=covers (or warm, own, slow, cold, tags, cli) runs one section.
+    // ZENTRIO_BENCH_ONLY=covers (or warm, own, slow, cold, tags, cli, grow) runs one section.
     const QString only = qEnvironmentVariable("ZENTRIO_BENCH_ONLY");
     const auto runs = [&](const char* section) { return only.isEmpty() || only == QLatin1String(section); };
     if (runs("warm"))
@@ -578,6 +579,8 @@ int main(int argc, char* argv[])
         id3v2Covers(repetitions, delay, config.path() + "/covers");
     if (runs("cli"))
         commandLine(repetitions);
+    if (runs("grow"))
+        grownTagWrites(std::min(repetitions, 5));
     // A library of 100,000 files (ZENTRIO_LIBRARY_FILES to change it): its
     // renames in all three places or one of them, or its tag writes; not
     // part of a run of every section.

@@ -62,7 +62,7 @@ struct Change {
 struct Target {
     std::string path;
     std::size_t argument = 0;
-    enum class State { Changes, Unchanged, NoMatch, Unreadable, TagPastEnd, SameFile, SplitsLinks } state = State::Changes;
+    enum class State { Changes, Unchanged, NoMatch, Unreadable, TagPastEnd, SameFile } state = State::Changes;
     std::vector<Change> changes;
     TagValues values;
     std::string file; // the file itself, once read: two paths to one file have one
@@ -162,10 +162,6 @@ Target preview(const TagBatch& batch, Target target, const std::optional<TagValu
         target.state = Target::State::Unchanged;
         return target;
     }
-    if (rewrite->region == TagRewrite::Region::Grows && hasOtherLinks(layout->path)) {
-        target.state = Target::State::SplitsLinks; // the writer refuses it too
-        return target;
-    }
     const TagFields before = tagFieldsOf(layout->region, layout->tail, batch.source);
     const TagFields after = fieldsAfter(*layout, *rewrite, batch.source);
     for (const auto& [field, name] : kFieldNames) {
@@ -253,12 +249,6 @@ void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts&
         case Target::State::TagPastEnd:
             ++counts.failed;
             report.file(target, "failed", "its ID3v2 tag claims more bytes than the file holds; left alone");
-            break;
-        case Target::State::SplitsLinks:
-            ++counts.failed;
-            report.file(target, "failed",
-                "its ID3v2 tag must grow, which takes a new file, and it has other hard links that would keep the old "
-                "one; left alone");
             break;
         case Target::State::SameFile:
             ++counts.unchanged;

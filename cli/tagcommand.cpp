@@ -65,8 +65,9 @@ void addSetCommand(CLI::App& tag, Command& run)
 {
     auto options = std::make_shared<SetOptions>();
     CLI::App* set = tag.add_subcommand("set",
-        "Set the fields given on every file and keep every other field. The ID3v2 tag is written (in place when it "
-        "fits) and an ID3v1 record the file has is kept in step with the values it can hold; a track or disc without a total "
+        "Set the fields given on every file and keep every other field. The ID3v2 tag is written into the file itself "
+        "(the audio moved only when the tag must grow, so the file keeps its owner, mode and links) and an ID3v1 "
+        "record the file has is kept in step with the values it can hold; a track or disc without a total "
         "keeps the old total.");
     const std::tuple<const char*, TagField, const char*> fields[]
         = { { "--song", TagField::Song, "" }, { "--artist", TagField::Artist, "" }, { "--album", TagField::Album, "" },

@@ -1,11 +1,13 @@
 #include "platform/patchfile.h"
 
+#include "platform/copiedfile.h"
 #include "platform/digest.h"
 #include "platform/filelock.h"
 #include "platform/filenames.h"
 #include "platform/fsops.h"
 #include "platform/posixio.h"
 #include "platform/statedir.h"
+#include "platform/streamcopy.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +17,6 @@
 #include <fcntl.h>
 #include <cstring>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 
 namespace zentrio::fs {
 
@@ -271,40 +272,10 @@ namespace {
         return found && sameIdentity({ device, inode, 0, birth }, *found, true);
     }
 
-    // The id of the file system a descriptor or path is on, which lasts
-    // across mounts where the device number does not (a USB disk plugged
-    // into another port); 0 when the file system gives none.
-    std::uint64_t volumeOf(const struct statfs& info)
-    {
-        std::uint64_t id = 0;
-        static_assert(sizeof(info.f_fsid) == sizeof(id));
-        std::memcpy(&id, &info.f_fsid, sizeof id);
-        return id & 0x3FFFFFFFFFFFFFFF; // a number the copy's text reads back as a signed one
-    }
-    std::uint64_t volumeOfOpen(int fd)
-    {
-        struct statfs info {};
-        return ::fstatfs(fd, &info) == 0 ? volumeOf(info) : 0;
-    }
-    std::uint64_t volumeAt(const std::string& path)
-    {
-        struct statfs info {};
-        return ::statfs(path.c_str(), &info) == 0 ? volumeOf(info) : 0;
-    }
-
     // At the next start: the open file is the one the copy was taken of.
-    // Where the file system has an id, it and the inode and birth time say
-    // so; where inode numbers do not last, the path and the bytes decide.
-    bool sameFileAtRepair(int fd, const Entry& entry)
+    CopiedFile copiedFileOf(const Entry& entry)
     {
-        if (!entry.inodesIdentify)
-            return true;
-        const auto found = identityOfOpen(fd);
-        if (!found)
-            return false;
-        const std::uint64_t volume = volumeOfOpen(fd);
-        const bool sameVolume = entry.volume != 0 && volume != 0 ? volume == entry.volume : found->device == entry.device;
-        return sameVolume && sameIdentity({ found->device, entry.inode, 0, entry.birth }, *found, true);
+        return { entry.path, entry.device, entry.inode, entry.birth, entry.volume, entry.inodesIdentify };
     }
 
     // A file opened for its patches, with what its crash copy keeps.
@@ -437,33 +408,33 @@ bool holds(int fd, const Expectation& expected)
     return digest.value() == expected.digest;
 }
 
-namespace {
-
-    // The files whose earlier write left a copy that waits for a start to
-    // settle it (one no running Zentrio holds): a write to them now would be
-    // put back by that start, so they are not written until it has.
-    std::set<std::string> filesWaitingForRepair(const std::string& folder)
-    {
-        std::set<std::string> paths;
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir)
-            return paths;
-        std::vector<std::string> copies;
-        while (const dirent* entry = ::readdir(dir)) {
-            if (std::string_view(entry->d_name).starts_with(kCopyPrefix))
-                copies.push_back(folder + '/' + entry->d_name);
-        }
-        ::closedir(dir);
-        for (const std::string& name : copies) {
-            const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-            const auto text = fd.valid() && FileLock::tryLock(fd.get()) ? readWholeFile(name) : std::nullopt;
-            for (const Entry& entry : (text ? Parser(*text).entries() : std::nullopt).value_or(std::vector<Entry> {}))
-                paths.insert(entry.path);
-        }
+std::set<std::string> filesWaitingForRepair(const std::string& folder)
+{
+    std::set<std::string> paths;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
         return paths;
+    std::vector<std::string> copies;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::string_view(entry->d_name).starts_with(kCopyPrefix))
+            copies.push_back(folder + '/' + entry->d_name);
     }
-
-} // namespace
+    ::closedir(dir);
+    for (const std::string& name : copies) {
+        const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd.valid() || !FileLock::tryLock(fd.get()))
+            continue;
+        if (isStreamedCopy(fd.get())) { // its head alone: the rest is a whole file's bytes
+            if (const auto path = pathOfStreamedCopy(fd.get()))
+                paths.insert(*path);
+            continue;
+        }
+        const auto text = readWholeFile(name);
+        for (const Entry& entry : (text ? Parser(*text).entries() : std::nullopt).value_or(std::vector<Entry> {}))
+            paths.insert(entry.path);
+    }
+    return paths;
+}
 
 std::vector<bool> patchFiles(
     const std::vector<FilePatches>& all, const std::string& copyFolder, const std::function<void()>& afterCopy)
@@ -525,30 +496,16 @@ namespace {
         return ok;
     }
 
-    std::uint64_t identityOfFolder(const std::string& folder)
-    {
-        struct stat st {};
-        return ::stat(folder.c_str(), &st) == 0 ? deviceNumber(st.st_dev) : 0;
-    }
-
     Verdict repair(const Entry& entry)
     {
         const Fd fd(::open(entry.path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
         const int openError = errno;
-        if (!fd.valid()) {
-            // A file gone from a folder that is there was deleted; any other
-            // failure (a disk not plugged in, a share not mounted, a
-            // read-only mount) may pass.
-            // The file is gone only where its folder is on the volume it was on.
-            const std::string folder = parentOf(entry.path);
-            const bool onItsVolume = isFolder(folder)
-                && (entry.volume != 0 ? volumeAt(folder) == entry.volume : identityOfFolder(folder) == entry.device);
-            return openError == ENOENT && onItsVolume ? Verdict::SetAside : Verdict::Waiting;
-        }
+        if (!fd.valid())
+            return goneFromItsVolume(copiedFileOf(entry), openError) ? Verdict::SetAside : Verdict::Waiting;
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0)
             return Verdict::Waiting;
-        if (!S_ISREG(st.st_mode) || !sameFileAtRepair(fd.get(), entry)
+        if (!S_ISREG(st.st_mode) || !isCopiedFile(fd.get(), copiedFileOf(entry))
             || st.st_size < std::min(entry.before, entry.after) || st.st_size > std::max(entry.before, entry.after))
             return Verdict::SetAside;
         for (const Region& region : entry.regions) {
@@ -570,6 +527,11 @@ namespace {
         return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
     }
 
+    std::string asideName(const std::string& folder, const std::string& name)
+    {
+        return folder + '/' + std::string(kAsidePrefix) + name.substr(name.rfind('/') + 1);
+    }
+
     // The name still names the locked copy: another start may have settled it meanwhile.
     bool stillNamed(const std::string& name, int fd)
     {
@@ -579,17 +541,39 @@ namespace {
             && byName.st_dev == byFd.st_dev;
     }
 
+    // A streamed copy holds one file: it is removed once the file is put
+    // back, waits as it is, or is set aside whole.
+    void settleStreamedCopy(const std::string& folder, const std::string& name, int fd, RepairOutcome& outcome)
+    {
+        switch (repairFromStreamedCopy(fd)) {
+        case StreamedRepair::Restored:
+            ::unlink(name.c_str());
+            ++outcome.restored;
+            break;
+        case StreamedRepair::Waiting:
+            ++outcome.waiting;
+            break;
+        case StreamedRepair::SetAside:
+            if (::rename(name.c_str(), asideName(folder, name).c_str()) == 0)
+                ++outcome.setAside;
+            break;
+        }
+    }
+
     void settleCopy(const std::string& folder, const std::string& name, RepairOutcome& outcome)
     {
         const Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
         if (!fd.valid() || !FileLock::tryLock(fd.get()) || !stillNamed(name, fd.get()))
             return; // a running Zentrio is writing behind it
+        if (isStreamedCopy(fd.get())) {
+            settleStreamedCopy(folder, name, fd.get(), outcome);
+            return;
+        }
         const auto text = readWholeFile(name);
         const auto entries = text ? Parser(*text).entries() : std::nullopt;
         if (!entries) {
             // Written whole before it got its name, so this is damage: kept aside, untouched.
-            const std::string aside = folder + '/' + std::string(kAsidePrefix) + name.substr(name.rfind('/') + 1);
-            if (::rename(name.c_str(), aside.c_str()) == 0)
+            if (::rename(name.c_str(), asideName(folder, name).c_str()) == 0)
                 ++outcome.setAside;
             return;
         }

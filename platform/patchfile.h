@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ std::vector<bool> patchFiles(const std::vector<FilePatches>& files, const std::s
 bool patchFile(const std::string& path, const std::vector<Patch>& patches, const std::string& copyFolder,
     const std::function<void()>& afterCopy = {});
 
+// The files whose earlier write left a copy in the folder that waits for a
+// start to settle it (one no running Zentrio holds): a write to them now
+// would be put back by that start, so they are not written until it has.
+std::set<std::string> filesWaitingForRepair(const std::string& copyFolder);
+
 // What a start made of the crash copies an interrupted write left.
 struct RepairOutcome {
     int restored = 0; // files that hold their old bytes again
@@ -68,7 +74,8 @@ struct RepairOutcome {
 // (identity, length, and each 512-byte block one or the other; where inode
 // numbers do not last, the path and the bytes decide). A copy for a file
 // changed in any other way is set aside as "aside-..."; one for a file that
-// cannot be reached stays for the next start.
+// cannot be reached stays for the next start. The streamed copies of
+// in-place splices (platform/streamcopy.h) are settled by the same rules.
 RepairOutcome restoreInterruptedPatches(const std::string& copyFolder);
 
 } // namespace zentrio::fs

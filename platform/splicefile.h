@@ -20,7 +20,10 @@ struct Splice {
 // what was expected and did not change while it was copied. A failure at
 // any step leaves the old file as it was. Never for a file with other hard
 // links: replacing it would split it in two. Memory stays small whatever
-// the file's size: the old bytes are copied by the kernel.
+// the file's size: the old bytes are copied by the kernel. For Zentrio's
+// own files (the tag journal): a new file loses the old one's owner, ACLs
+// and extended attributes, so a user's file is spliced in place instead
+// (platform/spliceinplace.h).
 bool replaceBySplice(const std::string& path, const Splice& splice, const Expectation& expected);
 
 } // namespace zentrio::fs

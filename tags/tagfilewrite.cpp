@@ -92,7 +92,7 @@ namespace {
             if (!write)
                 continue;
             if (write->splice)
-                done[i] = fs::replaceBySplice(slice.paths[i], *write->splice, write->expected);
+                done[i] = fs::spliceInPlace(slice.paths[i], *write->splice, write->expected, tagCopyFolder());
             else if (write->recordOnly)
                 done[i] = writeRecord(slice.paths[i], *write);
             else if (write->writesNothing())

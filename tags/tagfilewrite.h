@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/patchfile.h"
-#include "platform/splicefile.h"
+#include "platform/spliceinplace.h"
 #include "tags/tagchange.h"
 #include "tags/taglayout.h"
 
@@ -22,7 +22,8 @@ struct PlannedWrite {
     // In place, behind a crash copy...
     std::vector<fs::Patch> patches;
     std::optional<std::int64_t> newLength;
-    // ...or into a new file that replaces the old one.
+    // ...or, for a tag that grows, spliced in place behind a copy of the
+    // whole file: the new tag, the rest of the file moved after it.
     std::optional<fs::Splice> splice;
     // A lone record of "save tag": written in place by one write, as ever.
     bool recordOnly = false;

@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace zentrio {
 
@@ -83,12 +82,6 @@ std::string linkTarget(const std::string& path)
 {
     char resolved[PATH_MAX];
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-bool hasOtherLinks(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && st.st_nlink > 1;
 }
 
 } // namespace zentrio

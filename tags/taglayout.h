@@ -46,8 +46,5 @@ std::optional<TagLayout> readTagLayout(const std::string& path, bool withRegion)
 // The file a path names, through any symbolic links, so that a save changes
 // the file and keeps the link.
 std::string linkTarget(const std::string& path);
-// True when the file has more than one hard link: replacing it by a new
-// file would split it in two.
-bool hasOtherLinks(const std::string& path);
 
 } // namespace zentrio

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace zentrio;
@@ -72,6 +73,67 @@ QString fields(const std::string& path, TagSource source = TagSource::Id3v2First
         .join('|');
 }
 
+constexpr uid_t kNobody = 65534;
+
+// zentrio-cli run as the user nobody, with a state folder of that user's own.
+Result runCliAsNobody(const std::string& folder, const QString& state, const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_STATE_HOME", state);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QString::fromStdString(folder));
+    process.start(
+        "setpriv", QStringList { "--reuid=65534", "--regid=65534", "--clear-groups", "--", ZENTRIO_CLI } + arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+}
+
+// What a file is to the system, beside its bytes: which file, whose, its
+// mode and links, and every extended attribute (ACLs among them).
+QString systemView(const std::string& path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        return "gone";
+    QStringList view { QString("inode %1 owner %2:%3 mode %4 links %5")
+                           .arg(st.st_ino)
+                           .arg(st.st_uid)
+                           .arg(st.st_gid)
+                           .arg(st.st_mode & 07777, 0, 8)
+                           .arg(st.st_nlink) };
+    QByteArray names(::listxattr(path.c_str(), nullptr, 0), '\0');
+    ::listxattr(path.c_str(), names.data(), static_cast<std::size_t>(names.size()));
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value(::getxattr(path.c_str(), name.constData(), nullptr, 0), '\0');
+        ::getxattr(path.c_str(), name.constData(), value.data(), static_cast<std::size_t>(value.size()));
+        view << name + '=' + value.toHex();
+    }
+    return view.join(' ');
+}
+
+// An access list that also lets user 1000 read the file, in the kernel's
+// format for system.posix_acl_access; the mode's own bits stay as they are.
+QByteArray accessListFor(mode_t mode)
+{
+    QByteArray list;
+    const auto add = [&](quint16 tag, quint16 perm, quint32 id) {
+        list.append(reinterpret_cast<const char*>(&tag), 2).append(reinterpret_cast<const char*>(&perm), 2);
+        list.append(reinterpret_cast<const char*>(&id), 4);
+    };
+    const quint32 version = 2;
+    list.append(reinterpret_cast<const char*>(&version), 4);
+    add(0x01, (mode >> 6) & 7, ~0u); // the owner
+    add(0x02, 4, 1000); // user 1000: read
+    add(0x04, (mode >> 3) & 7, ~0u); // the group
+    add(0x10, (mode >> 3) & 7, ~0u); // the mask
+    add(0x20, mode & 7, ~0u); // others
+    return list;
+}
+
 } // namespace
 
 // zentrio-cli tag run as a person runs it: what it says, its exit status,
@@ -84,6 +146,9 @@ private Q_SLOTS:
     void tagRunsAndTheirUndo();
     void eitherProgramUndoesTheOthersChange();
     void filesGoneSinceNeverBlockUndo();
+    void aGrownTagKeepsWhatTheFileIs_data();
+    void aGrownTagKeepsWhatTheFileIs();
+    void aRenameUndoKnowsAFileWhoseTagGrew();
 };
 
 void CliTagTest::tagRunsAndTheirUndo_data()
@@ -243,6 +308,89 @@ void CliTagTest::filesGoneSinceNeverBlockUndo()
     QVERIFY2(result.out.contains("dropped the newest tag change"), result.out.constData());
     QCOMPARE(runCli(f.music(), { "tag", "undo" }).status, 0);
     QCOMPARE(readFile(kept), before);
+}
+
+// A tag that must grow is written over the file itself: it stays the same
+// file to the system (inode, owner, group, mode, links, extended attributes
+// and access lists), through its undo too, and a file its user cannot write
+// is refused whatever the size of the change, as a change in place is.
+void CliTagTest::aGrownTagKeepsWhatTheFileIs_data()
+{
+    QTest::addColumn<bool>("ownedByNobody");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("runAsNobody");
+    QTest::addColumn<bool>("hardLinked");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("another user's 0640 file, run as root") << true << 0640 << false << false << true;
+    QTest::newRow("a hard-linked file stays one file") << false << 0644 << false << true << true;
+    QTest::newRow("run by the file's owner") << true << 0644 << true << false << true;
+    QTest::newRow("read-only to the owner who runs it: refused") << true << 0444 << true << false << false;
+    QTest::newRow("read-only, run as root: written as in place") << false << 0444 << false << false << true;
+}
+
+void CliTagTest::aGrownTagKeepsWhatTheFileIs()
+{
+    QFETCH(bool, ownedByNobody);
+    QFETCH(int, mode);
+    QFETCH(bool, runAsNobody);
+    QFETCH(bool, hardLinked);
+    QFETCH(bool, written);
+    if (::geteuid() != 0)
+        QSKIP("needs root: to give the file to another user and to run as that user");
+    testsupport::FormFixture f;
+    testsupport::TempDir nobodyState;
+    const std::string root = f.music();
+    QCOMPARE(::chmod(root.c_str(), 0755), 0);
+    QCOMPARE(
+        ::chown(root.c_str(), kNobody, kNobody), 0); // a folder nobody may write: the old swap could replace the file
+    QCOMPARE(::chown(nobodyState.path().toUtf8().constData(), kNobody, kNobody), 0);
+    const std::string path = makeFile(root, "a.mp3=Song|Band|Album|1");
+    if (ownedByNobody)
+        QCOMPARE(::chown(path.c_str(), kNobody, kNobody), 0);
+    QCOMPARE(::chmod(path.c_str(), static_cast<mode_t>(mode)), 0);
+    if (::setxattr(path.c_str(), "user.zentrio.test", "kept", 4, 0) != 0)
+        QSKIP("no extended attributes on this file system");
+    const QByteArray list = accessListFor(static_cast<mode_t>(mode));
+    (void)::setxattr(
+        path.c_str(), "system.posix_acl_access", list.constData(), static_cast<std::size_t>(list.size()), 0);
+    const std::string other = root + "/b.mp3";
+    if (hardLinked)
+        QCOMPARE(::link(path.c_str(), other.c_str()), 0);
+    const QByteArray before = readFile(path);
+    const QString view = systemView(path);
+    const auto run = [&](const QStringList& arguments) {
+        return runAsNobody ? runCliAsNobody(root, nobodyState.path(), arguments) : runCli(root, arguments);
+    };
+
+    const Result set = run({ "tag", "set", "--album", QString(3000, 'x'), "a.mp3" });
+    QVERIFY2(set.status == (written ? 0 : 1), (set.out + set.err).constData());
+    QCOMPARE(systemView(path), view);
+    QCOMPARE(readFile(path) != before, written);
+    if (hardLinked)
+        QCOMPARE(readFile(other), readFile(path));
+    if (!written)
+        return;
+    QCOMPARE(fields(path), QString("Song|Band|%1|1/||").arg(QString(3000, 'x')));
+    const Result undo = run({ "tag", "undo" });
+    QVERIFY2(undo.out.contains("put back 1, changed since or not writable 0"), (undo.out + undo.err).constData());
+    QCOMPARE(readFile(path), before);
+    QCOMPARE(systemView(path), view);
+}
+
+// A tag that grows between a rename and its undo leaves the file the one
+// the rename moved, so the undo moves it back.
+void CliTagTest::aRenameUndoKnowsAFileWhoseTagGrew()
+{
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    makeFile(root, "m/01 - Old name.mp3=Song|Band|Album|1");
+    QCOMPARE(runCli(root, { "rename", "-p", "{song}", "m" }).status, 0);
+    QVERIFY(testsupport::exists(root + "/m/Song.mp3"));
+    QCOMPARE(runCli(root, { "tag", "set", "--album", QString(3000, 'x'), "m/Song.mp3" }).status, 0);
+    const Result undo = runCli(root, { "undo" });
+    QVERIFY2(undo.status == 0 && !undo.out.contains("left alone"), (undo.out + undo.err).constData());
+    QVERIFY(testsupport::exists(root + "/m/01 - Old name.mp3"));
+    QCOMPARE(fields(root + "/m/01 - Old name.mp3"), QString("Song|Band|%1|1/||").arg(QString(3000, 'x')));
 }
 
 QTEST_MAIN(CliTagTest)

@@ -1,6 +1,7 @@
 #include "platform/digest.h"
 #include "platform/fsops.h"
 #include "platform/patchfile.h"
+#include "platform/spliceinplace.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
 
@@ -47,6 +48,33 @@ void crashDuring(const std::string& path, const std::string& copies, Written wri
     ::waitpid(child, &status, 0);
 }
 
+// A tag region of `region` bytes rewritten as one of `region + growth`
+// bytes, the rest of the file moved after it, cut short by the process's
+// end once `written` bytes of the new content are on the disk (all of them:
+// cut to the new length too).
+QByteArray crashDuringSplice(const std::string& path, const std::string& copies, int region, int growth, int written)
+{
+    const QByteArray before = readFile(path);
+    const fs::Splice splice { std::string(static_cast<std::size_t>(region + growth), 'T'), region, before.size(), {} };
+    const QByteArray after = QByteArray::fromStdString(splice.prefix) + before.mid(region);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const auto identity = fs::identityOf(path);
+        const fs::Expectation found { identity->device, identity->inode, true, before.size(), {}, Digest().value() };
+        fs::spliceInPlace(path, splice, found, copies, [&] {
+            const int out = ::open(path.c_str(), O_WRONLY);
+            (void)::pwrite(out, after.constData(), static_cast<std::size_t>(std::min<int>(written, after.size())), 0);
+            if (written >= after.size())
+                (void)::ftruncate(out, after.size());
+            ::_exit(0);
+        });
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return after;
+}
+
 } // namespace
 
 // The start-up repair of crash copies: it puts old bytes back only into a
@@ -60,6 +88,8 @@ private Q_SLOTS:
     void theRepairActsOnlyOnOldOrNewBytes();
     void aFileOutOfReachWaitsForTheNextStart();
     void aCopyHeldByARunningWriterIsLeftAlone();
+    void aSpliceCutShortIsPutBackWhole_data();
+    void aSpliceCutShortIsPutBackWhole();
 };
 
 void CrashRepairTest::theRepairActsOnlyOnOldOrNewBytes_data()
@@ -182,6 +212,74 @@ void CrashRepairTest::aCopyHeldByARunningWriterIsLeftAlone()
     QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     QCOMPARE(readFile(path).left(8192), QByteArray(8192, 'N'));
     QVERIFY(testsupport::everyEntry(folder + "/copies").empty());
+}
+
+// A tag that grows (or shrinks) is written over the file itself, the audio
+// moved after it, behind a copy of the whole file: a crash at any point
+// leaves a file the next start puts back, bytes and length, however long
+// it is; a file changed otherwise since keeps its copy aside.
+void CrashRepairTest::aSpliceCutShortIsPutBackWhole_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("growth");
+    QTest::addColumn<int>("written"); // bytes of the new content; kAll: all of them, and cut
+    QTest::addColumn<int>("since");
+    QTest::addColumn<QString>("outcome");
+    constexpr int kAll = 1 << 30;
+    QTest::newRow("grows: nothing written yet") << 20000 << 3000 << 0 << int(Since::Nothing) << "restored";
+    QTest::newRow("grows: torn halfway") << 20000 << 3000 << 8192 << int(Since::Nothing) << "restored";
+    QTest::newRow("grows: all written, the file longer") << 20000 << 3000 << kAll << int(Since::Nothing) << "restored";
+    QTest::newRow("shrinks: torn halfway") << 20000 << -1500 << 8192 << int(Since::Nothing) << "restored";
+    QTest::newRow("shrinks: written and cut") << 20000 << -1500 << kAll << int(Since::Nothing) << "restored";
+    QTest::newRow("3 MiB, torn in its second slice") << 3 << 5000 << (3 << 19) << int(Since::Nothing) << "restored";
+    QTest::newRow("rewritten in place by another program")
+        << 20000 << 3000 << 8192 << int(Since::RewrittenInPlace) << "set aside";
+    QTest::newRow("copied over, same bytes: another file")
+        << 20000 << 3000 << kAll << int(Since::CopiedOver) << "set aside";
+    QTest::newRow("deleted from its folder") << 20000 << 3000 << 8192 << int(Since::FolderGone) << "set aside";
+    QTest::newRow("a damaged copy: kept aside, never applied")
+        << 20000 << 3000 << 8192 << int(Since::CopyDamaged) << "set aside";
+}
+
+void CrashRepairTest::aSpliceCutShortIsPutBackWhole()
+{
+    QFETCH(int, length);
+    QFETCH(int, growth);
+    QFETCH(int, written);
+    QFETCH(int, since);
+    QFETCH(QString, outcome);
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string copies = folder + "/copies";
+    const QByteArray before = testsupport::audio(length < 1000 ? length << 20 : length);
+    const std::string path = testsupport::writeFile(folder, "f.mp3", before);
+    crashDuringSplice(path, copies, 4000, growth, written);
+    QCOMPARE(testsupport::everyEntry(copies).size(), std::size_t(1));
+    QVERIFY(fs::filesWaitingForRepair(copies).contains(path));
+
+    QByteArray left = readFile(path);
+    if (Since(since) == Since::RewrittenInPlace) {
+        left.replace(100, 50, QByteArray(50, 'X'));
+        testsupport::writeFile(folder, "f.mp3", left);
+    } else if (Since(since) == Since::CopiedOver) {
+        ::unlink(path.c_str());
+        testsupport::writeFile(folder, "f.mp3", left);
+    } else if (Since(since) == Since::FolderGone) {
+        ::unlink(path.c_str());
+    } else if (Since(since) == Since::CopyDamaged) {
+        const std::string copy = copies + "/" + testsupport::everyEntry(copies).front();
+        QCOMPARE(::truncate(copy.c_str(), 5000), 0); // its old bytes cut short
+    }
+    const fs::RepairOutcome repaired = fs::restoreInterruptedPatches(copies);
+    const bool restored = outcome == "restored";
+    QCOMPARE(repaired.restored, restored ? 1 : 0);
+    QCOMPARE(repaired.setAside, restored ? 0 : 1);
+    if (Since(since) != Since::FolderGone)
+        QVERIFY(readFile(path) == (restored ? before : left));
+    const auto entries = testsupport::everyEntry(copies);
+    QCOMPARE(entries.size(), std::size_t(restored ? 0 : 1));
+    if (!restored)
+        QVERIFY(QByteArray::fromStdString(entries.front()).startsWith("aside-"));
 }
 
 QTEST_GUILESS_MAIN(CrashRepairTest)
