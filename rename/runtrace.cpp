@@ -1,0 +1,142 @@
+#include "rename/runtrace.h"
+
+#include "rename/runreach.h"
+
+#include <unordered_map>
+
+namespace zentrio {
+
+namespace {
+
+// A run of the history, with the steps it made, in their recorded order.
+struct MadeRun {
+    std::string file;
+    ParsedRun parsed;
+    std::vector<std::uint32_t> made;
+};
+
+std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
+{
+    std::vector<MadeRun> runs;
+    for (const RunFile& file : history.files()) {
+        if (runInProgress(file.path))
+            continue;
+        if (const auto summary = since > 0 ? readRunSummary(file.path) : std::nullopt; summary && summary->time < since)
+            continue; // read from its head only: a long run's moves are not parsed for nothing
+        const auto text = fs::readWholeFile(file.path);
+        if (!text)
+            continue;
+        MadeRun run { file.path, parseRun(*text), {} };
+        if (run.parsed.state != ParsedRun::State::Begun || run.parsed.record.time < since)
+            continue;
+        run.made = stepsMade(run.parsed.record, run.parsed.progress);
+        runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
+// A move a run of the change's own second made before the change: the
+// file it moved was last written before that second began, while the
+// change wrote the file it left.
+bool beforeTheChange(const RunRecord& record, const Move& move, std::int64_t since)
+{
+    return record.time == since && move.identity.modified != 0 && move.identity.modified < since * 1000000000;
+}
+
+// One path's way through the runs: each place a move took it, with the
+// identity that move recorded.
+struct Place {
+    std::string path;
+    fs::FileIdentity identity;
+    Recognition recognition;
+};
+
+std::string followed(const std::vector<MadeRun>& runs, std::int64_t since, const std::string& start)
+{
+    std::vector<Place> way;
+    std::string at = start;
+    for (const MadeRun& run : runs) {
+        const RunRecord& record = run.parsed.record;
+        for (const std::uint32_t step : run.made) {
+            const Move& move = record.moves[step];
+            if (move.from == at && !beforeTheChange(record, move, since)) {
+                at = move.to;
+                way.push_back({ at, move.identity, record.recognition() });
+            }
+        }
+    }
+    // The furthest place that holds the file moved there, known as the undo
+    // of that run knows it.
+    for (auto place = way.rbegin(); place != way.rend(); ++place) {
+        const auto found = fs::identityOf(place->path);
+        if (found && place->recognition.recognises(place->identity, *found))
+            return place->path;
+    }
+    return start;
+}
+
+std::string recordText(const RunRecord& record, const RunProgress& progress)
+{
+    std::string text = formatRecord(record);
+    for (const std::size_t also : progress.alsoDone)
+        text += formatAlso(also);
+    return text + formatEnd(progress.done, *progress.end);
+}
+
+} // namespace
+
+std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since, const std::vector<std::string>& paths)
+{
+    const std::vector<MadeRun> runs = endedRuns(history, since);
+    if (runs.empty())
+        return paths;
+    std::vector<std::string> now;
+    now.reserve(paths.size());
+    for (const std::string& path : paths)
+        now.push_back(followed(runs, since, path));
+    return now;
+}
+
+void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& files)
+{
+    if (files.empty())
+        return;
+    // Where each file lay before the move looked at, newest run first.
+    std::unordered_map<std::string, fs::FileIdentity> before;
+    std::unordered_map<std::string, fs::FileIdentity> now;
+    for (const RewrittenFile& file : files) {
+        if (const auto identity = fs::identityOf(file.path)) {
+            before.emplace(file.path, file.before);
+            now.emplace(file.path, *identity);
+        }
+    }
+    const auto lock = history.lock();
+    if (!lock)
+        return;
+    std::vector<MadeRun> runs = endedRuns(history, 0);
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        if (!run->parsed.progress.end)
+            continue;
+        RunRecord& record = run->parsed.record;
+        const Recognition recognition = record.recognition();
+        bool changed = false;
+        for (auto step = run->made.rbegin(); step != run->made.rend(); ++step) {
+            Move& move = record.moves[*step];
+            const auto was = before.find(move.to);
+            if (was == before.end() || !recognition.recognises(move.identity, was->second))
+                continue;
+            const fs::FileIdentity previous = was->second;
+            const fs::FileIdentity identity = now.at(move.to);
+            move.identity = identity;
+            changed = true;
+            before.erase(was);
+            now.erase(move.to);
+            before[move.from] = previous; // the run moved it from there
+            now[move.from] = identity;
+        }
+        if (changed)
+            fs::replaceFileAtomically(run->file, recordText(record, run->parsed.progress));
+    }
+}
+
+} // namespace zentrio

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/fsops.h"
+#include "rename/journalfolder.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Where the files of an earlier change lie now, as the run history knows
+// it: a change recorded by path (a tag change) finds its files again after
+// the runs recorded since renamed or moved them.
+namespace zentrio {
+
+// The paths now of the files that lay at `paths` when a change was made at
+// `since` (seconds since the epoch). Each path is followed through the moves
+// made by the runs recorded since, oldest first; where the file lies at a
+// move's end with the identity, size and modification time that move
+// recorded (renames keep them, a write does not), it is that file. A path no
+// run moved, or whose file is not the one moved, stays as it was.
+std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since, const std::vector<std::string>& paths);
+
+// A file Zentrio rewrote at `path` (a tag undo): its identity just before.
+struct RewrittenFile {
+    std::string path;
+    fs::FileIdentity before;
+};
+
+// The runs that left these files where they lie learn the files' identities
+// as they are now, so that undoing those runs still knows them: on volumes
+// where files are known by size and time, and after a rewrite that gave a
+// file a new inode. A run still going on, or cut short, is left as it is.
+void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& files);
+
+} // namespace zentrio
