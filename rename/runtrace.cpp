@@ -66,13 +66,14 @@ std::string followed(const std::vector<MadeRun>& runs, std::int64_t since, const
         }
     }
     // The furthest place that holds the file moved there, known as the undo
-    // of that run knows it.
+    // of that run knows it; where none does, the file was changed or deleted
+    // since it last moved, and the last place says so.
     for (auto place = way.rbegin(); place != way.rend(); ++place) {
         const auto found = fs::identityOf(place->path);
         if (found && place->recognition.recognises(place->identity, *found))
             return place->path;
     }
-    return start;
+    return way.empty() ? start : way.back().path;
 }
 
 std::string recordText(const RunRecord& record, const RunProgress& progress)

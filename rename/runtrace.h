@@ -15,9 +15,10 @@ namespace zentrio {
 // The paths now of the files that lay at `paths` when a change was made at
 // `since` (seconds since the epoch). Each path is followed through the moves
 // made by the runs recorded since, oldest first; where the file lies at a
-// move's end with the identity, size and modification time that move
-// recorded (renames keep them, a write does not), it is that file. A path no
-// run moved, or whose file is not the one moved, stays as it was.
+// move's end with the identity (as the run's undo knows it) that move
+// recorded, it is that file. A path no run moved stays as it was; one whose
+// file is not found where the runs took it is the last place they took it
+// to (the file was changed or deleted since).
 std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since, const std::vector<std::string>& paths);
 
 // A file Zentrio rewrote at `path` (a tag undo): its identity just before.

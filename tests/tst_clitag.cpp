@@ -82,6 +82,10 @@ private Q_SLOTS:
     void tagRunsAndTheirUndo();
     void eitherProgramUndoesTheOthersChange();
     void filesGoneSinceNeverBlockUndo();
+    void tagsFromNamesThenRenameComeBackInEitherOrder_data();
+    void tagsFromNamesThenRenameComeBackInEitherOrder();
+    void dryRunNeverDrops_data();
+    void dryRunNeverDrops();
 };
 
 void CliTagTest::tagRunsAndTheirUndo_data()
@@ -220,6 +224,101 @@ void CliTagTest::filesGoneSinceNeverBlockUndo()
     QVERIFY2(result.out.contains("dropped the newest tag change"), result.out.constData());
     QCOMPARE(runCli(f.music(), { "tag", "undo" }).status, 0);
     QCOMPARE(readFile(kept), before);
+}
+
+void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder_data()
+{
+    QTest::addColumn<QStringList>("rename");
+    QTest::addColumn<bool>("tagUndoFirst"); // tag undo, then undo; else undo, then tag undo
+    QTest::addColumn<QString>("spoil"); // what another program does to the first file after the rename
+    const QStringList inPlace { "rename", "-r", "-p", "{track} {song}", "Band" };
+    const QStringList intoFolders { "rename", "-r", "--to", "Library", "-p", "{albumartist}/{album}/{track} {song}",
+        "Band" };
+    QTest::newRow("tag undo, then undo") << inPlace << true << QString();
+    QTest::newRow("undo, then tag undo") << inPlace << false << QString();
+    QTest::newRow("into new folders: tag undo, then undo") << intoFolders << true << QString();
+    QTest::newRow("into new folders: undo, then tag undo") << intoFolders << false << QString();
+    QTest::newRow("a file rewritten by another program is left alone") << inPlace << true << "rewrite";
+    QTest::newRow("a file deleted since is left alone") << intoFolders << true << "delete";
+}
+
+// The README's workflow: tags filled from the names, then the files named by
+// them; both are taken back, in either order, byte for byte, and the older
+// tag change of another folder stays for the next undo.
+void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
+{
+    QFETCH(QStringList, rename);
+    QFETCH(bool, tagUndoFirst);
+    QFETCH(QString, spoil);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    const std::string other = makeFile(root, "Other/x.mp3=X|Y|Z|1");
+    QCOMPARE(runCli(root, { "tag", "set", "--album", "Older", "Other" }).status, 0);
+    const std::string files[] = { makeFile(root, "Band/Live/01 - First.mp3="), makeFile(root, "Band/Live/02 - Second.mp3=") };
+    const QByteArray before[] = { readFile(files[0]), readFile(files[1]) };
+    QCOMPARE(runCli(root, { "tag", "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "Band" }).status, 0);
+    QCOMPARE(runCli(root, rename).status, 0);
+    const bool folders = rename.contains("--to");
+    const std::string renamed = root + (folders ? "/Library/Band/Live/01 First.mp3" : "/Band/Live/01 First.mp3");
+    QCOMPARE(fields(renamed), QString("First||Live|01/||Band"));
+    if (spoil == "rewrite")
+        testsupport::writeFile(root, folders ? "Library/Band/Live/01 First.mp3" : "Band/Live/01 First.mp3",
+            testsupport::id3v2(3, { { "Else" }, {}, {} }) + testsupport::audio(2000));
+    if (spoil == "delete")
+        QVERIFY(::unlink(renamed.c_str()) == 0);
+    const QByteArray spoiled = spoil == "rewrite" ? readFile(renamed) : QByteArray();
+
+    const Result first = runCli(root, tagUndoFirst ? QStringList { "tag", "undo" } : QStringList { "undo" });
+    const Result second = runCli(root, tagUndoFirst ? QStringList { "undo" } : QStringList { "tag", "undo" });
+    const Result tagUndo = tagUndoFirst ? first : second;
+    if (!spoil.isEmpty()) {
+        QCOMPARE(tagUndo.status, 1);
+        QVERIFY2(tagUndo.out.contains("put back 1, changed since or not writable 1\n"), tagUndo.out.constData());
+        QVERIFY2(tagUndo.err.contains("changed since: left alone: " + QByteArray::fromStdString(renamed)),
+            tagUndo.err.constData());
+        QCOMPARE(readFile(files[1]), before[1]);
+        if (spoil == "rewrite")
+            QCOMPARE(readFile(files[0]), spoiled); // its new tags kept, back under its old name
+        QCOMPARE(runCli(root, { "tag", "undo", "--list" }).out.count('\n'), 1); // the change is done with
+        return;
+    }
+    QVERIFY2(tagUndo.out == "put back 2, changed since or not writable 0\n", (tagUndo.out + tagUndo.err).constData());
+    QVERIFY2(first.status == 0 && second.status == 0, (first.err + second.err).constData());
+    QCOMPARE(readFile(files[0]), before[0]);
+    QCOMPARE(readFile(files[1]), before[1]);
+    QCOMPARE(fields(other), QString("X|Y|Older|1/||"));
+    const Result left = runCli(root, { "tag", "undo", "--list" });
+    QVERIFY2(left.out.endsWith("1 files  <- undo takes this one\n") && left.out.count('\n') == 1, left.out.constData());
+    QCOMPARE(runCli(root, { "undo" }).out, QByteArray("nothing to undo\n"));
+}
+
+void CliTagTest::dryRunNeverDrops_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("undo -n --drop") << QStringList { "undo", "-n", "--drop" };
+    QTest::newRow("undo --drop --dry-run") << QStringList { "undo", "--drop", "--dry-run" };
+    QTest::newRow("tag undo -n --drop") << QStringList { "tag", "undo", "-n", "--drop" };
+    QTest::newRow("tag undo --drop -n") << QStringList { "tag", "undo", "--drop", "-n" };
+}
+
+// A dry run asked to forget the newest run or change is a usage fault: both
+// histories stay whole.
+void CliTagTest::dryRunNeverDrops()
+{
+    QFETCH(QStringList, arguments);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    makeFile(root, "A/01 - One.mp3=One|Band|Old|1");
+    QCOMPARE(runCli(root, { "tag", "set", "--album", "New", "A" }).status, 0);
+    QCOMPARE(runCli(root, { "rename", "-p", "{song}", "A" }).status, 0);
+    const QByteArray runs = runCli(root, { "undo", "--list" }).out;
+    const QByteArray changes = runCli(root, { "tag", "undo", "--list" }).out;
+    const Result result = runCli(root, arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.contains("excludes"), result.err.constData());
+    QCOMPARE(runCli(root, { "undo", "--list" }).out, runs);
+    QCOMPARE(runCli(root, { "tag", "undo", "--list" }).out, changes);
+    QVERIFY(changes.contains("<- undo takes this one") && runs.contains("<- undo takes this one"));
 }
 
 QTEST_MAIN(CliTagTest)
