@@ -254,9 +254,11 @@ void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
     const std::string root = f.music();
     const std::string other = makeFile(root, "Other/x.mp3=X|Y|Z|1");
     QCOMPARE(runCli(root, { "tag", "set", "--album", "Older", "Other" }).status, 0);
-    const std::string files[] = { makeFile(root, "Band/Live/01 - First.mp3="), makeFile(root, "Band/Live/02 - Second.mp3=") };
+    const std::string files[]
+        = { makeFile(root, "Band/Live/01 - First.mp3="), makeFile(root, "Band/Live/02 - Second.mp3=") };
     const QByteArray before[] = { readFile(files[0]), readFile(files[1]) };
-    QCOMPARE(runCli(root, { "tag", "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "Band" }).status, 0);
+    QCOMPARE(
+        runCli(root, { "tag", "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "Band" }).status, 0);
     QCOMPARE(runCli(root, rename).status, 0);
     const bool folders = rename.contains("--to");
     const std::string renamed = root + (folders ? "/Library/Band/Live/01 First.mp3" : "/Band/Live/01 First.mp3");
