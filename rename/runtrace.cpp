@@ -1,24 +1,62 @@
 #include "rename/runtrace.h"
 
+#include "rename/journal.h"
 #include "rename/runreach.h"
 
+#include <algorithm>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace zentrio {
 
 namespace {
 
-// A run of the history, with the steps it made, in their recorded order.
+constexpr std::string_view kUndonePrefix = "undone-";
+
+// A run of the history, with the steps it made, in their recorded order;
+// or the moves an undo took back, as they went back.
 struct MadeRun {
     std::string file;
     ParsedRun parsed;
     std::vector<std::uint32_t> made;
+    bool undone = false;
+    std::int64_t written = 0; // the file's modification time: the order of a run and an undo of one second
 };
 
-std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
+// The files of the moves undone, oldest first.
+std::vector<RunFile> undoneFiles(const RunHistory& history)
+{
+    std::vector<RunFile> files;
+    fs::forEachEntry(history.folder(), [&](int, const dirent& e) {
+        const std::string_view name = e.d_name;
+        if (!name.starts_with(kUndonePrefix))
+            return;
+        std::uint64_t number = 0;
+        for (const char c : name.substr(kUndonePrefix.size())) {
+            if (c < '0' || c > '9')
+                return;
+            number = number * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        files.push_back({ history.folder() + "/" + std::string(name), number });
+    });
+    std::sort(files.begin(), files.end(), [](const RunFile& a, const RunFile& b) { return a.number < b.number; });
+    return files;
+}
+
+std::int64_t modifiedTime(const std::string& path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        return 0;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+std::vector<MadeRun> readRuns(const std::vector<RunFile>& files, std::int64_t since, bool undone)
 {
     std::vector<MadeRun> runs;
-    for (const RunFile& file : history.files()) {
+    for (const RunFile& file : files) {
         if (runInProgress(file.path))
             continue;
         if (const auto summary = since > 0 ? readRunSummary(file.path) : std::nullopt; summary && summary->time < since)
@@ -26,13 +64,38 @@ std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
         const auto text = fs::readWholeFile(file.path);
         if (!text)
             continue;
-        MadeRun run { file.path, parseRun(*text), {} };
+        MadeRun run { file.path, parseRun(*text), {}, undone, modifiedTime(file.path) };
         if (run.parsed.state != ParsedRun::State::Begun || run.parsed.record.time < since)
             continue;
         run.made = stepsMade(run.parsed.record, run.parsed.progress);
         runs.push_back(std::move(run));
     }
     return runs;
+}
+
+std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
+{
+    return readRuns(history.files(), since, false);
+}
+
+// The runs and the undos of runs since `since`, in the order they were
+// made: each kind in its own order, the two merged by time.
+std::vector<MadeRun> movesSince(const RunHistory& history, std::int64_t since)
+{
+    std::vector<MadeRun> runs = endedRuns(history, since);
+    std::vector<MadeRun> undos = readRuns(undoneFiles(history), since, true);
+    const auto earlier = [](const MadeRun& a, const MadeRun& b) {
+        return std::pair(a.parsed.record.time, a.written) < std::pair(b.parsed.record.time, b.written);
+    };
+    std::vector<MadeRun> merged;
+    merged.reserve(runs.size() + undos.size());
+    auto run = runs.begin();
+    auto undo = undos.begin();
+    while (run != runs.end() || undo != undos.end()) {
+        const bool takeUndo = run == runs.end() || (undo != undos.end() && earlier(*undo, *run));
+        merged.push_back(std::move(takeUndo ? *undo++ : *run++));
+    }
+    return merged;
 }
 
 // A move a run of the change's own second made before the change: the
@@ -59,7 +122,7 @@ std::string followed(const std::vector<MadeRun>& runs, std::int64_t since, const
         const RunRecord& record = run.parsed.record;
         for (const std::uint32_t step : run.made) {
             const Move& move = record.moves[step];
-            if (move.from == at && !beforeTheChange(record, move, since)) {
+            if (move.from == at && (run.undone || !beforeTheChange(record, move, since))) {
                 at = move.to;
                 way.push_back({ at, move.identity, record.recognition() });
             }
@@ -88,7 +151,7 @@ std::string recordText(const RunRecord& record, const RunProgress& progress)
 
 std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since, const std::vector<std::string>& paths)
 {
-    const std::vector<MadeRun> runs = endedRuns(history, since);
+    const std::vector<MadeRun> runs = movesSince(history, since);
     if (runs.empty())
         return paths;
     std::vector<std::string> now;
@@ -96,6 +159,28 @@ std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since,
     for (const std::string& path : paths)
         now.push_back(followed(runs, since, path));
     return now;
+}
+
+void recordUndone(const RunHistory& history, const RunRecord& run, const std::vector<Move>& movedBack)
+{
+    if (movedBack.empty())
+        return;
+    RunRecord undone;
+    undone.kind = RunKind::Moves;
+    undone.origin = run.origin;
+    undone.time = std::time(nullptr);
+    undone.inodesIdentify = run.inodesIdentify;
+    undone.nameOnlyDevices = run.nameOnlyDevices;
+    for (const Move& move : movedBack)
+        undone.moves.push_back({ move.to, move.from, move.identity });
+    undone.batch = undone.moves.size();
+    const std::vector<RunFile> kept = undoneFiles(history);
+    const std::uint64_t number = kept.empty() ? 1 : kept.back().number + 1;
+    const std::string path = history.folder() + "/" + std::string(kUndonePrefix) + std::to_string(number);
+    if (!fs::replaceFileAtomically(path, formatRecord(undone) + formatEnd(undone.moves.size(), RunEnd::Completed)))
+        return;
+    for (std::size_t i = 0; i + kJournalRecords < kept.size() + 1; ++i)
+        ::unlink(kept[i].path.c_str());
 }
 
 void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& files)

@@ -14,12 +14,20 @@ namespace zentrio {
 
 // The paths now of the files that lay at `paths` when a change was made at
 // `since` (seconds since the epoch). Each path is followed through the moves
-// made by the runs recorded since, oldest first; where the file lies at a
+// made by the runs recorded since, oldest first (and back through the moves
+// their undo took back); where the file lies at a
 // move's end with the identity (as the run's undo knows it) that move
 // recorded, it is that file. A path no run moved stays as it was; one whose
 // file is not found where the runs took it is the last place they took it
 // to (the file was changed or deleted since).
 std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since, const std::vector<std::string>& paths);
+
+// Kept beside the runs once an undo took moves of `run` back (`movedBack`,
+// newest first, as the undo took them): those moves the way they went, so
+// that a change recorded after the run finds its files where the undo put
+// them. The newest kJournalRecords are kept. The caller holds the
+// history's lock.
+void recordUndone(const RunHistory& history, const RunRecord& run, const std::vector<Move>& movedBack);
 
 // A file Zentrio rewrote at `path` (a tag undo): its identity just before.
 struct RewrittenFile {

@@ -84,6 +84,8 @@ private Q_SLOTS:
     void filesGoneSinceNeverBlockUndo();
     void tagsFromNamesThenRenameComeBackInEitherOrder_data();
     void tagsFromNamesThenRenameComeBackInEitherOrder();
+    void tagChangeAfterARunComesBackAfterItsUndo_data();
+    void tagChangeAfterARunComesBackAfterItsUndo();
     void dryRunNeverDrops_data();
     void dryRunNeverDrops();
 };
@@ -292,6 +294,35 @@ void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
     const Result left = runCli(root, { "tag", "undo", "--list" });
     QVERIFY2(left.out.endsWith("1 files  <- undo takes this one\n") && left.out.count('\n') == 1, left.out.constData());
     QCOMPARE(runCli(root, { "undo" }).out, QByteArray("nothing to undo\n"));
+}
+
+void CliTagTest::tagChangeAfterARunComesBackAfterItsUndo_data()
+{
+    QTest::addColumn<QStringList>("rename");
+    QTest::addColumn<QString>("renamed"); // where the run takes the file
+    QTest::newRow("renamed in place") << QStringList { "rename", "-p", "{track} {song}", "A" } << "A/01 One.mp3";
+    QTest::newRow("moved into new folders")
+        << QStringList { "rename", "--to", "Library", "-p", "{artist}/{song}", "A" } << "Library/Band/One.mp3";
+}
+
+// A tag change made after a run, on the files where the run took them, is
+// taken back after the run's undo moved them home again.
+void CliTagTest::tagChangeAfterARunComesBackAfterItsUndo()
+{
+    QFETCH(QStringList, rename);
+    QFETCH(QString, renamed);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    const std::string path = makeFile(root, "A/01 - One.mp3=One|Band|Old|1");
+    const QByteArray before = readFile(path);
+    QCOMPARE(runCli(root, rename).status, 0);
+    QCOMPARE(runCli(root, { "tag", "set", "--album", "New", renamed }).status, 0);
+    QCOMPARE(runCli(root, { "undo" }).status, 0);
+    QCOMPARE(fields(path), QString("One|Band|New|1/||"));
+    const Result undo = runCli(root, { "tag", "undo" });
+    QVERIFY2(undo.status == 0 && undo.out == "put back 1, changed since or not writable 0\n",
+        (undo.out + undo.err).constData());
+    QCOMPARE(readFile(path), before);
 }
 
 void CliTagTest::dryRunNeverDrops_data()
