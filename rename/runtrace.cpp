@@ -53,22 +53,51 @@ std::int64_t modifiedTime(const std::string& path)
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+// True when a run's text has a move to one of `paths`: looked at line by
+// line before the whole record is parsed.
+bool movesInto(std::string_view text, const std::unordered_map<std::string, fs::FileIdentity>& paths)
+{
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.starts_with("move "))
+            continue;
+        const std::size_t to = line.find(' ', 5);
+        const std::size_t toEnd = to == std::string_view::npos ? to : line.find(' ', to + 1);
+        if (toEnd == std::string_view::npos)
+            continue;
+        if (const auto path = unescapePath(line.substr(to + 1, toEnd - to - 1)); path && paths.contains(*path))
+            return true;
+    }
+    return false;
+}
+
+// A run's file read, when it is ended or cut short, recorded at `since` or
+// later, and its text is `wanted`.
+std::optional<MadeRun> readRun(
+    const RunFile& file, std::int64_t since, bool undone, const std::function<bool(std::string_view)>& wanted = {})
+{
+    if (runInProgress(file.path))
+        return std::nullopt;
+    if (const auto summary = since > 0 ? readRunSummary(file.path) : std::nullopt; summary && summary->time < since)
+        return std::nullopt; // read from its head only: a long run's moves are not parsed for nothing
+    const auto text = fs::readWholeFile(file.path);
+    if (!text || (wanted && !wanted(*text)))
+        return std::nullopt;
+    MadeRun run { file.path, parseRun(*text), {}, undone, modifiedTime(file.path) };
+    if (run.parsed.state != ParsedRun::State::Begun || run.parsed.record.time < since)
+        return std::nullopt;
+    run.made = stepsMade(run.parsed.record, run.parsed.progress);
+    return run;
+}
+
 std::vector<MadeRun> readRuns(const std::vector<RunFile>& files, std::int64_t since, bool undone)
 {
     std::vector<MadeRun> runs;
     for (const RunFile& file : files) {
-        if (runInProgress(file.path))
-            continue;
-        if (const auto summary = since > 0 ? readRunSummary(file.path) : std::nullopt; summary && summary->time < since)
-            continue; // read from its head only: a long run's moves are not parsed for nothing
-        const auto text = fs::readWholeFile(file.path);
-        if (!text)
-            continue;
-        MadeRun run { file.path, parseRun(*text), {}, undone, modifiedTime(file.path) };
-        if (run.parsed.state != ParsedRun::State::Begun || run.parsed.record.time < since)
-            continue;
-        run.made = stepsMade(run.parsed.record, run.parsed.progress);
-        runs.push_back(std::move(run));
+        if (auto run = readRun(file, since, undone))
+            runs.push_back(std::move(*run));
     }
     return runs;
 }
@@ -199,14 +228,16 @@ void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& 
     const auto lock = history.lock();
     if (!lock)
         return;
-    std::vector<MadeRun> runs = endedRuns(history, 0);
-    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-        if (!run->parsed.progress.end)
+    const std::vector<RunFile> runFiles = history.files();
+    for (auto file = runFiles.rbegin(); file != runFiles.rend() && !before.empty(); ++file) {
+        auto read = readRun(*file, 0, false, [&](std::string_view text) { return movesInto(text, before); });
+        if (!read || !read->parsed.progress.end)
             continue;
-        RunRecord& record = run->parsed.record;
+        MadeRun& run = *read;
+        RunRecord& record = run.parsed.record;
         const Recognition recognition = record.recognition();
         bool changed = false;
-        for (auto step = run->made.rbegin(); step != run->made.rend(); ++step) {
+        for (auto step = run.made.rbegin(); step != run.made.rend(); ++step) {
             Move& move = record.moves[*step];
             const auto was = before.find(move.to);
             if (was == before.end() || !recognition.recognises(move.identity, was->second))
@@ -221,7 +252,7 @@ void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& 
             now[move.from] = identity;
         }
         if (changed)
-            fs::replaceFileAtomically(run->file, recordText(record, run->parsed.progress));
+            fs::replaceFileAtomically(run.file, recordText(record, run.parsed.progress));
     }
 }
 
