@@ -22,26 +22,38 @@ struct MadeRun {
     ParsedRun parsed;
     std::vector<std::uint32_t> made;
     bool undone = false;
+    std::int64_t runTime = 0; // moves undone: when the run that made them was recorded
     std::int64_t written = 0; // the file's modification time: the order of a run and an undo of one second
 };
 
-// The files of the moves undone, oldest first.
-std::vector<RunFile> undoneFiles(const RunHistory& history)
+// The files of the moves undone ("undone-NUMBER-RUNTIME"), oldest first.
+struct UndoneFile {
+    RunFile file;
+    std::int64_t runTime = 0;
+};
+std::vector<UndoneFile> undoneFiles(const RunHistory& history)
 {
-    std::vector<RunFile> files;
+    std::vector<UndoneFile> files;
     fs::forEachEntry(history.folder(), [&](int, const dirent& e) {
         const std::string_view name = e.d_name;
         if (!name.starts_with(kUndonePrefix))
             return;
-        std::uint64_t number = 0;
+        std::uint64_t numbers[2] = { 0, 0 };
+        std::size_t at = 0;
         for (const char c : name.substr(kUndonePrefix.size())) {
-            if (c < '0' || c > '9')
+            if (c == '-' && at == 0)
+                ++at;
+            else if (c < '0' || c > '9')
                 return;
-            number = number * 10 + static_cast<std::uint64_t>(c - '0');
+            else
+                numbers[at] = numbers[at] * 10 + static_cast<std::uint64_t>(c - '0');
         }
-        files.push_back({ history.folder() + "/" + std::string(name), number });
+        if (at == 1)
+            files.push_back(
+                { { history.folder() + "/" + std::string(name), numbers[0] }, static_cast<std::int64_t>(numbers[1]) });
     });
-    std::sort(files.begin(), files.end(), [](const RunFile& a, const RunFile& b) { return a.number < b.number; });
+    std::sort(files.begin(), files.end(),
+        [](const UndoneFile& a, const UndoneFile& b) { return a.file.number < b.file.number; });
     return files;
 }
 
@@ -92,19 +104,26 @@ std::optional<MadeRun> readRun(
     return run;
 }
 
-std::vector<MadeRun> readRuns(const std::vector<RunFile>& files, std::int64_t since, bool undone)
+std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
 {
     std::vector<MadeRun> runs;
-    for (const RunFile& file : files) {
-        if (auto run = readRun(file, since, undone))
+    for (const RunFile& file : history.files()) {
+        if (auto run = readRun(file, since, false))
             runs.push_back(std::move(*run));
     }
     return runs;
 }
 
-std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
+// Moves undone that bring the file at `at` back from where its run took it:
+// those of a run made before the change. A run made since moved the file
+// away and its undo brought it back, so both are nothing to it; in the
+// change's own second, a run that moved a file away from `at` was that one.
+bool undoneMovesApply(const MadeRun& undo, std::int64_t since, const std::string& at)
 {
-    return readRuns(history.files(), since, false);
+    if (undo.runTime != since)
+        return undo.runTime < since;
+    const auto& moves = undo.parsed.record.moves;
+    return std::none_of(moves.begin(), moves.end(), [&](const Move& move) { return move.to == at; });
 }
 
 // The runs and the undos of runs since `since`, in the order they were
@@ -112,7 +131,13 @@ std::vector<MadeRun> endedRuns(const RunHistory& history, std::int64_t since)
 std::vector<MadeRun> movesSince(const RunHistory& history, std::int64_t since)
 {
     std::vector<MadeRun> runs = endedRuns(history, since);
-    std::vector<MadeRun> undos = readRuns(undoneFiles(history), since, true);
+    std::vector<MadeRun> undos;
+    for (const UndoneFile& file : undoneFiles(history)) {
+        if (auto undo = readRun(file.file, since, true)) {
+            undo->runTime = file.runTime;
+            undos.push_back(std::move(*undo));
+        }
+    }
     const auto earlier = [](const MadeRun& a, const MadeRun& b) {
         return std::pair(a.parsed.record.time, a.written) < std::pair(b.parsed.record.time, b.written);
     };
@@ -149,6 +174,8 @@ std::string followed(const std::vector<MadeRun>& runs, std::int64_t since, const
     std::string at = start;
     for (const MadeRun& run : runs) {
         const RunRecord& record = run.parsed.record;
+        if (run.undone && !undoneMovesApply(run, since, at))
+            continue;
         for (const std::uint32_t step : run.made) {
             const Move& move = record.moves[step];
             if (move.from == at && (run.undone || !beforeTheChange(record, move, since))) {
@@ -203,13 +230,14 @@ void recordUndone(const RunHistory& history, const RunRecord& run, const std::ve
     for (const Move& move : movedBack)
         undone.moves.push_back({ move.to, move.from, move.identity });
     undone.batch = undone.moves.size();
-    const std::vector<RunFile> kept = undoneFiles(history);
-    const std::uint64_t number = kept.empty() ? 1 : kept.back().number + 1;
-    const std::string path = history.folder() + "/" + std::string(kUndonePrefix) + std::to_string(number);
+    const std::vector<UndoneFile> kept = undoneFiles(history);
+    const std::uint64_t number = kept.empty() ? 1 : kept.back().file.number + 1;
+    const std::string path
+        = history.folder() + "/" + std::string(kUndonePrefix) + std::to_string(number) + '-' + std::to_string(run.time);
     if (!fs::replaceFileAtomically(path, formatRecord(undone) + formatEnd(undone.moves.size(), RunEnd::Completed)))
         return;
     for (std::size_t i = 0; i + kJournalRecords < kept.size() + 1; ++i)
-        ::unlink(kept[i].path.c_str());
+        ::unlink(kept[i].file.path.c_str());
 }
 
 void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& files)
