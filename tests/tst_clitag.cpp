@@ -84,6 +84,7 @@ private Q_SLOTS:
     void filesGoneSinceNeverBlockUndo();
     void tagsFromNamesThenRenameComeBackInEitherOrder_data();
     void tagsFromNamesThenRenameComeBackInEitherOrder();
+    void theWindowFindsFilesTheCommandLineRenamed();
     void tagChangeAfterARunComesBackAfterItsUndo_data();
     void tagChangeAfterARunComesBackAfterItsUndo();
     void dryRunNeverDrops_data();
@@ -294,6 +295,26 @@ void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
     const Result left = runCli(root, { "tag", "undo", "--list" });
     QVERIFY2(left.out.endsWith("1 files  <- undo takes this one\n") && left.out.count('\n') == 1, left.out.constData());
     QCOMPARE(runCli(root, { "undo" }).out, QByteArray("nothing to undo\n"));
+}
+
+// The window fills tags from names, the command line names the files by
+// them, and the window's undo tag change finds them under their new names.
+void CliTagTest::theWindowFindsFilesTheCommandLineRenamed()
+{
+    testsupport::FormFixture f;
+    const std::string a = makeFile(f.music(), "01 - Band - First.mp3=");
+    const QByteArray before = readFile(a);
+    Form1& form = f.start();
+    f.trigger("id3v2");
+    f.trigger("selectall");
+    f.trigger("fromname");
+    auto* window = form.findChild<FromNameWindow*>();
+    QVERIFY(window);
+    QTest::mouseClick(window->applyButton, Qt::LeftButton);
+    QCOMPARE(runCli(f.music(), { "rename", "-p", "{song}", "." }).status, 0);
+    f.trigger("undotag");
+    QCOMPARE(f.message(), QString(" tag undo ready: 1 put back, 0 changed since or not writable"));
+    QCOMPARE(readFile(f.music() + "/First.mp3"), before);
 }
 
 void CliTagTest::tagChangeAfterARunComesBackAfterItsUndo_data()
