@@ -16,7 +16,10 @@ struct TagUndoOptions {
     bool drop = false;
 };
 
-const char* originText(TagOrigin origin) { return origin == TagOrigin::Window ? "window" : "command line"; }
+const char* originText(TagOrigin origin)
+{
+    return origin == TagOrigin::Window ? "window" : "command line";
+}
 
 int listCommands(const TagJournal& journal)
 {
@@ -26,8 +29,8 @@ int listCommands(const TagJournal& journal)
         return kSomeFailed;
     }
     for (auto command = commands->rbegin(); command != commands->rend(); ++command) {
-        writeRecord(timeText(command->time) + "  " + originText(command->origin) + "  "
-            + std::to_string(command->files) + " files" + (command == commands->rbegin() ? "  <- undo takes this one" : ""));
+        writeRecord(timeText(command->time) + "  " + originText(command->origin) + "  " + std::to_string(command->files)
+            + " files" + (command == commands->rbegin() ? "  <- undo takes this one" : ""));
     }
     if (commands->empty())
         writeRecord("no tag changes to undo");
@@ -77,7 +80,7 @@ int preview(const TagJournal& journal)
     }
     writeRecord(steps->empty() ? "no tag changes to undo"
                                : "dry run, nothing changed: would put back " + std::to_string(back) + ", leave alone "
-            + std::to_string(left));
+                + std::to_string(left));
     return kDone;
 }
 
@@ -102,7 +105,7 @@ int dropCommand(const TagJournal& journal)
 
 int runTagUndo(const TagUndoOptions& options)
 {
-    const TagJournal journal(defaultTagJournalPath());
+    const TagJournal journal = TagJournal::standard();
     if (options.list)
         return listCommands(journal);
     if (options.drop)
@@ -111,8 +114,7 @@ int runTagUndo(const TagUndoOptions& options)
         return preview(journal);
     reportRepair(repairInterruptedTagWrites());
     installInterruptHandler();
-    const auto outcome
-        = journal.undoNewest([](std::size_t) { return !interrupted.load(); }, waitingForOtherCommand);
+    const auto outcome = journal.undoNewest([](std::size_t) { return !interrupted.load(); }, waitingForOtherCommand);
     if (!outcome) {
         complain("the tag journal cannot be read, or is damaged (a damaged one is set aside, and the next tag change "
                  "begins a new one)");
@@ -145,11 +147,12 @@ void addTagUndoCommand(CLI::App& tag, Command& run)
     CLI::App* undo = tag.add_subcommand("undo",
         "Take back the newest tag change, whichever made it (this program or the Zentrio window), byte for byte. "
         "A file changed since is left alone and reported.");
-    undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
+    CLI::Option* dryRun = undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the tag changes kept: time, program, files");
     undo->add_flag("--drop", options->drop,
-        "forget the newest tag change without undoing it (its files stay as they are), so that undo takes the one "
-        "before; for a change whose files can never be reached again");
+            "forget the newest tag change without undoing it (its files stay as they are), so that undo takes the one "
+            "before; for a change whose files can never be reached again; not with -n (a usage fault)")
+        ->excludes(dryRun);
     undo->footer(kTagExitStatusHelp);
     undo->callback([options, &run] { run = [options] { return runTagUndo(*options); }; });
 }

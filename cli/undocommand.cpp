@@ -142,11 +142,12 @@ void addUndoCommand(CLI::App& app, Command& run)
         "Take back the newest run, whichever made it (this program or the Zentrio window): files back to their "
         "names and folders, folders it made removed when empty, folders it removed made again. A file changed or "
         "moved since is left alone and reported.");
-    undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
+    CLI::Option* dryRun = undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the runs kept: time, files, folders");
     undo->add_flag("--drop", options->drop,
-        "forget the newest run without undoing it (when its files cannot all come back), so that the runs before it "
-        "can be undone");
+            "forget the newest run without undoing it (when its files cannot all come back), so that the runs before "
+            "it can be undone; not with -n (a usage fault)")
+        ->excludes(dryRun);
     undo->footer(kExitStatusHelp);
     // No Ctrl-C handler: undo decides by the disk, so one ended at any
     // moment is finished by the next undo.

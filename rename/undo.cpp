@@ -3,6 +3,7 @@
 #include "platform/filenames.h"
 #include "platform/statedir.h"
 #include "rename/runreach.h"
+#include "rename/runtrace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -177,8 +178,10 @@ NewestUndo actOnNewest(const RunHistory& history, const std::string& legacyJourn
         request.makeFolders = record.kind == RunKind::Moves;
         request.dryRun = action == Action::DryRun;
         undo.result = undoMoves(request);
-        if (changes)
+        if (changes) {
+            recordUndone(history, record, undo.result.back);
             keepRemaining(file->path, std::move(record), undo.result.remaining);
+        }
         return undo;
     }
     return fromLegacy(legacyJournal, action);

@@ -97,7 +97,7 @@ void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::s
 // "undo tag change": the newest recorded tag change's old tags go back.
 void Form1::undoTagClicked()
 {
-    const auto outcome = TagJournal(defaultTagJournalPath()).undoNewest();
+    const auto outcome = TagJournal::standard().undoNewest();
     if (!outcome) {
         showMessage(message(QStringLiteral("errtagjournal")));
         return;

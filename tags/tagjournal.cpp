@@ -7,6 +7,7 @@
 #include "platform/readpool.h"
 #include "tags/tagfilewrite.h"
 #include "tags/tagjournalformat.h"
+#include "rename/runtrace.h"
 
 #include <cerrno>
 #include <cstring>
@@ -175,8 +176,6 @@ namespace {
         return !old.written && (!old.after || fileStamp(old.path) != old.after);
     }
 
-    // Undoes the files (or, with `write` false, only looks at them), and
-    // says what became of each one.
     // The file is not there while its folder is: deleted or moved away since,
     // not merely out of reach (a disk not plugged in has no folder either).
     bool goneFromItsFolder(const std::string& path)
@@ -198,8 +197,11 @@ namespace {
         return steps;
     }
 
-    std::vector<TagUndoStep> undoFiles(
-        const std::vector<TagSnapshot>& files, bool write, const std::function<bool(std::size_t)>& keepGoing)
+    // Undoes the files of a change made at `since` (or, with `write` false,
+    // only looks at them), each where the runs recorded since left it, and
+    // says what became of each one.
+    std::vector<TagUndoStep> undoFiles(const std::vector<TagSnapshot>& files, const std::optional<RunHistory>& runs,
+        std::int64_t since, bool write, const std::function<bool(std::size_t)>& keepGoing)
     {
         std::vector<TagUndoStep> steps;
         std::vector<const TagSnapshot*> undone;
@@ -216,10 +218,14 @@ namespace {
             paths.push_back(old.path);
             withRegion = withRegion || old.regionCaptured;
         }
+        if (runs && since > 0)
+            paths = whereNow(*runs, since, paths); // renamed or moved since by a recorded run
         const std::size_t first = steps.size();
         for (const std::string& path : paths)
             steps.push_back({ path, TagUndoStep::Verdict::NotAttempted });
+        std::vector<std::optional<fs::FileIdentity>> identities(paths.size());
         const auto plan = [&](std::size_t i, const TagLayout& now) {
+            identities[i] = fs::identityOf(paths[i]);
             auto planned = undoWrite(*undone[i], now);
             steps[first + i].verdict = !planned         ? TagUndoStep::Verdict::ChangedSince
                 : planned->writesNothing() ? TagUndoStep::Verdict::AlreadyBack
@@ -257,6 +263,15 @@ namespace {
             }
         };
         performTagWrites(paths, withRegion, plan, hooks);
+        if (runs) {
+            // The runs that moved the files put back learn them as they are now.
+            std::vector<RewrittenFile> rewritten;
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                if (steps[first + i].verdict == TagUndoStep::Verdict::PutBack && identities[i])
+                    rewritten.push_back({ paths[i], *identities[i] });
+            }
+            noteRewritten(*runs, rewritten);
+        }
         return settleGoneFiles(std::move(steps));
     }
 
@@ -294,10 +309,13 @@ std::optional<FileStamp> fileStamp(const std::string& path)
     return FileStamp { st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
 }
 
-TagJournal::TagJournal(std::string path)
+TagJournal::TagJournal(std::string path, std::optional<RunHistory> runs)
     : m_path(std::move(path))
+    , m_runs(std::move(runs))
 {
 }
+
+TagJournal TagJournal::standard() { return TagJournal(defaultTagJournalPath(), RunHistory::standard()); }
 
 std::string defaultTagJournalPath()
 {
@@ -423,7 +441,8 @@ std::optional<TagUndoOutcome> TagJournal::undoNewest(
     const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
     if (!files)
         return std::nullopt;
-    const TagUndoOutcome outcome = outcomeOf(undoFiles(*files, true, keepGoing));
+    const std::int64_t since = opened->scan.blocks[commands.back()].time;
+    const TagUndoOutcome outcome = outcomeOf(undoFiles(*files, m_runs, since, true, keepGoing));
     // Commands never interleave, so all that follows the newest one is its
     // own marks: the journal ends where it began. A command with files that
     // could not be put back now stays, and the next undo finishes it.
@@ -461,7 +480,7 @@ std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const
     const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
     if (!files)
         return std::nullopt;
-    return undoFiles(*files, false, {});
+    return undoFiles(*files, m_runs, opened->scan.blocks[commands.back()].time, false, {});
 }
 
 std::optional<std::vector<TagCommandSummary>> TagJournal::list() const

@@ -2,6 +2,7 @@
 
 #include "platform/filelock.h"
 #include "platform/posixio.h"
+#include "rename/journalfolder.h"
 #include "tags/frameedit.h"
 #include "tags/tagchange.h"
 
@@ -75,7 +76,11 @@ struct TagUndoOutcome {
 
 class TagJournal {
 public:
-    explicit TagJournal(std::string path);
+    // With `runs`, undo finds the files of a change where the runs recorded
+    // since moved them, and tells those runs of the files it rewrote.
+    explicit TagJournal(std::string path, std::optional<RunHistory> runs = std::nullopt);
+    // The user's journal, with the user's run history.
+    static TagJournal standard();
 
     // A command being recorded. It holds the journal's lock until it is
     // finished (or destroyed).
@@ -122,8 +127,9 @@ public:
     // The recorded commands, oldest first; nullopt when the journal is
     // damaged before its first whole command.
     std::optional<std::vector<std::vector<TagSnapshot>>> load() const;
-    // Puts back the newest command's old tags, file by file, skipping a file
-    // that holds neither its tags from before nor those the command wrote,
+    // Puts back the newest command's old tags, file by file (each where the
+    // runs recorded since left it), skipping a file that holds neither its
+    // tags from before nor those the command wrote,
     // and drops that command from the journal. nullopt for a damaged
     // journal, which is set aside as "tagjournal.damaged-TIME".
     // The command is dropped only when every file holds its old tags again
@@ -143,6 +149,7 @@ public:
 
 private:
     std::string m_path;
+    std::optional<RunHistory> m_runs;
 };
 
 std::string defaultTagJournalPath();

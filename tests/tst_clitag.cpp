@@ -149,6 +149,13 @@ private Q_SLOTS:
     void aGrownTagKeepsWhatTheFileIs_data();
     void aGrownTagKeepsWhatTheFileIs();
     void aRenameUndoKnowsAFileWhoseTagGrew();
+    void tagsFromNamesThenRenameComeBackInEitherOrder_data();
+    void tagsFromNamesThenRenameComeBackInEitherOrder();
+    void theWindowFindsFilesTheCommandLineRenamed();
+    void tagChangeAfterARunComesBackAfterItsUndo_data();
+    void tagChangeAfterARunComesBackAfterItsUndo();
+    void dryRunNeverDrops_data();
+    void dryRunNeverDrops();
 };
 
 void CliTagTest::tagRunsAndTheirUndo_data()
@@ -391,6 +398,152 @@ void CliTagTest::aRenameUndoKnowsAFileWhoseTagGrew()
     QVERIFY2(undo.status == 0 && !undo.out.contains("left alone"), (undo.out + undo.err).constData());
     QVERIFY(testsupport::exists(root + "/m/01 - Old name.mp3"));
     QCOMPARE(fields(root + "/m/01 - Old name.mp3"), QString("Song|Band|%1|1/||").arg(QString(3000, 'x')));
+}
+
+void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder_data()
+{
+    QTest::addColumn<QStringList>("rename");
+    QTest::addColumn<bool>("tagUndoFirst"); // tag undo, then undo; else undo, then tag undo
+    QTest::addColumn<QString>("spoil"); // what another program does to the first file after the rename
+    const QStringList inPlace { "rename", "-r", "-p", "{track} {song}", "Band" };
+    const QStringList intoFolders { "rename", "-r", "--to", "Library", "-p", "{albumartist}/{album}/{track} {song}",
+        "Band" };
+    QTest::newRow("tag undo, then undo") << inPlace << true << QString();
+    QTest::newRow("undo, then tag undo") << inPlace << false << QString();
+    QTest::newRow("into new folders: tag undo, then undo") << intoFolders << true << QString();
+    QTest::newRow("into new folders: undo, then tag undo") << intoFolders << false << QString();
+    QTest::newRow("a file rewritten by another program is left alone") << inPlace << true << "rewrite";
+    QTest::newRow("a file deleted since is left alone") << intoFolders << true << "delete";
+}
+
+// The README's workflow: tags filled from the names, then the files named by
+// them; both are taken back, in either order, byte for byte, and the older
+// tag change of another folder stays for the next undo.
+void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
+{
+    QFETCH(QStringList, rename);
+    QFETCH(bool, tagUndoFirst);
+    QFETCH(QString, spoil);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    const std::string other = makeFile(root, "Other/x.mp3=X|Y|Z|1");
+    QCOMPARE(runCli(root, { "tag", "set", "--album", "Older", "Other" }).status, 0);
+    const std::string files[]
+        = { makeFile(root, "Band/Live/01 - First.mp3="), makeFile(root, "Band/Live/02 - Second.mp3=") };
+    const QByteArray before[] = { readFile(files[0]), readFile(files[1]) };
+    QCOMPARE(
+        runCli(root, { "tag", "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "." }).status, 0);
+    QCOMPARE(runCli(root, rename).status, 0);
+    const bool folders = rename.contains("--to");
+    const std::string renamed = root + (folders ? "/Library/Band/Live/01 First.mp3" : "/Band/Live/01 First.mp3");
+    QCOMPARE(fields(renamed), QString("First||Live|01/||Band"));
+    if (spoil == "rewrite")
+        testsupport::writeFile(root, folders ? "Library/Band/Live/01 First.mp3" : "Band/Live/01 First.mp3",
+            testsupport::id3v2(3, { { "Else" }, {}, {} }) + testsupport::audio(2000));
+    if (spoil == "delete")
+        QVERIFY(::unlink(renamed.c_str()) == 0);
+    const QByteArray spoiled = spoil == "rewrite" ? readFile(renamed) : QByteArray();
+
+    const Result first = runCli(root, tagUndoFirst ? QStringList { "tag", "undo" } : QStringList { "undo" });
+    const Result second = runCli(root, tagUndoFirst ? QStringList { "undo" } : QStringList { "tag", "undo" });
+    const Result tagUndo = tagUndoFirst ? first : second;
+    if (!spoil.isEmpty()) {
+        QCOMPARE(tagUndo.status, 1);
+        QVERIFY2(tagUndo.out.contains("put back 1, changed since or not writable 1\n"), tagUndo.out.constData());
+        QVERIFY2(tagUndo.err.contains("changed since: left alone: " + QByteArray::fromStdString(renamed)),
+            tagUndo.err.constData());
+        QCOMPARE(readFile(files[1]), before[1]);
+        if (spoil == "rewrite")
+            QCOMPARE(readFile(files[0]), spoiled); // its new tags kept, back under its old name
+        QCOMPARE(runCli(root, { "tag", "undo", "--list" }).out.count('\n'), 1); // the change is done with
+        return;
+    }
+    QVERIFY2(tagUndo.out == "put back 2, changed since or not writable 0\n", (tagUndo.out + tagUndo.err).constData());
+    QVERIFY2(first.status == 0 && second.status == 0, (first.err + second.err).constData());
+    QCOMPARE(readFile(files[0]), before[0]);
+    QCOMPARE(readFile(files[1]), before[1]);
+    QCOMPARE(fields(other), QString("X|Y|Older|1/||"));
+    const Result left = runCli(root, { "tag", "undo", "--list" });
+    QVERIFY2(left.out.endsWith("1 files  <- undo takes this one\n") && left.out.count('\n') == 1, left.out.constData());
+    QCOMPARE(runCli(root, { "undo" }).out, QByteArray("nothing to undo\n"));
+}
+
+// The window fills tags from names, the command line names the files by
+// them, and the window's undo tag change finds them under their new names.
+void CliTagTest::theWindowFindsFilesTheCommandLineRenamed()
+{
+    testsupport::FormFixture f;
+    const std::string a = makeFile(f.music(), "01 - Band - First.mp3=");
+    const QByteArray before = readFile(a);
+    Form1& form = f.start();
+    f.trigger("id3v2");
+    f.trigger("selectall");
+    f.trigger("fromname");
+    auto* window = form.findChild<FromNameWindow*>();
+    QVERIFY(window);
+    QTest::mouseClick(window->applyButton, Qt::LeftButton);
+    QCOMPARE(runCli(f.music(), { "rename", "-p", "{song}", "." }).status, 0);
+    f.trigger("undotag");
+    QCOMPARE(f.message(), QString(" tag undo ready: 1 put back, 0 changed since or not writable"));
+    QCOMPARE(readFile(f.music() + "/First.mp3"), before);
+}
+
+void CliTagTest::tagChangeAfterARunComesBackAfterItsUndo_data()
+{
+    QTest::addColumn<QStringList>("rename");
+    QTest::addColumn<QString>("renamed"); // where the run takes the file
+    QTest::newRow("renamed in place") << QStringList { "rename", "-p", "{track} {song}", "A" } << "A/01 One.mp3";
+    QTest::newRow("moved into new folders")
+        << QStringList { "rename", "--to", "Library", "-p", "{artist}/{song}", "A" } << "Library/Band/One.mp3";
+}
+
+// A tag change made after a run, on the files where the run took them, is
+// taken back after the run's undo moved them home again.
+void CliTagTest::tagChangeAfterARunComesBackAfterItsUndo()
+{
+    QFETCH(QStringList, rename);
+    QFETCH(QString, renamed);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    const std::string path = makeFile(root, "A/01 - One.mp3=One|Band|Old|1");
+    const QByteArray before = readFile(path);
+    QCOMPARE(runCli(root, rename).status, 0);
+    QCOMPARE(runCli(root, { "tag", "set", "--album", "New", renamed }).status, 0);
+    QCOMPARE(runCli(root, { "undo" }).status, 0);
+    QCOMPARE(fields(path), QString("One|Band|New|1/||"));
+    const Result undo = runCli(root, { "tag", "undo" });
+    QVERIFY2(undo.status == 0 && undo.out == "put back 1, changed since or not writable 0\n",
+        (undo.out + undo.err).constData());
+    QCOMPARE(readFile(path), before);
+}
+
+void CliTagTest::dryRunNeverDrops_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("undo -n --drop") << QStringList { "undo", "-n", "--drop" };
+    QTest::newRow("undo --drop --dry-run") << QStringList { "undo", "--drop", "--dry-run" };
+    QTest::newRow("tag undo -n --drop") << QStringList { "tag", "undo", "-n", "--drop" };
+    QTest::newRow("tag undo --drop -n") << QStringList { "tag", "undo", "--drop", "-n" };
+}
+
+// A dry run asked to forget the newest run or change is a usage fault: both
+// histories stay whole.
+void CliTagTest::dryRunNeverDrops()
+{
+    QFETCH(QStringList, arguments);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    makeFile(root, "A/01 - One.mp3=One|Band|Old|1");
+    QCOMPARE(runCli(root, { "tag", "set", "--album", "New", "A" }).status, 0);
+    QCOMPARE(runCli(root, { "rename", "-p", "{song}", "A" }).status, 0);
+    const QByteArray runs = runCli(root, { "undo", "--list" }).out;
+    const QByteArray changes = runCli(root, { "tag", "undo", "--list" }).out;
+    const Result result = runCli(root, arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.contains("excludes"), result.err.constData());
+    QCOMPARE(runCli(root, { "undo", "--list" }).out, runs);
+    QCOMPARE(runCli(root, { "tag", "undo", "--list" }).out, changes);
+    QVERIFY(changes.contains("<- undo takes this one") && runs.contains("<- undo takes this one"));
 }
 
 QTEST_MAIN(CliTagTest)

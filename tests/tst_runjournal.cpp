@@ -1,6 +1,7 @@
 #include "rename/journal.h"
 #include "rename/journalfolder.h"
 #include "rename/moverun.h"
+#include "rename/runtrace.h"
 #include "rename/undo.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
@@ -62,6 +63,8 @@ private Q_SLOTS:
     void aRunCutShortIsUndoneAsFarAsItGot();
     void aFileReplacedBeforeItsMoveStopsTheRun();
     void aRunThatCannotBeUndoneCanBeDropped();
+    void aFileZentrioRewroteIsStillUndone_data();
+    void aFileZentrioRewroteIsStillUndone();
     void marksAreReadBackAfterATornAppend_data();
     void marksAreReadBackAfterATornAppend();
 };
@@ -379,6 +382,62 @@ void RunJournalTest::aRunThatCannotBeUndoneCanBeDropped()
     QVERIFY(testsupport::exists(root + "/a.mp3"));
     QVERIFY(testsupport::exists(root + "/c2.mp3"));
     QCOMPARE(undoNewestRun(history, root + "/none").status, NewestUndo::Status::Nothing);
+}
+
+void RunJournalTest::aFileZentrioRewroteIsStillUndone_data()
+{
+    QTest::addColumn<bool>("byInode"); // else by size and time, as on FAT
+    QTest::addColumn<bool>("newFile"); // the rewrite gives the file a new inode
+    QTest::addColumn<bool>("noted"); // Zentrio wrote it and told the history
+    QTest::addColumn<int>("movedBack");
+    QTest::newRow("by size and time, rewritten in place by Zentrio") << false << false << true << 1;
+    QTest::newRow("by size and time, rewritten by another program") << false << false << false << 0;
+    QTest::newRow("by inode, a new file from Zentrio") << true << true << true << 1;
+    QTest::newRow("by inode, a new file from another program") << true << true << false << 0;
+    QTest::newRow("by inode, rewritten in place by another program") << true << false << false << 1;
+}
+
+// A run's file found again where the run took it, then rewritten (a tag
+// undo): the run's undo still takes it back when Zentrio noted the rewrite,
+// and still refuses a file another program changed past recognition.
+void RunJournalTest::aFileZentrioRewroteIsStillUndone()
+{
+    QFETCH(bool, byInode);
+    QFETCH(bool, newFile);
+    QFETCH(bool, noted);
+    QFETCH(int, movedBack);
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    const std::string from = testsupport::writeFile(root, "01 - One.mp3", testsupport::audio(300));
+    const std::string to = root + "/01 One.mp3";
+    const RunHistory history(root + "/state/runs");
+    RunRecord record;
+    record.kind = RunKind::Folder;
+    record.time = std::time(nullptr);
+    record.inodesIdentify = byInode;
+    record.folder = root;
+    record.moves = { { from, to, *fs::identityOf(from) } };
+    auto begun = history.begin(record);
+    QVERIFY(begun.writer && ::rename(from.c_str(), to.c_str()) == 0);
+    QVERIFY(begun.writer->finish(1, RunEnd::Completed));
+    QCOMPARE(whereNow(history, record.time, { from, root + "/other.mp3" }),
+        (std::vector<std::string> { to, root + "/other.mp3" }));
+
+    const fs::FileIdentity before = *fs::identityOf(to);
+    const QByteArray bytes = testsupport::id3v1("Song", "A", "B") + testsupport::audio(300);
+    if (newFile) {
+        testsupport::writeFile(root, "new.mp3", bytes);
+        QVERIFY(::rename((root + "/new.mp3").c_str(), to.c_str()) == 0);
+    } else {
+        testsupport::writeFile(root, "01 One.mp3", bytes);
+        const timespec later[2] = { { 0, UTIME_OMIT }, { before.modified / 1000000000 + 5, 0 } };
+        QVERIFY(::utimensat(AT_FDCWD, to.c_str(), later, 0) == 0);
+    }
+    if (noted)
+        noteRewritten(history, { { to, before } });
+    const NewestUndo undo = undoNewestRun(history, root + "/none");
+    QCOMPARE(undo.result.movedBack, movedBack);
+    QCOMPARE(testsupport::exists(from), movedBack == 1);
 }
 
 void RunJournalTest::marksAreReadBackAfterATornAppend_data()
