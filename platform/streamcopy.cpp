@@ -2,6 +2,7 @@
 
 #include "platform/digest.h"
 #include "platform/filelock.h"
+#include "platform/fsops.h"
 
 #include <algorithm>
 #include <charconv>
@@ -156,7 +157,7 @@ std::optional<StreamedCopy> writeStreamedCopy(const std::string& folder, int fd,
     if (!FileLock::tryLock(copy.fd.get()) || !writeFully(copy.fd.get(), head)
         || !copyFileBytes(fd, 0, copy.fd.get(), copy.dataAt, before)
         || !writeDigests(copy.fd.get(), copy.dataAt + before, before, after, newContent) || ::fsync(copy.fd.get()) != 0
-        || ::rename(temporary.c_str(), copy.name.c_str()) != 0) {
+        || fs::renameExclusive(temporary, copy.name) != 0) { // never over a copy still waiting for its disk
         ::unlink(temporary.c_str());
         return std::nullopt;
     }
