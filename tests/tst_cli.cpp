@@ -546,7 +546,7 @@ void CliTest::faultsChangeNothing()
     // An unset variable in --to "$DEST" would rename in place, and a folder
     // of the pattern's own text that no run could make is a pattern fault.
     QVERIFY(library.run({ "rename", "--to", "", "-p", "{song}", "m" }).err.contains("--to: an empty folder"));
-    for (const QString& folders : { "{artist}/", " ", "{artist}/../{song}" })
+    for (const char* folders : { "{artist}/", " ", "{artist}/../{song}" })
         QCOMPARE(library.run({ "rename", "-p", folders, "m" }).status, 2);
     const Result help = library.run({ "rename", "--help" });
     QCOMPARE(help.status, 0);
