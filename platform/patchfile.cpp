@@ -42,13 +42,7 @@ namespace {
 
     // What a copy holds for one file: which file, its length before and
     // after the write, and its regions.
-    struct Entry {
-        std::string path;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        std::int64_t birth = 0; // 0 where the file system keeps no birth time
-        std::uint64_t volume = 0; // the file system's id (statfs), which lasts across mounts; 0 when unknown
-        bool inodesIdentify = true;
+    struct Entry : CopiedFile {
         std::int64_t before = 0;
         std::int64_t after = 0;
         std::vector<Region> regions;
@@ -273,10 +267,7 @@ namespace {
     }
 
     // At the next start: the open file is the one the copy was taken of.
-    CopiedFile copiedFileOf(const Entry& entry)
-    {
-        return { entry.path, entry.device, entry.inode, entry.birth, entry.volume, entry.inodesIdentify };
-    }
+    CopiedFile copiedFileOf(const Entry& entry) { return entry; }
 
     // A file opened for its patches, with what its crash copy keeps.
     struct Opened {
