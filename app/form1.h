@@ -226,6 +226,7 @@ public:
     QAction* fromname = nullptr; // tags from file names
     QAction* setforchecked = nullptr; // one field for every checked file
     QAction* undotag = nullptr; // puts the newest tag change's old tags back
+    QAction* keeptime = nullptr; // files the tag commands write keep their modification time
     QMenu* meselect = nullptr;
     QAction* selectall = nullptr;
     QAction* unselect = nullptr;

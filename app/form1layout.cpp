@@ -226,6 +226,9 @@ void Form1::buildControls()
     fromname = named(tagmenu->addAction(QStringLiteral("from file name")), "fromname");
     setforchecked = named(tagmenu->addAction(QStringLiteral("set for checked")), "setforchecked");
     undotag = named(tagmenu->addAction(QStringLiteral("undo tag change")), "undotag");
+    tagmenu->addSeparator();
+    keeptime = named(tagmenu->addAction(QStringLiteral("keep file times")), "keeptime");
+    keeptime->setCheckable(true);
     meselect = named(menuBar()->addMenu(QStringLiteral("select")), "meselect");
     selectall = named(meselect->addAction(QStringLiteral("select all")), "selectall");
     unselect = named(meselect->addAction(QStringLiteral("unselect all")), "unselect");

@@ -76,6 +76,7 @@ namespace {
         { "mfromname", "from file name" },
         { "msetforchecked", "set for checked" },
         { "mundotag", "undo tag change" },
+        { "mkeeptime", "keep file times" },
         { "ntitle", "tags from file names" },
         { "nunderscore", "\"_\" is a blank" },
         { "nid3v1only", "With ID3v2 off only song, artist and album are written (the ID3v1 record)." },

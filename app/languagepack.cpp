@@ -66,6 +66,7 @@ void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
     fromname->setText(message(QStringLiteral("mfromname")));
     setforchecked->setText(message(QStringLiteral("msetforchecked")));
     undotag->setText(message(QStringLiteral("mundotag")));
+    keeptime->setText(message(QStringLiteral("mkeeptime")));
 
     const QString filename = pack(QStringLiteral("filename"));
     ListView1->setHeaderText(1, filename);

@@ -152,6 +152,7 @@ void Form1::restoreSettings()
     for (int i = 0; i < 6; ++i)
         states[i] = config(("o" + std::to_string(i + 1)).c_str(), numberText(checkStateNumber(boxes[i])));
     const QByteArray id3v2State = config("id3v2", numberText(id3v2->isChecked() ? 1 : 0));
+    const QByteArray keepTimeState = config("keeptime", numberText(keeptime->isChecked() ? 1 : 0));
     const QByteArray chare = config("chare", Text2->text().toUtf8());
     const QByteArray path = config("Path", QByteArray::fromStdString(Dir1->path()));
     const QByteArray drive = config("Drive", Drive1->drive().toUtf8());
@@ -162,6 +163,7 @@ void Form1::restoreSettings()
     for (int i = 0; i < 6; ++i)
         boxes[i]->setCheckState(toCheckState(states[i]));
     id3v2->setChecked(toCheckState(id3v2State) == Qt::Checked);
+    keeptime->setChecked(toCheckState(keepTimeState) == Qt::Checked);
     if (Text2->text() != QString::fromUtf8(chare))
         Text2->setText(QString::fromUtf8(chare));
     Drive1->setDrive(QString::fromUtf8(drive));
@@ -198,6 +200,7 @@ void Form1::saveSettings()
     for (int i = 0; i < 6; ++i)
         values.emplace_back(QStringLiteral("o%1").arg(i + 1), numberText(checkStateNumber(boxes[i])));
     values.emplace_back(QStringLiteral("id3v2"), numberText(id3v2->isChecked() ? 1 : 0));
+    values.emplace_back(QStringLiteral("keeptime"), numberText(keeptime->isChecked() ? 1 : 0));
     values.emplace_back(QStringLiteral("Path"), QByteArray::fromStdString(Dir1->path()));
     values.emplace_back(QStringLiteral("Drive"), Drive1->drive().toUtf8());
     values.emplace_back(QStringLiteral("chare"), Text2->text().toUtf8());

@@ -131,6 +131,7 @@ TagBatch batchFor(const TagRunOptions& options)
     batch.wholeNewRecord = false;
     batch.recordFields = RecordFields::All;
     batch.origin = TagOrigin::CommandLine;
+    batch.keepTime = options.keepTime;
     return batch;
 }
 
@@ -326,7 +327,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
             report.file(*target, "written");
         counts.written = static_cast<int>(changing.size());
         report.summary("dry run, nothing changed: " + counts.text(true));
-        return counts.failed > 0 ? kSomeFailed : status;
+        return counts.failed + counts.nomatch > 0 ? kSomeFailed : status;
     }
     for (const Target* target : changing)
         batch.files.emplace_back(target->path, target->values);
@@ -369,7 +370,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     report.summary(counts.text(false) + (counts.written > 0 ? "; undo with: zentrio-cli tag undo" : ""));
     if (result.stopped)
         return kInterrupted;
-    return counts.failed + counts.notDone > 0 ? kSomeFailed : status;
+    return counts.failed + counts.notDone + counts.nomatch > 0 ? kSomeFailed : status;
 }
 
 } // namespace zentrio::cli

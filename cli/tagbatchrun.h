@@ -21,6 +21,7 @@ struct TagRunOptions {
     bool id3v1 = false; // the ID3v1 record only
     bool dryRun = false;
     bool json = false;
+    bool keepTime = false; // each file written keeps its modification time
 };
 
 // A file's new values, by its path below the path named on the command line

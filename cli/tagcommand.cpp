@@ -27,6 +27,8 @@ void addBatchOptions(CLI::App& command, TagRunOptions& run)
     command.add_option("PATH", run.paths, "MP3 files and folders (a folder: its MP3 files)")->required();
     command.add_flag("-r,--recursive", run.recursive, "every folder below each folder too");
     command.add_flag("-n,--dry-run", run.dryRun, "show, per file, what would change from what to what; change nothing");
+    command.add_flag("--keep-time", run.keepTime,
+        "give each file written its modification time back (tag undo puts back the time it had before, either way)");
     command.add_flag("--json", run.json, "one JSON object per file: path, status, changes (from, to) and reason");
     command.footer(kTagExitStatusHelp);
 }
@@ -98,7 +100,7 @@ void addFromNameCommand(CLI::App& tag, Command& run)
         "Fill tags from file names: the pattern is matched against each file's name without \".mp3\" and, where it "
         "holds \"/\", against the folders above it ({albumartist}/{album}/{track} - {song}), only those below the "
         "folder named (a file named by itself has none above it). Files that do not match, or have too few folders "
-        "below the folder named, are listed and left alone.");
+        "below the folder named, are listed and left alone (exit status 1); the others are written.");
     fromName->add_option("-p,--pattern", options->pattern,
         "a pattern in the own-pattern language; {ignore} skips a part")->required();
     fromName->add_flag("--underscore", options->underscore, "read \"_\" as a blank, in names and pattern alike");

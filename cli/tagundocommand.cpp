@@ -1,59 +1,54 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
 #include "cli/tagbatchrun.h"
+#include "cli/tagundolist.h"
 #include "tags/tagfilewrite.h"
 #include "tags/tagjournal.h"
 
-#include <ctime>
+#include <QJsonObject>
 
 namespace zentrio::cli {
 
 namespace {
 
+constexpr const char* kTagUndoExitStatusHelp = "Exit status:\n"
+                                                "  0    done, or nothing to undo\n"
+                                                "  1    some files were left alone or could not be put back now\n"
+                                                "       (-n: would be), or the journal cannot be read\n"
+                                                "  2    a usage fault, or no kept change has the ID given\n"
+                                                "  3    ID: a newer change wrote some of its files (nothing changed)\n"
+                                                "  130  interrupted (Ctrl-C); the change stays, to be undone again";
+
 struct TagUndoOptions {
+    std::string id; // empty: the newest change
     bool dryRun = false;
     bool list = false;
     bool drop = false;
+    bool json = false;
 };
 
-const char* originText(TagOrigin origin)
-{
-    return origin == TagOrigin::Window ? "window" : "command line";
-}
+struct VerdictText {
+    const char* line;
+    const char* json;
+};
 
-int listCommands(const TagJournal& journal)
-{
-    const auto commands = journal.list();
-    if (!commands) {
-        complain("the tag journal cannot be read, or is damaged (undo sets a damaged one aside)");
-        return kSomeFailed;
-    }
-    for (auto command = commands->rbegin(); command != commands->rend(); ++command) {
-        writeRecord(timeText(command->time) + "  " + originText(command->origin) + "  " + std::to_string(command->files)
-            + " files" + (command == commands->rbegin() ? "  <- undo takes this one" : ""));
-    }
-    if (commands->empty())
-        writeRecord("no tag changes to undo");
-    return kDone;
-}
-
-const char* verdictText(TagUndoStep::Verdict verdict)
+VerdictText verdictText(TagUndoStep::Verdict verdict)
 {
     switch (verdict) {
     case TagUndoStep::Verdict::PutBack:
-        return "put back";
+        return { "put back", "putback" };
     case TagUndoStep::Verdict::AlreadyBack:
-        return "already as it was";
+        return { "already as it was", "already" };
     case TagUndoStep::Verdict::ChangedSince:
-        return "changed since: left alone";
+        return { "changed since: left alone", "changed" };
     case TagUndoStep::Verdict::NotWritten:
-        return "cannot be written now: left for the next undo";
+        return { "cannot be written now: left for the next undo", "notwritten" };
     case TagUndoStep::Verdict::NotAttempted:
-        return "not done (interrupted): left for the next undo";
+        return { "not done (interrupted): left for the next undo", "notdone" };
     case TagUndoStep::Verdict::Unreadable:
         break;
     }
-    return "cannot be reached now: left for the next undo";
+    return { "cannot be reached now: left for the next undo", "unreachable" };
 }
 
 bool isBack(TagUndoStep::Verdict verdict)
@@ -61,27 +56,62 @@ bool isBack(TagUndoStep::Verdict verdict)
     return verdict == TagUndoStep::Verdict::PutBack || verdict == TagUndoStep::Verdict::AlreadyBack;
 }
 
-int preview(const TagJournal& journal)
+// Each file's verdict: the files put back on stdout, the others on stderr;
+// with --json every file as one object on stdout.
+void reportSteps(const TagUndoOutcome& outcome, bool json, bool dryRun)
 {
-    const auto steps = journal.previewNewest();
-    if (!steps) {
-        complain("the tag journal cannot be read, or is damaged (undo sets a damaged one aside)");
-        return kSomeFailed;
+    for (const TagUndoStep& step : outcome.steps) {
+        const VerdictText text = verdictText(step.verdict);
+        if (json) {
+            QJsonObject object { { "change", QString::fromStdString(outcome.id) }, { "status", text.json } };
+            putPath(object, "path", step.path);
+            writeJson(object);
+        } else if (dryRun && isBack(step.verdict)) {
+            writeRecord(std::string(text.line) + ": " + step.path);
+        } else if (!isBack(step.verdict)) {
+            tell(std::string(text.line) + ": " + step.path);
+        }
     }
-    int back = 0, left = 0;
-    for (const TagUndoStep& step : *steps) {
-        const bool putBack = isBack(step.verdict);
-        ++(putBack ? back : left);
-        const std::string line = std::string(verdictText(step.verdict)) + ": " + step.path;
-        if (putBack)
-            writeRecord(line);
-        else
-            tell(line);
+}
+
+// A change undo does not take, said; its exit status.
+int refusal(const TagUndoOutcome& outcome, const std::string& id)
+{
+    switch (outcome.refusal) {
+    case TagUndoOutcome::Refusal::NoSuchChange:
+        complain("no tag change kept has the id " + id + " (zentrio-cli tag undo --list shows them)");
+        return kUsage;
+    case TagUndoOutcome::Refusal::AmbiguousId:
+        complain("more than one tag change has an id beginning " + id + "; give more of it");
+        return kUsage;
+    case TagUndoOutcome::Refusal::NewerChanges:
+        break;
+    case TagUndoOutcome::Refusal::None:
+        return kDone;
     }
-    writeRecord(steps->empty() ? "no tag changes to undo"
-                               : "dry run, nothing changed: would put back " + std::to_string(back) + ", leave alone "
-                + std::to_string(left));
-    return kDone;
+    std::string newer;
+    for (const std::string& change : outcome.newer)
+        newer += (newer.empty() ? "" : ", ") + change;
+    complain("the tag change " + outcome.id + " is not undone: the newer change " + newer
+        + " wrote some of its files since (undo that first); nothing changed");
+    return kConflicts;
+}
+
+void summarize(const TagUndoOutcome& outcome, bool json, bool dryRun)
+{
+    int putBack = 0, already = 0;
+    for (const TagUndoStep& step : outcome.steps) {
+        putBack += step.verdict == TagUndoStep::Verdict::PutBack;
+        already += step.verdict == TagUndoStep::Verdict::AlreadyBack;
+    }
+    std::string summary = std::string(dryRun ? "dry run, nothing changed: would put back " : "put back ")
+        + std::to_string(putBack) + ", changed since or not writable " + std::to_string(outcome.skipped);
+    if (already > 0)
+        summary += ", already as they were " + std::to_string(already);
+    if (outcome.kept && !dryRun)
+        summary += "; the change stays in the journal: run zentrio-cli tag undo again to put back the rest (or "
+                   "zentrio-cli tag undo --drop to forget it)";
+    json ? tell(summary) : writeRecord(summary);
 }
 
 int dropCommand(const TagJournal& journal)
@@ -103,37 +133,35 @@ int dropCommand(const TagJournal& journal)
     return kDone;
 }
 
-int runTagUndo(const TagUndoOptions& options)
+// The undo, or with -n what it would do: the same choice of change and the
+// same exit status, nothing written.
+int undo(const TagJournal& journal, const TagUndoOptions& options)
 {
-    const TagJournal journal = TagJournal::standard();
-    if (options.list)
-        return listCommands(journal);
-    if (options.drop)
-        return dropCommand(journal);
-    if (options.dryRun)
-        return preview(journal);
-    reportRepair(repairInterruptedTagWrites());
+    if (!options.dryRun)
+        reportRepair(repairInterruptedTagWrites());
     installInterruptHandler();
-    const auto outcome = journal.undoNewest([](std::size_t) { return !interrupted.load(); }, waitingForOtherCommand);
+    const auto outcome = journal.undoChange(
+        options.id, options.dryRun, [](std::size_t) { return !interrupted.load(); }, waitingForOtherCommand);
+    if (interrupted.load() && outcome && outcome->steps.empty())
+        return kInterrupted; // given up while waiting for another tag command
     if (!outcome) {
         complain("the tag journal cannot be read, or is damaged (a damaged one is set aside, and the next tag change "
                  "begins a new one)");
         return kSomeFailed;
     }
-    if (outcome->steps.empty() && !outcome->kept) {
-        writeRecord("no tag changes to undo");
+    if (outcome->refusal != TagUndoOutcome::Refusal::None)
+        return refusal(*outcome, options.id);
+    if (outcome->steps.empty() && outcome->kept) {
+        complain("the tag journal cannot be locked; nothing changed");
+        return kSomeFailed;
+    }
+    if (outcome->steps.empty()) {
+        if (!options.json)
+            writeRecord("no tag changes to undo");
         return kDone;
     }
-    for (const TagUndoStep& step : outcome->steps) {
-        if (!isBack(step.verdict))
-            tell(std::string(verdictText(step.verdict)) + ": " + step.path);
-    }
-    std::string summary = "put back " + std::to_string(outcome->restored) + ", changed since or not writable "
-        + std::to_string(outcome->skipped);
-    if (outcome->kept)
-        summary += "; the change stays in the journal: run zentrio-cli tag undo again to put back the rest (or "
-                   "zentrio-cli tag undo --drop to forget it)";
-    writeRecord(summary);
+    reportSteps(*outcome, options.json, options.dryRun);
+    summarize(*outcome, options.json, options.dryRun);
     if (interrupted.load())
         return kInterrupted;
     return outcome->skipped > 0 ? kSomeFailed : kDone;
@@ -144,17 +172,32 @@ int runTagUndo(const TagUndoOptions& options)
 void addTagUndoCommand(CLI::App& tag, Command& run)
 {
     auto options = std::make_shared<TagUndoOptions>();
-    CLI::App* undo = tag.add_subcommand("undo",
-        "Take back the newest tag change, whichever made it (this program or the Zentrio window), byte for byte. "
-        "A file changed since is left alone and reported.");
-    CLI::Option* dryRun = undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
-    undo->add_flag("--list", options->list, "show the tag changes kept: time, program, files");
-    undo->add_flag("--drop", options->drop,
+    CLI::App* undoCommand = tag.add_subcommand("undo",
+        "Take back the newest tag change, whichever made it (this program or the Zentrio window), byte for byte, "
+        "with the modification time the files had before it; with ID, the kept change of that id, unless a newer "
+        "change wrote some of its files (exit status 3, nothing changed). A file changed since is left alone and "
+        "reported.");
+    undoCommand->add_option("ID", options->id, "the change to undo, as --list shows it (the first digits are enough)");
+    CLI::Option* dryRun
+        = undoCommand->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
+    undoCommand->add_flag("--list", options->list, "show the tag changes kept: id, time, folders, program, files");
+    undoCommand->add_flag("--json", options->json,
+        "one JSON object per line: per file (change, status, path), or with --list per change (id, time, origin, "
+        "newest, file_count, folders, files); absolute paths");
+    undoCommand
+        ->add_flag("--drop", options->drop,
             "forget the newest tag change without undoing it (its files stay as they are), so that undo takes the one "
             "before; for a change whose files can never be reached again; not with -n (a usage fault)")
         ->excludes(dryRun);
-    undo->footer(kTagExitStatusHelp);
-    undo->callback([options, &run] { run = [options] { return runTagUndo(*options); }; });
+    undoCommand->footer(kTagUndoExitStatusHelp);
+    undoCommand->callback([options, &run] {
+        run = [options] {
+            const TagJournal journal = TagJournal::standard();
+            if (options->list)
+                return listTagChanges(journal, options->json);
+            return options->drop ? dropCommand(journal) : undo(journal, *options);
+        };
+    });
 }
 
 } // namespace zentrio::cli

@@ -39,12 +39,15 @@ _zentrio_cli()
         rename) options="-p --pattern -r --recursive --id3v1 --to --fs -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--json --help" ;;
         undo) options="-n --dry-run --list --drop --help" ;;
-        tag-undo) options="-n --dry-run --list --drop --help" ;;
-        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --id3v1 -n --dry-run --json --help" ;;
-        tag-from-name) options="-p --pattern --underscore -r --recursive -n --dry-run --json --help" ;;
+        tag-undo) options="-n --dry-run --list --drop --json --help" ;;
+        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --id3v1 -n --dry-run --keep-time --json --help" ;;
+        tag-from-name) options="-p --pattern --underscore -r --recursive -n --dry-run --keep-time --json --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    elif [[ $command == tag-undo ]]; then
+        # The ids of the tag changes kept, the first word of each listed one.
+        COMPREPLY=($(compgen -W "$(zentrio-cli tag undo --list 2>/dev/null | cut -d' ' -f1 | grep -v '^no$')" -- "$cur"))
     elif [[ $command != undo && $command != tag-undo ]]; then
         COMPREPLY=($(compgen -f -- "$cur"))
     fi

@@ -69,6 +69,7 @@ void Form1::setForCheckedClicked()
 void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown)
 {
     TagBatch batch { {}, request.source, RecordRule::KeepUnnamed, QDate::currentDate().year() };
+    batch.keepTime = keeptime->isChecked();
     for (const auto& [name, values] : request.files) {
         batch.files.emplace_back(joinPath(request.folder, name), values);
         const auto identity = shown.find(name);

@@ -82,6 +82,15 @@ namespace {
         return slice;
     }
 
+    // A time the file cannot take (a file system that refuses it) leaves
+    // the write done: the tags are what was asked for.
+    void setModified(const std::string& path, std::int64_t nanoseconds)
+    {
+        const struct timespec times[2] = { { 0, UTIME_OMIT },
+            { static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000) } };
+        (void)::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+
     std::vector<bool> performSlice(const Slice& slice)
     {
         std::vector<bool> done(slice.writes.size(), false);
@@ -105,6 +114,10 @@ namespace {
         const auto written = fs::patchFiles(inPlace, tagCopyFolder());
         for (std::size_t k = 0; k < written.size(); ++k)
             done[inPlaceIndex[k]] = written[k];
+        for (std::size_t i = 0; i < slice.writes.size(); ++i) {
+            if (done[i] && slice.writes[i]->keepModified && !slice.writes[i]->writesNothing())
+                setModified(slice.paths[i], *slice.writes[i]->keepModified);
+        }
         return done;
     }
 

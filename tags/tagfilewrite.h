@@ -27,6 +27,9 @@ struct PlannedWrite {
     std::optional<fs::Splice> splice;
     // A lone record of "save tag": written in place by one write, as ever.
     bool recordOnly = false;
+    // Given: the file's modification time (nanoseconds) is set to it once
+    // the write is done.
+    std::optional<std::int64_t> keepModified;
 
     // The file holds what the write would give it already.
     bool writesNothing() const { return patches.empty() && !newLength && !splice; }

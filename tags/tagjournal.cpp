@@ -7,6 +7,7 @@
 #include "platform/readpool.h"
 #include "tags/tagfilewrite.h"
 #include "tags/tagjournalformat.h"
+#include "tags/tagjournalpick.h"
 #include "rename/runtrace.h"
 
 #include <cerrno>
@@ -156,6 +157,7 @@ namespace {
                 return std::nullopt; // a frame the old tag shares with the new one is not where it was left
             region = std::move(*bytes);
         }
+        write.keepModified = old.modified; // the time the file had before the command
         if (region.size() != now.region.size()) {
             write.splice = fs::Splice { region, static_cast<std::int64_t>(now.region.size()), now.recordOffset(),
                 old.record.value_or(std::string()) };
@@ -273,6 +275,28 @@ namespace {
             noteRewritten(*runs, rewritten);
         }
         return settleGoneFiles(std::move(steps));
+    }
+
+    // The change undo takes, by its index in `commands`: the newest when
+    // `id` is empty; none (and why, in `refused`) when the id names none or
+    // newer changes wrote its files.
+    std::optional<std::size_t> chooseChange(const Opened& opened, const std::vector<std::size_t>& commands,
+        const std::string& id, const std::optional<RunHistory>& runs, TagUndoOutcome& refused)
+    {
+        if (id.empty())
+            return commands.empty() ? std::nullopt : std::optional(commands.size() - 1);
+        bool ambiguous = false;
+        const auto index = findChange(opened.scan, commands, id, ambiguous);
+        if (!index) {
+            refused.refusal = ambiguous ? TagUndoOutcome::Refusal::AmbiguousId : TagUndoOutcome::Refusal::NoSuchChange;
+            return std::nullopt;
+        }
+        refused.newer = newerChangesOfItsFiles(opened.fd.get(), opened.scan, commands, *index, runs);
+        if (refused.newer.empty())
+            return index;
+        refused.refusal = TagUndoOutcome::Refusal::NewerChanges;
+        refused.id = changeId(opened.scan.blocks[commands[*index]].id);
+        return std::nullopt;
     }
 
     TagUndoOutcome outcomeOf(std::vector<TagUndoStep> steps)
@@ -429,25 +453,39 @@ std::optional<std::vector<std::vector<TagSnapshot>>> TagJournal::load() const
 std::optional<TagUndoOutcome> TagJournal::undoNewest(
     const std::function<bool(std::size_t)>& keepGoing, const std::function<bool()>& keepWaiting) const
 {
+    return undoChange({}, false, keepGoing, keepWaiting);
+}
+
+std::optional<TagUndoOutcome> TagJournal::undoChange(const std::string& id, bool dryRun,
+    const std::function<bool(std::size_t)>& keepGoing, const std::function<bool()>& keepWaiting) const
+{
     const fs::FileLock lock(m_path + ".lock", keepWaiting); // a command still writing ends first
+    struct stat st {};
+    if (keepWaiting && !lock.held() && ::stat(m_path.c_str(), &st) != 0 && errno == ENOENT)
+        return TagUndoOutcome {}; // no journal (nor its folder) yet: nothing to undo
     if (keepWaiting && !lock.held())
         return TagUndoOutcome { 0, 0, true, {} };
-    const auto opened = openJournal(m_path);
+    const auto opened = openJournal(m_path, !dryRun);
     if (!opened)
         return std::nullopt;
     const auto commands = commandBlocks(opened->scan);
-    if (commands.empty())
-        return TagUndoOutcome {};
-    const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
+    TagUndoOutcome refused;
+    const auto chosen = chooseChange(*opened, commands, id, m_runs, refused);
+    if (!chosen)
+        return refused;
+    const Block& block = opened->scan.blocks[commands[*chosen]];
+    const auto files = readCommand(opened->fd.get(), opened->scan, commands[*chosen]);
     if (!files)
         return std::nullopt;
-    const std::int64_t since = opened->scan.blocks[commands.back()].time;
-    const TagUndoOutcome outcome = outcomeOf(undoFiles(*files, m_runs, since, true, keepGoing));
-    // Commands never interleave, so all that follows the newest one is its
-    // own marks: the journal ends where it began. A command with files that
-    // could not be put back now stays, and the next undo finishes it.
-    if (!outcome.kept && ::ftruncate(opened->fd.get(), opened->scan.blocks[commands.back()].start) == 0)
-        (void)::fsync(opened->fd.get());
+    TagUndoOutcome outcome = outcomeOf(undoFiles(*files, m_runs, block.time, !dryRun, keepGoing));
+    outcome.id = changeId(block.id);
+    // Commands never interleave, so all that follows a command up to the
+    // next one is its own marks. A command with files that could not be put
+    // back now stays, and the next undo finishes it.
+    const std::int64_t end
+        = *chosen + 1 < commands.size() ? opened->scan.blocks[commands[*chosen + 1]].start : opened->scan.length;
+    if (!dryRun && !outcome.kept)
+        (void)cutOut(m_path, opened->fd.get(), block.start, end, opened->scan.length);
     return outcome;
 }
 
@@ -470,17 +508,8 @@ std::optional<TagCommandSummary> TagJournal::dropNewest(const std::function<bool
 
 std::optional<std::vector<TagUndoStep>> TagJournal::previewNewest() const
 {
-    const fs::FileLock lock(m_path + ".lock");
-    const auto opened = openJournal(m_path, false);
-    if (!opened)
-        return std::nullopt;
-    const auto commands = commandBlocks(opened->scan);
-    if (commands.empty())
-        return std::vector<TagUndoStep> {};
-    const auto files = readCommand(opened->fd.get(), opened->scan, commands.back());
-    if (!files)
-        return std::nullopt;
-    return undoFiles(*files, m_runs, opened->scan.blocks[commands.back()].time, false, {});
+    auto outcome = undoChange({}, true);
+    return outcome ? std::optional(std::move(outcome->steps)) : std::nullopt;
 }
 
 std::optional<std::vector<TagCommandSummary>> TagJournal::list() const
@@ -492,7 +521,9 @@ std::optional<std::vector<TagCommandSummary>> TagJournal::list() const
     std::vector<TagCommandSummary> commands;
     for (const std::size_t block : commandBlocks(opened->scan)) {
         const Block& command = opened->scan.blocks[block];
-        commands.push_back({ command.time, command.origin, command.count });
+        std::vector<std::string> paths = writtenFilesNow(opened->fd.get(), opened->scan, block, std::nullopt);
+        const std::size_t files = paths.empty() ? command.count : paths.size();
+        commands.push_back({ command.time, command.origin, files, changeId(command.id), std::move(paths) });
     }
     return commands;
 }

@@ -41,6 +41,9 @@ struct TagSnapshot {
     // file that holds one or the other.
     std::optional<TagFingerprint> before = std::nullopt;
     std::optional<TagFingerprint> written = std::nullopt;
+    // The file's modification time before the command (nanoseconds), put
+    // back by undo; journals of earlier versions have none.
+    std::optional<std::int64_t> modified = std::nullopt;
 };
 
 // Which program recorded a command.
@@ -51,6 +54,8 @@ struct TagCommandSummary {
     std::int64_t time = 0; // seconds since the epoch; 0 when not recorded
     TagOrigin origin = TagOrigin::Window;
     std::size_t files = 0;
+    std::string id = {}; // short and stable: what "tag undo ID" takes; "-" for a change of an earlier version
+    std::vector<std::string> paths = {}; // the files it wrote, as recorded
 };
 
 // What undo does (or would do) with one file of the newest command.
@@ -72,6 +77,11 @@ struct TagUndoOutcome {
     int skipped = 0; // changed since, gone, or not writable
     bool kept = false; // some files could not be put back now: the command stays, to be undone again
     std::vector<TagUndoStep> steps;
+    std::string id = {}; // the change undone (or looked at)
+    // Why no change was undone: none has the id asked for, or more than one
+    // id begins so, or newer changes (by `newer`) wrote some of its files.
+    enum class Refusal { None, NoSuchChange, AmbiguousId, NewerChanges } refusal = Refusal::None;
+    std::vector<std::string> newer = {};
 };
 
 class TagJournal {
@@ -144,6 +154,12 @@ public:
     std::optional<TagCommandSummary> dropNewest(const std::function<bool()>& keepWaiting = {}) const;
     // What undoNewest would do, file by file, writing nothing.
     std::optional<std::vector<TagUndoStep>> previewNewest() const;
+    // Undoes (or, with `dryRun`, looks at) the change whose id begins with
+    // `id` (the newest one when `id` is empty) as undoNewest does, and drops
+    // it; a change a newer one wrote the files of since is refused, and
+    // nothing changes.
+    std::optional<TagUndoOutcome> undoChange(const std::string& id, bool dryRun,
+        const std::function<bool(std::size_t done)>& keepGoing = {}, const std::function<bool()>& keepWaiting = {}) const;
     // The commands kept, oldest first; nullopt for a damaged journal.
     std::optional<std::vector<TagCommandSummary>> list() const;
 

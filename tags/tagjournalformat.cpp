@@ -143,6 +143,22 @@ namespace {
         return true;
     }
 
+    std::string timeText(const std::optional<std::int64_t>& modified)
+    {
+        return modified ? std::to_string(*modified) : std::string("-");
+    }
+
+    bool parseTime(const std::string& text, std::optional<std::int64_t>& modified)
+    {
+        std::int64_t value = 0;
+        if (text == "-")
+            return true;
+        if (!toNumber(text, value))
+            return false;
+        modified = value;
+        return true;
+    }
+
     bool readPiece(Reader& in, OldPiece* piece)
     {
         const auto line = in.line();
@@ -173,22 +189,32 @@ namespace {
         return false;
     }
 
-    // One file of a command; its bytes only when `file` is given.
-    bool readFileEntry(Reader& in, bool withIds, TagSnapshot* file)
+    // One file of a command; its bytes only when `file` is given, and of
+    // them only its path with `pathOnly`.
+    bool readFileEntry(Reader& in, bool withIds, TagSnapshot* file, bool pathOnly = false)
     {
         const auto line = in.line();
         const auto w = line ? words(*line) : std::vector<std::string> {};
         std::int64_t n[6] = {};
         const std::size_t count = withIds ? 6 : 5;
-        if (w.size() != 1 + count + (withIds ? 2 : 0) || w[0] != "file" || !numbers(w, 1, count, n) || n[4] > kLargest)
+        const std::size_t words = 1 + count + (withIds ? 2 : 0);
+        const bool withTime = withIds && w.size() == words + 1; // a time only from versions that keep it
+        if ((w.size() != words && !withTime) || w[0] != "file" || !numbers(w, 1, count, n) || n[4] > kLargest)
             return false;
         TagSnapshot parsed;
         if (withIds && (!parseFingerprint(w[7], parsed.before) || !parseFingerprint(w[8], parsed.written)))
+            return false;
+        if (withTime && !parseTime(w[9], parsed.modified))
             return false;
         const std::int64_t recordBytes = n[2] ? kRecordSize : 0;
         if (!file) {
             if (!in.skip(n[0]) || !in.skip(recordBytes) || !in.skip(n[4]) || in.line() != std::string())
                 return false;
+        } else if (pathOnly) {
+            auto path = in.bytes(n[0]);
+            if (!path || !in.skip(recordBytes) || !in.skip(n[4]) || in.line() != std::string())
+                return false;
+            parsed.path = std::move(*path);
         } else {
             auto path = in.bytes(n[0]);
             auto record = in.bytes(recordBytes);
@@ -204,9 +230,10 @@ namespace {
         }
         for (std::int64_t p = 0; p < (withIds ? n[5] : 0); ++p) {
             OldPiece piece;
-            if (!readPiece(in, file ? &piece : nullptr))
+            if (!readPiece(in, file && !pathOnly ? &piece : nullptr))
                 return false;
-            parsed.pieces.push_back(std::move(piece));
+            if (!pathOnly)
+                parsed.pieces.push_back(std::move(piece));
         }
         if (file)
             *file = std::move(parsed);
@@ -321,8 +348,8 @@ std::string formatFile(const TagSnapshot& f)
 {
     std::string out = "file " + std::to_string(f.path.size()) + ' ' + std::to_string(f.length) + ' '
         + (f.record ? '1' : '0') + ' ' + (f.regionCaptured ? '1' : '0') + ' ' + std::to_string(f.region.size()) + ' '
-        + std::to_string(f.pieces.size()) + ' ' + fingerprintText(f.before) + ' ' + fingerprintText(f.written) + '\n'
-        + f.path + f.record.value_or(std::string()) + f.region + '\n';
+        + std::to_string(f.pieces.size()) + ' ' + fingerprintText(f.before) + ' ' + fingerprintText(f.written) + ' ' + timeText(f.modified)
+        + '\n' + f.path + f.record.value_or(std::string()) + f.region + '\n';
     for (const OldPiece& piece : f.pieces) {
         switch (piece.kind) {
         case OldPiece::Kind::Bytes:
@@ -373,7 +400,18 @@ Scan scanJournal(int fd)
     return scan;
 }
 
-std::optional<std::vector<TagSnapshot>> readCommand(int fd, const Scan& scan, std::size_t commandBlock)
+std::string fullChangeId(std::uint64_t id)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, id >>= 4)
+        text[static_cast<std::size_t>(i)] = digits[id & 15];
+    return text;
+}
+
+std::string changeId(std::uint64_t id) { return id == 0 ? std::string("-") : fullChangeId(id).substr(0, 8); }
+
+std::optional<std::vector<TagSnapshot>> readCommand(int fd, const Scan& scan, std::size_t commandBlock, bool pathsOnly)
 {
     const Block& command = scan.blocks[commandBlock];
     Reader in(fd, scan.length, command.start);
@@ -382,7 +420,7 @@ std::optional<std::vector<TagSnapshot>> readCommand(int fd, const Scan& scan, st
         return std::nullopt;
     for (std::size_t i = 0; i < command.count; ++i) {
         TagSnapshot file;
-        if (!readFileEntry(in, command.withIds, &file))
+        if (!readFileEntry(in, command.withIds, &file, pathsOnly))
             return std::nullopt;
         files.push_back(std::move(file));
     }

@@ -11,10 +11,11 @@
 // time while its files are written, then closed:
 //
 //   tagcommand ID TIME ORIGIN    (ORIGIN: window or cli)
-//   file PATHSIZE LENGTH HASRECORD CAPTURED REGIONSIZE PIECES BEFORE WRITTEN
+//   file PATHSIZE LENGTH HASRECORD CAPTURED REGIONSIZE PIECES BEFORE WRITTEN MTIME
 //   PATH RECORD REGION           (raw bytes), a line end, then PIECES lines:
 //   piece b SIZE / BYTES         piece m OFFSET SIZE DIGEST    piece z SIZE
-//   ...                          (BEFORE and WRITTEN: LENGTH:DIGEST fingerprints)
+//   ...                          (BEFORE and WRITTEN: LENGTH:DIGEST fingerprints;
+//                                MTIME: nanoseconds, or "-"; journals before it had none)
 //   end ID COUNT
 //   notwritten ID COUNT          then COUNT lines, each a file's index
 //
@@ -51,8 +52,15 @@ struct Scan {
 };
 Scan scanJournal(int fd);
 
-// A command block's files with their marks applied; nullopt when damaged.
-std::optional<std::vector<TagSnapshot>> readCommand(int fd, const Scan& scan, std::size_t commandBlock);
+// A command block's files with their marks applied (with `pathsOnly`, of
+// their bytes only their paths); nullopt when damaged.
+std::optional<std::vector<TagSnapshot>> readCommand(
+    int fd, const Scan& scan, std::size_t commandBlock, bool pathsOnly = false);
+
+// A command's id as its 16 hex digits, and as shown: the first 8 ("-" for
+// a command of the earlier form, which has none).
+std::string fullChangeId(std::uint64_t id);
+std::string changeId(std::uint64_t id);
 
 // The command blocks, oldest first.
 std::vector<std::size_t> commandBlocks(const Scan& scan);

@@ -21,6 +21,8 @@ namespace {
             snapshot.pieces = rewrite.oldRegion;
         snapshot.before = fingerprintOf(layout, snapshot.regionCaptured);
         snapshot.written = fingerprintAfter(layout, rewrite);
+        if (layout.identity.modified != 0)
+            snapshot.modified = layout.identity.modified;
         return snapshot;
     }
 
@@ -136,7 +138,10 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
             if (!rewrite)
                 return std::nullopt;
             snapshots[i] = snapshotOf(layout, *rewrite);
-            return plannedWrite(layout, *rewrite, batch.record == RecordRule::Whole);
+            PlannedWrite write = plannedWrite(layout, *rewrite, batch.record == RecordRule::Whole);
+            if (batch.keepTime && layout.identity.modified != 0)
+                write.keepModified = layout.identity.modified;
+            return write;
         },
         { [&](std::size_t first, const auto& plans) -> std::optional<std::vector<bool>> {
              if (batch.keepGoing && !batch.keepGoing(first)) {

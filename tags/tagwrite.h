@@ -24,6 +24,7 @@ struct TagBatch {
     TagOrigin origin = TagOrigin::Window; // for the journal
     RecordFields recordFields = RecordFields::Texts;
     bool wholeNewRecord = true; // see TagChange
+    bool keepTime = false; // each file written keeps its modification time
     // When given, one per file: the file as a window showed it. A file
     // renamed or replaced under its name since is not written.
     std::vector<std::optional<fs::FileIdentity>> shown = {};

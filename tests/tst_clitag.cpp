@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -156,6 +157,8 @@ private Q_SLOTS:
     void tagChangeAfterARunComesBackAfterItsUndo();
     void dryRunNeverDrops_data();
     void dryRunNeverDrops();
+    void undoOfAChosenChange_data();
+    void undoOfAChosenChange();
 };
 
 void CliTagTest::tagRunsAndTheirUndo_data()
@@ -194,7 +197,7 @@ void CliTagTest::tagRunsAndTheirUndo_data()
         << QByteArray("01_Some_Song.mp3=") << QStringList { "from-name", "--underscore", "-p", "{track}_{song}", "." } << 0
         << "./01_Some_Song.mp3: song \"\" -> \"Some Song\", track \"\" -> \"01\"" << "Some Song|||01/||";
     QTest::newRow("from-name: a name that does not match is left alone")
-        << QByteArray("notes.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 0
+        << QByteArray("notes.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 1
         << "nomatch: ./notes.mp3: the name does not fit the pattern; left alone" << "|||/||";
     QTest::newRow("from-name: a name in code page 1252")
         << QByteArray("\xE9t\xE9 - Caf\xE9.mp3=") << QStringList { "from-name", "-p", "{artist} - {song}", "." } << 0
@@ -207,11 +210,11 @@ void CliTagTest::tagRunsAndTheirUndo_data()
         << QStringList { "set", "--year", "2024-05-01", "Album" } << 0
         << "Album/03 - Song.mp3: year \"\" -> \"2024-05-01\"" << "Song|Band|Album|3/12|2024-05-01|";
     QTest::newRow("from-name: no folder above the folder named")
-        << QByteArray("01 - First.mp3=") << QStringList { "from-name", "-p", "{album}/{track} - {song}", "." } << 0
+        << QByteArray("01 - First.mp3=") << QStringList { "from-name", "-p", "{album}/{track} - {song}", "." } << 1
         << "nomatch: ./01 - First.mp3" << "|||/||";
     QTest::newRow("from-name: a file named has no folders of its own")
         << QByteArray("Live/01 - First.mp3=")
-        << QStringList { "from-name", "-p", "{album}/{track} - {song}", "Live/01 - First.mp3" } << 0
+        << QStringList { "from-name", "-p", "{album}/{track} - {song}", "Live/01 - First.mp3" } << 1
         << "nomatch: Live/01 - First.mp3" << "|||/||";
     QTest::newRow("usage: a track that is no number")
         << tagged << QStringList { "set", "--track", "abc", "Album" } << 2
@@ -431,8 +434,8 @@ void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
     const std::string files[]
         = { makeFile(root, "Band/Live/01 - First.mp3="), makeFile(root, "Band/Live/02 - Second.mp3=") };
     const QByteArray before[] = { readFile(files[0]), readFile(files[1]) };
-    QCOMPARE(
-        runCli(root, { "tag", "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "." }).status, 0);
+    QCOMPARE( // Other/x.mp3 has too few folders: left alone
+        runCli(root, { "tag", "from-name", "-r", "-p", "{albumartist}/{album}/{track} - {song}", "." }).status, 1);
     QCOMPARE(runCli(root, rename).status, 0);
     const bool folders = rename.contains("--to");
     const std::string renamed = root + (folders ? "/Library/Band/Live/01 First.mp3" : "/Band/Live/01 First.mp3");
@@ -544,6 +547,77 @@ void CliTagTest::dryRunNeverDrops()
     QCOMPARE(runCli(root, { "undo", "--list" }).out, runs);
     QCOMPARE(runCli(root, { "tag", "undo", "--list" }).out, changes);
     QVERIFY(changes.contains("<- undo takes this one") && runs.contains("<- undo takes this one"));
+}
+
+std::int64_t modifiedOf(const std::string& path)
+{
+    struct stat st { };
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec : -1;
+}
+
+void CliTagTest::undoOfAChosenChange_data()
+{
+    QTest::addColumn<QStringList>("first"); // the change of A/01 - One.mp3 whose id is undone
+    QTest::addColumn<QString>("newer"); // the folder a newer change writes ("": none; "hand": the file rewritten)
+    QTest::addColumn<QStringList>("undo"); // "ID": the first change's
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output"); // a line the undo prints (stdout and stderr); "NEWER": the newer id
+    QTest::addColumn<bool>("back"); // the first file holds its old bytes and time
+    const QStringList set { "set", "--album", "New", "A" };
+    const QStringList kept { "set", "--keep-time", "--album", "New", "A" };
+    QTest::newRow("--keep-time: the write and its undo keep the time")
+        << kept << "" << QStringList { "ID" } << 0 << "put back 1, changed since or not writable 0" << true;
+    QTest::newRow("undo puts back the time from before the write")
+        << set << "" << QStringList { "ID" } << 0 << "put back 1" << true;
+    QTest::newRow("an older change of other files is undone")
+        << kept << "B" << QStringList { "ID" } << 0 << "put back 1" << true;
+    QTest::newRow("a newer change of the same file: refused")
+        << set << "A" << QStringList { "ID" } << 3 << "the newer change NEWER wrote some of its files" << false;
+    QTest::newRow("a newer change of the same file: the dry run refuses alike")
+        << set << "A" << QStringList { "-n", "ID" } << 3 << "NEWER" << false;
+    QTest::newRow("no change of that id") << set << "" << QStringList { "xyz" } << 2 << "no tag change kept" << false;
+    QTest::newRow("a file changed since: the dry run exits as the undo would")
+        << set << "hand" << QStringList { "-n" } << 1 << "changed since: left alone" << false;
+    QTest::newRow("a file changed since") << set << "hand" << QStringList {} << 1 << "changed since: left alone"
+                                          << false;
+}
+
+// A change taken back by its id: the file's bytes and its modification time
+// come back; a newer change of the same file keeps the older one in place.
+void CliTagTest::undoOfAChosenChange()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QString, newer);
+    QFETCH(QStringList, undo);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(bool, back);
+    testsupport::FormFixture f;
+    const std::string root = f.music();
+    const std::string path = makeFile(root, "A/01 - One.mp3=One|Band|Old|1");
+    makeFile(root, "B/02 - Two.mp3=Two|Band|Old|2");
+    const struct timespec old[2] = { { 0, UTIME_OMIT }, { 1000000000, 123456789 } };
+    QVERIFY(::utimensat(AT_FDCWD, path.c_str(), old, 0) == 0);
+    const QByteArray before = readFile(path);
+    QCOMPARE(runCli(root, QStringList { "tag" } + first).status, 0);
+    QCOMPARE(modifiedOf(path) == 1000000000123456789LL, first.contains("--keep-time"));
+    if (newer == "hand")
+        makeFile(root, "A/01 - One.mp3=Other|Band|Old|1");
+    else if (!newer.isEmpty())
+        QCOMPARE(runCli(root, { "tag", "set", "--album", "Newer", newer }).status, 0);
+    const QList<QByteArray> changes = runCli(root, { "tag", "undo", "--list", "--json" }).out.split('\n');
+    QVERIFY2(changes.first().contains(("\"path\":\"" + path).c_str()) == (newer != "B"), changes.first().constData());
+    const auto idOf = [](const QByteArray& line) { return line.mid(line.indexOf("\"id\":\"") + 6, 8); };
+    const QByteArray id = idOf(changes[changes.size() - 2]), newest = idOf(changes.first());
+    const QByteArray left = readFile(path);
+    undo.replaceInStrings("ID", id);
+    const Result result = runCli(root, QStringList { "tag", "undo" } + undo);
+    QCOMPARE(result.status, status);
+    QVERIFY2((result.out + result.err).contains(output.replace("NEWER", newest).toUtf8()), (result.out + result.err).constData());
+    QCOMPARE(readFile(path) == before, back);
+    QCOMPARE(modifiedOf(path) == 1000000000123456789LL, back || (first.contains("--keep-time") && newer != "hand"));
+    if (!back)
+        QCOMPARE(readFile(path), left); // refused, or a dry run: nothing changed
 }
 
 QTEST_MAIN(CliTagTest)

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "tags/tagjournal.h"
+
+// "tag undo --list": the tag changes kept, newest first.
+namespace zentrio::cli {
+
+const char* originText(TagOrigin origin);
+
+// Returns the exit status.
+int listTagChanges(const TagJournal& journal, bool json);
+
+} // namespace zentrio::cli
