@@ -177,18 +177,21 @@ void addTagUndoCommand(CLI::App& tag, Command& run)
         "with the modification time the files had before it; with ID, the kept change of that id, unless a newer "
         "change wrote some of its files (exit status 3, nothing changed). A file changed since is left alone and "
         "reported.");
-    undoCommand->add_option("ID", options->id, "the change to undo, as --list shows it (the first digits are enough)");
+    CLI::Option* id = undoCommand->add_option(
+        "ID", options->id, "the change to undo, as --list shows it (the first digits are enough)");
     CLI::Option* dryRun
         = undoCommand->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
-    undoCommand->add_flag("--list", options->list, "show the tag changes kept: id, time, folders, program, files");
+    undoCommand->add_flag("--list", options->list, "show the tag changes kept: id, time, folders, program, files")
+        ->excludes(id);
     undoCommand->add_flag("--json", options->json,
         "one JSON object per line: per file (change, status, path), or with --list per change (id, time, origin, "
         "newest, file_count, folders, files); absolute paths");
     undoCommand
         ->add_flag("--drop", options->drop,
             "forget the newest tag change without undoing it (its files stay as they are), so that undo takes the one "
-            "before; for a change whose files can never be reached again; not with -n (a usage fault)")
-        ->excludes(dryRun);
+            "before; for a change whose files can never be reached again; not with -n or ID (a usage fault)")
+        ->excludes(dryRun)
+        ->excludes(id);
     undoCommand->footer(kTagUndoExitStatusHelp);
     undoCommand->callback([options, &run] {
         run = [options] {

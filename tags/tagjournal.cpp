@@ -461,8 +461,12 @@ std::optional<TagUndoOutcome> TagJournal::undoChange(const std::string& id, bool
 {
     const fs::FileLock lock(m_path + ".lock", keepWaiting); // a command still writing ends first
     struct stat st {};
-    if (keepWaiting && !lock.held() && ::stat(m_path.c_str(), &st) != 0 && errno == ENOENT)
-        return TagUndoOutcome {}; // no journal (nor its folder) yet: nothing to undo
+    if (keepWaiting && !lock.held() && ::stat(m_path.c_str(), &st) != 0 && errno == ENOENT) {
+        TagUndoOutcome nothing; // no journal (nor its folder) yet: nothing to undo
+        if (!id.empty())
+            nothing.refusal = TagUndoOutcome::Refusal::NoSuchChange;
+        return nothing;
+    }
     if (keepWaiting && !lock.held())
         return TagUndoOutcome { 0, 0, true, {} };
     const auto opened = openJournal(m_path, !dryRun);
