@@ -6,6 +6,7 @@
 #include "testsupport/mp3fixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -549,6 +550,18 @@ void CliTagTest::dryRunNeverDrops()
     QVERIFY(changes.contains("<- undo takes this one") && runs.contains("<- undo takes this one"));
 }
 
+// A journal's file lines without their last word, the time: as versions
+// before it wrote them.
+QByteArray withoutTimes(QByteArray journal)
+{
+    for (qsizetype at = journal.indexOf("\nfile "); at >= 0; at = journal.indexOf("\nfile ", at + 1)) {
+        const qsizetype end = journal.indexOf('\n', at + 1);
+        const qsizetype blank = journal.lastIndexOf(' ', end);
+        journal.remove(blank, end - blank);
+    }
+    return journal;
+}
+
 std::int64_t modifiedOf(const std::string& path)
 {
     struct stat st { };
@@ -558,7 +571,9 @@ std::int64_t modifiedOf(const std::string& path)
 void CliTagTest::undoOfAChosenChange_data()
 {
     QTest::addColumn<QStringList>("first"); // the change of A/01 - One.mp3 whose id is undone
-    QTest::addColumn<QString>("newer"); // the folder a newer change writes ("": none; "hand": the file rewritten)
+    // The folder a newer change writes ("": none; "hand": the file rewritten;
+    // "earlier": the journal as an earlier version wrote it, without times).
+    QTest::addColumn<QString>("newer");
     QTest::addColumn<QStringList>("undo"); // "ID": the first change's
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output"); // a line the undo prints (stdout and stderr); "NEWER": the newer id
@@ -571,6 +586,8 @@ void CliTagTest::undoOfAChosenChange_data()
         << set << "" << QStringList { "ID" } << 0 << "put back 1" << true;
     QTest::newRow("an older change of other files is undone")
         << kept << "B" << QStringList { "ID" } << 0 << "put back 1" << true;
+    QTest::newRow("a change an earlier version recorded undoes without its time")
+        << set << "earlier" << QStringList {} << 0 << "put back 1" << true;
     QTest::newRow("a newer change of the same file: refused")
         << set << "A" << QStringList { "ID" } << 3 << "the newer change NEWER wrote some of its files" << false;
     QTest::newRow("a newer change of the same file: the dry run refuses alike")
@@ -603,7 +620,11 @@ void CliTagTest::undoOfAChosenChange()
     QCOMPARE(modifiedOf(path) == 1000000000123456789LL, first.contains("--keep-time"));
     if (newer == "hand")
         makeFile(root, "A/01 - One.mp3=Other|Band|Old|1");
-    else if (!newer.isEmpty())
+    else if (newer == "earlier") {
+        const QByteArray earlier = withoutTimes(readFile(defaultTagJournalPath()));
+        QFile journal(QString::fromStdString(defaultTagJournalPath()));
+        QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate) && journal.write(earlier) == earlier.size());
+    } else if (!newer.isEmpty())
         QCOMPARE(runCli(root, { "tag", "set", "--album", "Newer", newer }).status, 0);
     const QList<QByteArray> changes = runCli(root, { "tag", "undo", "--list", "--json" }).out.split('\n');
     QVERIFY2(changes.first().contains(("\"path\":\"" + path).c_str()) == (newer != "B"), changes.first().constData());
@@ -615,9 +636,14 @@ void CliTagTest::undoOfAChosenChange()
     QCOMPARE(result.status, status);
     QVERIFY2((result.out + result.err).contains(output.replace("NEWER", newest).toUtf8()), (result.out + result.err).constData());
     QCOMPARE(readFile(path) == before, back);
-    QCOMPARE(modifiedOf(path) == 1000000000123456789LL, back || (first.contains("--keep-time") && newer != "hand"));
+    const bool time = newer == "earlier" ? false : back || (first.contains("--keep-time") && newer != "hand");
+    QCOMPARE(modifiedOf(path) == 1000000000123456789LL, time);
     if (!back)
         QCOMPARE(readFile(path), left); // refused, or a dry run: nothing changed
+    if (newer == "B") { // the newer change, kept around the one taken out, is whole
+        QVERIFY(runCli(root, { "tag", "undo" }).out.startsWith("put back 1,"));
+        QCOMPARE(runCli(root, { "tag", "undo", "--list" }).out, QByteArray("no tag changes to undo\n"));
+    }
 }
 
 QTEST_MAIN(CliTagTest)
