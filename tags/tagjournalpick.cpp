@@ -1,5 +1,6 @@
 #include "tags/tagjournalpick.h"
 
+#include "platform/filenames.h"
 #include "platform/posixio.h"
 #include "rename/runtrace.h"
 
@@ -79,9 +80,15 @@ bool cutOut(const std::string& path, int fd, std::int64_t from, std::int64_t to,
     const fs::Fd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     const bool done = out.valid() && copyBytes(fd, 0, from, out.get()) && copyBytes(fd, to, length - to, out.get())
         && ::fsync(out.get()) == 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!done)
+    if (!done) {
         ::unlink(temporary.c_str());
-    return done;
+        return false;
+    }
+    // The journal without the change lasts through a crash once its folder is synced.
+    const fs::Fd folder(::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid())
+        (void)::fsync(folder.get());
+    return true;
 }
 
 } // namespace zentrio::tagjournal
