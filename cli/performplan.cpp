@@ -3,6 +3,7 @@
 #include "rename/journalfolder.h"
 #include "rename/moverun.h"
 #include "rename/planfile.h"
+#include "rename/playlistfollow.h"
 
 #include <ctime>
 #include <unordered_map>
@@ -198,6 +199,7 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
         return report.counts().failed > 0 ? kSomeFailed : status;
     }
     MovesDone done;
+    PlaylistsFollowed playlists;
     if (!plan.order.steps.empty()) {
         RunHistory::Begun begun = RunHistory::standard().begin(plan.record(std::time(nullptr)), plan.order.steps);
         if (!begun.writer) {
@@ -208,8 +210,11 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
         const std::size_t steps = plan.order.steps.size();
         done = performMoves(
             plan.order, plan.emptied, *begun.writer, interrupted,
-            [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition);
+            [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition,
+            [&](const MovesDone& made) { playlists = followPlaylists(plan.order.steps, made, *begun.writer); });
     }
+    for (const std::string& failure : playlists.failures)
+        complain("playlist " + display.show(failure));
     reportOutcome(report, plan, done);
     if (done.end == RunEnd::Failed && !done.failedStep)
         complain(done.failure);
@@ -217,6 +222,8 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     if (done.foldersMade + done.foldersRemoved > 0)
         summary += "; folders made " + std::to_string(done.foldersMade) + ", removed "
             + std::to_string(done.foldersRemoved);
+    if (!playlists.rewritten.empty())
+        summary += "; playlists rewritten " + std::to_string(playlists.rewritten.size());
     if (!plan.order.steps.empty())
         summary += "; undo with: zentrio-cli undo";
     report.summary(summary);

@@ -26,6 +26,7 @@ struct NewestUndo {
     std::string folder; // a Folder run's folder
     std::int64_t time = 0;
     MovesUndone result;
+    std::vector<std::string> playlistsRestored; // playlists the run rewrote, back as they were
     std::string error;
 };
 NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun = false);

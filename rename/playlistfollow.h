@@ -1,0 +1,27 @@
+#pragma once
+
+#include "rename/journalfolder.h"
+#include "rename/moverun.h"
+#include "rename/playlistrecord.h"
+
+#include <string>
+#include <vector>
+
+// Playlists that follow a run: each ".m3u"/".m3u8" the run carried, and
+// each one left in a folder files were moved or renamed out of, gets its
+// lines that name moved files rewritten (rename/playlisttext.h). Each is
+// recorded first (its old bytes in the run's record, synced), then written
+// beside itself, synced and renamed over, so a run ended at any moment
+// leaves every playlist whole and undo can put the old bytes back.
+namespace zentrio {
+
+struct PlaylistsFollowed {
+    std::vector<std::string> rewritten; // the playlists' paths
+    std::vector<std::string> failures; // "PATH: why", the playlist left as it was
+};
+
+// `steps` and `done` as the run made them; called before the run's end is
+// written, while its record is still held.
+PlaylistsFollowed followPlaylists(const std::vector<Move>& steps, const MovesDone& done, RunWriter& journal);
+
+} // namespace zentrio
