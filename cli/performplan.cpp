@@ -192,9 +192,11 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
             complain("the plan cannot be written to " + how.planOut);
             return kSomeFailed;
         }
+        const std::size_t playlists = playlistsToRewrite(plan.order.steps).size();
         report.summary((how.planOut.empty() ? "dry run, nothing changed: "
                                             : "plan written to " + how.planOut + ", nothing changed: ")
             + report.counts().text(true)
+            + (playlists > 0 ? "; playlists to rewrite " + std::to_string(playlists) : std::string())
             + (how.planOut.empty() ? "" : "; run it with: zentrio-cli apply " + how.planOut));
         return report.counts().failed > 0 ? kSomeFailed : status;
     }

@@ -75,26 +75,44 @@ std::optional<std::string> playlistBytes(const std::string& path)
     return fs::readWholeFile(path);
 }
 
+// Each playlist whose entries name moved files, with its new text, read
+// where it lies now, or (`beforeTheRun`) where it lay.
+std::vector<std::pair<PlaylistRewrite, std::string>> rewritesOf(
+    const std::unordered_map<std::string, std::string>& moved, bool beforeTheRun)
+{
+    std::vector<std::pair<PlaylistRewrite, std::string>> rewrites;
+    for (const auto& [path, before] : playlistsOf(moved)) {
+        auto old = playlistBytes(beforeTheRun ? before : path);
+        auto text = old ? rewritePlaylist(*old, folderOf(before), folderOf(path), moved) : std::nullopt;
+        if (text)
+            rewrites.push_back({ { path, before, digestOf(*text), std::move(*old) }, std::move(*text) });
+    }
+    return rewrites;
+}
+
 } // namespace
+
+std::vector<std::string> playlistsToRewrite(const std::vector<Move>& steps)
+{
+    MovesDone all;
+    all.done = steps.size();
+    std::vector<std::string> paths;
+    for (const auto& [rewrite, text] : rewritesOf(netMoves(steps, all), true))
+        paths.push_back(rewrite.path);
+    return paths;
+}
 
 PlaylistsFollowed followPlaylists(const std::vector<Move>& steps, const MovesDone& done, RunWriter& journal)
 {
     PlaylistsFollowed followed;
-    const auto moved = netMoves(steps, done);
-    for (const auto& [path, before] : playlistsOf(moved)) {
-        auto old = playlistBytes(path);
-        if (!old)
-            continue;
-        const auto text = rewritePlaylist(*old, folderOf(before), folderOf(path), moved);
-        if (!text)
-            continue;
-        const PlaylistRewrite rewrite { path, before, digestOf(*text), std::move(*old) };
+    for (const auto& [rewrite, text] : rewritesOf(netMoves(steps, done), false)) {
+        const std::string& path = rewrite.path;
         const auto identity = fs::identityOf(path);
         if (!journal.note(formatPlaylistLine(rewrite))) {
             followed.failures.push_back(path + ": the rename journal cannot be written; left as it was");
             continue;
         }
-        if (!fs::replaceFileAtomically(path, *text)) {
+        if (!fs::replaceFileAtomically(path, text)) {
             followed.failures.push_back(path + ": cannot be rewritten; left as it was");
             continue;
         }

@@ -24,4 +24,8 @@ struct PlaylistsFollowed {
 // written, while its record is still held.
 PlaylistsFollowed followPlaylists(const std::vector<Move>& steps, const MovesDone& done, RunWriter& journal);
 
+// What a dry run says: the playlists the run would rewrite, where they
+// would lie, if it made every step.
+std::vector<std::string> playlistsToRewrite(const std::vector<Move>& steps);
+
 } // namespace zentrio
