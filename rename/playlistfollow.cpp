@@ -2,6 +2,7 @@
 
 #include "platform/digest.h"
 #include "platform/fsops.h"
+#include "platform/readpool.h"
 #include "rename/playlisttext.h"
 #include "rename/runtrace.h"
 
@@ -55,10 +56,13 @@ std::map<std::string, std::string> playlistsOf(const std::unordered_map<std::str
         if (isPlaylistName(now))
             playlists.emplace(now, origin);
     }
-    for (const std::string& folder : folders) {
-        const auto entries = fs::listFolder(folder);
-        for (const fs::DirEntry& entry : entries ? *entries : std::vector<fs::DirEntry>()) {
-            const std::string path = (folder == "/" ? "" : folder) + '/' + entry.name;
+    // Listed at once, as the run's moves were made: on a share each listing waits.
+    const std::vector<std::string> listed(folders.begin(), folders.end());
+    const auto entries = readInOrder(
+        listed.size(), [&](std::size_t i) { return fs::listFolder(listed[i]); }, ReadAll::Yes);
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        for (const fs::DirEntry& entry : entries[i] ? *entries[i] : std::vector<fs::DirEntry>()) {
+            const std::string path = (listed[i] == "/" ? "" : listed[i]) + '/' + entry.name;
             if (isPlaylistName(entry.name) && !moved.contains(path))
                 playlists.emplace(path, path);
         }
