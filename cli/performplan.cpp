@@ -215,8 +215,8 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
             [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition,
             [&](const MovesDone& made) { playlists = followPlaylists(plan.order.steps, made, *begun.writer); });
     }
-    for (const std::string& failure : playlists.failures)
-        complain("playlist " + display.show(failure));
+    for (const PlaylistNotFollowed& failure : playlists.failures)
+        complain("playlist " + display.show(failure.path) + ": " + failure.reason);
     reportOutcome(report, plan, done);
     if (done.end == RunEnd::Failed && !done.failedStep)
         complain(done.failure);
@@ -231,7 +231,8 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     report.summary(summary);
     if (done.end == RunEnd::Interrupted)
         return kInterrupted;
-    return done.end == RunEnd::Failed || report.counts().failed > 0 ? kSomeFailed : status;
+    const bool failed = done.end == RunEnd::Failed || report.counts().failed > 0 || !playlists.failures.empty();
+    return failed ? kSomeFailed : status;
 }
 
 } // namespace zentrio::cli

@@ -109,21 +109,24 @@ std::vector<std::string> playlistsToRewrite(const std::vector<Move>& steps)
 PlaylistsFollowed followPlaylists(const std::vector<Move>& steps, const MovesDone& done, RunWriter& journal)
 {
     PlaylistsFollowed followed;
+    std::vector<RewrittenFile> newInodes;
     for (const auto& [rewrite, text] : rewritesOf(netMoves(steps, done), false)) {
         const std::string& path = rewrite.path;
         const auto identity = fs::identityOf(path);
         if (!journal.note(formatPlaylistLine(rewrite))) {
-            followed.failures.push_back(path + ": the rename journal cannot be written; left as it was");
+            followed.failures.push_back({ path, "the rename journal cannot be written; left as it was" });
             continue;
         }
         if (!fs::replaceFileAtomically(path, text)) {
-            followed.failures.push_back(path + ": cannot be rewritten; left as it was");
+            followed.failures.push_back({ path, "cannot be rewritten; left as it was" });
             continue;
         }
         followed.rewritten.push_back(path);
-        if (identity) // older runs that left it here know it by its new inode
-            noteRewritten(RunHistory(folderOf(journal.path())), { { path, *identity } });
+        if (identity)
+            newInodes.push_back({ path, *identity });
     }
+    // The older runs that left these playlists where they lie know them by their new inodes.
+    noteRewritten(RunHistory(folderOf(journal.path())), newInodes);
     return followed;
 }
 

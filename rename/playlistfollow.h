@@ -15,9 +15,14 @@
 // leaves every playlist whole and undo can put the old bytes back.
 namespace zentrio {
 
+struct PlaylistNotFollowed {
+    std::string path;
+    std::string reason; // the playlist was left as it was
+};
+
 struct PlaylistsFollowed {
     std::vector<std::string> rewritten; // the playlists' paths
-    std::vector<std::string> failures; // "PATH: why", the playlist left as it was
+    std::vector<PlaylistNotFollowed> failures;
 };
 
 // `steps` and `done` as the run made them; called before the run's end is

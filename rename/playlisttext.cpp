@@ -110,8 +110,8 @@ std::optional<std::string> rewritePlaylist(std::string_view text, const std::str
         out += lineEnd;
         start = end + 1;
     }
-    if (!changed)
-        return std::nullopt;
+    if (!changed || out == text)
+        return std::nullopt; // a folder moved whole keeps its relative entries
     return out;
 }
 

@@ -50,10 +50,17 @@ PlaylistUndo planPlaylistUndo(const std::vector<PlaylistRewrite>& playlists, std
         const Found found = lookAt(*playlist);
         if (found == Found::AsBefore)
             continue; // the run ended before its rewrite: a carried one goes back with the moves
-        if (playlist->carried())
+        std::optional<fs::FileIdentity> known = fs::identityOf(playlist->path);
+        if (playlist->carried()) {
+            const auto carried = std::find_if(
+                moves.begin(), moves.end(), [&](const Move& move) { return move.to == playlist->path; });
+            known = carried == moves.end() ? std::nullopt : std::optional(carried->identity);
             std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
-        if (found == Found::AsRewritten)
+        }
+        if (found == Found::AsRewritten) {
             undo.restore.push_back(*playlist);
+            undo.newInodes.push_back({ playlist->before, known.value_or(fs::FileIdentity {}) });
+        }
         else if (found == Found::Changed)
             leaveAlone(result, playlist->path, "the playlist was changed since the run: left as it is");
         else
@@ -66,7 +73,10 @@ void restorePlaylists(
     PlaylistUndo& undo, MovesUndone& result, const std::vector<std::string>& madeFolders, bool dryRun)
 {
     bool carriedBack = false;
-    for (PlaylistRewrite& playlist : undo.restore) {
+    std::vector<RewrittenFile> known = std::move(undo.newInodes);
+    undo.newInodes.clear();
+    for (std::size_t k = 0; k < undo.restore.size(); ++k) {
+        PlaylistRewrite& playlist = undo.restore[k];
         if (playlist.carried() && exists(playlist.before)) {
             leaveAlone(result, playlist.path, "its old path is taken: " + playlist.before);
             undo.kept.push_back(std::move(playlist));
@@ -90,6 +100,8 @@ void restorePlaylists(
             carriedBack = true;
         }
         undo.restored.push_back(playlist.before);
+        if (!dryRun)
+            undo.newInodes.push_back(known[k]);
     }
     if (carriedBack && !dryRun)
         result.foldersRemoved += removeEmptyFoldersAtOnce(madeFolders);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rename/playlistrecord.h"
+#include "rename/runtrace.h"
 #include "rename/undomoves.h"
 
 #include <string>
@@ -17,6 +18,9 @@ struct PlaylistUndo {
     std::vector<PlaylistRewrite> restore; // to put back once the moves are taken back
     std::vector<std::string> restored; // where each one put back lies
     std::vector<PlaylistRewrite> kept; // not put back for a cause that may pass: kept in the record
+    // Each one put back, with the identity older runs know at its place: a
+    // new inode holds the old bytes now, and those runs are to learn it.
+    std::vector<RewrittenFile> newInodes;
 };
 
 // Before the moves are taken back: the carried playlists to put back, or

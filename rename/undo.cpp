@@ -188,6 +188,7 @@ NewestUndo actOnNewest(const RunHistory& history, const std::string& legacyJourn
             undo.result.leftAlone.end(), playlistRefusals.leftAlone.begin(), playlistRefusals.leftAlone.end());
         restorePlaylists(playlists, undo.result, request.madeFolders, request.dryRun);
         undo.playlistsRestored = std::move(playlists.restored);
+        undo.playlistInodes = std::move(playlists.newInodes);
         if (changes) {
             recordUndone(history, record, undo.result.back);
             keepRemaining(file->path, std::move(record), undo.result.remaining, playlists.kept);
@@ -201,7 +202,9 @@ NewestUndo actOnNewest(const RunHistory& history, const std::string& legacyJourn
 
 NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun)
 {
-    return actOnNewest(history, legacyJournal, dryRun ? Action::DryRun : Action::Undo);
+    NewestUndo undo = actOnNewest(history, legacyJournal, dryRun ? Action::DryRun : Action::Undo);
+    noteRewritten(history, undo.playlistInodes);
+    return undo;
 }
 
 NewestUndo dropNewestRun(const RunHistory& history, const std::string& legacyJournal)
