@@ -42,8 +42,8 @@ bool exists(const std::string& path)
 
 } // namespace
 
-PlaylistUndo planPlaylistUndo(const std::vector<PlaylistRewrite>& playlists, std::vector<Move>& moves,
-    MovesUndone& result)
+PlaylistUndo planPlaylistUndo(
+    const std::vector<PlaylistRewrite>& playlists, std::vector<Move>& moves, MovesUndone& result)
 {
     PlaylistUndo undo;
     for (auto playlist = playlists.rbegin(); playlist != playlists.rend(); ++playlist) {
@@ -52,16 +52,15 @@ PlaylistUndo planPlaylistUndo(const std::vector<PlaylistRewrite>& playlists, std
             continue; // the run ended before its rewrite: a carried one goes back with the moves
         std::optional<fs::FileIdentity> known = fs::identityOf(playlist->path);
         if (playlist->carried()) {
-            const auto carried = std::find_if(
-                moves.begin(), moves.end(), [&](const Move& move) { return move.to == playlist->path; });
+            const auto carried
+                = std::find_if(moves.begin(), moves.end(), [&](const Move& move) { return move.to == playlist->path; });
             known = carried == moves.end() ? std::nullopt : std::optional(carried->identity);
             std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
         }
         if (found == Found::AsRewritten) {
             undo.restore.push_back(*playlist);
             undo.newInodes.push_back({ playlist->before, known.value_or(fs::FileIdentity {}) });
-        }
-        else if (found == Found::Changed)
+        } else if (found == Found::Changed)
             leaveAlone(result, playlist->path, "the playlist was changed since the run: left as it is");
         else
             leaveAlone(result, playlist->path, "the playlist is gone since the run");
@@ -69,8 +68,7 @@ PlaylistUndo planPlaylistUndo(const std::vector<PlaylistRewrite>& playlists, std
     return undo;
 }
 
-void restorePlaylists(
-    PlaylistUndo& undo, MovesUndone& result, const std::vector<std::string>& madeFolders, bool dryRun)
+void restorePlaylists(PlaylistUndo& undo, MovesUndone& result, const std::vector<std::string>& madeFolders, bool dryRun)
 {
     bool carriedBack = false;
     std::vector<RewrittenFile> known = std::move(undo.newInodes);

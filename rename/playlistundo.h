@@ -27,8 +27,8 @@ struct PlaylistUndo {
 // changed since, have their move taken out of `moves`: their file is not
 // the one the run moved (a rewrite gives it a new inode), and undo writes
 // the old bytes at the old path itself. Refusals go to `result.leftAlone`.
-PlaylistUndo planPlaylistUndo(const std::vector<PlaylistRewrite>& playlists, std::vector<Move>& moves,
-    MovesUndone& result);
+PlaylistUndo planPlaylistUndo(
+    const std::vector<PlaylistRewrite>& playlists, std::vector<Move>& moves, MovesUndone& result);
 
 // After the moves are taken back (the old folders are there again): the
 // old bytes written beside each playlist, synced and renamed over it, or
