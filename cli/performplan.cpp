@@ -3,6 +3,7 @@
 #include "rename/journalfolder.h"
 #include "rename/moverun.h"
 #include "rename/planfile.h"
+#include "rename/playlistfollow.h"
 
 #include <ctime>
 #include <unordered_map>
@@ -191,13 +192,16 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
             complain("the plan cannot be written to " + how.planOut);
             return kSomeFailed;
         }
+        const std::size_t playlists = playlistsToRewrite(plan.order.steps).size();
         report.summary((how.planOut.empty() ? "dry run, nothing changed: "
                                             : "plan written to " + how.planOut + ", nothing changed: ")
             + report.counts().text(true)
+            + (playlists > 0 ? "; playlists to rewrite " + std::to_string(playlists) : std::string())
             + (how.planOut.empty() ? "" : "; run it with: zentrio-cli apply " + how.planOut));
         return report.counts().failed > 0 ? kSomeFailed : status;
     }
     MovesDone done;
+    PlaylistsFollowed playlists;
     if (!plan.order.steps.empty()) {
         RunHistory::Begun begun = RunHistory::standard().begin(plan.record(std::time(nullptr)), plan.order.steps);
         if (!begun.writer) {
@@ -208,8 +212,11 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
         const std::size_t steps = plan.order.steps.size();
         done = performMoves(
             plan.order, plan.emptied, *begun.writer, interrupted,
-            [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition);
+            [&](std::size_t made) { progress.update("renaming", made, steps); }, plan.recognition,
+            [&](const MovesDone& made) { playlists = followPlaylists(plan.order.steps, made, *begun.writer); });
     }
+    for (const PlaylistNotFollowed& failure : playlists.failures)
+        complain("playlist " + display.show(failure.path) + ": " + failure.reason);
     reportOutcome(report, plan, done);
     if (done.end == RunEnd::Failed && !done.failedStep)
         complain(done.failure);
@@ -217,12 +224,15 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     if (done.foldersMade + done.foldersRemoved > 0)
         summary += "; folders made " + std::to_string(done.foldersMade) + ", removed "
             + std::to_string(done.foldersRemoved);
+    if (!playlists.rewritten.empty())
+        summary += "; playlists rewritten " + std::to_string(playlists.rewritten.size());
     if (!plan.order.steps.empty())
         summary += "; undo with: zentrio-cli undo";
     report.summary(summary);
     if (done.end == RunEnd::Interrupted)
         return kInterrupted;
-    return done.end == RunEnd::Failed || report.counts().failed > 0 ? kSomeFailed : status;
+    const bool failed = done.end == RunEnd::Failed || report.counts().failed > 0 || !playlists.failures.empty();
+    return failed ? kSomeFailed : status;
 }
 
 } // namespace zentrio::cli

@@ -119,6 +119,9 @@ int runUndo(const UndoOptions& options)
     }
     for (const LeftAlone& left : result.leftAlone)
         tell("left alone: " + display.show(left.path) + ": " + left.reason);
+    for (const std::string& playlist : undo.playlistsRestored)
+        writeRecord(std::string(options.dryRun ? "playlist to put back as it was: " : "playlist put back as it was: ")
+            + display.show(playlist));
     std::string summary = std::string(options.dryRun ? "dry run, nothing changed: would move back " : "moved back ")
         + std::to_string(result.movedBack) + ", could not " + std::to_string(result.notUndone);
     if (undo.kind == RunKind::Moves)

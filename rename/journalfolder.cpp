@@ -98,6 +98,11 @@ bool RunWriter::mark(std::size_t done)
     return append(formatMark(done), true);
 }
 
+bool RunWriter::note(const std::string& line)
+{
+    return append(line, true);
+}
+
 bool RunWriter::finish(std::size_t done, RunEnd end)
 {
     return finish(done, {}, end);

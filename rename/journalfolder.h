@@ -34,6 +34,8 @@ public:
 
     // Appends "done K" and syncs it: the first K moves are finished.
     bool mark(std::size_t done);
+    // Appends a whole line of the record (a rewritten playlist's) and syncs it.
+    bool note(const std::string& line);
     // Appends the run's end, then lets the file go. It is not synced: a
     // crash that loses it leaves the marks, from which undo looks at no
     // fewer moves.

@@ -334,8 +334,12 @@ ParsedRun parseRun(std::string_view text)
         return cutShort();
     if (lines[at] != "begin")
         return parsed;
-    for (++at; at < lines.size(); ++at)
-        parseMark(lines[at], parsed.progress);
+    for (++at; at < lines.size(); ++at) {
+        if (parseMark(lines[at], parsed.progress))
+            continue;
+        if (auto playlist = parsePlaylistLine(lines[at]))
+            parsed.playlists.push_back(std::move(*playlist));
+    }
     parsed.state = ParsedRun::State::Begun;
     parsed.record = std::move(record);
     return parsed;

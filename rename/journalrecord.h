@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rename/pathplan.h"
+#include "rename/playlistrecord.h"
 
 #include <cstdint>
 #include <functional>
@@ -92,8 +93,10 @@ struct ParsedRun {
         = State::Damaged;
     RunRecord record;
     RunProgress progress;
+    std::vector<PlaylistRewrite> playlists; // the playlists the run rewrote, in its order
 };
-// A torn last line is ignored; marks that do not parse are skipped.
+// A torn last line is ignored; marks that do not parse are skipped, and so
+// is a "playlist" line that does not (its playlist is then left alone).
 ParsedRun parseRun(std::string_view text);
 
 // What `undo --list` shows of a run, read from the head of its record and

@@ -254,7 +254,7 @@ int removeEmptyFoldersAtOnce(std::vector<std::string> folders)
 
 MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolder>& emptied, RunWriter& journal,
     const std::atomic<bool>& stop, const std::function<void(std::size_t done)>& progress,
-    const Recognition& recognition)
+    const Recognition& recognition, const std::function<void(const MovesDone&)>& beforeEnd)
 {
     MovesDone outcome;
     int foldersMade = 0;
@@ -272,6 +272,8 @@ MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolde
             folders.push_back(folder.path);
         outcome.foldersRemoved = removeEmptyFoldersAtOnce(std::move(folders)); // only an empty folder goes
     }
+    if (beforeEnd)
+        beforeEnd(outcome);
     journal.finish(outcome.done, outcome.alsoDone, outcome.end);
     return outcome;
 }

@@ -39,10 +39,11 @@ struct MovesDone {
 // moves, and those under way finish; so does `stop` (Ctrl-C). A mark that
 // cannot be written stops the run too, since undo would not know of the
 // moves after it. The record's end names every move made. `progress` is
-// told, on the calling thread, how many moves are made.
+// told, on the calling thread, how many moves are made. `beforeEnd` is
+// called once the moves are over, before the end is written.
 MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolder>& emptied, RunWriter& journal,
     const std::atomic<bool>& stop, const std::function<void(std::size_t done)>& progress = {},
-    const Recognition& recognition = {});
+    const Recognition& recognition = {}, const std::function<void(const MovesDone&)>& beforeEnd = {});
 
 // Makes the folders, parents first, those of one depth at once; false with
 // the reason at the first that cannot be made. `modes` gives a folder's

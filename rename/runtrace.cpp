@@ -280,7 +280,8 @@ void noteRewritten(const RunHistory& history, const std::vector<RewrittenFile>& 
             now[move.from] = identity;
         }
         if (changed)
-            fs::replaceFileAtomically(run.file, recordText(record, run.parsed.progress));
+            fs::replaceFileAtomically(
+                run.file, recordText(record, run.parsed.progress) + formatPlaylistLines(run.parsed.playlists));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/filenames.h"
 #include "platform/statedir.h"
+#include "rename/playlistundo.h"
 #include "rename/runreach.h"
 #include "rename/runtrace.h"
 
@@ -77,15 +78,17 @@ NewestUndo fromLegacyJournal(const std::string& path, bool dryRun)
 }
 
 // What is left of a run after its undo: its file keeps only that.
-void keepRemaining(const std::string& path, RunRecord record, std::vector<Move> remaining)
+void keepRemaining(const std::string& path, RunRecord record, std::vector<Move> remaining,
+    const std::vector<PlaylistRewrite>& playlists = {})
 {
-    if (remaining.empty()) {
+    if (remaining.empty() && playlists.empty()) {
         ::unlink(path.c_str());
         return;
     }
     record.moves = std::move(remaining);
     record.batch = record.moves.size();
-    fs::replaceFileAtomically(path, formatRecord(record) + formatEnd(record.moves.size(), RunEnd::Completed));
+    fs::replaceFileAtomically(path,
+        formatRecord(record) + formatEnd(record.moves.size(), RunEnd::Completed) + formatPlaylistLines(playlists));
 }
 
 } // namespace
@@ -177,10 +180,18 @@ NewestUndo actOnNewest(const RunHistory& history, const std::string& legacyJourn
         request.emptiedFolders = record.emptiedFolders;
         request.makeFolders = record.kind == RunKind::Moves;
         request.dryRun = action == Action::DryRun;
+        MovesUndone playlistRefusals;
+        PlaylistUndo playlists = planPlaylistUndo(parsed.playlists, request.moves, playlistRefusals);
         undo.result = undoMoves(request);
+        undo.result.notUndone += playlistRefusals.notUndone;
+        undo.result.leftAlone.insert(
+            undo.result.leftAlone.end(), playlistRefusals.leftAlone.begin(), playlistRefusals.leftAlone.end());
+        restorePlaylists(playlists, undo.result, request.madeFolders, request.dryRun);
+        undo.playlistsRestored = std::move(playlists.restored);
+        undo.playlistInodes = std::move(playlists.newInodes);
         if (changes) {
             recordUndone(history, record, undo.result.back);
-            keepRemaining(file->path, std::move(record), undo.result.remaining);
+            keepRemaining(file->path, std::move(record), undo.result.remaining, playlists.kept);
         }
         return undo;
     }
@@ -191,7 +202,9 @@ NewestUndo actOnNewest(const RunHistory& history, const std::string& legacyJourn
 
 NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun)
 {
-    return actOnNewest(history, legacyJournal, dryRun ? Action::DryRun : Action::Undo);
+    NewestUndo undo = actOnNewest(history, legacyJournal, dryRun ? Action::DryRun : Action::Undo);
+    noteRewritten(history, undo.playlistInodes);
+    return undo;
 }
 
 NewestUndo dropNewestRun(const RunHistory& history, const std::string& legacyJournal)

@@ -2,6 +2,7 @@
 
 #include "rename/journal.h"
 #include "rename/journalfolder.h"
+#include "rename/runtrace.h"
 #include "rename/undomoves.h"
 
 #include <optional>
@@ -26,6 +27,8 @@ struct NewestUndo {
     std::string folder; // a Folder run's folder
     std::int64_t time = 0;
     MovesUndone result;
+    std::vector<std::string> playlistsRestored; // playlists the run rewrote, back as they were
+    std::vector<RewrittenFile> playlistInodes; // told to the older runs once the history's lock is let go
     std::string error;
 };
 NewestUndo undoNewestRun(const RunHistory& history, const std::string& legacyJournal, bool dryRun = false);

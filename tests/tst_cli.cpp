@@ -157,6 +157,8 @@ private Q_SLOTS:
     void faultsChangeNothing();
     void aStoppedRunIsUndone_data();
     void aStoppedRunIsUndone();
+    void playlistsFollowAndComeBack_data();
+    void playlistsFollowAndComeBack();
     void caseOnlyOnAVolumeThatIgnoresCase();
     void loadsNoWindowLibraries();
 };
@@ -602,6 +604,69 @@ void CliTest::aStoppedRunIsUndone()
     QVERIFY2(undo.status == 0, undo.err.constData());
     QCOMPARE(library.listing(), before);
     qInfo("stopped with %d of 300 files moved", moved);
+}
+
+void CliTest::playlistsFollowAndComeBack_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("playlist"); // "before>after" ("@" is the library's root in the bytes)
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("rewritten");
+    QTest::addColumn<bool>("editedSince");
+    const QStringList album { "m/x/a.mp3=One/Band/Album/1", "m/x/b.mp3=Two/Band/Album/2" };
+    const QStringList toLibrary { "rename", "-r", "--to", "lib", "-p", "{artist}/{album}/{track} {song}", "m" };
+    const QByteArray carried = "#EXTM3U\r\n#EXTINF:123,Band - One\r\na.mp3\r\n@/m/x/b.mp3\r\nother.mp3\r\nhttp://h/a.mp3\r\n";
+    const QByteArray carriedAfter
+        = "#EXTM3U\r\n#EXTINF:123,Band - One\r\n01 One.mp3\r\n@/lib/Band/Album/02 Two.mp3\r\nother.mp3\r\nhttp://h/a.mp3\r\n";
+    QTest::newRow("carried: relative, absolute, comments and others kept") << album
+        << "m/x/list.m3u>lib/Band/Album/list.m3u" << carried << toLibrary << carriedAfter << false;
+    QTest::newRow("carried, then changed by the user") << album << "m/x/list.m3u>lib/Band/Album/list.m3u" << carried
+                                                       << toLibrary << carriedAfter << true;
+    const QStringList inPlace { "rename", "-r", "-p", "{track} {song}", "m" };
+    const QByteArray utf8 = "\xEF\xBB\xBF#EXTM3U\n./a.mp3\ny/../b.mp3";
+    QTest::newRow("in place: a byte-order mark, no last line end") << album << "m/x/l.m3u8>m/x/l.m3u8" << utf8
+        << inPlace << QByteArray("\xEF\xBB\xBF#EXTM3U\n01 One.mp3\n02 Two.mp3") << false;
+    QTest::newRow("in place, then changed by the user") << album << "m/x/l.m3u8>m/x/l.m3u8" << utf8 << inPlace
+                                                        << QByteArray("\xEF\xBB\xBF#EXTM3U\n01 One.mp3\n02 Two.mp3") << true;
+    QTest::newRow("staying behind while its files go two ways")
+        << QStringList { "m/x/a.mp3=One/Band/Album/1", "m/x/b.mp3=Two/Solo/Live/1" } << "m/x/l.m3u>m/x/l.m3u"
+        << QByteArray("a.mp3\nb.mp3\n") << QStringList { "rename", "-r", "--to", "lib", "-p", "{artist}/{song}", "m" }
+        << QByteArray("../../lib/Band/One.mp3\n../../lib/Solo/Two.mp3\n") << false;
+}
+
+// A playlist among the files a run moves has its entries follow them, and
+// undo gives back its exact bytes, unless the person changed it since.
+void CliTest::playlistsFollowAndComeBack()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, playlist);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, rewritten);
+    QFETCH(bool, editedSince);
+    Library library;
+    const QByteArray root = QByteArray::fromStdString(library.root());
+    library.make(files);
+    const std::string before = playlist.section('>', 0, 0).toStdString();
+    const std::string after = playlist.section('>', 1).toStdString();
+    testsupport::writeFile(library.root(), before, bytes.replace("@", root));
+    const QStringList listed = library.listing();
+    const Result run = library.run(arguments);
+    QVERIFY2(run.status == 0, run.err.constData());
+    QCOMPARE(testsupport::readFile(library.root() + "/" + after), rewritten.replace("@", root));
+    if (editedSince)
+        testsupport::writeFile(library.root(), after, rewritten + "mine.mp3\n");
+    const Result undo = library.run({ "undo" });
+    QCOMPARE(undo.status, editedSince ? 1 : 0);
+    if (editedSince) {
+        QVERIFY(undo.err.contains("changed since the run"));
+        QCOMPARE(testsupport::readFile(library.root() + "/" + after), rewritten + "mine.mp3\n");
+        QVERIFY(library.listing().filter(".mp3").size() == files.size());
+        return;
+    }
+    QCOMPARE(library.listing(), listed);
+    QCOMPARE(testsupport::readFile(library.root() + "/" + before), bytes);
 }
 
 void CliTest::caseOnlyOnAVolumeThatIgnoresCase()

@@ -1,6 +1,7 @@
 #include "rename/journal.h"
 #include "rename/journalfolder.h"
 #include "rename/moverun.h"
+#include "rename/playlistfollow.h"
 #include "rename/runtrace.h"
 #include "rename/undo.h"
 #include "testsupport/mp3fixture.h"
@@ -67,6 +68,8 @@ private Q_SLOTS:
     void aFileZentrioRewroteIsStillUndone();
     void marksAreReadBackAfterATornAppend_data();
     void marksAreReadBackAfterATornAppend();
+    void aPlaylistComesBackWhereverTheRunStopped_data();
+    void aPlaylistComesBackWhereverTheRunStopped();
 };
 
 void RunJournalTest::recordsAreReadBack_data()
@@ -480,4 +483,61 @@ void RunJournalTest::marksAreReadBackAfterATornAppend()
 }
 
 QTEST_GUILESS_MAIN(RunJournalTest)
+void RunJournalTest::aPlaylistComesBackWhereverTheRunStopped_data()
+{
+    QTest::addColumn<bool>("rewritten"); // its new bytes were renamed over it
+    QTest::addColumn<int>("kept"); // -1: its whole record line; else the bytes of it that reached the disk
+    QTest::newRow("rewritten") << true << -1;
+    QTest::newRow("stopped before the rename over it") << false << -1;
+    QTest::newRow("stopped in its record line") << false << 40;
+}
+
+// A carried playlist whose record holds its old bytes (with a line end,
+// "%", a blank, a NUL and a byte that is not UTF-8): however far its
+// rewrite got, undo brings back those bytes at the old path.
+void RunJournalTest::aPlaylistComesBackWhereverTheRunStopped()
+{
+    QFETCH(bool, rewritten);
+    QFETCH(int, kept);
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    QVERIFY(QDir().mkpath(QString::fromStdString(root + "/music/Album")));
+    QByteArray playlist = "#EXTINF:1,%41 \xFF\r\n01.mp3\r\n";
+    playlist.append('\0').append("x.mp3\n");
+    testsupport::writeFile(root + "/music/Album", "01.mp3", testsupport::audio(300));
+    testsupport::writeFile(root + "/music/Album", "list.m3u", playlist);
+    OrderedMoves order;
+    order.madeFolders = { root + "/lib", root + "/lib/A" };
+    for (const auto& [from, to] : { std::pair { "01.mp3", "01 Song.mp3" }, std::pair { "list.m3u", "list.m3u" } })
+        order.steps.push_back({ root + "/music/Album/" + from, root + "/lib/A/" + to,
+            *fs::identityOf(root + "/music/Album/" + from) });
+    const std::vector<EmptiedFolder> emptied { { root + "/music/Album", 0755 } };
+    const RunHistory history(root + "/state/runs");
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.batch = kMarkBatch;
+    record.madeFolders = order.madeFolders;
+    record.emptiedFolders = emptied;
+    record.moves = order.steps;
+    auto begun = history.begin(record);
+    QVERIFY(begun.writer);
+    const std::atomic<bool> stop = false;
+    performMoves(order, emptied, *begun.writer, stop, {}, {}, [&](const MovesDone& done) {
+        if (rewritten) {
+            QCOMPARE(followPlaylists(order.steps, done, *begun.writer).rewritten.size(), std::size_t(1));
+            return;
+        }
+        const std::string line = formatPlaylistLine(
+            { root + "/lib/A/list.m3u", root + "/music/Album/list.m3u", 1, playlist.toStdString() });
+        begun.writer->note(kept < 0 ? line : line.substr(0, std::size_t(kept)));
+    });
+    QCOMPARE(testsupport::readFile(root + "/lib/A/list.m3u").contains("01 Song.mp3"), rewritten);
+
+    const NewestUndo undo = undoNewestRun(history, root + "/none");
+    QCOMPARE(undo.result.movedBack, 2);
+    QCOMPARE(undo.playlistsRestored.size(), std::size_t(rewritten ? 1 : 0));
+    QCOMPARE(testsupport::readFile(root + "/music/Album/list.m3u"), playlist);
+    QVERIFY(!testsupport::exists(root + "/lib"));
+}
+
 #include "tst_runjournal.moc"
