@@ -1,6 +1,7 @@
 #include "rename/libraryplan.h"
 
 #include "platform/filenames.h"
+#include "rename/conflictnumbers.h"
 #include "rename/moverun.h"
 #include "rename/pathnaming.h"
 #include "rename/treewalk.h"
@@ -176,9 +177,54 @@ std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, co
     return emptied;
 }
 
+bool ignoresCaseAt(const std::string& folder, const LibraryPlan& plan, FsCache& fs)
+{
+    return plan.fsChoice == FsChoice::Fat || fs.of(folder).ignoresCase;
+}
+
+// Policy Number: the MP3 files that would share a name, or take one a file
+// that stays holds, numbered before the run is checked. A file numbered back
+// to its own path stays unchanged.
+void numberConflicts(LibraryPlan& plan)
+{
+    FsCache fs;
+    std::vector<NumberedTarget> targets;
+    std::vector<std::size_t> fileOf;
+    std::vector<std::string> leaving;
+    for (std::size_t i = 0; i < plan.files.size(); ++i) {
+        const PlannedFile& file = plan.files[i];
+        if (!file.moves())
+            continue;
+        leaving.push_back(file.from);
+        if (file.carried)
+            continue; // a companion keeps its name, or stays
+        targets.push_back({ file.from, file.to, ignoresCaseAt(parentOf(file.to), plan, fs) });
+        fileOf.push_back(i);
+    }
+    numberTargets(targets, leaving);
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        PlannedFile& file = plan.files[fileOf[k]];
+        file.to = targets[k].to;
+        if (file.to == file.from)
+            file.status = FileStatus::Unchanged;
+    }
+}
+
+// Policy Skip: a folder whose MP3 file stays keeps its album companions.
+void keepCompanionsOf(const std::unordered_set<std::string>& folders, LibraryPlan& plan)
+{
+    for (PlannedFile& file : plan.files) {
+        if (file.carried && file.moves() && folders.contains(parentOf(file.from))) {
+            file.status = FileStatus::Skipped;
+            file.reason = "stays where it is: not every MP3 file of its folder moves";
+        }
+    }
+}
+
 // The whole run checked and ordered; conflicts are put on their files. A
-// companion whose target is taken stays where it is instead, and the rest is
-// checked again without it.
+// companion whose target is taken stays where it is instead, and so does,
+// by policy Skip, any file in conflict; the rest is checked again without
+// them.
 void checkAndOrder(LibraryPlan& plan)
 {
     FsCache fs;
@@ -202,17 +248,24 @@ void checkAndOrder(LibraryPlan& plan)
         plan.order = orderMoves(requests);
         const bool companionStays = std::any_of(plan.order.conflicts.begin(), plan.order.conflicts.end(),
             [&](const PlanConflict& conflict) { return plan.files[fileOf[conflict.request]].carried; });
+        const bool skipping = plan.policy == ConflictPolicy::Skip && !plan.order.conflicts.empty();
+        std::unordered_set<std::string> staying; // folders of MP3 files skipped
         for (const PlanConflict& conflict : plan.order.conflicts) {
             PlannedFile& file = plan.files[fileOf[conflict.request]];
             if (file.carried) {
                 file.status = FileStatus::Skipped;
                 file.reason = "stays where it is: " + conflict.reason;
+            } else if (skipping) {
+                file.status = FileStatus::Skipped;
+                file.reason = "conflict: " + conflict.reason;
+                staying.insert(parentOf(file.from));
             } else if (!companionStays) {
                 file.status = FileStatus::Conflict;
                 file.reason = conflict.reason;
             }
         }
-        if (!companionStays)
+        keepCompanionsOf(staying, plan);
+        if (!companionStays && !skipping)
             break;
     }
     plan.recognition = {};
@@ -266,6 +319,7 @@ LibraryPlan planLibraryRename(
     plan.roots = rootsOf(request.paths);
     plan.to = request.to;
     plan.fsChoice = request.fsChoice;
+    plan.policy = request.conflicts;
     FsCache fs;
     Namer namer(request, fs);
     std::vector<CompanionSource> companionSources;
@@ -315,6 +369,8 @@ bool isBelow(const std::string& path, const std::string& folder)
 
 void checkWholeRun(LibraryPlan& plan, bool refused)
 {
+    if (plan.policy == ConflictPolicy::Number && !refused)
+        numberConflicts(plan);
     plan.emptied = foldersLeft(plan.files, plan.roots);
     checkAndOrder(plan);
     if (refused && plan.order.conflicts.empty())
