@@ -546,6 +546,17 @@ void CliTest::aPlanIsAppliedOnlyToTheFilesItSaw()
     QCOMPARE(fresh.run({ "apply", "plan.json" }).status, 3); // its files are gone from where it saw them
     QCOMPARE(fresh.run({ "undo" }).status, 0);
     QCOMPARE(fresh.listing(), (QStringList { "m/a.mp3", "m/b.mp3" }));
+
+    // A numbered plan holds its numbers; apply -n shows them and changes nothing.
+    Library numbered;
+    numbered.make({ "m/a.mp3=One", "m/b.mp3=One" });
+    QCOMPARE(numbered.run({ "rename", "--conflicts", "number", "-p", "{song}", "--plan-out", "plan.json", "m" }).status, 0);
+    const Result dryRun = numbered.run({ "apply", "-n", "plan.json" });
+    QCOMPARE(dryRun.status, 0);
+    QVERIFY(dryRun.out.contains("m/b.mp3 -> m/One (2).mp3") && dryRun.out.contains("dry run, nothing changed"));
+    QCOMPARE(numbered.listing(), (QStringList { "m/a.mp3", "m/b.mp3" }));
+    QCOMPARE(numbered.run({ "apply", "plan.json" }).status, 0);
+    QCOMPARE(numbered.listing(), (QStringList { "m/One (2).mp3<m/b.mp3", "m/One.mp3<m/a.mp3" }));
 }
 
 void CliTest::faultsChangeNothing()
