@@ -38,7 +38,7 @@ struct Counts {
     void add(const PlannedFile& file)
     {
         if (file.carried && file.status == FileStatus::Skipped) {
-            ++staying; // a companion whose name is taken where its folder's MP3 files go
+            ++staying; // a companion whose name is taken where its folder's MP3 files go, or whose folder keeps one
             return;
         }
         switch (file.status) {
@@ -67,7 +67,7 @@ struct Counts {
         if (along > 0)
             line += ", other files " + to + "move along " + std::to_string(along);
         if (staying > 0)
-            line += ", other files staying (name taken) " + std::to_string(staying);
+            line += ", other files staying " + std::to_string(staying);
         return line;
     }
 };

@@ -1,7 +1,7 @@
 #include "rename/libraryplan.h"
 
 #include "platform/filenames.h"
-#include "rename/conflictnumbers.h"
+#include "rename/conflictpolicy.h"
 #include "rename/moverun.h"
 #include "rename/pathnaming.h"
 #include "rename/treewalk.h"
@@ -175,50 +175,6 @@ std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, co
     std::sort(emptied.begin(), emptied.end(),
         [](const EmptiedFolder& a, const EmptiedFolder& b) { return pathLess(b.path, a.path); });
     return emptied;
-}
-
-bool ignoresCaseAt(const std::string& folder, const LibraryPlan& plan, FsCache& fs)
-{
-    return plan.fsChoice == FsChoice::Fat || fs.of(folder).ignoresCase;
-}
-
-// Policy Number: the MP3 files that would share a name, or take one a file
-// that stays holds, numbered before the run is checked. A file numbered back
-// to its own path stays unchanged.
-void numberConflicts(LibraryPlan& plan)
-{
-    FsCache fs;
-    std::vector<NumberedTarget> targets;
-    std::vector<std::size_t> fileOf;
-    std::vector<std::string> leaving;
-    for (std::size_t i = 0; i < plan.files.size(); ++i) {
-        const PlannedFile& file = plan.files[i];
-        if (!file.moves())
-            continue;
-        leaving.push_back(file.from);
-        if (file.carried)
-            continue; // a companion keeps its name, or stays
-        targets.push_back({ file.from, file.to, ignoresCaseAt(parentOf(file.to), plan, fs) });
-        fileOf.push_back(i);
-    }
-    numberTargets(targets, leaving);
-    for (std::size_t k = 0; k < targets.size(); ++k) {
-        PlannedFile& file = plan.files[fileOf[k]];
-        file.to = targets[k].to;
-        if (file.to == file.from)
-            file.status = FileStatus::Unchanged;
-    }
-}
-
-// Policy Skip: a folder whose MP3 file stays keeps its album companions.
-void keepCompanionsOf(const std::unordered_set<std::string>& folders, LibraryPlan& plan)
-{
-    for (PlannedFile& file : plan.files) {
-        if (file.carried && file.moves() && folders.contains(parentOf(file.from))) {
-            file.status = FileStatus::Skipped;
-            file.reason = "stays where it is: not every MP3 file of its folder moves";
-        }
-    }
 }
 
 // The whole run checked and ordered; conflicts are put on their files. A

@@ -211,6 +211,10 @@ void CliTest::runsAndTheirUndo_data()
     QTest::newRow("--conflicts number")
         << clash << QStringList { "rename", "--conflicts", "number", "-p", "{song}", "m" } << 0
         << QStringList { "m/X (2).mp3<m/b.mp3", "m/X.mp3<m/a.mp3", "m/Y (2).mp3<m/c.mp3", "m/Y.mp3" };
+    QTest::newRow("--conflicts skip: the cover stays with the file that stays")
+        << QStringList { "m/x/a.mp3=One", "m/x/b.mp3=Two", "m/x/cover.jpg", "lib/Artist/Two.mp3" }
+        << QStringList { "rename", "-r", "--conflicts", "skip", "--to", "lib", "-p", "{artist}/{song}", "m" } << 0
+        << QStringList { "lib/Artist/One.mp3<m/x/a.mp3", "lib/Artist/Two.mp3", "m/x/b.mp3", "m/x/cover.jpg" };
     const QString nfd = QString::fromUtf8("Cafe\xCC\x81"), nfc = nfd.normalized(QString::NormalizationForm_C);
     QTest::newRow("a name composed in NFC") << QStringList { "m/a.mp3=" + nfd }
                                             << QStringList { "rename", "-p", "{song}", "m" } << 0

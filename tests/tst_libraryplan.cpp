@@ -1,5 +1,5 @@
 #include "platform/filenames.h"
-#include "rename/conflictnumbers.h"
+#include "rename/conflictpolicy.h"
 #include "rename/pathnaming.h"
 #include "rename/pathplan.h"
 #include "rename/targetfs.h"

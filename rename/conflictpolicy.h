@@ -1,13 +1,26 @@
 #pragma once
 
+#include "rename/libraryplan.h"
+
 #include <string>
+#include <unordered_set>
 #include <vector>
 
-// The "number" conflict policy: files that would take one name, or a name a
-// file that stays already holds, are kept apart by " (2)", " (3)"... before
-// the extension, decided before the run is checked, so the check, the dry
-// run and a saved plan all see the numbered names.
+// What the whole-run check does by the conflict policies but Stop. Number:
+// files that would take one name, or a name a file that stays already
+// holds, are kept apart by " (2)", " (3)"... before the extension, decided
+// before the run is checked, so the check, the dry run and a saved plan all
+// see the numbered names. Skip: the files in conflict stay, and so do the
+// album companions of their folders.
 namespace zentrio {
+
+// The plan's MP3 files that move numbered by numberTargets. A file numbered
+// back to its own path stays unchanged.
+void numberConflicts(LibraryPlan& plan);
+
+// The album companions of these folders stay where they are: not every MP3
+// file of their folder moves.
+void keepCompanionsOf(const std::unordered_set<std::string>& folders, LibraryPlan& plan);
 
 struct NumberedTarget {
     std::string from;

@@ -1,4 +1,4 @@
-#include "rename/conflictnumbers.h"
+#include "rename/conflictpolicy.h"
 
 #include "platform/filenames.h"
 #include "rename/compose.h"
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <numeric>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace zentrio {
 
@@ -41,7 +41,66 @@ private:
     std::unordered_set<std::string> m_claimed[2];
 };
 
+// Whether the names in a folder are compared without letter case, each
+// folder asked once.
+class CaseRule {
+public:
+    explicit CaseRule(FsChoice choice)
+        : m_everywhere(choice == FsChoice::Fat)
+    {
+    }
+
+    bool ignoresCaseAt(const std::string& folder)
+    {
+        if (m_everywhere)
+            return true;
+        const auto [at, added] = m_known.try_emplace(folder, false);
+        if (added)
+            at->second = targetFsOf(folder).value_or(TargetFs {}).ignoresCase;
+        return at->second;
+    }
+
+private:
+    bool m_everywhere;
+    std::unordered_map<std::string, bool> m_known;
+};
+
 } // namespace
+
+void numberConflicts(LibraryPlan& plan)
+{
+    CaseRule caseRule(plan.fsChoice);
+    std::vector<NumberedTarget> targets;
+    std::vector<std::size_t> fileOf;
+    std::vector<std::string> leaving;
+    for (std::size_t i = 0; i < plan.files.size(); ++i) {
+        const PlannedFile& file = plan.files[i];
+        if (!file.moves())
+            continue;
+        leaving.push_back(file.from);
+        if (file.carried)
+            continue; // a companion keeps its name, or stays
+        targets.push_back({ file.from, file.to, caseRule.ignoresCaseAt(parentOf(file.to)) });
+        fileOf.push_back(i);
+    }
+    numberTargets(targets, leaving);
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        PlannedFile& file = plan.files[fileOf[k]];
+        file.to = targets[k].to;
+        if (file.to == file.from)
+            file.status = FileStatus::Unchanged;
+    }
+}
+
+void keepCompanionsOf(const std::unordered_set<std::string>& folders, LibraryPlan& plan)
+{
+    for (PlannedFile& file : plan.files) {
+        if (file.carried && file.moves() && folders.contains(parentOf(file.from))) {
+            file.status = FileStatus::Skipped;
+            file.reason = "stays where it is: not every MP3 file of its folder moves";
+        }
+    }
+}
 
 std::string numberedPath(const std::string& path, int number)
 {
