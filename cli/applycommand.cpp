@@ -10,6 +10,8 @@ namespace {
 struct ApplyOptions {
     std::string file;
     bool json = false;
+    bool dryRun = false;
+    std::string conflicts = "stop";
 };
 
 int runApply(const ApplyOptions& options)
@@ -27,8 +29,8 @@ int runApply(const ApplyOptions& options)
     }
     PathDisplay display;
     display.addBase(fs::currentDirectory());
-    const LibraryPlan plan = replanSavedMoves(std::move(*saved));
-    return performPlan(plan, display, { options.json, false, {} });
+    const LibraryPlan plan = replanSavedMoves(std::move(*saved), conflictPolicy(options.conflicts));
+    return performPlan(plan, display, { options.json, options.dryRun, {} });
 }
 
 } // namespace
@@ -38,8 +40,10 @@ void addApplyCommand(CLI::App& app, Command& run)
     auto options = std::make_shared<ApplyOptions>();
     CLI::App* apply = app.add_subcommand("apply",
         "Perform a plan written by rename --plan-out, if it is one rename could have made, every file is still "
-        "the one the plan saw and every target still free; otherwise change nothing.");
+        "the one the plan saw and every target still free (see --conflicts); otherwise change nothing.");
     apply->add_option("FILE", options->file, "the plan")->required();
+    addConflictsOption(*apply, options->conflicts);
+    apply->add_flag("-n,--dry-run", options->dryRun, "show what the plan would do now, after all its checks, and change nothing");
     apply->add_flag("--json", options->json, "one JSON object per file: from, to, status, reason");
     apply->footer(kExitStatusHelp);
     apply->callback([options, &run] {

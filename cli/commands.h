@@ -20,6 +20,10 @@ void addUndoCommand(CLI::App& app, Command& run);
 void addTagCommand(CLI::App& app, Command& run);
 void addTagUndoCommand(CLI::App& tag, Command& run);
 
+// The --conflicts option of rename and apply, and the policy its word names.
+void addConflictsOption(CLI::App& command, std::string& word);
+ConflictPolicy conflictPolicy(const std::string& word);
+
 // What rename and apply share once a plan is made: the plan shown (and,
 // for a dry run or a plan kept for later, nothing more), or the run
 // recorded in the journal, performed and reported. Returns the exit status.

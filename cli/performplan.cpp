@@ -39,7 +39,7 @@ struct Counts {
     void add(const PlannedFile& file)
     {
         if (file.carried && file.status == FileStatus::Skipped) {
-            ++staying; // a companion whose name is taken where its folder's MP3 files go
+            ++staying; // a companion whose name is taken where its folder's MP3 files go, or whose folder keeps one
             return;
         }
         switch (file.status) {
@@ -68,7 +68,7 @@ struct Counts {
         if (along > 0)
             line += ", other files " + to + "move along " + std::to_string(along);
         if (staying > 0)
-            line += ", other files staying (name taken) " + std::to_string(staying);
+            line += ", other files staying " + std::to_string(staying);
         return line;
     }
 };
@@ -173,6 +173,22 @@ int reportConflicts(const LibraryPlan& plan, const PathDisplay& display, bool js
 }
 
 } // namespace
+
+void addConflictsOption(CLI::App& command, std::string& word)
+{
+    command
+        .add_option("--conflicts", word,
+            "files in conflict (two to one name, a name taken by a file outside the run, any other check failed): "
+            "stop (the default: nothing is renamed), skip (those files stay where they are, the rest goes through), "
+            "number (the second and later files to one name, in order of their paths, and a name already taken, "
+            "get \" (2)\", \" (3)\"... before the extension); a file outside the run is never replaced")
+        ->check(CLI::IsMember({ "stop", "skip", "number" }));
+}
+
+ConflictPolicy conflictPolicy(const std::string& word)
+{
+    return word == "skip" ? ConflictPolicy::Skip : word == "number" ? ConflictPolicy::Number : ConflictPolicy::Stop;
+}
 
 int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanRun& how)
 {

@@ -13,6 +13,7 @@ struct RenameOptions {
     bool id3v1 = false;
     std::string to;
     std::string fs = "auto";
+    std::string conflicts = "stop";
     bool dryRun = false;
     std::string planOut;
     bool json = false;
@@ -40,6 +41,7 @@ int runRename(const RenameOptions& options)
     request.options.noSpace = options.noSpace;
     request.options.ampersandToN = false;
     request.options.foldEveryAccent = true;
+    request.conflicts = conflictPolicy(options.conflicts);
     request.fsChoice = options.fs == "fat" ? FsChoice::Fat : options.fs == "posix" ? FsChoice::Posix : FsChoice::Auto;
     PathDisplay display;
     for (const std::string& path : *paths)
@@ -70,7 +72,7 @@ void addRenameCommand(CLI::App& app, Command& run)
     CLI::App* rename = app.add_subcommand("rename",
         "Name every file by a pattern; a \"/\" in the pattern's own text makes folders, and a \"/\" or \"\\\" in a "
         "field's value becomes \"-\" (\"&\" stays \"&\"). The whole run is checked before anything moves: any "
-        "conflict, and nothing is renamed.");
+        "conflict, and nothing is renamed (see --conflicts).");
     rename->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
     rename
         ->add_option("-p,--pattern", options->pattern,
@@ -92,6 +94,7 @@ void addRenameCommand(CLI::App& app, Command& run)
             "names for the target file system: auto (by its type), fat (for FAT, exFAT, NTFS and SMB anywhere), "
             "posix (no change)")
         ->check(CLI::IsMember({ "auto", "posix", "fat" }));
+    addConflictsOption(*rename, options->conflicts);
     rename->add_flag("-n,--dry-run", options->dryRun, "show the plan and change nothing");
     rename->add_option("--plan-out", options->planOut, "write the checked plan as JSON to FILE and change nothing")
         ->type_name("FILE");

@@ -1,5 +1,5 @@
 # bash completion for zentrio-cli: its commands (and tag's own commands),
-# their options, and the values of --fs; paths complete as files and folders.
+# their options, and the values of --fs and --conflicts; paths complete as files and folders.
 
 _zentrio_cli()
 {
@@ -27,6 +27,7 @@ _zentrio_cli()
 
     case $prev in
         --fs) COMPREPLY=($(compgen -W "auto posix fat" -- "$cur")); return ;;
+        --conflicts) COMPREPLY=($(compgen -W "stop skip number" -- "$cur")); return ;;
         --to) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -p|--pattern|-f|--format|--sep) return ;;
         --song|--artist|--album|--year|--genre|--albumartist|--track|--disc) return ;;
@@ -36,8 +37,8 @@ _zentrio_cli()
     local options=""
     case $command in
         list) options="-r --recursive --id3v1 -f --format -0 --null --json --help" ;;
-        rename) options="-p --pattern -r --recursive --id3v1 --to --fs -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
-        apply) options="--json --help" ;;
+        rename) options="-p --pattern -r --recursive --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
+        apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;
         tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --id3v1 -n --dry-run --keep-time --json --help" ;;

@@ -151,6 +151,14 @@ std::string caselessKey(std::string_view path)
     return ascii ? key : textToName(nameToText(path).toUpper().toCaseFolded());
 }
 
+std::string composedKey(std::string_view path)
+{
+    const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || !isValidUtf8(path))
+        return std::string(path);
+    return textToName(nameToText(path).normalized(QString::NormalizationForm_C));
+}
+
 bool hasMp3Suffix(std::string_view name)
 {
     if (name.size() < 4)

@@ -39,6 +39,11 @@ bool isPlainAbsolutePath(std::string_view path);
 // keeps apart ("ß" and "ss"), never the other way round.
 std::string caselessKey(std::string_view path);
 
+// A key under which two spellings of a name that differ only in Unicode
+// normalisation ("Café" composed and "Cafe" with a combining accent) are
+// equal: valid UTF-8 in its composed form (NFC); other bytes as they are.
+std::string composedKey(std::string_view path);
+
 // True when the bytes are valid UTF-8 text.
 bool isValidUtf8(std::string_view bytes);
 

@@ -147,14 +147,20 @@ namespace {
             c = map(c);
     }
 
-    // The character passes every pattern's name takes, in their order.
+    // The character passes every pattern's name takes, in their order. The
+    // name is composed (NFC) first, so an accent typed as a letter and a
+    // combining mark is folded like the one letter, and again at the end, as
+    // a pass may give a letter a mark composes with: a new name is always in
+    // the one form, whatever form its tag's text was in.
     void applyPasses(QString& name, const NameOptions& options)
     {
+        name = name.normalized(QString::NormalizationForm_C);
         replaceEach(name, [&](QChar c) { return safeCharacter(c, options); });
         if (options.foldO)
             replaceEach(name, foldedO);
         if (options.noAccent)
             replaceEach(name, options.foldEveryAccent ? withoutAnyAccent : withoutAccent);
+        name = name.normalized(QString::NormalizationForm_C);
     }
 
 } // namespace

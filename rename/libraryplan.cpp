@@ -1,6 +1,7 @@
 #include "rename/libraryplan.h"
 
 #include "platform/filenames.h"
+#include "rename/conflictpolicy.h"
 #include "rename/moverun.h"
 #include "rename/pathnaming.h"
 #include "rename/treewalk.h"
@@ -177,8 +178,9 @@ std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, co
 }
 
 // The whole run checked and ordered; conflicts are put on their files. A
-// companion whose target is taken stays where it is instead, and the rest is
-// checked again without it.
+// companion whose target is taken stays where it is instead, and so does,
+// by policy Skip, any file in conflict; the rest is checked again without
+// them.
 void checkAndOrder(LibraryPlan& plan)
 {
     FsCache fs;
@@ -202,17 +204,24 @@ void checkAndOrder(LibraryPlan& plan)
         plan.order = orderMoves(requests);
         const bool companionStays = std::any_of(plan.order.conflicts.begin(), plan.order.conflicts.end(),
             [&](const PlanConflict& conflict) { return plan.files[fileOf[conflict.request]].carried; });
+        const bool skipping = plan.policy == ConflictPolicy::Skip && !plan.order.conflicts.empty();
+        std::unordered_set<std::string> staying; // folders of MP3 files skipped
         for (const PlanConflict& conflict : plan.order.conflicts) {
             PlannedFile& file = plan.files[fileOf[conflict.request]];
             if (file.carried) {
                 file.status = FileStatus::Skipped;
                 file.reason = "stays where it is: " + conflict.reason;
+            } else if (skipping) {
+                file.status = FileStatus::Skipped;
+                file.reason = "conflict: " + conflict.reason;
+                staying.insert(parentOf(file.from));
             } else if (!companionStays) {
                 file.status = FileStatus::Conflict;
                 file.reason = conflict.reason;
             }
         }
-        if (!companionStays)
+        keepCompanionsOf(staying, plan);
+        if (!companionStays && !skipping)
             break;
     }
     plan.recognition = {};
@@ -266,6 +275,7 @@ LibraryPlan planLibraryRename(
     plan.roots = rootsOf(request.paths);
     plan.to = request.to;
     plan.fsChoice = request.fsChoice;
+    plan.policy = request.conflicts;
     FsCache fs;
     Namer namer(request, fs);
     std::vector<CompanionSource> companionSources;
@@ -315,6 +325,8 @@ bool isBelow(const std::string& path, const std::string& folder)
 
 void checkWholeRun(LibraryPlan& plan, bool refused)
 {
+    if (plan.policy == ConflictPolicy::Number && !refused)
+        numberConflicts(plan);
     plan.emptied = foldersLeft(plan.files, plan.roots);
     checkAndOrder(plan);
     if (refused && plan.order.conflicts.empty())

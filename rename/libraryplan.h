@@ -18,6 +18,12 @@
 // new folder, and the whole run checked and ordered before anything moves.
 namespace zentrio {
 
+// What a run does with the files the whole-run check finds in conflict:
+// refuse the whole run, leave those files where they are (the rest goes
+// through), or number the later files to one name (" (2)", " (3)"...).
+// A file that is not in the run is never replaced, whatever the policy.
+enum class ConflictPolicy { Stop, Skip, Number };
+
 struct LibraryRequest {
     std::vector<std::string> paths; // absolute: MP3 files and folders
     bool recursive = false;
@@ -25,13 +31,14 @@ struct LibraryRequest {
     NameOptions options; // Pattern::Own, with its pattern, separator and passes
     std::string to; // absolute; empty: each file's own folder
     FsChoice fsChoice = FsChoice::Auto;
+    ConflictPolicy conflicts = ConflictPolicy::Stop;
 };
 
 enum class FileStatus {
     Renamed, // a new name in its own folder
     Moved, // a new folder
     Unchanged,
-    Skipped, // no tag, a field the pattern needs is empty, or a symbolic link
+    Skipped, // no tag, a field the pattern needs is empty, a symbolic link, or (policy Skip) a conflict
     Conflict, // the run cannot be made as planned: nothing is done
     Failed, // cannot be read, or (after a run) not done
 };
@@ -51,6 +58,7 @@ struct LibraryPlan {
     std::vector<std::string> roots; // the folders named (a file named: its folder), by argument
     std::string to; // the --to folder, or empty
     FsChoice fsChoice = FsChoice::Auto;
+    ConflictPolicy policy = ConflictPolicy::Stop;
     std::vector<PlannedFile> files; // in path order; a folder's companions after its MP3 files
     std::vector<WalkFailure> failures; // folders that could not be listed
     std::vector<EmptiedFolder> emptied; // folders the run may empty, deepest first
@@ -76,8 +84,9 @@ bool isAlbumCompanion(std::string_view name);
 std::string faultOfRoot(const std::string& root);
 
 // The folders a run may empty worked out from its moves, and the whole run
-// checked and ordered. `refused`: some moves were marked Conflict before,
-// for a rule they break; then nothing may be done either.
+// checked and ordered, by the plan's conflict policy. `refused`: some moves
+// were marked Conflict before, for a rule they break; then nothing may be
+// done either, whatever the policy.
 void checkWholeRun(LibraryPlan& plan, bool refused = false);
 
 // True when `path` lies below `folder` (not at it).

@@ -18,8 +18,8 @@ std::vector<StepWaits> stepWaits(const std::vector<Move>& steps)
     std::unordered_map<std::string, std::uint32_t> touchedBy; // key -> the last step that left or reached it
     touchedBy.reserve(2 * steps.size());
     for (std::uint32_t j = 0; j < steps.size(); ++j) {
-        std::string from = caselessKey(steps[j].from);
-        std::string to = caselessKey(steps[j].to);
+        std::string from = caselessKey(composedKey(steps[j].from));
+        std::string to = caselessKey(composedKey(steps[j].to));
         if (const auto touched = touchedBy.find(to); touched != touchedBy.end())
             waits[j][0] = touched->second;
         if (const auto touched = touchedBy.find(from); touched != touchedBy.end() && touched->second != waits[j][0])

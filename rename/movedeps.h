@@ -12,7 +12,7 @@
 // step put it waits for that one (a cycle's temporary name). Any order that
 // keeps these is as good as the recorded one, so steps that wait for
 // nothing may be made at once, and undone at once. Paths are compared by
-// their caseless keys, and the steps that touch one key keep their order:
+// their caseless keys of their composed (NFC) forms, and the steps that touch one key keep their order:
 // on a volume that ignores case no order is missed, elsewhere at worst an
 // order is kept that was not needed.
 namespace zentrio {

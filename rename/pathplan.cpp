@@ -1,13 +1,13 @@
 #include "rename/pathplan.h"
 
 #include "platform/filenames.h"
+#include "rename/diskpresence.h"
 #include "rename/movelimits.h"
 #include "rename/treewalk.h"
 
 #include <fcntl.h>
 #include <map>
 #include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -22,69 +22,8 @@ std::string keyOf(const std::string& path, bool ignoresCase)
     return ignoresCase ? caselessKey(path) : path;
 }
 
-enum class Presence { Missing, Folder, Other };
-
-// What stands at each path the plan looks at. Each folder is listed once,
-// so a run of thousands of files into one folder costs one listing, not a
-// look-up per file; a folder that does not exist holds nothing.
-class Disk {
-public:
-    // `ignoresCase`: any spelling of the name counts, as on such a volume.
-    Presence at(const std::string& path, bool ignoresCase = false)
-    {
-        if (path == "/")
-            return Presence::Folder;
-        const std::string parent = parentOf(path);
-        if (folderAt(parent, ignoresCase) != Presence::Folder)
-            return Presence::Missing;
-        const std::string name = path.substr(parent.size() == 1 ? 1 : parent.size() + 1);
-        const Listing& listing = listed(parent, ignoresCase);
-        const auto found = listing.find(ignoresCase ? keyOf(name, true) : name);
-        return found == listing.end() ? Presence::Missing : found->second;
-    }
-
-private:
-    using Listing = std::unordered_map<std::string, Presence>;
-
-    // at() for the folders above the paths asked for, each decided once.
-    Presence folderAt(const std::string& folder, bool ignoresCase)
-    {
-        auto& known = ignoresCase ? m_foldedFolders : m_folders;
-        if (const auto found = known.find(folder); found != known.end())
-            return found->second;
-        const Presence presence = at(folder, ignoresCase);
-        known.emplace(folder, presence);
-        return presence;
-    }
-
-    const Listing& listed(const std::string& folder, bool ignoresCase)
-    {
-        auto& listings = ignoresCase ? m_foldedListings : m_listings;
-        if (const auto known = listings.find(folder); known != listings.end())
-            return known->second;
-        Listing& listing = listings[folder];
-        fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
-            const bool folderEntry = e.d_type == DT_DIR
-                || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
-            listing[ignoresCase ? keyOf(e.d_name, true) : e.d_name] = folderEntry ? Presence::Folder : Presence::Other;
-        });
-        return listing;
-    }
-
-    static bool isFolderAt(int folderFd, const char* name)
-    {
-        struct stat st { };
-        return ::fstatat(folderFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-
-    std::unordered_map<std::string, Listing> m_listings;
-    std::unordered_map<std::string, Listing> m_foldedListings; // names case-folded
-    std::unordered_map<std::string, Presence> m_folders;
-    std::unordered_map<std::string, Presence> m_foldedFolders;
-};
-
 // A hidden name beside the file that nothing holds.
-std::string temporaryBeside(const std::string& path, std::size_t& counter, Disk& disk)
+std::string temporaryBeside(const std::string& path, std::size_t& counter, DiskNames& disk)
 {
     for (;; ++counter) {
         const std::string candidate = parentOf(path) + "/" + std::string(kCycleNamePrefix) + std::to_string(::getpid())
@@ -120,12 +59,14 @@ private:
     void checkTargets()
     {
         std::unordered_map<std::string, std::size_t> sources;
+        std::unordered_map<std::string, std::size_t> sourceNames; // by nameKey: another spelling leaves too
         std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
-            const auto [at, added]
-                = sources.try_emplace(keyOf(m_requests[i].move.from, m_requests[i].target.ignoresCase), i);
+            const bool ignoresCase = m_requests[i].target.ignoresCase;
+            const auto [at, added] = sources.try_emplace(keyOf(m_requests[i].move.from, ignoresCase), i);
             if (!added)
                 sameSource[i] = at->second;
+            sourceNames.try_emplace(nameKey(m_requests[i].move.from, ignoresCase), i);
         }
         std::unordered_map<std::string, std::size_t> targets;
         std::set<std::string> made;
@@ -133,6 +74,7 @@ private:
             const Move& move = m_requests[i].move;
             const TargetFs& target = m_requests[i].target;
             const std::string key = keyOf(move.to, target.ignoresCase);
+            const std::string name = nameKey(move.to, target.ignoresCase);
             if (target.device == 0) {
                 conflict(i, "the target folder cannot be reached");
                 continue;
@@ -153,7 +95,7 @@ private:
                 conflict(i, "its folder " + parentOf(move.from) + " cannot be written");
                 continue;
             }
-            if (const auto [at, added] = targets.try_emplace(key, i); !added) {
+            if (const auto [at, added] = targets.try_emplace(name, i); !added) {
                 conflict(i, "the same new path as " + m_requests[at->second].move.from);
                 continue;
             }
@@ -161,11 +103,17 @@ private:
                 continue;
             // A target held by a file the run moves waits for it; one that is
             // the file itself in another spelling waits for itself, which
-            // makes it a cycle of one: it goes through a temporary name.
+            // makes it a cycle of one: it goes through a temporary name. A
+            // name held in another Unicode form is taken as well (the two
+            // would look alike, and some volumes take them for one).
             if (const auto holder = sources.find(key); holder != sources.end()) {
                 m_waitsFor[i] = holder->second;
             } else if (m_disk.at(move.to, target.ignoresCase) != Presence::Missing) {
                 conflict(i, "the target exists and does not move away");
+            } else if (const auto other = sourceNames.find(name); other != sourceNames.end()) {
+                m_waitsFor[i] = other->second;
+            } else if (m_disk.taken(move.to, target.ignoresCase)) {
+                conflict(i, "a file of the same name in another Unicode form exists and does not move away");
             }
         }
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
@@ -239,7 +187,7 @@ private:
 
     const std::vector<MoveRequest>& m_requests;
     std::vector<std::size_t> m_waitsFor; // the file whose path this one's target is
-    Disk m_disk;
+    DiskNames m_disk;
     WritableFolders m_writable;
     OrderedMoves m_result;
 };

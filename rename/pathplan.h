@@ -40,7 +40,8 @@ struct OrderedMoves {
     std::vector<PlanConflict> conflicts; // not empty: nothing may be done
 };
 
-// Requests whose target is their own path must not be given. Paths are
+// Requests whose target is their own path must not be given. Names that
+// differ only in Unicode normalisation are one name; paths are
 // compared without letter case where the target file system ignores it;
 // a target that differs from its own path only in case is the file itself,
 // renamed in two steps through a temporary name, each of them recorded.

@@ -132,9 +132,10 @@ private:
 
 } // namespace
 
-LibraryPlan replanSavedMoves(SavedPlan saved)
+LibraryPlan replanSavedMoves(SavedPlan saved, ConflictPolicy policy)
 {
     LibraryPlan plan;
+    plan.policy = policy;
     bool refused = false;
     CompanionRule companions(saved);
     for (PlannedFile& file : saved.files) {

@@ -26,6 +26,8 @@ struct SavedPlan {
     std::vector<PlannedFile> files;
 };
 
-LibraryPlan replanSavedMoves(SavedPlan saved);
+// `policy`: what to do with the moves the whole-run check finds in
+// conflict now (a target taken since the plan was made).
+LibraryPlan replanSavedMoves(SavedPlan saved, ConflictPolicy policy = ConflictPolicy::Stop);
 
 } // namespace zentrio

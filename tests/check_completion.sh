@@ -22,6 +22,7 @@ expect() {
 expect "rename" zentrio-cli ren
 expect "--dry-run" zentrio-cli rename --dry
 expect "fat" zentrio-cli rename --fs f
+expect "number" zentrio-cli apply --conflicts n
 expect "--list" zentrio-cli undo --li
 expect "--json" zentrio-cli apply --js
 expect "from-name" zentrio-cli tag fr

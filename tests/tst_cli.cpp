@@ -205,6 +205,24 @@ void CliTest::runsAndTheirUndo_data()
     QTest::newRow("--no-accent: every accented letter") << QStringList { QString::fromUtf8("m/a.mp3=Őrült Ütő äñç") }
                                                         << QStringList { "rename", "--no-accent", "-p", "{song}", "m" }
                                                         << 0 << QStringList { "m/Orult Uto anc.mp3<m/a.mp3" };
+    const QStringList clash { "m/a.mp3=X", "m/b.mp3=X", "m/c.mp3=Y", "m/Y.mp3" }; // two to "X", "Y" taken
+    QTest::newRow("--conflicts stop") << clash << QStringList { "rename", "--conflicts", "stop", "-p", "{song}", "m" }
+                                      << 3 << QStringList {};
+    QTest::newRow("--conflicts skip") << clash << QStringList { "rename", "--conflicts", "skip", "-p", "{song}", "m" }
+                                      << 0 << QStringList { "m/X.mp3<m/a.mp3", "m/Y.mp3", "m/b.mp3", "m/c.mp3" };
+    QTest::newRow("--conflicts number")
+        << clash << QStringList { "rename", "--conflicts", "number", "-p", "{song}", "m" } << 0
+        << QStringList { "m/X (2).mp3<m/b.mp3", "m/X.mp3<m/a.mp3", "m/Y (2).mp3<m/c.mp3", "m/Y.mp3" };
+    QTest::newRow("--conflicts skip: the cover stays with the file that stays")
+        << QStringList { "m/x/a.mp3=One", "m/x/b.mp3=Two", "m/x/cover.jpg", "lib/Artist/Two.mp3" }
+        << QStringList { "rename", "-r", "--conflicts", "skip", "--to", "lib", "-p", "{artist}/{song}", "m" } << 0
+        << QStringList { "lib/Artist/One.mp3<m/x/a.mp3", "lib/Artist/Two.mp3", "m/x/b.mp3", "m/x/cover.jpg" };
+    const QString nfd = QString::fromUtf8("Cafe\xCC\x81"), nfc = nfd.normalized(QString::NormalizationForm_C);
+    QTest::newRow("a name composed in NFC") << QStringList { "m/a.mp3=" + nfd }
+                                            << QStringList { "rename", "-p", "{song}", "m" } << 0
+                                            << QStringList { "m/" + nfc + ".mp3<m/a.mp3" };
+    QTest::newRow("a name taken in NFD") << QStringList { "m/a.mp3=" + nfc, "m/" + nfd + ".mp3" }
+                                         << QStringList { "rename", "-p", "{song}", "m" } << 3 << QStringList {};
     QTest::newRow("files without tags or fields stay")
         << QStringList { "m/a.mp3=", "m/b.mp3=Two/Band/Album", "m/c.mp3=Three/Band/Album/3" }
         << QStringList { "rename", "-p", "{track} {song}", "m" } << 0
@@ -534,6 +552,17 @@ void CliTest::aPlanIsAppliedOnlyToTheFilesItSaw()
     QCOMPARE(fresh.run({ "apply", "plan.json" }).status, 3); // its files are gone from where it saw them
     QCOMPARE(fresh.run({ "undo" }).status, 0);
     QCOMPARE(fresh.listing(), (QStringList { "m/a.mp3", "m/b.mp3" }));
+
+    // A numbered plan holds its numbers; apply -n shows them and changes nothing.
+    Library numbered;
+    numbered.make({ "m/a.mp3=One", "m/b.mp3=One" });
+    QCOMPARE(numbered.run({ "rename", "--conflicts", "number", "-p", "{song}", "--plan-out", "plan.json", "m" }).status, 0);
+    const Result dryRun = numbered.run({ "apply", "-n", "plan.json" });
+    QCOMPARE(dryRun.status, 0);
+    QVERIFY(dryRun.out.contains("m/b.mp3 -> m/One (2).mp3") && dryRun.out.contains("dry run, nothing changed"));
+    QCOMPARE(numbered.listing(), (QStringList { "m/a.mp3", "m/b.mp3" }));
+    QCOMPARE(numbered.run({ "apply", "plan.json" }).status, 0);
+    QCOMPARE(numbered.listing(), (QStringList { "m/One (2).mp3<m/b.mp3", "m/One.mp3<m/a.mp3" }));
 }
 
 void CliTest::faultsChangeNothing()

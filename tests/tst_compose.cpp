@@ -118,6 +118,9 @@ void ComposeTest::characterPasses_data()
     QTest::newRow("every folded letter") << QString::fromUtf8("ÕÓÖÁÚÍÉÛöôóíáéüúû") << false << true << false
                                          << QString("OOOAUIEUoooiaeuuu.mp3");
     QTest::newRow("no space") << "a b" << false << false << true << "a_b.mp3";
+    const QString nfd = QString::fromUtf8("Cafe\xCC\x81 O\xCC\x83");
+    QTest::newRow("an NFD tag: an NFC name") << nfd << false << false << false << QString::fromUtf8("Café Õ.mp3");
+    QTest::newRow("an NFD tag: folded like NFC") << nfd << true << true << false << "Cafe O.mp3";
 }
 
 void ComposeTest::characterPasses()

@@ -1,4 +1,5 @@
 #include "platform/filenames.h"
+#include "rename/conflictpolicy.h"
 #include "rename/pathnaming.h"
 #include "rename/pathplan.h"
 #include "rename/targetfs.h"
@@ -51,6 +52,8 @@ private Q_SLOTS:
     void gvfsSharesOfWindowsTakeItsRules();
     void theRunIsCheckedAndOrdered_data();
     void theRunIsCheckedAndOrdered();
+    void numbersKeepFilesApart_data();
+    void numbersKeepFilesApart();
 };
 
 void LibraryPlanTest::pathsFromThePattern_data()
@@ -218,6 +221,65 @@ void LibraryPlanTest::theRunIsCheckedAndOrdered_data()
                                          << QStringList { "A:a" };
     QTest::newRow("a chain through another spelling, caseless")
         << QStringList { "a", "B" } << QStringList { "a>b", "B>c" } << true << QStringList { "b:a", "c:B" };
+    const QString nfd = QString::fromUtf8("Cafe\xCC\x81"), nfc = nfd.normalized(QString::NormalizationForm_C);
+    QTest::newRow("NFC and NFD, one name") << QStringList { "a", "b" } << QStringList { "a>" + nfc, "b>" + nfd }
+                                            << false << QStringList {};
+    QTest::newRow("a name held in NFD stays") << QStringList { "a", nfd } << QStringList { "a>" + nfc } << false
+                                              << QStringList {};
+    QTest::newRow("NFD to NFC") << QStringList { nfd } << QStringList { nfd + ">" + nfc } << false
+                                << QStringList { nfc + ":" + nfd };
+}
+
+void LibraryPlanTest::numbersKeepFilesApart_data()
+{
+    QTest::addColumn<QStringList>("disk");
+    QTest::addColumn<QStringList>("moves"); // "from>to"
+    QTest::addColumn<bool>("caseless");
+    QTest::addColumn<QStringList>("numbered"); // each move's target, in the order of the moves
+    QTest::newRow("by source path, not by order") << QStringList { "a", "b" } << QStringList { "b>X.mp3", "a>X.mp3" }
+                                                  << false << QStringList { "X (2).mp3", "X.mp3" };
+    QTest::newRow("a name that stays") << QStringList { "a", "X.mp3", "X (2).mp3" } << QStringList { "a>X.mp3" }
+                                       << false << QStringList { "X (3).mp3" };
+    QTest::newRow("a song named \"X (2)\" keeps its name")
+        << QStringList { "a", "b", "c" } << QStringList { "a>X.mp3", "b>X.mp3", "c>X (2).mp3" } << false
+        << QStringList { "X.mp3", "X (3).mp3", "X (2).mp3" };
+    QTest::newRow("numbered before: its own name again") << QStringList { "X.mp3", "X (2).mp3" }
+                                                         << QStringList { "X (2).mp3>X.mp3" } << false
+                                                         << QStringList { "X (2).mp3" };
+    const QString nfd = QString::fromUtf8("Cafe\xCC\x81.mp3"), nfc = nfd.normalized(QString::NormalizationForm_C);
+    QTest::newRow("NFC and NFD") << QStringList { "a", "b" } << QStringList { "a>" + nfc, "b>" + nfd } << false
+                                 << QStringList { nfc, QString::fromUtf8("Cafe\xCC\x81 (2).mp3") };
+    QTest::newRow("caseless") << QStringList { "a", "b" } << QStringList { "a>X.mp3", "b>x.mp3" } << true
+                              << QStringList { "X.mp3", "x (2).mp3" };
+    const QString longest = QString(125, QChar(0xE9)) + "e.mp3"; // 255 bytes
+    QTest::newRow("cut to fit, at a character") << QStringList { "a", longest } << QStringList { "a>" + longest }
+                                                << false << QStringList { QString(123, QChar(0xE9)) + " (2).mp3" };
+}
+
+// Numbers go only to the files that need them, the same whatever order the
+// files were read in, never to a name anything that stays holds.
+void LibraryPlanTest::numbersKeepFilesApart()
+{
+    QFETCH(QStringList, disk);
+    QFETCH(QStringList, moves);
+    QFETCH(bool, caseless);
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString() + "/";
+    for (const QString& file : disk)
+        testsupport::writeFile(root, textToName(file), "x");
+    std::vector<NumberedTarget> targets;
+    std::vector<std::string> leaving;
+    for (const QString& move : moves) {
+        targets.push_back({ root + textToName(move.section('>', 0, 0)), root + textToName(move.section('>', 1)), caseless });
+        leaving.push_back(targets.back().from);
+    }
+    numberTargets(targets, leaving);
+    QStringList numbered;
+    for (const NumberedTarget& target : targets) {
+        QVERIFY(baseOf(target.to).size() <= kMaxNameBytes);
+        numbered << nameToText(baseOf(target.to));
+    }
+    QTEST(numbered, "numbered");
 }
 
 // The steps are made as a run makes them: every rename must succeed
