@@ -25,8 +25,7 @@ int runApply(const ApplyOptions& options)
         complain(options.file + ": " + error);
         return kUsage;
     }
-    PathDisplay display;
-    display.addBase(fs::currentDirectory());
+    const PathDisplay display = displayFromHere();
     const LibraryPlan plan = replanSavedMoves(std::move(*saved));
     return performPlan(plan, display, { options.json, false, {} });
 }

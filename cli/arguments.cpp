@@ -95,10 +95,11 @@ std::optional<std::string> absoluteTarget(const std::string& given)
     }
 }
 
-std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes, bool makesPaths)
+std::shared_ptr<const ParsedPattern> readPattern(
+    const std::string& text, bool escapes, bool makesPaths, PatternUse use)
 {
     const QString pattern = escapes ? withEscapes(nameToText(text)) : nameToText(text);
-    auto parsed = std::make_shared<ParsedPattern>(parsePattern(pattern));
+    auto parsed = std::make_shared<ParsedPattern>(parsePattern(pattern, use));
     if (parsed->ok() && makesPaths)
         parsed->error = pathPatternFault(pattern);
     if (parsed->ok())

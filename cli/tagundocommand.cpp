@@ -68,15 +68,16 @@ int preview(const TagJournal& journal)
         complain("the tag journal cannot be read, or is damaged (undo sets a damaged one aside)");
         return kSomeFailed;
     }
+    const PathDisplay display = displayFromHere();
     int back = 0, left = 0;
     for (const TagUndoStep& step : *steps) {
         const bool putBack = isBack(step.verdict);
         ++(putBack ? back : left);
-        const std::string line = std::string(verdictText(step.verdict)) + ": " + step.path;
+        const std::string verdict = std::string(verdictText(step.verdict)) + ": ";
         if (putBack)
-            writeRecord(line);
+            writeRecord(verdict + display.show(step.path));
         else
-            tell(line);
+            tell(verdict + display.said(step.path));
     }
     writeRecord(steps->empty() ? "no tag changes to undo"
                                : "dry run, nothing changed: would put back " + std::to_string(back) + ", leave alone "
@@ -124,9 +125,10 @@ int runTagUndo(const TagUndoOptions& options)
         writeRecord("no tag changes to undo");
         return kDone;
     }
+    const PathDisplay display = displayFromHere();
     for (const TagUndoStep& step : outcome->steps) {
         if (!isBack(step.verdict))
-            tell(std::string(verdictText(step.verdict)) + ": " + step.path);
+            tell(std::string(verdictText(step.verdict)) + ": " + display.said(step.path));
     }
     std::string summary = "put back " + std::to_string(outcome->restored) + ", changed since or not writable "
         + std::to_string(outcome->skipped);
