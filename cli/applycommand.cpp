@@ -16,13 +16,13 @@ int runApply(const ApplyOptions& options)
 {
     const auto text = fs::readWholeFile(options.file);
     if (!text) {
-        complain(options.file + ": cannot be read");
+        complain(shellQuoted(options.file) + ": cannot be read");
         return kUsage;
     }
     std::string error;
     auto saved = planFromJson(QByteArray::fromStdString(*text), error);
     if (!saved) {
-        complain(options.file + ": " + error);
+        complain(shellQuoted(options.file) + ": " + error);
         return kUsage;
     }
     const PathDisplay display = displayFromHere();

@@ -298,10 +298,10 @@ namespace {
     QString fieldValue(const PatternPart& part, const TagFields& tag, const PatternContext& context)
     {
         QString value = firstValue(part, tag, context);
-        if (isPlaceField(part.field))
-            return value; // already as the listing shows paths
         const auto unsafe = [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20; };
-        if (context.tagText) {
+        if (isPlaceField(part.field)) {
+            // already as the listing shows paths
+        } else if (context.tagText) {
             for (QChar& c : value) {
                 if (c.unicode() < 0x20)
                     c = u' ';
