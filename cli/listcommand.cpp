@@ -1,11 +1,9 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/listrecord.h"
 #include "platform/filenames.h"
 #include "rename/treewalk.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace zentrio::cli {
 
@@ -21,26 +19,6 @@ struct ListOptions {
     bool json = false;
 };
 
-const char* const kColumns[] = { "path", "artist", "album", "song", "track", "disc", "year", "genre", "albumartist" };
-
-std::vector<QString> columnsOf(const TagFields& tag)
-{
-    return { tag.artist, tag.album, tag.song, tag.track, tag.disc, tag.year, tag.genre, tag.albumArtist };
-}
-
-QJsonObject jsonOf(const std::string& path, const TagFields& tag)
-{
-    QJsonObject object;
-    putPath(object, "path", path);
-    object.insert("tagged", tag.found);
-    const std::vector<std::pair<const char*, const QString*>> fields { { "song", &tag.song }, { "artist", &tag.artist },
-        { "album", &tag.album }, { "track", &tag.track }, { "tracks", &tag.tracks }, { "disc", &tag.disc },
-        { "discs", &tag.discs }, { "year", &tag.year }, { "genre", &tag.genre }, { "albumartist", &tag.albumArtist } };
-    for (const auto& [key, value] : fields)
-        object.insert(QLatin1String(key), *value);
-    return object;
-}
-
 // A folder's records, made on the pool, and the files that could not be read.
 struct FolderOutput {
     std::string records;
@@ -53,38 +31,6 @@ void addRecord(std::string& records, std::string_view record, bool nul)
     records += nul ? '\0' : '\n';
 }
 
-// A file's place for {path}, {name}, {folder} and {ext}, each in `form`.
-ListedPlace placeOf(const std::string& shown, PathForm form)
-{
-    const std::string name = baseOf(shown);
-    const auto dot = name.rfind('.');
-    const auto text = [form](const std::string& bytes) { return nameToText(pathText(bytes, form)); };
-    return { text(shown), text(name), text(parentOf(shown)),
-        text(dot == std::string::npos ? std::string() : name.substr(dot + 1)) };
-}
-
-// A file's record in the listing's text format: by the pattern, the path
-// alone, or the path and the fields tab-separated. A path goes byte for
-// byte into a NUL-ended record off a terminal, and into a line with its
-// control characters as blanks (in the tab-separated columns always).
-std::string textRecord(const ListOptions& options, const ParsedPattern* format, const std::string& shown,
-    const TagFields& tag, const PatternContext& context)
-{
-    const PathForm form = recordForm(options.nul ? PathForm::AsIs : PathForm::OneLine);
-    if (format) {
-        const ListedPlace place = placeOf(shown, form);
-        PatternContext withPlace = context;
-        withPlace.place = &place;
-        return textToName(formatPattern(format->parts, tag, withPlace));
-    }
-    if (options.pathsOnly)
-        return pathText(shown, form);
-    std::string line = pathText(shown, recordForm(PathForm::OneLine));
-    for (const QString& value : columnsOf(tag))
-        line += '\t' + fieldText(value);
-    return line;
-}
-
 int runList(const ListOptions& options)
 {
     const auto paths = absolutePaths(options.paths);
@@ -93,14 +39,11 @@ int runList(const ListOptions& options)
     std::shared_ptr<const ParsedPattern> format;
     if (!options.format.empty() && !(format = readPattern(options.format, true, false, PatternUse::Listing)))
         return kUsage;
+    const ListFormat how { format.get(), options.pathsOnly, options.nul, options.json };
     const PathDisplay display = displayForArguments(options.paths, *paths);
     int status = kDone;
-    if (!format && !options.pathsOnly && !options.json && stdoutIsTerminal()) {
-        std::string header;
-        for (const char* column : kColumns)
-            header += std::string(header.empty() ? "" : "\t") + column;
-        writeRecord(header, options.nul);
-    }
+    if (!format && !options.pathsOnly && !options.json && stdoutIsTerminal())
+        writeRecord(listHeader(), options.nul);
     Progress progress(!options.json);
     LibraryWalk walk;
     walk.paths = *paths;
@@ -120,16 +63,10 @@ int runList(const ListOptions& options)
                 output.unreadable.push_back(display.said(path, folder.argument));
                 continue;
             }
-            const TagFields& tag = reads[i]->tag;
-            if (options.json) {
-                const QByteArray line = QJsonDocument(jsonOf(path, tag)).toJson(QJsonDocument::Compact);
-                addRecord(
-                    output.records, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
-                continue;
-            }
             const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths, true };
             addRecord(output.records,
-                textRecord(options, format.get(), display.place(path, folder.argument), tag, context), options.nul);
+                listRecord(how, path, display.place(path, folder.argument), reads[i]->tag, context),
+                options.nul && !options.json);
         }
         return output;
     };
