@@ -175,9 +175,11 @@ std::string shellQuoted(std::string_view name)
             quoted += escapedByte(static_cast<unsigned char>(name[at++]));
             continue;
         }
-        quoted += escaping ? "''" : "";
+        if (name[at] == '\'')
+            quoted += "'\\''"; // ends '...' or $'...' alike, then opens '...' again
+        else
+            quoted += (escaping ? "''" : "") + std::string(name.substr(at, length));
         escaping = false;
-        quoted += name[at] == '\'' ? std::string("'\\''") : std::string(name.substr(at, length));
         at += length;
     }
     return quoted + "'";
