@@ -18,17 +18,16 @@ int runApply(const ApplyOptions& options)
 {
     const auto text = fs::readWholeFile(options.file);
     if (!text) {
-        complain(options.file + ": cannot be read");
+        complain(shellQuoted(options.file) + ": cannot be read");
         return kUsage;
     }
     std::string error;
     auto saved = planFromJson(QByteArray::fromStdString(*text), error);
     if (!saved) {
-        complain(options.file + ": " + error);
+        complain(shellQuoted(options.file) + ": " + error);
         return kUsage;
     }
-    PathDisplay display;
-    display.addBase(fs::currentDirectory());
+    const PathDisplay display = displayFromHere();
     const LibraryPlan plan = replanSavedMoves(std::move(*saved), conflictPolicy(options.conflicts));
     return performPlan(plan, display, { options.json, options.dryRun, {} });
 }

@@ -57,13 +57,13 @@ std::optional<std::vector<std::string>> absolutePaths(const std::vector<std::str
             path.pop_back();
         struct stat st { };
         if (::stat(path.c_str(), &st) != 0) {
-            complain(path + ": " + std::strerror(errno));
+            complain(shellQuoted(path) + ": " + std::strerror(errno));
             ok = false;
             continue;
         }
         const auto folder = resolved(S_ISDIR(st.st_mode) ? path : parentOf(path));
         if (!folder) {
-            complain(path + ": " + std::strerror(errno));
+            complain(shellQuoted(path) + ": " + std::strerror(errno));
             ok = false;
             continue;
         }
@@ -87,7 +87,8 @@ std::optional<std::string> absoluteTarget(const std::string& given)
         }
         const std::string part = baseOf(path);
         if (errno != ENOENT || part == "." || part == ".." || path == "/" || path.empty()) {
-            complain(given + ": " + (errno != ENOENT ? std::strerror(errno) : "not a folder that can be made"));
+            complain(shellQuoted(given) + ": "
+                + (errno != ENOENT ? std::strerror(errno) : "not a folder that can be made"));
             return std::nullopt;
         }
         missing.push_back(part);
@@ -95,10 +96,11 @@ std::optional<std::string> absoluteTarget(const std::string& given)
     }
 }
 
-std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes, bool makesPaths)
+std::shared_ptr<const ParsedPattern> readPattern(
+    const std::string& text, bool escapes, bool makesPaths, PatternUse use)
 {
     const QString pattern = escapes ? withEscapes(nameToText(text)) : nameToText(text);
-    auto parsed = std::make_shared<ParsedPattern>(parsePattern(pattern));
+    auto parsed = std::make_shared<ParsedPattern>(parsePattern(pattern, use));
     if (parsed->ok() && makesPaths)
         parsed->error = pathPatternFault(pattern);
     if (parsed->ok())

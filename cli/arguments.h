@@ -24,6 +24,7 @@ std::optional<std::string> absoluteTarget(const std::string& given);
 // when it cannot be read. `escapes` turns "\t" and "\n" into a tab and a
 // line end first (list's -f); `makesPaths` also refuses the folders no run
 // could make (nothing, blanks alone, "." or ".." between two "/").
-std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes = false, bool makesPaths = false);
+std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes = false, bool makesPaths = false,
+    PatternUse use = PatternUse::Naming);
 
 } // namespace zentrio::cli

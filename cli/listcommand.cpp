@@ -1,11 +1,9 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/listrecord.h"
 #include "platform/filenames.h"
 #include "rename/treewalk.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace zentrio::cli {
 
@@ -16,29 +14,10 @@ struct ListOptions {
     bool recursive = false;
     bool id3v1 = false;
     std::string format;
+    bool pathsOnly = false;
     bool nul = false;
     bool json = false;
 };
-
-const char* const kColumns[] = { "path", "artist", "album", "song", "track", "disc", "year", "genre", "albumartist" };
-
-std::vector<QString> columnsOf(const TagFields& tag)
-{
-    return { tag.artist, tag.album, tag.song, tag.track, tag.disc, tag.year, tag.genre, tag.albumArtist };
-}
-
-QJsonObject jsonOf(const std::string& shown, const TagFields& tag)
-{
-    QJsonObject object;
-    putPath(object, "path", shown);
-    object.insert("tagged", tag.found);
-    const std::vector<std::pair<const char*, const QString*>> fields { { "song", &tag.song }, { "artist", &tag.artist },
-        { "album", &tag.album }, { "track", &tag.track }, { "tracks", &tag.tracks }, { "disc", &tag.disc },
-        { "discs", &tag.discs }, { "year", &tag.year }, { "genre", &tag.genre }, { "albumartist", &tag.albumArtist } };
-    for (const auto& [key, value] : fields)
-        object.insert(QLatin1String(key), *value);
-    return object;
-}
 
 // A folder's records, made on the pool, and the files that could not be read.
 struct FolderOutput {
@@ -58,16 +37,13 @@ int runList(const ListOptions& options)
     if (!paths)
         return kUsage;
     std::shared_ptr<const ParsedPattern> format;
-    if (!options.format.empty() && !(format = readPattern(options.format, true)))
+    if (!options.format.empty() && !(format = readPattern(options.format, true, false, PatternUse::Listing)))
         return kUsage;
+    const ListFormat how { format.get(), options.pathsOnly, options.nul, options.json };
     const PathDisplay display = displayForArguments(options.paths, *paths);
     int status = kDone;
-    if (!format && !options.json && stdoutIsTerminal()) {
-        std::string header;
-        for (const char* column : kColumns)
-            header += std::string(header.empty() ? "" : "\t") + column;
-        writeRecord(header, options.nul);
-    }
+    if (!format && !options.pathsOnly && !options.json && stdoutIsTerminal())
+        writeRecord(listHeader(), options.nul);
     Progress progress(!options.json);
     LibraryWalk walk;
     walk.paths = *paths;
@@ -82,25 +58,15 @@ int runList(const ListOptions& options)
         const NumberWidths widths = widestNumbers(tags);
         FolderOutput output;
         for (std::size_t i = 0; i < folder.mp3s.size(); ++i) {
-            const std::string shown = display.show(joinPath(folder.path, folder.mp3s[i].name), folder.argument);
+            const std::string path = joinPath(folder.path, folder.mp3s[i].name);
             if (!reads[i]) {
-                output.unreadable.push_back(shown);
+                output.unreadable.push_back(display.said(path, folder.argument));
                 continue;
             }
-            const TagFields& tag = reads[i]->tag;
-            if (options.json) {
-                const QByteArray line = QJsonDocument(jsonOf(shown, tag)).toJson(QJsonDocument::Compact);
-                addRecord(
-                    output.records, std::string_view(line.constData(), static_cast<std::size_t>(line.size())), false);
-            } else if (format) {
-                const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths, true };
-                addRecord(output.records, formatPattern(format->parts, tag, context).toStdString(), options.nul);
-            } else {
-                std::string line = shown;
-                for (const QString& value : columnsOf(tag))
-                    line += '\t' + fieldText(value);
-                addRecord(output.records, line, options.nul);
-            }
+            const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths, true };
+            addRecord(output.records,
+                listRecord(how, path, display.place(path, folder.argument), reads[i]->tag, context),
+                options.nul && !options.json);
         }
         return output;
     };
@@ -114,7 +80,7 @@ int runList(const ListOptions& options)
         }
     };
     walk.failed = [&](const WalkFailure& failure) {
-        complain(display.show(failure.path) + ": " + failure.reason);
+        complain(display.said(failure.path) + ": " + failure.reason);
         status = kSomeFailed;
     };
     walk.keepGoing = [&](std::size_t read, std::size_t found) {
@@ -133,11 +99,15 @@ void addListCommand(CLI::App& app, Command& run)
     list->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
     list->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
     list->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
-    list->add_option("-f,--format", options->format,
+    CLI::Option* format = list->add_option("-f,--format", options->format,
         "a pattern in the own-pattern language, \\t and \\n understood; each field as the tag holds it (\"AC/DC\" "
-        "stays \"AC/DC\") (default: path and the fields, tab-separated)");
+        "stays \"AC/DC\"), and {path} (as the listing shows it), {name}, {folder}, {ext} (without the dot) "
+        "(default: path and the fields, tab-separated)");
+    CLI::Option* paths = list->add_flag("--paths", options->pathsOnly,
+        "the paths alone, one a line; with -0 byte for byte, for xargs -0")->excludes(format);
     list->add_flag("-0,--null", options->nul, "end each record with a NUL instead of a newline");
-    list->add_flag("--json", options->json, "one JSON object per line: the path and every field");
+    list->add_flag("--json", options->json, "one JSON object per line: the absolute path and every field")
+        ->excludes(paths);
     list->footer(kExitStatusHelp);
     list->callback([options, &run] {
         run = [options] {

@@ -1,13 +1,12 @@
 #include "cli/output.h"
 
 #include "platform/filenames.h"
-#include "platform/fsops.h"
 
 #include <QJsonDocument>
 
 #include <csignal>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 
 namespace zentrio::cli {
@@ -19,11 +18,6 @@ namespace {
 void onInterrupt(int)
 {
     interrupted.store(true);
-}
-
-bool stderrIsTerminal()
-{
-    return ::isatty(STDERR_FILENO) == 1;
 }
 
 } // namespace
@@ -60,16 +54,38 @@ void writeJson(const QJsonObject& object)
     writeRecord(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
 }
 
+namespace {
+
+// A message is one line that no terminal takes for a command: a control
+// character that reached it unquoted (inside a reason the core wrote, say)
+// is shown as "?", as ls -q shows one.
+std::string messageLine(std::string_view text)
+{
+    std::string line(text);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c < 0x20 || c == 0x7F) {
+            line[i] = '?';
+        } else if (c == 0xC2 && i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) <= 0x9F
+            && static_cast<unsigned char>(line[i + 1]) >= 0x80) {
+            line.replace(i, 2, "?"); // a C1 control
+        }
+    }
+    return line;
+}
+
+} // namespace
+
 void complain(std::string_view text)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "zentrio-cli: %.*s\n", static_cast<int>(text.size()), text.data());
+    std::fprintf(stderr, "zentrio-cli: %s\n", messageLine(text).c_str());
 }
 
 void tell(std::string_view text)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fprintf(stderr, "%s\n", messageLine(text).c_str());
 }
 
 void putPath(QJsonObject& object, const QString& key, const std::string& path)
@@ -81,92 +97,92 @@ void putPath(QJsonObject& object, const QString& key, const std::string& path)
 
 std::string fieldText(const QString& value)
 {
-    std::string text = value.toStdString();
-    for (char& c : text) {
+    return oneLine(value.toStdString());
+}
+
+std::string oneLine(std::string_view text)
+{
+    std::string line(text);
+    for (char& c : line) {
         if (static_cast<unsigned char>(c) < 0x20)
             c = ' ';
     }
-    return text;
+    return line;
 }
 
-void PathDisplay::addBase(std::string absolute, std::string shownAs)
-{
-    m_bases.push_back({ std::move(absolute), std::move(shownAs) });
-}
+namespace {
 
-void PathDisplay::setTarget(std::string absolute, std::string given)
+// The length of the UTF-8 sequence at `at` that stands for a character a
+// terminal shows; 0 for a control character (C0, DEL, C1) or a byte that
+// begins no valid sequence.
+std::size_t printableLength(std::string_view text, std::size_t at)
 {
-    m_target = Base { std::move(absolute), std::move(given) };
-}
-
-std::optional<std::string> PathDisplay::below(const std::string& path, const Base& base)
-{
-    const std::string prefix = folderPath(base.absolute);
-    if (!path.starts_with(prefix) || path.size() == prefix.size())
-        return std::nullopt;
-    const std::string relative = path.substr(prefix.size());
-    return base.shownAs.empty() ? relative : joinPath(base.shownAs, relative);
-}
-
-std::string PathDisplay::show(const std::string& path, std::size_t base) const
-{
-    if (base < m_bases.size()) {
-        if (auto shown = below(path, m_bases[base]))
-            return *shown;
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned lead = byte(at);
+    if (lead < 0x80)
+        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    std::size_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    // The second byte's range also refuses overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (length == 0 || byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+            return 0;
     }
-    if (m_target) {
-        if (auto shown = below(path, *m_target))
-            return *shown;
+    if (lead == 0xC2 && byte(at + 1) <= 0x9F)
+        return 0; // U+0080..U+009F, the C1 controls (CSI among them)
+    return length;
+}
+
+// A byte inside $'...': the escapes of C, else three octal digits.
+std::string escapedByte(unsigned char c)
+{
+    static const char named[] = "abtnvfr"; // 7 to 13
+    if (c >= 7 && c <= 13)
+        return { '\\', named[c - 7] };
+    char octal[5];
+    std::snprintf(octal, sizeof octal, "\\%03o", c);
+    return octal;
+}
+
+} // namespace
+
+std::string shellQuoted(std::string_view name)
+{
+    bool plain = true;
+    for (std::size_t at = 0; at < name.size() && plain;) {
+        const std::size_t length = printableLength(name, at);
+        plain = length > 0;
+        at += length;
     }
-    return path;
-}
-
-Progress::Progress(bool enabled)
-    : m_enabled(enabled && stderrIsTerminal())
-    , m_start(std::chrono::steady_clock::now())
-{
-}
-
-Progress::~Progress()
-{
-    clear();
-}
-
-void Progress::update(const char* what, std::size_t done, std::size_t total)
-{
-    if (!m_enabled)
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    if (what != m_what) {
-        m_what = what;
-        m_start = now;
-    } else if (now - m_last < std::chrono::milliseconds(100) && done != total) {
-        return;
+    if (plain)
+        return std::string(name);
+    std::string quoted = "'";
+    bool escaping = false; // inside $'...'
+    for (std::size_t at = 0; at < name.size();) {
+        const std::size_t length = printableLength(name, at);
+        if (length == 0) {
+            quoted += escaping ? "" : "'$'";
+            escaping = true;
+            quoted += escapedByte(static_cast<unsigned char>(name[at++]));
+            continue;
+        }
+        if (name[at] == '\'')
+            quoted += "'\\''"; // ends '...' or $'...' alike, then opens '...' again
+        else
+            quoted += (escaping ? "''" : "") + std::string(name.substr(at, length));
+        escaping = false;
+        at += length;
     }
-    m_last = now;
-    const double seconds = std::chrono::duration<double>(now - m_start).count();
-    std::fprintf(stderr, "\r\033[K%s %zu/%zu files, %.0f files/s", what, done, total,
-        seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
-    m_shown = true;
-}
-
-void Progress::clear()
-{
-    if (m_shown)
-        std::fprintf(stderr, "\r\033[K");
-    m_shown = false;
-}
-
-PathDisplay displayForArguments(const std::vector<std::string>& given, const std::vector<std::string>& absolute)
-{
-    PathDisplay display;
-    for (std::size_t i = 0; i < given.size(); ++i) {
-        const bool folder = fs::isFolder(absolute[i]);
-        const std::string shown = folder ? given[i] : given[i].substr(0, given[i].rfind('/') + 1);
-        std::string base = folder ? absolute[i] : absolute[i].substr(0, absolute[i].rfind('/'));
-        display.addBase(base, shown.empty() ? std::string() : shown);
-    }
-    return display;
+    return quoted + "'";
 }
 
 std::string timeText(std::int64_t seconds)

@@ -87,9 +87,9 @@ public:
         m_counts.add(file);
         if (m_json) {
             QJsonObject object;
-            putPath(object, "from", m_display.show(file.from, file.argument));
+            putPath(object, "from", file.from);
             if (!file.to.empty())
-                putPath(object, "to", m_display.show(file.to, file.argument));
+                putPath(object, "to", file.to);
             object.insert("status", QLatin1String(statusWord(file.status, m_stage)));
             const bool refused = m_stage == Stage::Refused && file.moves();
             object.insert("reason",
@@ -100,12 +100,11 @@ public:
             writeJson(object);
             return;
         }
-        const std::string paths = m_display.show(file.from, file.argument)
-            + (file.to.empty() ? "" : " -> " + m_display.show(file.to, file.argument));
         if (file.moves())
-            writeRecord(paths);
+            writeRecord(m_display.show(file.from, file.argument) + " -> " + m_display.show(file.to, file.argument));
         else if (file.status != FileStatus::Unchanged)
-            tell(std::string(statusWord(file.status, m_stage)) + ": " + paths + ": " + file.reason);
+            tell(std::string(statusWord(file.status, m_stage)) + ": " + m_display.said(file.from, file.argument)
+                + (file.to.empty() ? "" : " -> " + m_display.said(file.to, file.argument)) + ": " + file.reason);
     }
 
     void summary(const std::string& line)
@@ -160,8 +159,8 @@ int reportConflicts(const LibraryPlan& plan, const PathDisplay& display, bool js
     for (const PlannedFile& file : plan.files) {
         if (file.status == FileStatus::Conflict) {
             ++conflicts;
-            complain("conflict: " + display.show(file.from, file.argument) + " -> "
-                + display.show(file.to, file.argument) + ": " + file.reason);
+            complain("conflict: " + display.said(file.from, file.argument) + " -> "
+                + display.said(file.to, file.argument) + ": " + file.reason);
         }
         if (json)
             report.file(file);
@@ -194,7 +193,7 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
 {
     int status = kDone;
     for (const WalkFailure& failure : plan.failures) {
-        complain(display.show(failure.path) + ": cannot be listed: " + failure.reason);
+        complain(display.said(failure.path) + ": cannot be listed: " + failure.reason);
         status = kSomeFailed;
     }
     if (plan.hasConflicts())

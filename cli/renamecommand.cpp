@@ -43,9 +43,7 @@ int runRename(const RenameOptions& options)
     request.options.foldEveryAccent = true;
     request.conflicts = conflictPolicy(options.conflicts);
     request.fsChoice = options.fs == "fat" ? FsChoice::Fat : options.fs == "posix" ? FsChoice::Posix : FsChoice::Auto;
-    PathDisplay display;
-    for (const std::string& path : *paths)
-        display.addBase(fs::isFolder(path) ? path : path.substr(0, path.rfind('/')));
+    PathDisplay display = displayForArguments(options.paths, *paths);
     if (!options.to.empty()) {
         const auto to = absoluteTarget(options.to);
         if (!to)

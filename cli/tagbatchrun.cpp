@@ -87,10 +87,9 @@ public:
 
     void file(const Target& target, const char* status, const std::string& reason = {})
     {
-        const std::string shown = m_display.show(target.path, target.argument);
         if (m_json) {
             QJsonObject object;
-            putPath(object, "path", shown);
+            putPath(object, "path", target.path);
             object.insert("status", QLatin1String(status));
             QJsonObject changes;
             for (const Change& change : target.changes)
@@ -99,9 +98,9 @@ public:
             object.insert("reason", QString::fromStdString(reason));
             writeJson(object);
         } else if (!reason.empty()) {
-            tell(std::string(status) + ": " + shown + ": " + reason);
+            tell(std::string(status) + ": " + m_display.said(target.path, target.argument) + ": " + reason);
         } else if (!target.changes.empty()) {
-            writeRecord(shown + ": " + changesText(target.changes));
+            writeRecord(m_display.show(target.path, target.argument) + ": " + changesText(target.changes));
         }
     }
 
@@ -302,7 +301,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
             found.push_back({ joinPath(folder.path, file.name), folder.argument });
     };
     walk.failed = [&](const WalkFailure& failure) {
-        complain(display.show(failure.path) + ": cannot be listed: " + failure.reason);
+        complain(display.said(failure.path) + ": cannot be listed: " + failure.reason);
         status = kSomeFailed;
     };
     walk.keepGoing = [](std::size_t, std::size_t) { return !interrupted.load(); };

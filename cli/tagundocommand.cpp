@@ -60,6 +60,7 @@ bool isBack(TagUndoStep::Verdict verdict)
 // with --json every file as one object on stdout.
 void reportSteps(const TagUndoOutcome& outcome, bool json, bool dryRun)
 {
+    const PathDisplay display = displayFromHere();
     for (const TagUndoStep& step : outcome.steps) {
         const VerdictText text = verdictText(step.verdict);
         if (json) {
@@ -67,9 +68,9 @@ void reportSteps(const TagUndoOutcome& outcome, bool json, bool dryRun)
             putPath(object, "path", step.path);
             writeJson(object);
         } else if (dryRun && isBack(step.verdict)) {
-            writeRecord(std::string(text.line) + ": " + step.path);
+            writeRecord(std::string(text.line) + ": " + display.show(step.path));
         } else if (!isBack(step.verdict)) {
-            tell(std::string(text.line) + ": " + step.path);
+            tell(std::string(text.line) + ": " + display.said(step.path));
         }
     }
 }

@@ -73,11 +73,10 @@ int listRuns(const RunHistory& history)
 // person still knows where those files went.
 int dropRun(const NewestUndo& dropped)
 {
-    PathDisplay display;
-    display.addBase(fs::currentDirectory());
+    const PathDisplay display = displayFromHere();
     for (const Move& move : dropped.result.remaining) {
         if (!isCycleName(move.from))
-            tell("not undone: " + display.show(move.from) + " -> " + display.show(move.to));
+            tell("not undone: " + display.said(move.from) + " -> " + display.said(move.to));
     }
     writeRecord("dropped the newest run (" + runText(dropped.kind, dropped.origin, dropped.folder)
         + (dropped.time != 0 ? ", " + timeText(dropped.time) : std::string()) + ") without undoing it; "
@@ -109,8 +108,7 @@ int runUndo(const UndoOptions& options)
     case NewestUndo::Status::Undone:
         break;
     }
-    PathDisplay display;
-    display.addBase(fs::currentDirectory());
+    const PathDisplay display = displayFromHere();
     const MovesUndone& result = undo.result;
     for (const Move& move : result.back) {
         if (isCycleName(move.from))
@@ -118,7 +116,7 @@ int runUndo(const UndoOptions& options)
         writeRecord(display.show(move.to) + " -> " + display.show(move.from));
     }
     for (const LeftAlone& left : result.leftAlone)
-        tell("left alone: " + display.show(left.path) + ": " + left.reason);
+        tell("left alone: " + display.said(left.path) + ": " + left.reason);
     for (const std::string& playlist : undo.playlistsRestored)
         writeRecord(std::string(options.dryRun ? "playlist to put back as it was: " : "playlist put back as it was: ")
             + display.show(playlist));

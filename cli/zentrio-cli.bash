@@ -1,5 +1,37 @@
 # bash completion for zentrio-cli: its commands (and tag's own commands),
-# their options, and the values of --fs and --conflicts; paths complete as files and folders.
+# their options, and the values of --fs and --conflicts; paths complete as files and folders,
+# each name one word whatever blanks it holds.
+
+# The word as the shell will read it: "a\ b", "'a b" and "\"a b" are "a b".
+# Read by hand, never by eval, so no part of the line is ever run.
+_zentrio_cli_dequote()
+{
+    local word=$1 out="" quote="" c i
+    for ((i = 0; i < ${#word}; i++)); do
+        c=${word:i:1}
+        if [[ -n $quote && $c == "$quote" ]]; then
+            quote=""
+        elif [[ $quote != "'" && $c == \\ ]]; then
+            i=$((i + 1)) # within "..." only \\, \", \$ and \` lose their backslash
+            [[ $quote == '"' && ${word:i:1} != [\\\"\$\`] ]] && out+=$c
+            out+=${word:i:1}
+        elif [[ -z $quote && ( $c == "'" || $c == '"' ) ]]; then
+            quote=$c
+        else
+            out+=$c
+        fi
+    done
+    printf '%s' "$out"
+}
+
+# Files (or, with -d, folders) whose names begin with the word, one reply
+# each: compgen gives one a line, and its output is never split at blanks;
+# readline quotes each reply as it puts it on the line.
+_zentrio_cli_paths()
+{
+    compopt -o filenames 2>/dev/null || true # also when called outside a completion
+    mapfile -t COMPREPLY < <(compgen "$1" -- "$(_zentrio_cli_dequote "$2")")
+}
 
 _zentrio_cli()
 {
@@ -28,15 +60,15 @@ _zentrio_cli()
     case $prev in
         --fs) COMPREPLY=($(compgen -W "auto posix fat" -- "$cur")); return ;;
         --conflicts) COMPREPLY=($(compgen -W "stop skip number" -- "$cur")); return ;;
-        --to) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --to) _zentrio_cli_paths -d "$cur"; return ;;
         -p|--pattern|-f|--format|--sep) return ;;
         --song|--artist|--album|--year|--genre|--albumartist|--track|--disc) return ;;
-        --plan-out) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --plan-out) _zentrio_cli_paths -f "$cur"; return ;;
     esac
 
     local options=""
     case $command in
-        list) options="-r --recursive --id3v1 -f --format -0 --null --json --help" ;;
+        list) options="-r --recursive --id3v1 -f --format --paths -0 --null --json --help" ;;
         rename) options="-p --pattern -r --recursive --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --drop --help" ;;
@@ -50,7 +82,7 @@ _zentrio_cli()
         # The ids of the tag changes kept, the first word of each listed one.
         COMPREPLY=($(compgen -W "$(zentrio-cli tag undo --list 2>/dev/null | cut -d' ' -f1 | grep -v '^no$')" -- "$cur"))
     elif [[ $command != undo && $command != tag-undo ]]; then
-        COMPREPLY=($(compgen -f -- "$cur"))
+        _zentrio_cli_paths -f "$cur"
     fi
 } &&
     complete -o filenames -F _zentrio_cli zentrio-cli

@@ -249,10 +249,24 @@ namespace {
             return padded(QString::number(context.number), std::max(2, part.width));
         case PatternField::Separator:
             return context.separator;
+        case PatternField::Path:
+            return context.place ? context.place->path : QString();
+        case PatternField::Name:
+            return context.place ? context.place->name : QString();
+        case PatternField::Folder:
+            return context.place ? context.place->folder : QString();
+        case PatternField::Extension:
+            return context.place ? context.place->extension : QString();
         case PatternField::Ignore:
             break;
         }
         return {};
+    }
+
+    bool isPlaceField(PatternField field)
+    {
+        return field == PatternField::Path || field == PatternField::Name || field == PatternField::Folder
+            || field == PatternField::Extension;
     }
 
     // Each word begins with a capital; the other letters stay as they are.
@@ -285,7 +299,9 @@ namespace {
     {
         QString value = firstValue(part, tag, context);
         const auto unsafe = [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20; };
-        if (context.tagText) {
+        if (isPlaceField(part.field)) {
+            // already as the listing shows paths
+        } else if (context.tagText) {
             for (QChar& c : value) {
                 if (c.unicode() < 0x20)
                     c = u' ';
@@ -367,14 +383,22 @@ std::vector<PatternFieldName> patternFieldNames(PatternUse use)
         { "n", PatternField::Number, "fn" },
         { "sep", PatternField::Separator, "fsep" },
         { "ignore", PatternField::Ignore, "fignore" },
+        { "path", PatternField::Path, "" },
+        { "name", PatternField::Name, "" },
+        { "folder", PatternField::Folder, "" },
+        { "ext", PatternField::Extension, "" },
     };
-    std::vector<PatternFieldName> allowed;
+    const auto allowed = [use](PatternField field) {
+        if (isPlaceField(field))
+            return use == PatternUse::Listing;
+        return field != (use == PatternUse::Matching ? PatternField::Separator : PatternField::Ignore);
+    };
+    std::vector<PatternFieldName> fields;
     for (const PatternFieldName& name : names) {
-        const PatternField excluded = use == PatternUse::Naming ? PatternField::Ignore : PatternField::Separator;
-        if (name.field != excluded)
-            allowed.push_back(name);
+        if (allowed(name.field))
+            fields.push_back(name);
     }
-    return allowed;
+    return fields;
 }
 
 ParsedPattern parsePattern(const QString& text, PatternUse use)

@@ -30,10 +30,16 @@ enum class PatternField {
     Number, // the running number the run gives the file
     Separator, // the separator box's text
     Ignore, // in a file name: a part to skip
+    // Where a listed file lies, as the listing shows it:
+    Path,
+    Name, // the file's name
+    Folder, // the folder it lies in
+    Extension, // its name's extension, without the dot
 };
 
-// A pattern composes names, or is matched against them to fill tags.
-enum class PatternUse { Naming, Matching };
+// A pattern composes names, is matched against them to fill tags, or
+// prints a listing of files (the naming fields and where each file lies).
+enum class PatternUse { Naming, Matching, Listing };
 
 // A field's name in a pattern and the interface-text key of the line that
 // says what it gives.
@@ -92,7 +98,7 @@ struct ParsedPattern {
 constexpr qsizetype kMaxPatternLength = 500;
 
 // A naming pattern's own text may end in ".mp3": the extension every name
-// gets anyway is not doubled.
+// gets anyway is not doubled (a listing prints what it is given).
 ParsedPattern parsePattern(const QString& text, PatternUse use = PatternUse::Naming);
 
 // Where each part of a pattern lies that a "/" neither escaped nor inside
@@ -125,12 +131,22 @@ struct NumberWidths {
 };
 NumberWidths widestNumbers(const std::vector<const TagFields*>& tags);
 
+// Where a listed file lies, each as the listing shows it, for {path},
+// {name}, {folder} and {ext}: taken as given (no pass changes them).
+struct ListedPlace {
+    QString path;
+    QString name;
+    QString folder;
+    QString extension;
+};
+
 // What a pattern needs besides the tag.
 struct PatternContext {
     int number = 0;
     QString separator;
     NumberWidths widths;
     bool tagText = false; // the values as the tag holds them, for a listing rather than a name
+    const ListedPlace* place = nullptr;
 };
 
 // The pattern's text for one file. A field's value never makes a folder or

@@ -105,6 +105,21 @@ public:
         chownBelow(root(), user);
     }
 
+    // A shell line run in the library, zentrio-cli in it as "$CLI".
+    Result shell(const QString& line)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", m_dir.path() + "/state");
+        env.insert("CLI", ZENTRIO_CLI);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir.path());
+        process.start("/bin/sh", { "-c", line });
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return {};
+        return { process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError() };
+    }
+
     Result run(const QStringList& arguments)
     {
         std::unique_ptr<QProcess> process(start(arguments));
@@ -153,6 +168,8 @@ private Q_SLOTS:
     void jsonSaysWhatWasDone_data();
     void jsonSaysWhatWasDone();
     void listShowsPathsAndFields();
+    void pathsCanBeReused_data();
+    void pathsCanBeReused();
     void aPlanIsAppliedOnlyToTheFilesItSaw();
     void faultsChangeNothing();
     void aStoppedRunIsUndone_data();
@@ -526,8 +543,78 @@ void CliTest::listShowsPathsAndFields()
         testsupport::id3v2(3, { { "Back in Black" }, { "AC/DC" }, { "Live\\Studio" } }) + testsupport::audio(300));
     QCOMPARE(slashed.run({ "list", "-f", "{artist}|{album}", "m" }).out, QByteArray("AC/DC|Live\\Studio\n"));
     const Result json = library.run({ "list", "--json", "m" });
-    QVERIFY(json.out.contains("\"path_hex\":\"6d2fff2e6d7033\""));
+    // JSON gives the absolute path.
+    const QByteArray absolute = QByteArray::fromStdString(library.root() + "/m/\xFF.mp3");
+    QVERIFY(json.out.contains("\"path_hex\":\"" + absolute.toHex() + "\""));
     QVERIFY(json.out.contains("\"song\":\"X\""));
+}
+
+void CliTest::pathsCanBeReused_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("line"); // for /bin/sh; script(1) runs a part in a pseudo-terminal
+    QTest::addColumn<QByteArray>("out"); // in both, "@" stands for the library's absolute path
+    const QStringList odd { "m/a b.mp3=One", "m/x\ny.mp3=Two", "m/plain.mp3=Three" };
+    const QStringList twoFolders { "a/x.mp3=One", "b/x.mp3=Two" };
+    QTest::newRow("xargs -0 gets every name whole")
+        << odd << R"sh("$CLI" list --paths -0 m | xargs -0 stat -c '%n|' --)sh"
+        << QByteArray("m/a b.mp3|\nm/plain.mp3|\nm/x\ny.mp3|\n");
+    QTest::newRow("a tab-separated line stays one line")
+        << QStringList { "m/x\ny.mp3=Two" } << R"sh("$CLI" list m)sh"
+        << QByteArray("m/x y.mp3\tArtist\tAlbum\tTwo\t\t\t\t\t\n");
+    QTest::newRow("the place fields of -f")
+        << QStringList { "m/sub/x\ty.mp3=Two" } << R"sh("$CLI" list -r -f '{folder}|{name}|{ext}|{path}' m)sh"
+        << QByteArray("m/sub|x y.mp3|mp3|m/sub/x y.mp3\n");
+    QTest::newRow("-f -0 gives the name byte for byte")
+        << QStringList { "m/x\ty.mp3=Two" } << R"sh("$CLI" list -0 -f '{name}' m | tr '\0' '#')sh"
+        << QByteArray("x\ty.mp3#");
+    QTest::newRow("a listing's field names no file")
+        << QStringList { "m/a.mp3=One" } << R"sh("$CLI" rename -p '{name}' m 2>/dev/null; echo $?)sh"
+        << QByteArray("2\n");
+    QTest::newRow("JSON keeps the absolute path")
+        << QStringList { "m/x\ny.mp3=Two" } << R"sh("$CLI" list --json m | grep -o '"path":"[^"]*"')sh"
+        << QByteArray("\"path\":\"@/m/x\\ny.mp3\"\n");
+    QTest::newRow("a message quotes the name")
+        << QStringList { "m/x\ny.mp3=" } << R"sh("$CLI" rename -n -p '{song}' m 2>&1 >/dev/null | cut -d: -f1-2)sh"
+        << QByteArray("skipped: 'm/x'$'\\n''y.mp3'\n");
+    QTest::newRow("a message stays one line")
+        << QStringList { "m/x\ny.mp3=Same", "m/z.mp3=Same" } << R"sh("$CLI" rename -p '{song}' m 2>&1 | wc -l)sh"
+        << QByteArray("2\n");
+    QTest::newRow("rename -n tells two folders apart")
+        << twoFolders << R"sh("$CLI" rename -n -p '{song}' a b | grep -- '->')sh"
+        << QByteArray("a/x.mp3 -> a/One.mp3\nb/x.mp3 -> b/Two.mp3\n");
+    QTest::newRow("rename --to names the target as given")
+        << twoFolders << R"sh("$CLI" rename -n -p '{song}' --to ./out a/x.mp3 b | grep -- '->')sh"
+        << QByteArray("a/x.mp3 -> ./out/One.mp3\nb/x.mp3 -> ./out/Two.mp3\n");
+    QTest::newRow("tag set tells two folders apart")
+        << twoFolders << R"sh("$CLI" tag set -n --year 1999 a @/b | grep year)sh"
+        << QByteArray("a/x.mp3: year \"\" -> \"1999\"\n@/b/x.mp3: year \"\" -> \"1999\"\n");
+    QTest::newRow("undo shows paths from the working directory")
+        << twoFolders
+        << R"sh("$CLI" rename -p '{song}' a b >/dev/null && cd a && "$CLI" undo | grep -- '->' | LC_ALL=C sort)sh"
+        << QByteArray("@/b/Two.mp3 -> @/b/x.mp3\nOne.mp3 -> x.mp3\n");
+    QTest::newRow("on a terminal a name is quoted")
+        << odd << R"sh(TERM=dumb script -qec '"$CLI" list --paths m' /dev/null | tr -d '\r')sh"
+        << QByteArray("m/a b.mp3\nm/plain.mp3\n'm/x'$'\\n''y.mp3'\n");
+    QTest::newRow("a dumb terminal gets no escape codes")
+        << odd << R"sh(TERM=dumb script -qec '"$CLI" list m' /dev/null | grep -c "$(printf '\033')")sh"
+        << QByteArray("0\n");
+    QTest::newRow("another terminal gets the progress line")
+        << odd << R"sh(TERM=xterm script -qec '"$CLI" list m' /dev/null | grep -q "$(printf '\033')" && echo drawn)sh"
+        << QByteArray("drawn\n");
+}
+
+void CliTest::pathsCanBeReused()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, line);
+    QFETCH(QByteArray, out);
+    if (line.contains("script -qec") && QProcess::execute("script", { "-qec", "true", "/dev/null" }) != 0)
+        QSKIP("no pseudo-terminal for script(1)");
+    Library library;
+    library.make(files);
+    const Result result = library.shell(line.replace("@", QString::fromStdString(library.root())));
+    QCOMPARE(result.out, out.replace("@", QByteArray::fromStdString(library.root())));
 }
 
 void CliTest::aPlanIsAppliedOnlyToTheFilesItSaw()

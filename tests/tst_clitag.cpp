@@ -454,8 +454,8 @@ void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
     if (!spoil.isEmpty()) {
         QCOMPARE(tagUndo.status, 1);
         QVERIFY2(tagUndo.out.contains("put back 1, changed since or not writable 1\n"), tagUndo.out.constData());
-        QVERIFY2(tagUndo.err.contains("changed since: left alone: " + QByteArray::fromStdString(renamed)),
-            tagUndo.err.constData());
+        const QByteArray shown = QByteArray::fromStdString(renamed).mid(root.size() + 1); // from the working directory
+        QVERIFY2(tagUndo.err.contains("changed since: left alone: " + shown), tagUndo.err.constData());
         QCOMPARE(readFile(files[1]), before[1]);
         if (spoil == "rewrite")
             QCOMPARE(readFile(files[0]), spoiled); // its new tags kept, back under its old name
