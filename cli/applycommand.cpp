@@ -2,6 +2,7 @@
 #include "cli/exitstatus.h"
 #include "platform/fsops.h"
 #include "rename/planfile.h"
+#include "rename/runstarted.h"
 
 namespace zentrio::cli {
 
@@ -14,6 +15,7 @@ struct ApplyOptions {
 
 int runApply(const ApplyOptions& options)
 {
+    const RunStarted started = RunStarted::leave(RunHistory::standard());
     const auto text = fs::readWholeFile(options.file);
     if (!text) {
         complain(options.file + ": cannot be read");

@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "rename/runstarted.h"
 
 namespace zentrio::cli {
 
@@ -23,6 +24,8 @@ struct RenameOptions {
 
 int runRename(const RenameOptions& options)
 {
+    const bool changes = !options.dryRun && options.planOut.empty();
+    const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
     const auto pattern = readPattern(options.pattern, false, true);
     if (!pattern)
         return kUsage;

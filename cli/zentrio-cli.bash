@@ -38,7 +38,7 @@ _zentrio_cli()
         list) options="-r --recursive --id3v1 -f --format -0 --null --json --help" ;;
         rename) options="-p --pattern -r --recursive --id3v1 --to --fs -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--json --help" ;;
-        undo) options="-n --dry-run --list --drop --help" ;;
+        undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --help" ;;
         tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --id3v1 -n --dry-run --json --help" ;;
         tag-from-name) options="-p --pattern --underscore -r --recursive -n --dry-run --json --help" ;;
