@@ -15,7 +15,6 @@ struct ApplyOptions {
 
 int runApply(const ApplyOptions& options)
 {
-    const RunStarted started = RunStarted::leave(RunHistory::standard());
     const auto text = fs::readWholeFile(options.file);
     if (!text) {
         complain(options.file + ": cannot be read");
@@ -27,6 +26,7 @@ int runApply(const ApplyOptions& options)
         complain(options.file + ": " + error);
         return kUsage;
     }
+    const RunStarted started = RunStarted::leave(RunHistory::standard());
     PathDisplay display;
     display.addBase(fs::currentDirectory());
     const LibraryPlan plan = replanSavedMoves(std::move(*saved));

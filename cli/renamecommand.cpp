@@ -24,8 +24,6 @@ struct RenameOptions {
 
 int runRename(const RenameOptions& options)
 {
-    const bool changes = !options.dryRun && options.planOut.empty();
-    const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
     const auto pattern = readPattern(options.pattern, false, true);
     if (!pattern)
         return kUsage;
@@ -54,6 +52,8 @@ int runRename(const RenameOptions& options)
         request.to = *to;
         display.setTarget(*to, options.to);
     }
+    const bool changes = !options.dryRun && options.planOut.empty();
+    const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
     Progress progress(!options.json);
     const LibraryPlan plan = planLibraryRename(request, [&](std::size_t read, std::size_t total) {
         progress.update("reading", read, total);

@@ -323,14 +323,21 @@ void loseEntry(std::size_t i, const Header& h, RecordDamage& damage)
 
 // The entries of lines[at, beginAt): in their places when "begin" is in
 // its own; else (lines lost or split) those before the first damaged line
-// from the head, those after the last from "begin" back.
-void readEntries(const std::vector<std::string_view>& lines, std::size_t at, std::size_t beginAt, const Header& h,
-    ParsedRun& parsed)
+// from the head, those after the last from "begin" back (when it reads).
+void readEntries(const std::vector<std::string_view>& lines, std::size_t at, std::size_t beginAt, bool beginRead,
+    const Header& h, ParsedRun& parsed)
 {
     const std::size_t entries = h.made + h.emptied + h.moves;
     RecordDamage& damage = parsed.damage;
     parsed.record.moves.resize(h.moves);
-    const bool inPlace = beginAt == at + entries;
+    // In place: "begin" is where it belongs and every line begins with the
+    // word of the entry it holds there (a line lost and one split elsewhere
+    // would leave "begin" in its place but shift the lines between).
+    bool inPlace = beginAt == at + entries;
+    for (std::size_t i = 0; inPlace && i < entries; ++i) {
+        const std::string_view word = wordsOf(lines[at + i]).front();
+        inPlace = word == (i < h.made ? "made" : i < h.made + h.emptied ? "emptied" : "move");
+    }
     std::size_t front = 0;
     for (; front < entries && at + front < beginAt; ++front) {
         if (!readEntry(lines[at + front], front, h, parsed.record)) {
@@ -342,9 +349,13 @@ void readEntries(const std::vector<std::string_view>& lines, std::size_t at, std
     }
     if (inPlace)
         return;
-    std::vector<Move> fromBegin; // the moves read from "begin" back, the last first
+    // Counted from "begin" back only when it reads, and the lines between
+    // are about as many as the head says (a line or two lost or split, not
+    // a damaged count).
+    const std::size_t between = beginAt - at;
+    const bool fromBegin = beginRead && between + 2 >= entries && between <= entries + 2;
     std::size_t back = 0;
-    while (front + back < entries && beginAt - back > at + front + 1 && entries - back > h.made + h.emptied) {
+    while (fromBegin && front + back < entries && beginAt - back > at + front + 1 && entries - back > h.made + h.emptied) {
         auto move = parseMove(wordsOf(lines[beginAt - back - 1]));
         if (!move)
             break;
@@ -401,9 +412,20 @@ ParsedRun parseRun(std::string_view text)
         beginAt = static_cast<std::size_t>(found - lines.begin());
     }
     const bool noBegin = beginAt >= lines.size();
-    if (noBegin && lines.size() > place)
-        beginAt = place; // lines follow where "begin" belongs: it is damaged, the run began
-    if (noBegin && lines.size() <= place) {
+    if (noBegin) {
+        // "begin" damaged: it is the line before the first mark, or the last
+        // line where the lines end just after where it belongs.
+        RunProgress scratch;
+        for (std::size_t line = at; line < lines.size() && beginAt >= lines.size(); ++line) {
+            if (line > at && parseMark(lines[line], scratch))
+                beginAt = line - 1;
+        }
+        if (beginAt >= lines.size() && lines.size() == place + 1)
+            beginAt = place;
+        if (beginAt >= lines.size() && lines.size() > place)
+            return parsed; // neither: whether and where it began is not known
+    }
+    if (noBegin && lines.size() <= place && beginAt >= lines.size()) {
         // Cut short before "begin": the run never began, unless what is
         // there is damaged too and may have hidden it.
         RunRecord scratch; // the lines are only read
@@ -416,7 +438,7 @@ ParsedRun parseRun(std::string_view text)
     if (beginAt < place && place - beginAt > lines.size())
         return parsed; // counts far beyond the lines: the head itself is damaged
     parsed.record = std::move(header->record);
-    readEntries(lines, at, beginAt, *header, parsed);
+    readEntries(lines, at, beginAt, !noBegin, *header, parsed);
     if (noBegin)
         parsed.damage.lines.push_back(beginAt + 1);
     readMarks(lines, beginAt, parsed);
