@@ -355,17 +355,18 @@ void readEntries(const std::vector<std::string_view>& lines, std::size_t at, std
     const std::size_t between = beginAt - at;
     const bool fromBegin = beginRead && between + 2 >= entries && between <= entries + 2;
     std::size_t back = 0;
-    while (fromBegin && front + back < entries && beginAt - back > at + front + 1 && entries - back > h.made + h.emptied) {
-        auto move = parseMove(wordsOf(lines[beginAt - back - 1]));
-        if (!move)
-            break;
-        parsed.record.moves[entries - back - 1 - h.made - h.emptied] = std::move(*move);
+    RunRecord scratch; // the lines are only tried: read below in their order
+    while (fromBegin && front + back < entries && beginAt - back > at + front + 1
+        && readEntry(lines[beginAt - back - 1], entries - back - 1, h, scratch))
         ++back;
-    }
+    for (std::size_t i = entries - back; i < entries; ++i)
+        readEntry(lines[beginAt - (entries - i)], i, h, parsed.record);
     for (std::size_t line = at + front; line + back < beginAt; ++line)
         damage.lines.push_back(line + 1);
     for (std::size_t i = front; i + back < entries; ++i)
         loseEntry(i, h, damage);
+    if (beginRead && damage.lines.empty() && front + back < entries)
+        damage.lines.push_back(at); // the lines are fewer than its head counts: "counts" is damaged
 }
 
 // The marks after "begin"; one that does not read after the last whole

@@ -94,7 +94,7 @@ struct RecordDamage {
     std::size_t lostMade = 0; // folders the run made, not known: not removed
     std::size_t lostEmptied = 0; // folders it emptied, not known: made again only as a file's folder
     bool marksLost = false;
-    bool any() const { return !lines.empty(); }
+    bool any() const { return !lines.empty() || !lostMoves.empty() || lostMade + lostEmptied > 0 || marksLost; }
     bool lost(std::size_t step) const;
 };
 
