@@ -2,6 +2,7 @@
 #include "cli/exitstatus.h"
 #include "platform/fsops.h"
 #include "rename/planfile.h"
+#include "rename/runstarted.h"
 
 namespace zentrio::cli {
 
@@ -27,6 +28,7 @@ int runApply(const ApplyOptions& options)
         complain(shellQuoted(options.file) + ": " + error);
         return kUsage;
     }
+    const RunStarted started = RunStarted::leave(RunHistory::standard());
     const PathDisplay display = displayFromHere();
     const LibraryPlan plan = replanSavedMoves(std::move(*saved), conflictPolicy(options.conflicts));
     return performPlan(plan, display, { options.json, options.dryRun, {} });

@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "rename/runstarted.h"
 
 namespace zentrio::cli {
 
@@ -51,6 +52,8 @@ int runRename(const RenameOptions& options)
         request.to = *to;
         display.setTarget(*to, options.to);
     }
+    const bool changes = !options.dryRun && options.planOut.empty();
+    const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
     Progress progress(!options.json);
     const LibraryPlan plan = planLibraryRename(request, [&](std::size_t read, std::size_t total) {
         progress.update("reading", read, total);

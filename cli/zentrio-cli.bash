@@ -71,7 +71,7 @@ _zentrio_cli()
         list) options="-r --recursive --id3v1 -f --format --paths -0 --null --json --help" ;;
         rename) options="-p --pattern -r --recursive --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--conflicts -n --dry-run --json --help" ;;
-        undo) options="-n --dry-run --list --drop --help" ;;
+        undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;
         tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --id3v1 -n --dry-run --keep-time --json --help" ;;
         tag-from-name) options="-p --pattern --underscore -r --recursive -n --dry-run --keep-time --json --help" ;;

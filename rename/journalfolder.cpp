@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -49,6 +50,23 @@ bool syncFolder(const std::string& folder)
 std::string cannotWrite(const std::string& what, int error)
 {
     return "the rename journal cannot be written: " + what + ": " + std::strerror(error);
+}
+
+// A run's number is never given twice, even once the newest run's file is
+// gone (undone in full): `undo ID` must not take another run than the one
+// listed. The last number given is kept beside the runs.
+std::uint64_t nextNumber(const std::string& folder, const std::vector<RunFile>& existing)
+{
+    const std::string last = folder + "/last";
+    std::uint64_t number = existing.empty() ? 1 : existing.back().number + 1;
+    if (const auto text = fs::readWholeFile(last)) {
+        std::uint64_t given = 0;
+        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), given);
+        if (error == std::errc() && given >= number)
+            number = given + 1;
+    }
+    fs::replaceFileAtomically(last, std::to_string(number) + "\n");
+    return number;
 }
 
 } // namespace
@@ -158,8 +176,8 @@ RunHistory::Begun RunHistory::begin(const RunRecord& record, std::span<const Mov
     const auto held = lock();
     if (!held)
         return { std::nullopt, cannotWrite(m_folder + "/lock", errno) };
-    const auto existing = files();
-    const std::string path = m_folder + "/" + fileNameOf(existing.empty() ? 1 : existing.back().number + 1);
+    const std::uint64_t number = nextNumber(m_folder, files());
+    const std::string path = m_folder + "/" + fileNameOf(number);
     fs::Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid())
         return { std::nullopt, cannotWrite(path, errno) };

@@ -285,6 +285,120 @@ std::string formatEnd(std::size_t done, RunEnd end)
     return "end " + std::to_string(done) + ' ' + endWord(end) + '\n';
 }
 
+namespace {
+
+// One of the lines between the head and "begin", read as the entry it
+// holds: entry i is a made folder, an emptied one, then a move.
+bool readEntry(std::string_view line, std::size_t i, const Header& h, RunRecord& record)
+{
+    const auto w = wordsOf(line);
+    if (i < h.made) {
+        auto folder = w.size() == 2 && w[0] == "made" ? unescapePath(w[1]) : std::nullopt;
+        if (folder)
+            record.madeFolders.push_back(std::move(*folder));
+        return folder.has_value();
+    }
+    if (i < h.made + h.emptied) {
+        auto folder = w.size() == 3 && w[0] == "emptied" ? unescapePath(w[1]) : std::nullopt;
+        const auto mode = w.size() == 3 ? numberOf<unsigned>(w[2]) : std::nullopt;
+        if (folder && mode)
+            record.emptiedFolders.push_back({ std::move(*folder), *mode & 07777 });
+        return folder && mode;
+    }
+    auto move = parseMove(w);
+    if (move && i - h.made - h.emptied < record.moves.size())
+        record.moves[i - h.made - h.emptied] = std::move(*move);
+    return move.has_value();
+}
+
+void loseEntry(std::size_t i, const Header& h, RecordDamage& damage)
+{
+    if (i < h.made)
+        ++damage.lostMade;
+    else if (i < h.made + h.emptied)
+        ++damage.lostEmptied;
+    else
+        damage.lostMoves.push_back(i - h.made - h.emptied);
+}
+
+// The entries of lines[at, beginAt): in their places when "begin" is in
+// its own; else (lines lost or split) those before the first damaged line
+// from the head, those after the last from "begin" back (when it reads).
+void readEntries(const std::vector<std::string_view>& lines, std::size_t at, std::size_t beginAt, bool beginRead,
+    const Header& h, ParsedRun& parsed)
+{
+    const std::size_t entries = h.made + h.emptied + h.moves;
+    RecordDamage& damage = parsed.damage;
+    parsed.record.moves.resize(h.moves);
+    // In place: "begin" is where it belongs and every line begins with the
+    // word of the entry it holds there (a line lost and one split elsewhere
+    // would leave "begin" in its place but shift the lines between).
+    bool inPlace = beginAt == at + entries;
+    for (std::size_t i = 0; inPlace && i < entries; ++i) {
+        const std::string_view word = wordsOf(lines[at + i]).front();
+        inPlace = word == (i < h.made ? "made" : i < h.made + h.emptied ? "emptied" : "move");
+    }
+    std::size_t front = 0;
+    for (; front < entries && at + front < beginAt; ++front) {
+        if (!readEntry(lines[at + front], front, h, parsed.record)) {
+            if (!inPlace)
+                break;
+            damage.lines.push_back(at + front + 1);
+            loseEntry(front, h, damage);
+        }
+    }
+    if (inPlace)
+        return;
+    // Counted from "begin" back only when it reads, and the lines between
+    // are about as many as the head says (a line or two lost or split, not
+    // a damaged count).
+    const std::size_t between = beginAt - at;
+    const bool fromBegin = beginRead && between + 2 >= entries && between <= entries + 2;
+    std::size_t back = 0;
+    RunRecord scratch; // the lines are only tried: read below in their order
+    while (fromBegin && front + back < entries && beginAt - back > at + front + 1
+        && readEntry(lines[beginAt - back - 1], entries - back - 1, h, scratch))
+        ++back;
+    for (std::size_t i = entries - back; i < entries; ++i)
+        readEntry(lines[beginAt - (entries - i)], i, h, parsed.record);
+    for (std::size_t line = at + front; line + back < beginAt; ++line)
+        damage.lines.push_back(line + 1);
+    for (std::size_t i = front; i + back < entries; ++i)
+        loseEntry(i, h, damage);
+    if (beginRead && damage.lines.empty() && front + back < entries)
+        damage.lines.push_back(at); // the lines are fewer than its head counts: "counts" is damaged
+}
+
+// The marks after "begin"; one that does not read after the last whole
+// "done" may have been an "also" or the end.
+void readMarks(const std::vector<std::string_view>& lines, std::size_t beginAt, ParsedRun& parsed)
+{
+    std::size_t lastDone = 0, lastBad = 0;
+    for (std::size_t at = beginAt + 1; at < lines.size(); ++at) {
+        if (lines[at].starts_with("playlist ")) {
+            // A playlist line that does not read leaves its playlist alone;
+            // the moves' marks are not hidden by it.
+            if (auto playlist = parsePlaylistLine(lines[at]))
+                parsed.playlists.push_back(std::move(*playlist));
+            else
+                parsed.damage.lines.push_back(at + 1);
+        } else if (!parseMark(lines[at], parsed.progress)) {
+            parsed.damage.lines.push_back(at + 1);
+            lastBad = at;
+        } else if (lines[at].starts_with("done ")) {
+            lastDone = at;
+        }
+    }
+    parsed.damage.marksLost = lastBad > lastDone;
+}
+
+} // namespace
+
+bool RecordDamage::lost(std::size_t step) const
+{
+    return std::find(lostMoves.begin(), lostMoves.end(), step) != lostMoves.end();
+}
+
 ParsedRun parseRun(std::string_view text)
 {
     ParsedRun parsed;
@@ -295,53 +409,52 @@ ParsedRun parseRun(std::string_view text)
         // A header cut short by a crash never began its run.
         const bool cut = at == lines.size() && (lines.empty() || lines[0] == kHeader);
         parsed.state = cut ? ParsedRun::State::Unfinished : ParsedRun::State::Damaged;
+        if (!cut)
+            parsed.damage.lines.push_back(std::min(at, lines.size()) + 1);
         return parsed;
     }
-    RunRecord& record = header->record;
-    const auto cutShort = [&] {
-        parsed.state = ParsedRun::State::Unfinished;
+    const std::size_t place = at + header->made + header->emptied + header->moves; // where "begin" belongs
+    std::size_t beginAt = place;
+    if (place >= lines.size() || lines[place] != "begin") {
+        const auto found = std::find(lines.begin() + static_cast<std::ptrdiff_t>(at), lines.end(), "begin");
+        beginAt = static_cast<std::size_t>(found - lines.begin());
+    }
+    const bool noBegin = beginAt >= lines.size();
+    if (noBegin) {
+        // "begin" damaged: it is the line before the first mark, or the last
+        // line where the lines end just after where it belongs.
+        RunProgress scratch;
+        for (std::size_t line = at; line < lines.size() && beginAt >= lines.size(); ++line) {
+            if (line > at && parseMark(lines[line], scratch))
+                beginAt = line - 1;
+        }
+        if (beginAt >= lines.size() && lines.size() == place + 1)
+            beginAt = place;
+        if (beginAt >= lines.size() && lines.size() > place)
+            return parsed; // neither: whether and where it began is not known
+    }
+    if (noBegin && lines.size() <= place && beginAt >= lines.size()) {
+        // Cut short before "begin": the run never began, unless what is
+        // there is damaged too and may have hidden it.
+        RunRecord scratch; // the lines are only read
+        bool whole = true;
+        for (std::size_t line = at; line < lines.size() && whole; ++line)
+            whole = readEntry(lines[line], line - at, *header, scratch);
+        parsed.state = whole ? ParsedRun::State::Unfinished : ParsedRun::State::Damaged;
         return parsed;
-    };
-    for (std::size_t k = 0; k < header->made; ++k, ++at) {
-        if (at >= lines.size())
-            return cutShort();
-        const auto w = wordsOf(lines[at]);
-        auto folder = w.size() == 2 && w[0] == "made" ? unescapePath(w[1]) : std::nullopt;
-        if (!folder)
-            return parsed;
-        record.madeFolders.push_back(std::move(*folder));
     }
-    for (std::size_t k = 0; k < header->emptied; ++k, ++at) {
-        if (at >= lines.size())
-            return cutShort();
-        const auto w = wordsOf(lines[at]);
-        auto folder = w.size() == 3 && w[0] == "emptied" ? unescapePath(w[1]) : std::nullopt;
-        const auto mode = w.size() == 3 ? numberOf<unsigned>(w[2]) : std::nullopt;
-        if (!folder || !mode)
-            return parsed;
-        record.emptiedFolders.push_back({ std::move(*folder), *mode & 07777 });
-    }
-    record.moves.reserve(std::min<std::size_t>(header->moves, lines.size()));
-    for (std::size_t k = 0; k < header->moves; ++k, ++at) {
-        if (at >= lines.size())
-            return cutShort();
-        auto move = parseMove(wordsOf(lines[at]));
-        if (!move)
-            return parsed;
-        record.moves.push_back(std::move(*move));
-    }
-    if (at >= lines.size())
-        return cutShort();
-    if (lines[at] != "begin")
-        return parsed;
-    for (++at; at < lines.size(); ++at) {
-        if (parseMark(lines[at], parsed.progress))
-            continue;
-        if (auto playlist = parsePlaylistLine(lines[at]))
-            parsed.playlists.push_back(std::move(*playlist));
-    }
-    parsed.state = ParsedRun::State::Begun;
-    parsed.record = std::move(record);
+    if (beginAt < place && place - beginAt > lines.size())
+        return parsed; // counts far beyond the lines: the head itself is damaged
+    parsed.record = std::move(header->record);
+    readEntries(lines, at, beginAt, !noBegin, *header, parsed);
+    if (noBegin)
+        parsed.damage.lines.push_back(beginAt + 1);
+    readMarks(lines, beginAt, parsed);
+    const bool entriesDamaged = !parsed.damage.lostMoves.empty() || parsed.damage.lostMade > 0
+        || parsed.damage.lostEmptied > 0 || noBegin;
+    parsed.state = entriesDamaged ? ParsedRun::State::Damaged : ParsedRun::State::Begun;
+    parsed.salvaged = entriesDamaged;
+    std::sort(parsed.damage.lines.begin(), parsed.damage.lines.end());
     return parsed;
 }
 

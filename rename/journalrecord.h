@@ -84,6 +84,21 @@ std::string formatMark(std::size_t done);
 std::string formatAlso(std::size_t step); // "also K": move K is made too (before the end of a run made at once)
 std::string formatEnd(std::size_t done, RunEnd end);
 
+// What a record's damaged lines cost. A line that does not read loses its
+// own folder or move, the others keep their places: they are counted from
+// the head of the record, and from its "begin" back when lines were lost or
+// split. A mark that does not read after the last whole "done" may have
+// said moves that were made: the moves past the marks are then not known.
+struct RecordDamage {
+    std::vector<std::size_t> lines; // the lines (counted from 1) that do not read
+    std::vector<std::size_t> lostMoves; // moves whose line is lost (left in `moves` with empty paths)
+    std::size_t lostMade = 0; // folders the run made, not known: not removed
+    std::size_t lostEmptied = 0; // folders it emptied, not known: made again only as a file's folder
+    bool marksLost = false;
+    bool any() const { return !lines.empty() || !lostMoves.empty() || lostMade + lostEmptied > 0 || marksLost; }
+    bool lost(std::size_t step) const;
+};
+
 struct ParsedRun {
     enum class State {
         Begun, // the record is whole: its run began
@@ -94,9 +109,15 @@ struct ParsedRun {
     RunRecord record;
     RunProgress progress;
     std::vector<PlaylistRewrite> playlists; // the playlists the run rewrote, in its order
+    RecordDamage damage;
+    // Damaged, but its head and its "begin" read: the record holds what is
+    // left of it, and `damage` says what is lost.
+    bool salvaged = false;
 };
-// A torn last line is ignored; marks that do not parse are skipped, and so
-// is a "playlist" line that does not (its playlist is then left alone).
+// A torn last line is ignored. A record whose own lines are damaged is
+// Damaged (salvaged where its head reads); one whose marks alone are is
+// Begun, with the marks that do not read in `damage`. A "playlist" line
+// that does not parse is skipped (its playlist is then left alone).
 ParsedRun parseRun(std::string_view text);
 
 // What `undo --list` shows of a run, read from the head of its record and

@@ -22,6 +22,8 @@ void Form1::undoClicked()
         return;
     case NewestUndo::Status::Damaged:
     case NewestUndo::Status::Unavailable:
+    case NewestUndo::Status::Blocked: // only a run named by its number is refused for a newer one
+    case NewestUndo::Status::NoSuchRun:
         showMessage(message(QStringLiteral("errjournal")));
         return;
     case NewestUndo::Status::InProgress:

@@ -141,6 +141,33 @@ public:
 
     int foldersMade() const { return static_cast<int>(m_made.size()); }
 
+    // The folders the run made that the moves back would leave empty, the
+    // deepest first, as the real undo removes them.
+    int foldersRemoved() const
+    {
+        std::vector<std::string> made = m_request.madeFolders;
+        std::stable_sort(made.begin(), made.end(), [](const std::string& a, const std::string& b) {
+            return std::count(a.begin(), a.end(), '/') > std::count(b.begin(), b.end(), '/');
+        });
+        std::unordered_set<std::string> receiving; // folders files would go back to
+        for (const auto& [path, identity] : m_laid) {
+            if (identity)
+                receiving.insert(parentOf(path));
+        }
+        std::unordered_set<std::string> removed;
+        for (const std::string& folder : made) {
+            bool empty = !receiving.contains(folder) && fs::isFolder(folder);
+            fs::forEachEntry(folder, [&](int, const dirent& e) {
+                const std::string path = folder + "/" + e.d_name;
+                const auto laid = m_laid.find(path);
+                empty = empty && (removed.contains(path) || (laid != m_laid.end() && !laid->second));
+            });
+            if (empty)
+                removed.insert(folder);
+        }
+        return static_cast<int>(removed.size());
+    }
+
 private:
     void noteFolder(const std::string& folder)
     {
@@ -180,6 +207,7 @@ MovesUndone undoInThought(const UndoMoves& request)
     }
     MovesUndone outcome = outcomeOf(request.moves, verdicts);
     outcome.foldersMade = disk.foldersMade();
+    outcome.foldersRemoved = disk.foldersRemoved();
     return outcome;
 }
 

@@ -176,6 +176,8 @@ private Q_SLOTS:
     void aStoppedRunIsUndone();
     void playlistsFollowAndComeBack_data();
     void playlistsFollowAndComeBack();
+    void anOlderRunIsUndoneByItsNumber_data();
+    void anOlderRunIsUndoneByItsNumber();
     void caseOnlyOnAVolumeThatIgnoresCase();
     void loadsNoWindowLibraries();
 };
@@ -783,6 +785,76 @@ void CliTest::playlistsFollowAndComeBack()
     }
     QCOMPARE(library.listing(), listed);
     QCOMPARE(testsupport::readFile(library.root() + "/" + before), bytes);
+}
+
+void CliTest::anOlderRunIsUndoneByItsNumber_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QList<QStringList>>("runs"); // each done (exit status 0) before the undo
+    QTest::addColumn<QString>("damage"); // "line:TEXT": the record's line holding TEXT spoilt; "marker": a killed rename's
+    QTest::addColumn<QStringList>("undo");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // on stderr
+    QTest::addColumn<QStringList>("after");
+    const QStringList two { "m/a.mp3=One", "n/b.mp3=Two" };
+    const QStringList inM { "rename", "-p", "{song}", "m" };
+    QTest::newRow("no newer run over its files") << two << QList<QStringList> { inM, { "rename", "-p", "{song}", "n" } }
+                                                 << QString() << QStringList { "undo", "1" } << 0 << QString()
+                                                 << QStringList { "m/a.mp3", "n/Two.mp3<n/b.mp3" };
+    QTest::newRow("a newer run moved its file again")
+        << two << QList<QStringList> { inM, { "rename", "-p", "{artist} {song}", "m" } } << QString()
+        << QStringList { "undo", "1" } << 3 << "run 2, newer, touched it"
+        << QStringList { "m/Artist One.mp3<m/a.mp3", "n/b.mp3" };
+    const QStringList three { "m/a.mp3=One", "m/b.mp3=Two", "m/c.mp3=Three" };
+    QTest::newRow("one damaged move line: the intact moves are undone")
+        << three << QList<QStringList> { inM } << "line:/m/b.mp3" << QStringList { "undo" } << 1 << "damaged at line"
+        << QStringList { "m/Two.mp3<m/b.mp3", "m/a.mp3", "m/c.mp3" };
+    QTest::newRow("a damaged end: the moves past the marks are not guessed")
+        << three << QList<QStringList> { inM } << "line:end " << QStringList { "undo" } << 1 << "not known"
+        << QStringList { "m/One.mp3<m/a.mp3", "m/Three.mp3<m/c.mp3", "m/Two.mp3<m/b.mp3" };
+    QTest::newRow("a rename killed before its record: refused") << two << QList<QStringList> { inM } << "marker"
+                                                                << QStringList { "undo" } << 3
+                                                                << "stopped before its record was written"
+                                                                << QStringList { "m/One.mp3<m/a.mp3", "n/b.mp3" };
+    QTest::newRow("a rename killed before its record: the run named is taken")
+        << two << QList<QStringList> { inM } << "marker" << QStringList { "undo", "1" } << 0
+        << "stopped before its record was written" << QStringList { "m/a.mp3", "n/b.mp3" };
+}
+
+// An older run is taken back by its number only when no newer run touched
+// its files; a damaged record costs only its damaged lines; a rename never
+// recorded is never taken for the older run before it.
+void CliTest::anOlderRunIsUndoneByItsNumber()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QList<QStringList>, runs);
+    QFETCH(QString, damage);
+    QFETCH(QStringList, undo);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QStringList, after);
+    Library library;
+    library.make(files);
+    for (const QStringList& arguments : runs)
+        QCOMPARE(library.run(arguments).status, 0);
+    const std::string runFolder = library.root() + "/state/zentrio/runs";
+    if (damage.startsWith("line:")) {
+        QByteArray record = testsupport::readFile(runFolder + "/000000000001.run");
+        const qsizetype at = record.indexOf(damage.mid(5).toUtf8());
+        QVERIFY(at >= 0);
+        record[record.lastIndexOf('\n', at) + 1] = '#';
+        testsupport::writeFile(runFolder, "000000000001.run", record);
+    } else if (damage == "marker") {
+        testsupport::writeFile(runFolder, "started-999999", QByteArray("time ") + QByteArray::number(qint64(::time(nullptr)))
+            + "\nafter 1\n");
+    }
+    const Result result = library.run(undo);
+    QVERIFY2(result.status == status, result.err.constData());
+    QVERIFY2(result.err.contains(said.toUtf8()), result.err.constData());
+    QCOMPARE(library.listing(), after);
+    if (status == 0) // nothing of the run taken back is left to undo
+        QCOMPARE(library.run({ "undo", "1" }).status, 3);
+    QCOMPARE(testsupport::exists(runFolder + "/started-999999"), damage == "marker" && status != 0);
 }
 
 void CliTest::caseOnlyOnAVolumeThatIgnoresCase()

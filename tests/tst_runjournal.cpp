@@ -70,6 +70,8 @@ private Q_SLOTS:
     void marksAreReadBackAfterATornAppend();
     void aPlaylistComesBackWhereverTheRunStopped_data();
     void aPlaylistComesBackWhereverTheRunStopped();
+    void aDamagedRecordLosesOnlyItsDamagedLines_data();
+    void aDamagedRecordLosesOnlyItsDamagedLines();
 };
 
 void RunJournalTest::recordsAreReadBack_data()
@@ -480,6 +482,70 @@ void RunJournalTest::marksAreReadBackAfterATornAppend()
     QCOMPARE(QList<std::size_t>(parsed.progress.alsoDone.begin(), parsed.progress.alsoDone.end()),
         QList<std::size_t>(also.begin(), also.end()));
     QCOMPARE(parsed.progress.end.has_value(), ended);
+}
+
+void RunJournalTest::aDamagedRecordLosesOnlyItsDamagedLines_data()
+{
+    // The sample record's lines: 7 "counts 1 1 5", 8 made, 9 emptied, 10-14
+    // the moves 0-4, 15 "begin", then the marks.
+    QTest::addColumn<QByteArray>("marks");
+    QTest::addColumn<QString>("edit"); // "spoil N", "merge N" (with the next line), "split N", "count"
+    QTest::addColumn<QList<int>>("lostMoves");
+    QTest::addColumn<QList<int>>("lines");
+    QTest::addColumn<bool>("marksLost");
+    const QByteArray marks = "done 2\nend 5 completed\n";
+    QTest::newRow("a move spoilt") << marks << "spoil 12" << QList<int> { 2 } << QList<int> { 12 } << false;
+    QTest::newRow("two moves merged") << marks << "merge 11" << QList<int> { 1, 2 } << QList<int> { 11 } << false;
+    QTest::newRow("a move split") << marks << "split 12" << QList<int> { 2 } << QList<int> { 12, 13 } << false;
+    QTest::newRow("begin spoilt") << marks << "spoil 15" << QList<int> {} << QList<int> { 15 } << false;
+    QTest::newRow("begin merged into the last move")
+        << marks << "merge 14" << QList<int> { 4 } << QList<int> { 14 } << false;
+    QTest::newRow("a made folder spoilt") << marks << "spoil 8" << QList<int> {} << QList<int> { 8 } << false;
+    QTest::newRow("a move merged, another split: nothing read at a wrong place")
+        << marks << "merge 10 split 13" << QList<int> { 0, 1, 2, 3, 4 } << QList<int> { 10, 11, 12, 13, 14 } << false;
+    QTest::newRow("a count beyond the moves")
+        << marks << "count" << QList<int> { 5, 6, 7, 8 } << QList<int> { 7 } << false;
+    QTest::newRow("a mark spoilt before a later done")
+        << QByteArray("done 1\ndone 2\n") << "spoil 16" << QList<int> {} << QList<int> { 16 } << false;
+    QTest::newRow("the end spoilt") << marks << "spoil 17" << QList<int> {} << QList<int> { 17 } << true;
+}
+
+// Every move read from a damaged record sits at its own place, so that the
+// marks say of it what they said; what is lost is said, never guessed.
+void RunJournalTest::aDamagedRecordLosesOnlyItsDamagedLines()
+{
+    QFETCH(QByteArray, marks);
+    QFETCH(QString, edit);
+    QFETCH(QList<int>, lostMoves);
+    QFETCH(QList<int>, lines);
+    QFETCH(bool, marksLost);
+    const RunRecord record = sampleRecord();
+    QByteArrayList text = (QByteArray::fromStdString(formatRecord(record)) + marks).split('\n');
+    const QStringList edits = edit.split(' ');
+    for (qsizetype e = 0; e + 1 < edits.size(); e += 2) {
+        const int at = edits[e + 1].toInt() - 1;
+        if (edits[e] == "spoil") {
+            text[at].prepend('#');
+        } else if (edits[e] == "merge") {
+            text[at] += text.takeAt(at + 1);
+        } else {
+            text.insert(at + 1, text[at].mid(20));
+            text[at].truncate(20);
+        }
+    }
+    if (edit == "count")
+        text[6] = "counts 1 1 9";
+    const ParsedRun parsed = parseRun(text.join('\n').toStdString());
+    QVERIFY(parsed.state == ParsedRun::State::Begun || parsed.salvaged);
+    QCOMPARE(QList<std::size_t>(parsed.damage.lostMoves.begin(), parsed.damage.lostMoves.end()),
+        QList<std::size_t>(lostMoves.begin(), lostMoves.end()));
+    QCOMPARE(QList<std::size_t>(parsed.damage.lines.begin(), parsed.damage.lines.end()),
+        QList<std::size_t>(lines.begin(), lines.end()));
+    QCOMPARE(parsed.damage.marksLost, marksLost);
+    for (std::size_t k = 0; k < record.moves.size(); ++k) {
+        if (!parsed.damage.lost(k))
+            QCOMPARE(parsed.record.moves[k].from, record.moves[k].from);
+    }
 }
 
 QTEST_GUILESS_MAIN(RunJournalTest)
