@@ -247,7 +247,7 @@ void addUndoCommand(CLI::App& app, Command& run)
         "folders it removed made again. A file changed or moved since is left alone and reported.");
     CLI::Option* id = undo->add_option("ID", options->id,
         "the run to take back, as --list numbers it (default: the newest); refused when a newer run moved its "
-        "files again or used its folders");
+        "files again, took a path they go back to, or made or removed one of its folders");
     CLI::Option* dryRun = undo->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undo->add_flag("--list", options->list, "show the runs kept: number, time, program, folders, files")
         ->excludes(id);

@@ -29,40 +29,21 @@ public:
             return "it moved " + move.from + " again";
         if (m_movedFrom.contains(move.to))
             return "it put a file at " + move.to;
-        for (const std::string* path : { &move.from, &move.to }) {
-            if (const auto folder = folderAbove(*path))
-                return "it moved a file in " + *folder;
-        }
         return std::nullopt;
     }
 
-    // A folder the newer run made or emptied: the same as one of these, in
-    // one, or holding one.
+    // A folder the newer run made or removed that is one the older run made
+    // or removed. Files a newer run moved into or out of such a folder are
+    // no hindrance: undo removes a folder it made only when it is empty, and
+    // makes a removed one again only when it is missing.
     std::optional<std::string> touchedByFolder(const std::string& folder) const
     {
         if (m_folders.contains(folder))
             return "it made or removed " + folder;
-        if (const auto above = folderAbove(folder))
-            return "it made or removed a folder in " + *above;
-        for (const std::string& own : m_folders) {
-            if (own.starts_with(folder + "/"))
-                return "it made or removed " + folder + ", which holds " + own;
-        }
         return std::nullopt;
     }
 
 private:
-    std::optional<std::string> folderAbove(const std::string& path) const
-    {
-        if (m_folders.empty())
-            return std::nullopt;
-        for (std::string folder = parentOf(path); folder.size() > 1; folder = parentOf(folder)) {
-            if (m_folders.contains(folder))
-                return folder;
-        }
-        return std::nullopt;
-    }
-
     std::unordered_set<std::string> m_movedTo, m_movedFrom, m_folders;
 };
 

@@ -805,6 +805,12 @@ void CliTest::anOlderRunIsUndoneByItsNumber_data()
         << two << QList<QStringList> { inM, { "rename", "-p", "{artist} {song}", "m" } } << QString()
         << QStringList { "undo", "1" } << 3 << "run 2, newer, touched it"
         << QStringList { "m/Artist One.mp3<m/a.mp3", "n/b.mp3" };
+    QTest::newRow("two runs into one library: the older one undone, the newer one's files kept")
+        << two
+        << QList<QStringList> { { "rename", "--to", "lib", "-p", "{artist}/{song}", "m" },
+               { "rename", "--to", "lib", "-p", "{artist}/{song}", "n" } }
+        << QString() << QStringList { "undo", "1" } << 0 << QString()
+        << QStringList { "lib/Artist/Two.mp3<n/b.mp3", "m/a.mp3", "n/" };
     const QStringList three { "m/a.mp3=One", "m/b.mp3=Two", "m/c.mp3=Three" };
     QTest::newRow("one damaged move line: the intact moves are undone")
         << three << QList<QStringList> { inM } << "line:/m/b.mp3" << QStringList { "undo" } << 1 << "damaged at line"
