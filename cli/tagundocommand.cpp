@@ -178,8 +178,16 @@ void addTagUndoCommand(CLI::App& tag, Command& run)
         "with the modification time the files had before it; with ID, the kept change of that id, unless a newer "
         "change wrote some of its files (exit status 3, nothing changed). A file changed since is left alone and "
         "reported.");
-    CLI::Option* id = undoCommand->add_option(
-        "ID", options->id, "the change to undo, as --list shows it (the first digits are enough)");
+    CLI::Option* id
+        = undoCommand
+              ->add_option("ID", options->id, "the change to undo, as --list shows it (the first digits are enough)")
+              ->check(CLI::Validator(
+                  [](const std::string& given) {
+                      // An unset shell variable must not take back the newest change instead.
+                      return given.empty() ? std::string("an empty ID names no change: leave it out for the newest")
+                                           : std::string();
+                  },
+                  "ID"));
     CLI::Option* dryRun
         = undoCommand->add_flag("-n,--dry-run", options->dryRun, "show what undo would do and change nothing");
     undoCommand->add_flag("--list", options->list, "show the tag changes kept: id, time, folders, program, files")

@@ -83,11 +83,17 @@ namespace {
     }
 
     // A time the file cannot take (a file system that refuses it) leaves
-    // the write done: the tags are what was asked for.
+    // the write done: the tags are what was asked for. A time before 1970
+    // is whole seconds down and a part of a second up, as stat gives it.
     void setModified(const std::string& path, std::int64_t nanoseconds)
     {
-        const struct timespec times[2] = { { 0, UTIME_OMIT },
-            { static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000) } };
+        constexpr std::int64_t kSecond = 1000000000;
+        std::int64_t seconds = nanoseconds / kSecond, part = nanoseconds % kSecond;
+        if (part < 0) {
+            --seconds;
+            part += kSecond;
+        }
+        const struct timespec times[2] = { { 0, UTIME_OMIT }, { static_cast<time_t>(seconds), static_cast<long>(part) } };
         (void)::utimensat(AT_FDCWD, path.c_str(), times, 0);
     }
 

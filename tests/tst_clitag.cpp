@@ -572,7 +572,8 @@ void CliTagTest::undoOfAChosenChange_data()
 {
     QTest::addColumn<QStringList>("first"); // the change of A/01 - One.mp3 whose id is undone
     // The folder a newer change writes ("": none; "hand": the file rewritten;
-    // "earlier": the journal as an earlier version wrote it, without times).
+    // "earlier": the journal as an earlier version wrote it, without times;
+    // "1969": none, the file's time is before 1970, part of a second past).
     QTest::addColumn<QString>("newer");
     QTest::addColumn<QStringList>("undo"); // "ID": the first change's
     QTest::addColumn<int>("status");
@@ -582,6 +583,8 @@ void CliTagTest::undoOfAChosenChange_data()
     const QStringList kept { "set", "--keep-time", "--album", "New", "A" };
     QTest::newRow("--keep-time: the write and its undo keep the time")
         << kept << "" << QStringList { "ID" } << 0 << "put back 1, changed since or not writable 0" << true;
+    QTest::newRow("--keep-time of a file from before 1970: the write and its undo keep the time")
+        << kept << "1969" << QStringList { "ID" } << 0 << "put back 1" << true;
     QTest::newRow("undo puts back the time from before the write")
         << set << "" << QStringList { "ID" } << 0 << "put back 1" << true;
     QTest::newRow("an older change of other files is undone")
@@ -593,6 +596,8 @@ void CliTagTest::undoOfAChosenChange_data()
     QTest::newRow("a newer change of the same file: the dry run refuses alike")
         << set << "A" << QStringList { "-n", "ID" } << 3 << "NEWER" << false;
     QTest::newRow("no change of that id") << set << "" << QStringList { "xyz" } << 2 << "no tag change kept" << false;
+    QTest::newRow("an empty id (an unset variable) takes back no change")
+        << set << "" << QStringList { "" } << 2 << "an empty ID names no change" << false;
     QTest::newRow("a file changed since: the dry run exits as the undo would")
         << set << "hand" << QStringList { "-n" } << 1 << "changed since: left alone" << false;
     QTest::newRow("a file changed since") << set << "hand" << QStringList {} << 1 << "changed since: left alone"
@@ -613,18 +618,21 @@ void CliTagTest::undoOfAChosenChange()
     const std::string root = f.music();
     const std::string path = makeFile(root, "A/01 - One.mp3=One|Band|Old|1");
     makeFile(root, "B/02 - Two.mp3=Two|Band|Old|2");
-    const struct timespec old[2] = { { 0, UTIME_OMIT }, { 1000000000, 123456789 } };
+    const bool before1970 = newer == "1969";
+    const std::int64_t was = before1970 ? -1500000000LL : 1000000000123456789LL;
+    const struct timespec old[2]
+        = { { 0, UTIME_OMIT }, before1970 ? timespec { -2, 500000000 } : timespec { 1000000000, 123456789 } };
     QVERIFY(::utimensat(AT_FDCWD, path.c_str(), old, 0) == 0);
     const QByteArray before = readFile(path);
     QCOMPARE(runCli(root, QStringList { "tag" } + first).status, 0);
-    QCOMPARE(modifiedOf(path) == 1000000000123456789LL, first.contains("--keep-time"));
+    QCOMPARE(modifiedOf(path) == was, first.contains("--keep-time"));
     if (newer == "hand")
         makeFile(root, "A/01 - One.mp3=Other|Band|Old|1");
     else if (newer == "earlier") {
         const QByteArray earlier = withoutTimes(readFile(defaultTagJournalPath()));
         QFile journal(QString::fromStdString(defaultTagJournalPath()));
         QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate) && journal.write(earlier) == earlier.size());
-    } else if (!newer.isEmpty())
+    } else if (!newer.isEmpty() && !before1970)
         QCOMPARE(runCli(root, { "tag", "set", "--album", "Newer", newer }).status, 0);
     const QList<QByteArray> changes = runCli(root, { "tag", "undo", "--list", "--json" }).out.split('\n');
     QVERIFY2(changes.first().contains(("\"path\":\"" + path).c_str()) == (newer != "B"), changes.first().constData());
@@ -637,7 +645,7 @@ void CliTagTest::undoOfAChosenChange()
     QVERIFY2((result.out + result.err).contains(output.replace("NEWER", newest).toUtf8()), (result.out + result.err).constData());
     QCOMPARE(readFile(path) == before, back);
     const bool time = newer == "earlier" ? false : back || (first.contains("--keep-time") && newer != "hand");
-    QCOMPARE(modifiedOf(path) == 1000000000123456789LL, time);
+    QCOMPARE(modifiedOf(path) == was, time);
     if (!back)
         QCOMPARE(readFile(path), left); // refused, or a dry run: nothing changed
     if (newer == "B") { // the newer change, kept around the one taken out, is whole
