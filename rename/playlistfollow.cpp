@@ -70,11 +70,13 @@ std::map<std::string, std::string> playlistsOf(const std::unordered_map<std::str
     return playlists;
 }
 
-// The playlist's bytes when it is a plain file of a playlist's size.
+// The playlist's bytes when it is a plain file of a playlist's size with
+// one name: a rewrite replaces the file, which would part a hard link's
+// other names from it.
 std::optional<std::string> playlistBytes(const std::string& path)
 {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestPlaylist)
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || st.st_size > kLargestPlaylist)
         return std::nullopt;
     return fs::readWholeFile(path);
 }
