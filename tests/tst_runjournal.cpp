@@ -508,6 +508,8 @@ void RunJournalTest::aDamagedRecordLosesOnlyItsDamagedLines_data()
     QTest::newRow("a mark spoilt before a later done")
         << QByteArray("done 1\ndone 2\n") << "spoil 16" << QList<int> {} << QList<int> { 16 } << false;
     QTest::newRow("the end spoilt") << marks << "spoil 17" << QList<int> {} << QList<int> { 17 } << true;
+    QTest::newRow("a playlist line that does not read hides no mark")
+        << QByteArray("done 5\nplaylist %zz\nend 5 completed\n") << "" << QList<int> {} << QList<int> { 17 } << false;
 }
 
 // Every move read from a damaged record sits at its own place, so that the
