@@ -45,6 +45,18 @@ Stat statOf(const std::string& path)
     return { st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec };
 }
 
+// The record a library run of `order` writes before its first move.
+RunRecord recordOf(const OrderedMoves& order, const std::vector<EmptiedFolder>& emptied)
+{
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.batch = kMarkBatch;
+    record.madeFolders = order.madeFolders;
+    record.emptiedFolders = emptied;
+    record.moves = order.steps;
+    return record;
+}
+
 } // namespace
 
 // The rename journal's history: each run's record read back as written, its
@@ -209,12 +221,7 @@ void RunJournalTest::undoTakesBackMovesAndFolders()
             { root + "/music/Album/" + name, root + "/lib/A/" + name, *fs::identityOf(root + "/music/Album/" + name) });
     const std::vector<EmptiedFolder> emptied { { root + "/music/Album", 0750 } };
     const RunHistory history(root + "/state/runs");
-    RunRecord record;
-    record.kind = RunKind::Moves;
-    record.batch = kMarkBatch;
-    record.madeFolders = order.madeFolders;
-    record.emptiedFolders = emptied;
-    record.moves = order.steps;
+    RunRecord record = recordOf(order, emptied);
     auto begun = history.begin(record);
     QVERIFY(begun.writer);
     const std::atomic<bool> stop = false;
@@ -581,12 +588,7 @@ void RunJournalTest::aPlaylistComesBackWhereverTheRunStopped()
             *fs::identityOf(root + "/music/Album/" + from) });
     const std::vector<EmptiedFolder> emptied { { root + "/music/Album", 0755 } };
     const RunHistory history(root + "/state/runs");
-    RunRecord record;
-    record.kind = RunKind::Moves;
-    record.batch = kMarkBatch;
-    record.madeFolders = order.madeFolders;
-    record.emptiedFolders = emptied;
-    record.moves = order.steps;
+    RunRecord record = recordOf(order, emptied);
     auto begun = history.begin(record);
     QVERIFY(begun.writer);
     const std::atomic<bool> stop = false;
