@@ -136,6 +136,21 @@ QByteArray accessListFor(mode_t mode)
     return list;
 }
 
+// The window started on the fixture's folder fills every file's tags from
+// its name, as a person does with "tags from names" and its OK button.
+bool fillTagsFromNamesInWindow(testsupport::FormFixture& f)
+{
+    Form1& form = f.start();
+    f.trigger("id3v2");
+    f.trigger("selectall");
+    f.trigger("fromname");
+    auto* window = form.findChild<FromNameWindow*>();
+    if (!window)
+        return false;
+    QTest::mouseClick(window->applyButton, Qt::LeftButton);
+    return true;
+}
+
 } // namespace
 
 // zentrio-cli tag run as a person runs it: what it says, its exit status,
@@ -268,13 +283,7 @@ void CliTagTest::eitherProgramUndoesTheOthersChange()
     const std::string a = makeFile(f.music(), "01 - Band - First.mp3=");
     const std::string b = makeFile(f.music(), "02 - Band - Second.mp3=");
     const QByteArray before[] = { readFile(a), readFile(b) };
-    Form1& form = f.start();
-    f.trigger("id3v2");
-    f.trigger("selectall");
-    f.trigger("fromname");
-    auto* window = form.findChild<FromNameWindow*>();
-    QVERIFY(window);
-    QTest::mouseClick(window->applyButton, Qt::LeftButton);
+    QVERIFY(fillTagsFromNamesInWindow(f));
     QCOMPARE(fields(a), QString("First|Band||01/||"));
     Result result = runCli(f.music(), { "tag", "undo", "--list" });
     QVERIFY(result.out.contains("window  2 files  <- undo takes this one"));
@@ -479,13 +488,7 @@ void CliTagTest::theWindowFindsFilesTheCommandLineRenamed()
     testsupport::FormFixture f;
     const std::string a = makeFile(f.music(), "01 - Band - First.mp3=");
     const QByteArray before = readFile(a);
-    Form1& form = f.start();
-    f.trigger("id3v2");
-    f.trigger("selectall");
-    f.trigger("fromname");
-    auto* window = form.findChild<FromNameWindow*>();
-    QVERIFY(window);
-    QTest::mouseClick(window->applyButton, Qt::LeftButton);
+    QVERIFY(fillTagsFromNamesInWindow(f));
     QCOMPARE(runCli(f.music(), { "rename", "-p", "{song}", "." }).status, 0);
     f.trigger("undotag");
     QCOMPARE(f.message(), QString(" tag undo ready: 1 put back, 0 changed since or not writable"));
