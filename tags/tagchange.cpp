@@ -233,6 +233,21 @@ TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewri
     return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(), last, length);
 }
 
+std::optional<TagFingerprint> fingerprintRestored(
+    const TagLayout& now, std::string_view region, bool withRegion, const std::optional<std::string>& record)
+{
+    const std::string_view tail(now.tail);
+    if (tail.size() < 2 * std::size_t(kRecordSize) + 1 || (record && record->size() != std::size_t(kRecordSize)))
+        return std::nullopt;
+    // Without a record of its own the file ends where its present record begins.
+    const std::string_view last = record ? std::string_view(*record)
+        : now.record                     ? tail.substr(tail.size() - 2 * kRecordSize, kRecordSize)
+                                         : tail.substr(tail.size() - kRecordSize);
+    const std::int64_t length = now.length - static_cast<std::int64_t>(now.region.size())
+        + static_cast<std::int64_t>(region.size()) - (now.record ? kRecordSize : 0) + (record ? kRecordSize : 0);
+    return fingerprint(withRegion ? region : std::string_view(), last, length);
+}
+
 TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSource source)
 {
     const std::string_view region

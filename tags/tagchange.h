@@ -71,6 +71,11 @@ struct TagFingerprint {
 TagFingerprint fingerprintOf(const TagLayout& layout, bool withRegion);
 // The fingerprint the file will have once the rewrite is written.
 TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewrite);
+// The fingerprint the file will have once its tag region is `region` and its
+// ID3v1 record `record` (none: the file ends with the bytes before the record
+// it has now); nullopt for a file too short for its trailer window.
+std::optional<TagFingerprint> fingerprintRestored(
+    const TagLayout& now, std::string_view region, bool withRegion, const std::optional<std::string>& record);
 
 // Room to spare in a tag that grows, so that the next edits fit in place.
 inline constexpr std::size_t kRoomToSpare = 1024;

@@ -157,6 +157,13 @@ namespace {
                 return std::nullopt; // a frame the old tag shares with the new one is not where it was left
             region = std::move(*bytes);
         }
+        // The bytes the journal gives back must make the file it saw before
+        // the command: a journal damaged on the disk never writes its damage.
+        if (old.before) {
+            const auto restored = fingerprintRestored(now, region, old.regionCaptured, old.record);
+            if (restored && *restored != *old.before)
+                return std::nullopt;
+        }
         write.keepModified = old.modified; // the time the file had before the command
         if (region.size() != now.region.size()) {
             write.splice = fs::Splice { region, static_cast<std::int64_t>(now.region.size()), now.recordOffset(),

@@ -576,7 +576,8 @@ void CliTagTest::undoOfAChosenChange_data()
     QTest::addColumn<QStringList>("first"); // the change of A/01 - One.mp3 whose id is undone
     // The folder a newer change writes ("": none; "hand": the file rewritten;
     // "earlier": the journal as an earlier version wrote it, without times;
-    // "1969": none, the file's time is before 1970, part of a second past).
+    // "1969": none, the file's time is before 1970, part of a second past;
+    // "spoilt": none, a byte of the old tag the journal saved is damaged).
     QTest::addColumn<QString>("newer");
     QTest::addColumn<QStringList>("undo"); // "ID": the first change's
     QTest::addColumn<int>("status");
@@ -603,6 +604,8 @@ void CliTagTest::undoOfAChosenChange_data()
         << set << "" << QStringList { "" } << 2 << "an empty ID names no change" << false;
     QTest::newRow("a file changed since: the dry run exits as the undo would")
         << set << "hand" << QStringList { "-n" } << 1 << "changed since: left alone" << false;
+    QTest::newRow("a journal damaged on the disk never writes its damage")
+        << set << "spoilt" << QStringList {} << 1 << "left alone" << false;
     QTest::newRow("a file changed since") << set << "hand" << QStringList {} << 1 << "changed since: left alone"
                                           << false;
 }
@@ -635,6 +638,15 @@ void CliTagTest::undoOfAChosenChange()
         const QByteArray earlier = withoutTimes(readFile(defaultTagJournalPath()));
         QFile journal(QString::fromStdString(defaultTagJournalPath()));
         QVERIFY(journal.open(QIODevice::WriteOnly | QIODevice::Truncate) && journal.write(earlier) == earlier.size());
+    } else if (newer == "spoilt") {
+        QByteArray journal = readFile(defaultTagJournalPath());
+        qsizetype at = journal.indexOf("Old");
+        if (at < 0)
+            at = journal.indexOf(QByteArray("O\0l\0d", 5)); // saved as UTF-16
+        QVERIFY(at >= 0);
+        journal[at] = 'D';
+        QFile file(QString::fromStdString(defaultTagJournalPath()));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(journal) == journal.size());
     } else if (!newer.isEmpty() && !before1970)
         QCOMPARE(runCli(root, { "tag", "set", "--album", "Newer", newer }).status, 0);
     const QList<QByteArray> changes = runCli(root, { "tag", "undo", "--list", "--json" }).out.split('\n');
