@@ -79,6 +79,22 @@ void runOnGrowingPool(Work&& work, std::size_t most = kReadThreads, std::size_t 
     }
 }
 
+// Calls each(first, last) for consecutive ranges of `chunk` items of
+// [0, count), on one thread per core: work of the processor only, on a batch
+// large enough to be worth the threads. All have ended when this returns.
+template <typename Each> void inChunks(std::size_t count, std::size_t chunk, Each each)
+{
+    std::atomic<std::size_t> next { 0 };
+    const auto work = [&] {
+        const std::size_t first = next.fetch_add(chunk);
+        if (first >= count)
+            return Piece::None;
+        each(first, std::min(count, first + chunk));
+        return Piece::Quick; // never more threads than cores
+    };
+    runOnGrowingPool(work, std::max(1u, std::thread::hardware_concurrency()));
+}
+
 enum class ReadAll { No, Yes };
 
 // Calls read(i) for every i in [0, count) on a growing pool of up to

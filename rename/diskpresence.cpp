@@ -38,42 +38,77 @@ bool DiskNames::taken(const std::string& path, bool ignoresCase)
     return lookUp(path, kComposed | (ignoresCase ? kCaseless : kExact)) != Presence::Missing;
 }
 
-Presence DiskNames::lookUp(const std::string& path, int mode)
+Presence DiskNames::lookUp(std::string_view path, int mode)
 {
     if (path == "/")
         return Presence::Folder;
-    const std::string parent = parentOf(path);
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return Presence::Missing;
+    const std::string_view parent = slash == 0 ? std::string_view("/") : path.substr(0, slash);
     if (folderAt(parent, mode & kCaseless) != Presence::Folder)
         return Presence::Missing;
-    const std::string name = path.substr(parent.size() == 1 ? 1 : parent.size() + 1);
-    const Listing& listing = listed(parent, mode);
-    const auto found = listing.find(keyed(name, mode));
+    const std::string_view name = path.substr(slash + 1);
+    Folder& folder = listedFolder(parent);
+    if (mode == kExact || mode == kComposed) {
+        // A composed name that stands as it is on the disk is taken; the
+        // other composed names come from names the disk holds in another
+        // form, kept apart so that a folder of plain names is listed once.
+        const Listing& exact = listed(folder, kExact);
+        const std::string composed = mode == kComposed ? composedKey(name) : std::string();
+        const std::string_view key = mode == kComposed ? std::string_view(composed) : name;
+        if (const auto found = exact.find(key); found != exact.end())
+            return found->second;
+        if (mode == kExact)
+            return Presence::Missing;
+        const Listing& others = listed(folder, kComposed);
+        const auto found = others.find(key);
+        return found == others.end() ? Presence::Missing : found->second;
+    }
+    const Listing& listing = listed(folder, mode);
+    const auto found = listing.find(keyed(std::string(name), mode));
     return found == listing.end() ? Presence::Missing : found->second;
 }
 
 // at() for the folders above the paths asked for, each decided once.
-Presence DiskNames::folderAt(const std::string& folder, bool ignoresCase)
+Presence DiskNames::folderAt(std::string_view folder, bool ignoresCase)
 {
     auto& known = m_folders[ignoresCase ? 1 : 0];
     if (const auto found = known.find(folder); found != known.end())
         return found->second;
-    const Presence presence = at(folder, ignoresCase);
-    known.emplace(folder, presence);
+    const Presence presence = lookUp(folder, ignoresCase ? kCaseless : kExact);
+    known.emplace(std::string(folder), presence);
     return presence;
 }
 
-const DiskNames::Listing& DiskNames::listed(const std::string& folder, int mode)
+DiskNames::Folder& DiskNames::listedFolder(std::string_view path)
 {
-    auto& listings = m_listings[mode];
-    if (const auto known = listings.find(folder); known != listings.end())
+    if (const auto known = m_listed.find(path); known != m_listed.end())
         return known->second;
-    Listing& listing = listings[folder];
-    fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
+    Folder& folder = m_listed[std::string(path)];
+    Listing& exact = folder.byMode[kExact].emplace();
+    fs::forEachEntry(std::string(path), [&](int folderFd, const dirent& e) {
         const bool folderEntry = e.d_type == DT_DIR
             || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
-        listing[keyed(e.d_name, mode)] = folderEntry ? Presence::Folder : Presence::Other;
+        exact.insert_or_assign(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
     });
-    return listing;
+    return folder;
+}
+
+// The listing keyed by the mode, made from the exact one; for kComposed
+// alone, only the names whose composed form differs from their bytes.
+const DiskNames::Listing& DiskNames::listed(Folder& folder, int mode)
+{
+    std::optional<Listing>& listing = folder.byMode[mode];
+    if (listing)
+        return *listing;
+    listing.emplace();
+    for (const auto& [name, presence] : *folder.byMode[kExact]) {
+        std::string key = keyed(name, mode);
+        if (mode != kComposed || key != name)
+            listing->insert_or_assign(std::move(key), presence);
+    }
+    return *listing;
 }
 
 } // namespace zentrio

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // What stands at the paths a plan of moves looks at. Each folder is listed
@@ -26,15 +28,25 @@ public:
     bool taken(const std::string& path, bool ignoresCase);
 
 private:
-    using Listing = std::unordered_map<std::string, Presence>;
+    // Keyed by names, found by views of them: a look-up copies nothing.
+    struct ViewHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view> {}(text); }
+    };
+    template <typename T> using ByName = std::unordered_map<std::string, T, ViewHash, std::equal_to<>>;
+    using Listing = ByName<Presence>;
     enum Mode { kExact = 0, kCaseless = 1, kComposed = 2 }; // bits: how a listing's names are keyed
+    struct Folder {
+        std::array<std::optional<Listing>, 4> byMode; // each made from the exact one when first asked
+    };
 
-    Presence lookUp(const std::string& path, int mode);
-    Presence folderAt(const std::string& folder, bool ignoresCase);
-    const Listing& listed(const std::string& folder, int mode);
+    Presence lookUp(std::string_view path, int mode);
+    Presence folderAt(std::string_view folder, bool ignoresCase);
+    Folder& listedFolder(std::string_view folder);
+    const Listing& listed(Folder& folder, int mode);
 
-    std::array<std::unordered_map<std::string, Listing>, 4> m_listings; // by mode
-    std::array<std::unordered_map<std::string, Presence>, 2> m_folders; // by kCaseless
+    ByName<Folder> m_listed;
+    std::array<ByName<Presence>, 2> m_folders; // by kCaseless
 };
 
 } // namespace zentrio

@@ -5,6 +5,8 @@
 #include "rename/movelimits.h"
 #include "rename/treewalk.h"
 
+#include <algorithm>
+#include <deque>
 #include <fcntl.h>
 #include <map>
 #include <set>
@@ -17,10 +19,28 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-std::string keyOf(const std::string& path, bool ignoresCase)
-{
-    return ignoresCase ? caselessKey(path) : path;
-}
+// The keys a run's paths are compared by, as views: a path that is its own
+// key (letter case kept and nothing to compose, as plain names are) is not
+// copied; other keys are kept here.
+class PathKeys {
+public:
+    // The path's bytes, or with `ignoresCase` its caseless key.
+    std::string_view exact(const std::string& path, bool ignoresCase)
+    {
+        return ignoresCase ? std::string_view(m_kept.emplace_back(caselessKey(path))) : std::string_view(path);
+    }
+
+    // Its nameKey.
+    std::string_view name(const std::string& path, bool ignoresCase)
+    {
+        const bool plain = !ignoresCase
+            && std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        return plain ? std::string_view(path) : std::string_view(m_kept.emplace_back(nameKey(path, ignoresCase)));
+    }
+
+private:
+    std::deque<std::string> m_kept;
+};
 
 // A hidden name beside the file that nothing holds.
 std::string temporaryBeside(const std::string& path, std::size_t& counter, DiskNames& disk)
@@ -58,23 +78,24 @@ private:
 
     void checkTargets()
     {
-        std::unordered_map<std::string, std::size_t> sources;
-        std::unordered_map<std::string, std::size_t> sourceNames; // by nameKey: another spelling leaves too
+        PathKeys keys;
+        std::unordered_map<std::string_view, std::size_t> sources;
+        std::unordered_map<std::string_view, std::size_t> sourceNames; // by nameKey: another spelling leaves too
         std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const bool ignoresCase = m_requests[i].target.ignoresCase;
-            const auto [at, added] = sources.try_emplace(keyOf(m_requests[i].move.from, ignoresCase), i);
+            const auto [at, added] = sources.try_emplace(keys.exact(m_requests[i].move.from, ignoresCase), i);
             if (!added)
                 sameSource[i] = at->second;
-            sourceNames.try_emplace(nameKey(m_requests[i].move.from, ignoresCase), i);
+            sourceNames.try_emplace(keys.name(m_requests[i].move.from, ignoresCase), i);
         }
-        std::unordered_map<std::string, std::size_t> targets;
+        std::unordered_map<std::string_view, std::size_t> targets;
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const Move& move = m_requests[i].move;
             const TargetFs& target = m_requests[i].target;
-            const std::string key = keyOf(move.to, target.ignoresCase);
-            const std::string name = nameKey(move.to, target.ignoresCase);
+            const std::string_view key = keys.exact(move.to, target.ignoresCase);
+            const std::string_view name = keys.name(move.to, target.ignoresCase);
             if (target.device == 0) {
                 conflict(i, "the target folder cannot be reached");
                 continue;

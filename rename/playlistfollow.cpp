@@ -6,10 +6,12 @@
 #include "rename/playlisttext.h"
 #include "rename/runtrace.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace zentrio {
 
@@ -81,6 +83,29 @@ std::optional<std::string> playlistBytes(const std::string& path)
     return fs::readWholeFile(path);
 }
 
+// False when no step moves a playlist and none lies in a folder a step
+// leaves: then no playlist can follow the run, and joining a large run's
+// steps into moves, which costs more than the listings, is not needed. The
+// folders looked at hold every folder playlistsOf would list.
+bool playlistsNear(const std::vector<Move>& steps)
+{
+    std::unordered_set<std::string_view> folders;
+    for (const Move& step : steps) {
+        if (isPlaylistName(step.from) || isPlaylistName(step.to))
+            return true;
+        const std::string_view from = step.from;
+        const std::size_t slash = from.rfind('/');
+        folders.insert(slash == 0 ? std::string_view("/") : from.substr(0, slash));
+    }
+    const std::vector<std::string> listed(folders.begin(), folders.end());
+    const auto entries = readInOrder(
+        listed.size(), [&](std::size_t i) { return fs::listFolder(listed[i]); }, ReadAll::Yes);
+    return std::any_of(entries.begin(), entries.end(), [](const auto& folder) {
+        return folder && std::any_of(folder->begin(), folder->end(),
+                             [](const fs::DirEntry& entry) { return isPlaylistName(entry.name); });
+    });
+}
+
 // Each playlist whose entries name moved files, with its new text, read
 // where it lies now, or (`beforeTheRun`) where it lay.
 std::vector<std::pair<PlaylistRewrite, std::string>> rewritesOf(
@@ -100,9 +125,11 @@ std::vector<std::pair<PlaylistRewrite, std::string>> rewritesOf(
 
 std::vector<std::string> playlistsToRewrite(const std::vector<Move>& steps)
 {
+    std::vector<std::string> paths;
+    if (!playlistsNear(steps))
+        return paths;
     MovesDone all;
     all.done = steps.size();
-    std::vector<std::string> paths;
     for (const auto& [rewrite, text] : rewritesOf(netMoves(steps, all), true))
         paths.push_back(rewrite.path);
     return paths;
@@ -111,6 +138,8 @@ std::vector<std::string> playlistsToRewrite(const std::vector<Move>& steps)
 PlaylistsFollowed followPlaylists(const std::vector<Move>& steps, const MovesDone& done, RunWriter& journal)
 {
     PlaylistsFollowed followed;
+    if (!playlistsNear(steps))
+        return followed;
     std::vector<RewrittenFile> newInodes;
     for (const auto& [rewrite, text] : rewritesOf(netMoves(steps, done), false)) {
         const std::string& path = rewrite.path;

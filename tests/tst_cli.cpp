@@ -770,6 +770,11 @@ void CliTest::playlistsFollowAndComeBack()
     const std::string after = playlist.section('>', 1).toStdString();
     testsupport::writeFile(library.root(), before, bytes.replace("@", root));
     const QStringList listed = library.listing();
+    QStringList dryRun = arguments;
+    dryRun.insert(1, "-n");
+    const Result plan = library.run(dryRun);
+    QVERIFY2((plan.out + plan.err).contains("playlists to rewrite 1"), plan.out.constData());
+    QCOMPARE(library.listing(), listed);
     const Result run = library.run(arguments);
     QVERIFY2(run.status == 0, run.err.constData());
     QCOMPARE(testsupport::readFile(library.root() + "/" + after), rewritten.replace("@", root));

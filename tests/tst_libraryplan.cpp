@@ -228,6 +228,9 @@ void LibraryPlanTest::theRunIsCheckedAndOrdered_data()
                                               << QStringList {};
     QTest::newRow("NFD to NFC") << QStringList { nfd } << QStringList { nfd + ">" + nfc } << false
                                 << QStringList { nfc + ":" + nfd };
+    // The Kelvin sign composes to a plain "K": the one name a plain target can lose to.
+    QTest::newRow("a plain name held by a sign that composes to it")
+        << QStringList { "a", QString(QChar(0x212A)) } << QStringList { "a>K" } << false << QStringList {};
 }
 
 void LibraryPlanTest::numbersKeepFilesApart_data()
