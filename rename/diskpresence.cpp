@@ -3,6 +3,7 @@
 #include "platform/filenames.h"
 #include "platform/fsops.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace zentrio {
@@ -46,22 +47,31 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
     if (slash == std::string_view::npos)
         return Presence::Missing;
     const std::string_view parent = slash == 0 ? std::string_view("/") : path.substr(0, slash);
-    if (folderAt(parent, mode & kCaseless) != Presence::Folder)
+    Folder* const known = m_last.folder && m_last.caseless == bool(mode & kCaseless) && m_last.path == parent
+        ? m_last.folder
+        : nullptr;
+    if (!known && folderAt(parent, mode & kCaseless) != Presence::Folder)
         return Presence::Missing;
+    Folder& folder = known ? *known : listedFolder(parent);
+    if (!known)
+        m_last = { std::string(parent), bool(mode & kCaseless), &folder };
     const std::string_view name = path.substr(slash + 1);
-    Folder& folder = listedFolder(parent);
     if (mode == kExact || mode == kComposed) {
         // A composed name that stands as it is on the disk is taken; the
         // other composed names come from names the disk holds in another
         // form, kept apart so that a folder of plain names is listed once.
         const Listing& exact = listed(folder, kExact);
-        const std::string composed = mode == kComposed ? composedKey(name) : std::string();
-        const std::string_view key = mode == kComposed ? std::string_view(composed) : name;
+        const bool plain = mode == kExact
+            || std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const std::string composed = plain ? std::string() : composedKey(name);
+        const std::string_view key = plain ? name : std::string_view(composed);
         if (const auto found = exact.find(key); found != exact.end())
             return found->second;
         if (mode == kExact)
             return Presence::Missing;
         const Listing& others = listed(folder, kComposed);
+        if (others.empty())
+            return Presence::Missing; // a folder of plain names: nothing else to look at
         const auto found = others.find(key);
         return found == others.end() ? Presence::Missing : found->second;
     }

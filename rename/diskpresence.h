@@ -45,7 +45,12 @@ private:
     Folder& listedFolder(std::string_view folder);
     const Listing& listed(Folder& folder, int mode);
 
-    ByName<Folder> m_listed;
+    ByName<Folder> m_listed; // its nodes stay where they are
+    struct LastFolder {
+        std::string path;
+        bool caseless = false;
+        Folder* folder = nullptr; // a folder found to exist; paths asked for come folder by folder
+    } m_last;
     std::array<ByName<Presence>, 2> m_folders; // by kCaseless
 };
 

@@ -294,7 +294,10 @@ LibraryPlan planLibraryRename(
         = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& named) {
         auto& files = std::any_cast<std::vector<PlannedFile>&>(named);
-        std::move(files.begin(), files.end(), std::back_inserter(plan.files));
+        if (plan.files.empty())
+            plan.files = std::move(files);
+        else
+            std::move(files.begin(), files.end(), std::back_inserter(plan.files));
         if (!folder.whole)
             return;
         CompanionSource source { folder.path, folder.argument, {} };

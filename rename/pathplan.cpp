@@ -82,6 +82,8 @@ private:
         std::unordered_map<std::string_view, std::size_t> sources;
         std::unordered_map<std::string_view, std::size_t> sourceNames; // by nameKey: another spelling leaves too
         std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
+        sources.reserve(m_requests.size());
+        sourceNames.reserve(m_requests.size());
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const bool ignoresCase = m_requests[i].target.ignoresCase;
             const auto [at, added] = sources.try_emplace(keys.exact(m_requests[i].move.from, ignoresCase), i);
@@ -90,6 +92,7 @@ private:
             sourceNames.try_emplace(keys.name(m_requests[i].move.from, ignoresCase), i);
         }
         std::unordered_map<std::string_view, std::size_t> targets;
+        targets.reserve(m_requests.size());
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const Move& move = m_requests[i].move;
@@ -112,7 +115,7 @@ private:
                 conflict(i, std::move(fault));
                 continue;
             }
-            if (!m_writable.at(parentOf(move.from))) {
+            if (!writableSource(move.from)) {
                 conflict(i, "its folder " + parentOf(move.from) + " cannot be written");
                 continue;
             }
@@ -145,10 +148,40 @@ private:
         std::sort(m_result.madeFolders.begin(), m_result.madeFolders.end(), pathLess);
     }
 
+    // True when the user may write in the folder the file leaves. Files of
+    // one folder come together: the last folder found writable is not
+    // looked up again.
+    bool writableSource(const std::string& from)
+    {
+        const std::string_view folder = std::string_view(from).substr(0, from.rfind('/'));
+        if (!m_lastWritable.empty() && folder == m_lastWritable)
+            return true;
+        const std::string parent = parentOf(from);
+        if (!m_writable.at(parent))
+            return false;
+        m_lastWritable = folder;
+        return true;
+    }
+
     // Every folder above the target exists as a folder or can be made, and
     // the user may write in the target's folder (or, when it is to be made,
-    // in the nearest one that exists).
+    // in the nearest one that exists). The last target folder found sound is
+    // not looked at again: a run's files come folder by folder.
     bool checkFolders(std::size_t i, std::set<std::string>& made)
+    {
+        const std::string& to = m_requests[i].move.to;
+        const std::string_view target = std::string_view(to).substr(0, to.rfind('/'));
+        const bool ignoresCase = m_requests[i].target.ignoresCase;
+        if (!m_lastSound.empty() && target == m_lastSound && ignoresCase == m_lastSoundCaseless)
+            return true;
+        if (!foldersSound(i, made))
+            return false;
+        m_lastSound = target;
+        m_lastSoundCaseless = ignoresCase;
+        return true;
+    }
+
+    bool foldersSound(std::size_t i, std::set<std::string>& made)
     {
         for (std::string folder = parentOf(m_requests[i].move.to);; folder = parentOf(folder)) {
             const Presence presence = m_disk.at(folder, m_requests[i].target.ignoresCase);
@@ -210,6 +243,9 @@ private:
     std::vector<std::size_t> m_waitsFor; // the file whose path this one's target is
     DiskNames m_disk;
     WritableFolders m_writable;
+    std::string_view m_lastWritable; // views into the requests' paths
+    std::string_view m_lastSound;
+    bool m_lastSoundCaseless = false;
     OrderedMoves m_result;
 };
 
