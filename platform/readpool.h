@@ -84,6 +84,10 @@ void runOnGrowingPool(Work&& work, std::size_t most = kReadThreads, std::size_t 
 // large enough to be worth the threads. All have ended when this returns.
 template <typename Each> void inChunks(std::size_t count, std::size_t chunk, Each each)
 {
+    if (count <= chunk) { // one chunk: no thread is started for it
+        each(std::size_t { 0 }, count);
+        return;
+    }
     std::atomic<std::size_t> next { 0 };
     const auto work = [&] {
         const std::size_t first = next.fetch_add(chunk);
@@ -92,7 +96,8 @@ template <typename Each> void inChunks(std::size_t count, std::size_t chunk, Eac
         each(first, std::min(count, first + chunk));
         return Piece::Quick; // never more threads than cores
     };
-    runOnGrowingPool(work, std::max(1u, std::thread::hardware_concurrency()));
+    const std::size_t chunks = (count + chunk - 1) / chunk;
+    runOnGrowingPool(work, std::min<std::size_t>(chunks, std::max(1u, std::thread::hardware_concurrency())));
 }
 
 enum class ReadAll { No, Yes };
