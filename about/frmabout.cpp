@@ -3,7 +3,7 @@
 #include "about/mdlregistry.h"
 #include "app/interfacetexts.h"
 #include "app/twipslayout.h"
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -6,7 +6,7 @@
 //
 //   zentrio_demo FOLDER      (the folder is made; files in it are replaced)
 
-#include "tags/tagsave.h"
+#include "tags/write/tagsave.h"
 
 #include <QDir>
 #include <QString>

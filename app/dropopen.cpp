@@ -1,6 +1,6 @@
 #include "app/form1.h"
 
-#include "platform/droptarget.h"
+#include "platform/fs/droptarget.h"
 #include "platform/filelistview.h"
 
 #include <QDragEnterEvent>

@@ -3,11 +3,11 @@
 #include "about/frmabout.h"
 #include "platform/drivelist.h"
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "platform/folderlist.h"
 #include "player/module1.h"
 #include "popup/menuform.h"
-#include "platform/fsops.h"
+#include "platform/fs/fsops.h"
 
 #include <QAction>
 #include <QCheckBox>

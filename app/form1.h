@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/interfacetexts.h"
-#include "platform/fsops.h"
-#include "rename/compose.h"
-#include "rename/journalfolder.h"
-#include "tags/tagsource.h"
-#include "tags/tagbatchrequest.h"
+#include "platform/fs/fsops.h"
+#include "rename/naming/compose.h"
+#include "rename/history/journalfolder.h"
+#include "tags/read/tagsource.h"
+#include "tags/write/tagbatchrequest.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "app/form1.h"
 
 #include "app/languagepacks.h"
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,7 +1,7 @@
 #include "app/form1.h"
 
 #include "platform/filelistview.h"
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 
 #include <QAction>
 #include <QCheckBox>

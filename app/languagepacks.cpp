@@ -1,8 +1,8 @@
 #include "app/languagepacks.h"
 
-#include "platform/filenames.h"
-#include "platform/fsops.h"
-#include "platform/inifile.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
+#include "platform/settings/inifile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
 #include "app/form1.h"
 #include "platform/filelauncher.h"
-#include "platform/filenames.h"
-#include "platform/fsops.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
 #include "platform/registry.h"
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 #include "platform/shutdownsignals.h"
 #include "platform/windowmessaging.h"
 

@@ -1,14 +1,14 @@
 #include "app/form1.h"
 
 #include "platform/drivelist.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 #include "platform/windowplacement.h"
-#include "platform/patchfile.h"
+#include "platform/fs/patchfile.h"
 #include "popup/menuform.h"
-#include "tags/tagfilewrite.h"
+#include "tags/write/tagfilewrite.h"
 
 #include <QCheckBox>
 #include <QStringList>

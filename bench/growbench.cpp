@@ -2,9 +2,9 @@
 
 #include "benchsupport.h"
 
-#include "platform/spliceinplace.h"
-#include "tags/tagfilewrite.h"
-#include "tags/tagwrite.h"
+#include "platform/fs/spliceinplace.h"
+#include "tags/write/tagfilewrite.h"
+#include "tags/write/tagwrite.h"
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>

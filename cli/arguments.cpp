@@ -2,10 +2,10 @@
 
 #include "app/interfacetexts.h"
 #include "cli/output.h"
-#include "platform/filenames.h"
-#include "platform/fsops.h"
-#include "rename/pathnaming.h"
-#include "rename/patternerror.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
+#include "rename/naming/pathnaming.h"
+#include "rename/naming/patternerror.h"
 
 #include <cerrno>
 #include <climits>

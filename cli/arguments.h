@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rename/pattern.h"
+#include "rename/naming/pattern.h"
 
 #include <memory>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/output.h"
-#include "rename/libraryplan.h"
+#include "rename/library/libraryplan.h"
 
 #include <CLI/CLI.hpp>
 

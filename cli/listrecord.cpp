@@ -1,7 +1,7 @@
 #include "cli/listrecord.h"
 
 #include "cli/output.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rename/pattern.h"
-#include "tags/trailer.h"
+#include "rename/naming/pattern.h"
+#include "tags/read/trailer.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "cli/output.h"
 
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 
 #include <QJsonDocument>
 

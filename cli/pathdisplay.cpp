@@ -1,8 +1,8 @@
 #include "cli/pathdisplay.h"
 
 #include "cli/output.h"
-#include "platform/filenames.h"
-#include "platform/fsops.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
 
 namespace zentrio::cli {
 

@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
-#include "rename/journalfolder.h"
-#include "rename/moverun.h"
-#include "rename/planfile.h"
-#include "rename/playlistfollow.h"
+#include "rename/history/journalfolder.h"
+#include "rename/moves/moverun.h"
+#include "rename/library/planfile.h"
+#include "rename/playlists/playlistfollow.h"
 
 #include <ctime>
 #include <unordered_map>

@@ -1,8 +1,8 @@
 #include "cli/setvalues.h"
 
 #include "cli/output.h"
-#include "platform/filenames.h"
-#include "tags/id3v1record.h"
+#include "platform/fs/filenames.h"
+#include "tags/write/id3v1record.h"
 
 #include <QDate>
 #include <QRegularExpression>

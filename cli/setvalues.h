@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/tagvalues.h"
+#include "tags/write/tagvalues.h"
 
 #include <map>
 #include <optional>

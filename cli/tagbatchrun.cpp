@@ -2,12 +2,12 @@
 
 #include "cli/arguments.h"
 #include "cli/exitstatus.h"
-#include "platform/filenames.h"
-#include "platform/readpool.h"
-#include "rename/treewalk.h"
-#include "tags/tagfilewrite.h"
-#include "tags/tagjournal.h"
-#include "tags/tagwrite.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/readpool.h"
+#include "tags/read/treewalk.h"
+#include "tags/write/tagfilewrite.h"
+#include "tags/journal/tagjournal.h"
+#include "tags/write/tagwrite.h"
 
 #include <QDate>
 #include <QJsonObject>

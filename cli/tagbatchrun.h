@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/output.h"
-#include "platform/patchfile.h"
-#include "tags/tagsource.h"
-#include "tags/tagvalues.h"
+#include "platform/fs/patchfile.h"
+#include "tags/read/tagsource.h"
+#include "tags/write/tagvalues.h"
 
 #include <functional>
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "cli/exitstatus.h"
 #include "cli/output.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/tagjournal.h"
+#include "tags/journal/tagjournal.h"
 
 // "tag undo --list": the tag changes kept, newest first.
 namespace zentrio::cli {

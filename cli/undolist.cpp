@@ -2,10 +2,10 @@
 
 #include "cli/exitstatus.h"
 #include "cli/output.h"
-#include "platform/fsops.h"
-#include "rename/journal.h"
-#include "rename/runstarted.h"
-#include "rename/undolist.h"
+#include "platform/fs/fsops.h"
+#include "rename/history/journal.h"
+#include "rename/history/runstarted.h"
+#include "rename/history/undolist.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rename/journalfolder.h"
+#include "rename/history/journalfolder.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "platform/filelistview.h"
 
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 
 #include <QAccessible>
 #include <QHeaderView>

@@ -1,8 +1,8 @@
 #include "platform/folderlist.h"
 
 #include "platform/controlerror.h"
-#include "platform/filenames.h"
-#include "platform/fsops.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
 
 #include <QKeyEvent>
 #include <QStyle>

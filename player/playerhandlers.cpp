@@ -2,7 +2,7 @@
 
 #include "platform/filelauncher.h"
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "platform/folderlist.h"
 
 namespace zentrio {

@@ -1,7 +1,7 @@
 #include "app/form1.h"
 
-#include "platform/fsops.h"
-#include "playlist/playlist.h"
+#include "platform/fs/fsops.h"
+#include "playlist/m3u/playlist.h"
 
 namespace zentrio {
 

@@ -1,10 +1,10 @@
 #include "app/form1.h"
 
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
-#include "platform/fsops.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
 #include "popup/menuform.h"
-#include "rename/renamerun.h"
+#include "rename/folderrun/renamerun.h"
 
 #include "platform/folderlist.h"
 

@@ -1,7 +1,7 @@
 #include "app/form1.h"
 
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "rename/ownpatternwindow.h"
 
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 
 #include "app/buttonrow.h"
 #include "app/interfacetexts.h"
-#include "rename/patternerror.h"
+#include "rename/naming/patternerror.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,9 +1,9 @@
 #include "app/form1.h"
 
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
-#include "platform/fsops.h"
-#include "tags/tagsource.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
+#include "tags/read/tagsource.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
-#include "rename/renamerun.h"
+#include "rename/folderrun/renamerun.h"
 #include "rename/runpreview.h"
 
 namespace zentrio {

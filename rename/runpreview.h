@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rename/runplan.h"
+#include "rename/folderrun/runplan.h"
 
 #include <QDialog>
 

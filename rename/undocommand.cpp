@@ -1,7 +1,7 @@
 #include "app/form1.h"
 
 #include "platform/folderlist.h"
-#include "rename/undo.h"
+#include "rename/history/undo.h"
 
 #include <QCheckBox>
 

@@ -2,10 +2,10 @@
 
 #include "app/buttonrow.h"
 #include "app/interfacetexts.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "rename/ownpatternwindow.h"
-#include "rename/pathmatch.h"
-#include "rename/pattern.h"
+#include "rename/naming/pathmatch.h"
+#include "rename/naming/pattern.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -3,10 +3,10 @@
 #include "platform/controlerror.h"
 #include "platform/drivelist.h"
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "platform/folderlist.h"
-#include "platform/fsops.h"
-#include "tags/folderscan.h"
+#include "platform/fs/fsops.h"
+#include "tags/read/folderscan.h"
 
 #include <QGroupBox>
 #include <QLabel>

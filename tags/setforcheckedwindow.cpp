@@ -2,7 +2,7 @@
 
 #include "app/buttonrow.h"
 #include "app/interfacetexts.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/tagbatchrequest.h"
+#include "tags/write/tagbatchrequest.h"
 
 #include <QDialog>
 

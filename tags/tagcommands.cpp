@@ -1,13 +1,13 @@
 #include "app/form1.h"
 
 #include "platform/filelistview.h"
-#include "platform/filenames.h"
+#include "platform/fs/filenames.h"
 #include "platform/folderlist.h"
-#include "rename/renamerun.h"
+#include "rename/folderrun/renamerun.h"
 #include "tags/fromnamewindow.h"
 #include "tags/setforcheckedwindow.h"
-#include "tags/tagjournal.h"
-#include "tags/taglayout.h"
+#include "tags/journal/tagjournal.h"
+#include "tags/write/taglayout.h"
 
 #include <map>
 

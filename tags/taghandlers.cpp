@@ -1,9 +1,9 @@
 #include "app/form1.h"
 
-#include "tags/tagjournal.h"
+#include "tags/journal/tagjournal.h"
 
 #include "platform/filelistview.h"
-#include "tags/tagsave.h"
+#include "tags/write/tagsave.h"
 
 #include <QDate>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // Any fields, separator and options: the composed name ends in ".mp3", never
 // holds "/" or a NUL, never begins with "." and fits in 255 bytes; and the
 // character passes never change the length of a name that was not cut.
-#include "platform/filenames.h"
-#include "rename/compose.h"
-#include "tags/cp1252.h"
+#include "platform/fs/filenames.h"
+#include "rename/naming/compose.h"
+#include "tags/read/cp1252.h"
 
 #include <QStringList>
 

@@ -2,10 +2,10 @@
 // gives no field with a NUL; rewriting the tag in memory never changes a byte
 // that follows the old tag; editing it frame by frame keeps every frame not
 // named and tells the old tag back exactly from the new one.
-#include "tags/frameedit.h"
-#include "tags/framewalk.h"
-#include "tags/id3v2.h"
-#include "tags/id3v2save.h"
+#include "tags/write/frameedit.h"
+#include "tags/read/framewalk.h"
+#include "tags/read/id3v2.h"
+#include "tags/write/id3v2save.h"
 
 #include <cstdint>
 #include <cstdlib>

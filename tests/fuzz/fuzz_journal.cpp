@@ -1,7 +1,7 @@
 // Any bytes as a run's record in the rename journal: no crash; a record read
 // as whole is written back to the same moves and folders; undo never looks
 // at more moves than the record holds.
-#include "rename/journalrecord.h"
+#include "rename/history/journalrecord.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 // system takes (no "/", no NUL, not "." or "..", never hidden, at most 255
 // bytes), the last ends in ".mp3", and the rules of a Windows volume leave
 // none of < > : " | ? * and no trailing dot or blank.
-#include "platform/filenames.h"
-#include "rename/pathnaming.h"
-#include "rename/targetfs.h"
+#include "platform/fs/filenames.h"
+#include "rename/naming/pathnaming.h"
+#include "rename/moves/targetfs.h"
 
 #include <QRegularExpression>
 

@@ -3,9 +3,9 @@
 // empty or ends in ".mp3", never holds "/" or a NUL, never begins with "."
 // and fits in 255 bytes. The same pattern is also read for matching and
 // matched against the song field as a file name.
-#include "platform/filenames.h"
-#include "rename/compose.h"
-#include "rename/pattern.h"
+#include "platform/fs/filenames.h"
+#include "rename/naming/compose.h"
+#include "rename/naming/pattern.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 // Any bytes as a settings file: parsing what was written gives the same
 // values as the first parse, and writing it again gives the same bytes.
-#include "platform/inifile.h"
+#include "platform/settings/inifile.h"
 
 #include <cstdint>
 #include <cstdlib>

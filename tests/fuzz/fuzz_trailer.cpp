@@ -1,7 +1,7 @@
 // Any 0 to 600 bytes as a file's content: the trailer rule never crashes,
 // the marker is 0 or a position where a match can start, and no field holds
 // a NUL or more than 30 characters.
-#include "tags/trailer.h"
+#include "tags/read/trailer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/form1.h"
-#include "platform/settingsstore.h"
+#include "platform/settings/settingsstore.h"
 #include "testsupport/fakes.h"
 
 #include "testsupport/tempdir.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fsops.h"
+#include "platform/fs/fsops.h"
 
 #include <QTemporaryDir>
 

@@ -1,0 +1,120 @@
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/exitstatus.h"
+#include "cli/listrecord.h"
+#include "platform/fs/filenames.h"
+#include "tags/read/treewalk.h"
+
+namespace zentrio::cli {
+
+namespace {
+
+struct ListOptions {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    bool id3v1 = false;
+    std::string format;
+    bool pathsOnly = false;
+    bool nul = false;
+    bool json = false;
+};
+
+// A folder's records, made on the pool, and the files that could not be read.
+struct FolderOutput {
+    std::string records;
+    std::vector<std::string> unreadable;
+};
+
+void addRecord(std::string& records, std::string_view record, bool nul)
+{
+    records += record;
+    records += nul ? '\0' : '\n';
+}
+
+int runList(const ListOptions& options)
+{
+    const auto paths = absolutePaths(options.paths);
+    if (!paths)
+        return kUsage;
+    std::shared_ptr<const ParsedPattern> format;
+    if (!options.format.empty() && !(format = readPattern(options.format, true, false, PatternUse::Listing)))
+        return kUsage;
+    const ListFormat how { format.get(), options.pathsOnly, options.nul, options.json };
+    const PathDisplay display = displayForArguments(options.paths, *paths);
+    int status = kDone;
+    if (!format && !options.pathsOnly && !options.json && stdoutIsTerminal())
+        writeRecord(listHeader(), options.nul);
+    Progress progress(!options.json);
+    LibraryWalk walk;
+    walk.paths = *paths;
+    walk.recursive = options.recursive;
+    walk.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
+        std::vector<const TagFields*> tags;
+        for (const auto& read : reads) {
+            if (read)
+                tags.push_back(&read->tag);
+        }
+        const NumberWidths widths = widestNumbers(tags);
+        FolderOutput output;
+        for (std::size_t i = 0; i < folder.mp3s.size(); ++i) {
+            const std::string path = joinPath(folder.path, folder.mp3s[i].name);
+            if (!reads[i]) {
+                output.unreadable.push_back(display.said(path, folder.argument));
+                continue;
+            }
+            const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths, true };
+            addRecord(output.records,
+                listRecord(how, path, display.place(path, folder.argument), reads[i]->tag, context),
+                options.nul && !options.json);
+        }
+        return output;
+    };
+    walk.inOrder = [&](const WalkedFolder&, FolderReads&, std::any& made) {
+        const FolderOutput& output = std::any_cast<const FolderOutput&>(made);
+        progress.clear();
+        writeText(output.records);
+        for (const std::string& shown : output.unreadable) {
+            complain(shown + ": cannot be read");
+            status = kSomeFailed;
+        }
+    };
+    walk.failed = [&](const WalkFailure& failure) {
+        complain(display.said(failure.path) + ": " + failure.reason);
+        status = kSomeFailed;
+    };
+    walk.keepGoing = [&](std::size_t read, std::size_t found) {
+        progress.update("reading", read, found);
+        return !interrupted.load();
+    };
+    return walkLibrary(walk) ? status : kInterrupted;
+}
+
+} // namespace
+
+void addListCommand(CLI::App& app, Command& run)
+{
+    auto options = std::make_shared<ListOptions>();
+    CLI::App* list = app.add_subcommand("list", "List MP3 files with their tags, one line per file.");
+    list->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
+    list->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
+    list->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
+    CLI::Option* format = list->add_option("-f,--format", options->format,
+        "a pattern in the own-pattern language, \\t and \\n understood; each field as the tag holds it (\"AC/DC\" "
+        "stays \"AC/DC\"), and {path} (as the listing shows it), {name}, {folder}, {ext} (without the dot) "
+        "(default: path and the fields, tab-separated)");
+    CLI::Option* paths = list->add_flag("--paths", options->pathsOnly,
+        "the paths alone, one a line; with -0 byte for byte, for xargs -0")->excludes(format);
+    list->add_flag("-0,--null", options->nul, "end each record with a NUL instead of a newline");
+    list->add_flag("--json", options->json, "one JSON object per line: the absolute path and every field")
+        ->excludes(paths);
+    list->footer(kExitStatusHelp);
+    list->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runList(*options);
+        };
+    });
+}
+
+} // namespace zentrio::cli

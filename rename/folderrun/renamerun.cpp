@@ -1,0 +1,105 @@
+#include "rename/folderrun/renamerun.h"
+
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
+#include "platform/fs/readpool.h"
+
+namespace zentrio {
+
+namespace {
+
+    // The new name of each checked MP3 file, numbered as the run numbers
+    // them; empty for a file without a tag or whose own-pattern name comes
+    // out empty, and from the first unreadable file on, where the run stops.
+    std::vector<std::string> newNames(
+        const std::vector<std::optional<IdentifiedTag>>& reads, const NameOptions& options)
+    {
+        std::vector<const TagFields*> tags;
+        for (const auto& read : reads) {
+            if (read && read->tag.found)
+                tags.push_back(&read->tag);
+        }
+        const NameOptions runOptions = withRunWidths(options, tags);
+        std::vector<std::string> names(reads.size());
+        for (std::size_t i = 0; i < reads.size() && reads[i]; ++i) {
+            if (reads[i]->tag.found)
+                names[i] = textToName(composeNewName(reads[i]->tag, runOptions, static_cast<int>(i) + 1));
+        }
+        return names;
+    }
+
+    // Every rename the run may make, up to its first unreadable file.
+    std::vector<PlannedRename> plannedRenames(const std::vector<std::string>& names,
+        const std::vector<std::string>& newNames, const std::vector<std::optional<IdentifiedTag>>& reads)
+    {
+        std::vector<PlannedRename> renames;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!newNames[i].empty() && newNames[i] != names[i])
+                renames.push_back({ names[i], newNames[i], reads[i]->identity });
+        }
+        return renames;
+    }
+
+} // namespace
+
+std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items)
+{
+    std::vector<std::string> names;
+    for (const RunItem& item : items) {
+        if (item.checked && hasMp3Suffix(item.name))
+            names.push_back(item.name);
+    }
+    return names;
+}
+
+RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
+    const std::function<void(int renamed)>& afterItem, TagSource source, const BeforeRenames& beforeRenames)
+{
+    RenameRunResult result;
+    const std::string prefix = folderPath(folder);
+    // The tags are read ahead, concurrently; the renames stay one at a time
+    // in list order, since that order decides the names and the collisions.
+    const std::vector<std::string> names = checkedMp3Names(items);
+    const auto reads
+        = readInOrder(names.size(), [&](std::size_t i) { return readIdentifiedTag(prefix + names[i], source); });
+    const std::vector<std::string> targets = newNames(reads, options);
+    if (beforeRenames) {
+        const auto renames = plannedRenames(names, targets, reads);
+        if (!renames.empty())
+            beforeRenames(renames);
+    }
+    int runningNumber = 0;
+    for (const RunItem& item : items) {
+        if (!item.checked)
+            continue;
+        if (hasMp3Suffix(item.name)) {
+            const auto k = static_cast<std::size_t>(runningNumber);
+            ++runningNumber;
+            if (!reads[k]) {
+                result.outcome = RenameRunResult::Outcome::Failed;
+                return result;
+            }
+            if (!targets[k].empty()) { // empty: no tag, or the own pattern gives no name
+                switch (fs::renameNoReplace(prefix + item.name, prefix + targets[k])) {
+                case fs::RenameResult::Renamed:
+                    ++result.renamed;
+                    result.movesDone += targets[k] != item.name;
+                    break;
+                case fs::RenameResult::TargetExists:
+                    result.outcome = RenameRunResult::Outcome::TargetExists;
+                    return result;
+                case fs::RenameResult::Failed:
+                    result.outcome = RenameRunResult::Outcome::Failed;
+                    return result;
+                }
+            }
+        }
+        if (afterItem)
+            afterItem(result.renamed);
+    }
+    if (runningNumber == 0)
+        result.outcome = RenameRunResult::Outcome::NothingChecked;
+    return result;
+}
+
+} // namespace zentrio

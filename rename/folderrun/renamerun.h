@@ -1,0 +1,52 @@
+#pragma once
+
+#include "rename/naming/compose.h"
+#include "tags/read/tagsource.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zentrio {
+
+struct RunItem {
+    bool checked = false;
+    std::string name; // the file name as the file system stores it
+};
+
+struct RenameRunResult {
+    enum class Outcome {
+        NothingChecked, // no checked item had a name ending in ".mp3"
+        Completed,
+        TargetExists, // a rename was refused: a file of the new name exists
+        Failed, // any other failure; the run stopped at that item
+    } outcome
+        = Outcome::Completed;
+    int renamed = 0;
+    std::size_t movesDone = 0; // of the renames given to BeforeRenames, how many were made (the first ones)
+};
+
+// A rename the run will try: old name, new name and the file's identity.
+struct PlannedRename {
+    std::string oldName;
+    std::string newName;
+    fs::FileIdentity identity;
+};
+// Called once, before the first rename, with every rename the run may make
+// (a journal writes them down there).
+using BeforeRenames = std::function<void(const std::vector<PlannedRename>&)>;
+
+// The names of the checked MP3 items, in list order: the files a run renames.
+std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items);
+
+// Renames every checked MP3 file of the folder to the name composed from its
+// own tag, numbered by the count of checked MP3 items so far. Files without
+// a tag keep their names but take a number. `afterItem` runs after every
+// checked item with the count renamed so far; the run stops at the first
+// failure, leaving earlier renames done and later files untouched. The
+// tags are read before the first rename, concurrently.
+RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
+    const std::function<void(int renamed)>& afterItem, TagSource source = TagSource::Id3v1,
+    const BeforeRenames& beforeRenames = {});
+
+} // namespace zentrio

@@ -1,0 +1,110 @@
+#include "rename/history/runstarted.h"
+
+#include "platform/fs/filelock.h"
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
+#include "platform/fs/posixio.h"
+#include "platform/fs/statedir.h"
+
+#include <cstdio>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zentrio {
+
+namespace {
+
+constexpr std::string_view kPrefix = "started-";
+
+// "time T" and "after N": when the run began and the newest run recorded then.
+struct Marker {
+    std::int64_t time = 0;
+    std::uint64_t after = 0;
+};
+
+std::optional<Marker> readMarker(const std::string& path)
+{
+    const auto text = fs::readWholeFile(path);
+    long long time = 0;
+    unsigned long long after = 0;
+    if (!text || std::sscanf(text->c_str(), "time %lld\nafter %llu\n", &time, &after) != 2)
+        return std::nullopt;
+    return Marker { time, after };
+}
+
+} // namespace
+
+RunStarted RunStarted::leave(const RunHistory& history)
+{
+    RunStarted started;
+    if (history.folder().empty())
+        return started;
+    for (const std::string& folder : { parentOf(history.folder()), history.folder() }) {
+        if (!ensurePrivateFolder(folder).ok())
+            return started;
+    }
+    const auto files = history.files();
+    const std::string path = history.folder() + "/" + std::string(kPrefix) + std::to_string(::getpid());
+    fs::Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.valid() || !fs::FileLock::tryLock(fd.get()))
+        return started;
+    const std::string text = "time " + std::to_string(std::time(nullptr)) + "\nafter "
+        + std::to_string(files.empty() ? 0 : files.back().number) + "\n";
+    if (!fs::writeFully(fd.get(), text) || ::fsync(fd.get()) != 0) {
+        ::unlink(path.c_str());
+        return started;
+    }
+    if (const fs::Fd folder(::open(history.folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder.valid())
+        ::fsync(folder.get());
+    started.m_fd = fd.release();
+    started.m_path = path;
+    return started;
+}
+
+RunStarted::RunStarted(RunStarted&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_path(std::move(other.m_path))
+{
+}
+
+RunStarted::~RunStarted()
+{
+    if (m_fd < 0)
+        return;
+    ::unlink(m_path.c_str());
+    ::close(m_fd);
+}
+
+std::optional<UnrecordedRun> unrecordedRun(const RunHistory& history)
+{
+    const auto files = history.files();
+    const std::uint64_t newest = files.empty() ? 0 : files.back().number;
+    std::optional<UnrecordedRun> found;
+    std::vector<std::string> markers;
+    fs::forEachEntry(history.folder(), [&](int, const dirent& e) {
+        if (std::string_view(e.d_name).starts_with(kPrefix))
+            markers.push_back(history.folder() + "/" + e.d_name);
+    });
+    for (const std::string& path : markers) {
+        const bool going = runInProgress(path);
+        const auto marker = readMarker(path);
+        if (!marker || marker->after < newest) {
+            if (!going)
+                ::unlink(path.c_str()); // its run was recorded (or its marker is unreadable)
+            continue;
+        }
+        if (!found || marker->time > found->time)
+            found = UnrecordedRun { marker->time, going, path };
+    }
+    return found;
+}
+
+void forgetUnrecorded(const UnrecordedRun& run)
+{
+    if (!runInProgress(run.marker))
+        ::unlink(run.marker.c_str());
+}
+
+} // namespace zentrio

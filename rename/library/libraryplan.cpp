@@ -1,0 +1,346 @@
+#include "rename/library/libraryplan.h"
+
+#include "platform/fs/filenames.h"
+#include "platform/fs/readpool.h"
+#include "rename/moves/conflictpolicy.h"
+#include "rename/moves/moverun.h"
+#include "rename/naming/pathnaming.h"
+#include "tags/read/treewalk.h"
+
+#include <algorithm>
+#include <iterator>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace zentrio {
+
+namespace {
+
+// The file systems of the folders a run touches, each looked up once;
+// asked from the pool's threads too.
+class FsCache {
+public:
+    TargetFs of(const std::string& folder)
+    {
+        const std::lock_guard lock(m_mutex);
+        auto found = m_known.find(folder);
+        if (found == m_known.end())
+            found = m_known.emplace(folder, targetFsOf(folder).value_or(TargetFs {})).first;
+        return found->second;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<std::string, TargetFs> m_known;
+};
+
+// A folder whose album companions may go along with its MP3 files.
+struct CompanionSource {
+    std::string path;
+    std::size_t argument = 0;
+    std::vector<std::string> companions;
+};
+
+// Files named by one thread at a time: a few hundred microseconds of work.
+constexpr std::size_t kNamedPerChunk = 256;
+
+// Names a folder's MP3 files by the pattern, numbered in the folder's order.
+class Namer {
+public:
+    Namer(const LibraryRequest& request, FsCache& fs)
+        : m_request(request)
+        , m_fs(fs)
+    {
+    }
+
+    // Safe to call from several threads at once.
+    std::vector<PlannedFile> nameFolder(const WalkedFolder& folder, const FolderReads& reads)
+    {
+        std::vector<PlannedFile> files(folder.mp3s.size());
+        std::vector<const TagFields*> tags;
+        for (const auto& read : reads) {
+            if (read && read->tag.found)
+                tags.push_back(&read->tag);
+        }
+        const NameOptions options = withRunWidths(m_request.options, tags);
+        const std::string& root = m_request.to.empty() ? folder.path : m_request.to;
+        const FsNames names = namesUnder(m_request.fsChoice, m_fs.of(root));
+        // A folder of thousands of files is named on every core: its naming
+        // waits for its last read, and the whole run waits for it.
+        inChunks(files.size(), kNamedPerChunk, [&](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                PlannedFile& file = files[i];
+                file = { joinPath(folder.path, folder.mp3s[i].name), {}, {}, folder.argument };
+                if (reads[i])
+                    file.identity = reads[i]->identity;
+                decide(file, folder.mp3s[i], reads[i], options, static_cast<int>(i) + 1, root, names);
+            }
+        });
+        return files;
+    }
+
+private:
+    void decide(PlannedFile& file, const WalkedFile& walked, const std::optional<IdentifiedTag>& read,
+        const NameOptions& options, int number, const std::string& root, FsNames names)
+    {
+        const auto skip = [&](FileStatus status, std::string reason) {
+            file.status = status;
+            file.reason = std::move(reason);
+        };
+        if (walked.isLink)
+            return skip(FileStatus::Skipped, "a symbolic link: not renamed");
+        if (!read)
+            return skip(FileStatus::Failed, "cannot be read");
+        if (!read->tag.found)
+            return skip(FileStatus::Skipped, "no tag");
+        if (const QStringList missing = missingFields(options.own->parts, read->tag); !missing.isEmpty())
+            return skip(FileStatus::Skipped, "no " + missing.join(", ").toStdString());
+        const std::vector<QString> components = composeNewPath(read->tag, options, number);
+        if (components.empty())
+            return skip(FileStatus::Skipped, "the pattern gives no name");
+        std::string to = root;
+        for (const QString& component : components)
+            to = joinPath(to, textToName(fitComponent(component, names)));
+        file.to = to;
+        file.status = to == file.from             ? FileStatus::Unchanged
+            : parentOf(to) == parentOf(file.from) ? FileStatus::Renamed
+                                                  : FileStatus::Moved;
+    }
+
+    const LibraryRequest& m_request;
+    FsCache& m_fs;
+};
+
+// When every MP3 file of a whole folder goes to one folder that takes no
+// other folder's files, the folder's album companions go there too; never
+// out of a folder named on the command line, whatever else it holds.
+void sendCompanionsAlong(const std::vector<CompanionSource>& sources, const std::unordered_set<std::string>& roots,
+    std::vector<PlannedFile>& files)
+{
+    std::unordered_map<std::string, std::unordered_set<std::string>> sourcesOf; // target folder -> source folders
+    for (const PlannedFile& file : files) {
+        if (!file.to.empty())
+            sourcesOf[parentOf(file.to)].insert(parentOf(file.from));
+    }
+    std::unordered_map<std::string, std::string> goesTo; // source folder -> its one target folder
+    std::unordered_set<std::string> scattered;
+    for (const PlannedFile& file : files) {
+        const std::string source = parentOf(file.from);
+        if (file.status != FileStatus::Moved) {
+            scattered.insert(source);
+            continue;
+        }
+        const auto [at, added] = goesTo.try_emplace(source, parentOf(file.to));
+        if (!added && at->second != parentOf(file.to))
+            scattered.insert(source);
+    }
+    for (const CompanionSource& folder : sources) {
+        const auto target = goesTo.find(folder.path);
+        if (target == goesTo.end() || scattered.contains(folder.path) || roots.contains(folder.path)
+            || sourcesOf[target->second].size() != 1)
+            continue;
+        for (const std::string& name : folder.companions) {
+            PlannedFile other { joinPath(folder.path, name), joinPath(target->second, name), {}, folder.argument,
+                true };
+            const auto identity = fs::identityOf(other.from);
+            if (!identity)
+                continue; // changed while the plan was made: it stays
+            other.identity = *identity;
+            other.status = FileStatus::Moved;
+            files.push_back(std::move(other));
+        }
+    }
+}
+
+// Folders a move leaves, and those above them up to (not including) the
+// path the file was reached from: removed at the end when empty. A folder
+// named on the command line is never among them.
+std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, const std::vector<std::string>& roots)
+{
+    const std::unordered_set<std::string> named(roots.begin(), roots.end());
+    std::set<std::string> left;
+    for (const PlannedFile& file : files) {
+        if (file.status != FileStatus::Moved || file.argument >= roots.size())
+            continue;
+        const std::string& root = roots[file.argument];
+        for (std::string folder = parentOf(file.from);
+             folder.size() > root.size() && folder.starts_with(folderPath(root)) && !named.contains(folder);
+             folder = parentOf(folder)) {
+            if (!left.insert(folder).second)
+                break; // and the folders above it, already in
+        }
+    }
+    std::vector<EmptiedFolder> emptied;
+    for (const std::string& folder : left) {
+        struct stat st { };
+        if (::stat(folder.c_str(), &st) == 0)
+            emptied.push_back({ folder, static_cast<unsigned>(st.st_mode & 07777) });
+    }
+    std::sort(emptied.begin(), emptied.end(),
+        [](const EmptiedFolder& a, const EmptiedFolder& b) { return pathLess(b.path, a.path); });
+    return emptied;
+}
+
+// The whole run checked and ordered; conflicts are put on their files. A
+// companion whose target is taken stays where it is instead, and so does,
+// by policy Skip, any file in conflict; the rest is checked again without
+// them.
+void checkAndOrder(LibraryPlan& plan)
+{
+    FsCache fs;
+    std::unordered_map<std::uint64_t, bool> identifies; // by device
+    for (;;) {
+        std::vector<MoveRequest> requests;
+        std::vector<std::size_t> fileOf;
+        for (std::size_t i = 0; i < plan.files.size(); ++i) {
+            PlannedFile& file = plan.files[i];
+            if (!file.moves())
+                continue;
+            TargetFs target = fs.of(parentOf(file.to));
+            if (plan.fsChoice == FsChoice::Fat)
+                target.ignoresCase = true; // the same names anywhere: two spellings are one
+            requests.push_back({ { file.from, file.to, file.identity }, target });
+            fileOf.push_back(i);
+            const auto [at, added] = identifies.try_emplace(file.identity.device, true);
+            if (added)
+                at->second = fs::inodesIdentifyFiles(parentOf(file.from));
+        }
+        plan.order = orderMoves(requests);
+        const bool companionStays = std::any_of(plan.order.conflicts.begin(), plan.order.conflicts.end(),
+            [&](const PlanConflict& conflict) { return plan.files[fileOf[conflict.request]].carried; });
+        const bool skipping = plan.policy == ConflictPolicy::Skip && !plan.order.conflicts.empty();
+        std::unordered_set<std::string> staying; // folders of MP3 files skipped
+        for (const PlanConflict& conflict : plan.order.conflicts) {
+            PlannedFile& file = plan.files[fileOf[conflict.request]];
+            if (file.carried) {
+                file.status = FileStatus::Skipped;
+                file.reason = "stays where it is: " + conflict.reason;
+            } else if (skipping) {
+                file.status = FileStatus::Skipped;
+                file.reason = "conflict: " + conflict.reason;
+                staying.insert(parentOf(file.from));
+            } else if (!companionStays) {
+                file.status = FileStatus::Conflict;
+                file.reason = conflict.reason;
+            }
+        }
+        keepCompanionsOf(staying, plan);
+        if (!companionStays && !skipping)
+            break;
+    }
+    plan.recognition = {};
+    for (const auto& [device, byInode] : identifies) {
+        if (!byInode)
+            plan.recognition.nameOnlyDevices.push_back(device);
+    }
+}
+
+std::vector<std::string> rootsOf(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> roots;
+    for (const std::string& path : paths)
+        roots.push_back(fs::isFolder(path) ? path : parentOf(path));
+    return roots;
+}
+
+} // namespace
+
+bool isAlbumCompanion(std::string_view name)
+{
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return false;
+    std::string extension(name.substr(dot + 1));
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    static const std::unordered_set<std::string> kCompanions { "jpg", "jpeg", "png", "gif", "bmp", "webp", "cue", "log",
+        "nfo", "m3u", "m3u8" };
+    return kCompanions.contains(extension);
+}
+
+RunRecord LibraryPlan::record(std::int64_t time) const
+{
+    RunRecord record;
+    record.kind = RunKind::Moves;
+    record.origin = RunOrigin::CommandLine;
+    record.time = time;
+    record.inodesIdentify = recognition.inodesIdentify;
+    record.nameOnlyDevices = recognition.nameOnlyDevices;
+    record.batch = kMarkBatch;
+    record.madeFolders = order.madeFolders;
+    record.emptiedFolders = emptied;
+    return record;
+}
+
+LibraryPlan planLibraryRename(
+    const LibraryRequest& request, const std::function<bool(std::size_t read, std::size_t total)>& progress)
+{
+    LibraryPlan plan;
+    plan.roots = rootsOf(request.paths);
+    plan.to = request.to;
+    plan.fsChoice = request.fsChoice;
+    plan.policy = request.conflicts;
+    FsCache fs;
+    Namer namer(request, fs);
+    std::vector<CompanionSource> companionSources;
+    LibraryWalk walk;
+    walk.paths = request.paths;
+    walk.recursive = request.recursive;
+    walk.source = request.source;
+    walk.onPool
+        = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };
+    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& named) {
+        auto& files = std::any_cast<std::vector<PlannedFile>&>(named);
+        if (plan.files.empty())
+            plan.files = std::move(files);
+        else
+            std::move(files.begin(), files.end(), std::back_inserter(plan.files));
+        if (!folder.whole)
+            return;
+        CompanionSource source { folder.path, folder.argument, {} };
+        std::copy_if(folder.others.begin(), folder.others.end(), std::back_inserter(source.companions),
+            [](const std::string& name) { return isAlbumCompanion(name); });
+        if (!source.companions.empty())
+            companionSources.push_back(std::move(source));
+    };
+    walk.failed = [&](const WalkFailure& failure) { plan.failures.push_back(failure); };
+    walk.keepGoing = [&](std::size_t read, std::size_t found) { return !progress || progress(read, found); };
+    if (!walkLibrary(walk))
+        return plan;
+    sendCompanionsAlong(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files);
+    bool refused = false;
+    for (PlannedFile& file : plan.files) {
+        if (std::string fault = faultOfRoot(plan.roots[file.argument]); !fault.empty() && file.moves()) {
+            file.status = FileStatus::Conflict;
+            file.reason = std::move(fault);
+            refused = true;
+        }
+    }
+    checkWholeRun(plan, refused);
+    return plan;
+}
+
+std::string faultOfRoot(const std::string& root)
+{
+    return root == "/" ? "made for \"/\", the whole disk: such a run moves nothing" : "";
+}
+
+bool isBelow(const std::string& path, const std::string& folder)
+{
+    return path.starts_with(folderPath(folder)) && path.size() > folderPath(folder).size();
+}
+
+void checkWholeRun(LibraryPlan& plan, bool refused)
+{
+    if (plan.policy == ConflictPolicy::Number && !refused)
+        numberConflicts(plan);
+    plan.emptied = foldersLeft(plan.files, plan.roots);
+    checkAndOrder(plan);
+    if (refused && plan.order.conflicts.empty())
+        plan.order.conflicts.push_back({ 0, "the plan breaks the rules of a rename" });
+}
+
+} // namespace zentrio

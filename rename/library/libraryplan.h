@@ -1,0 +1,95 @@
+#pragma once
+
+#include "rename/naming/compose.h"
+#include "rename/history/journalrecord.h"
+#include "rename/moves/pathplan.h"
+#include "rename/moves/targetfs.h"
+#include "tags/read/treewalk.h"
+#include "tags/read/tagsource.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// A whole library renamed by one pattern: the tree walked, every file's tag
+// read, its new path composed (numbers and widths decided per folder, as
+// the window decides them per run), a folder's album companions (pictures,
+// cue sheets, logs, playlists) sent along when all its MP3 files go to one
+// new folder, and the whole run checked and ordered before anything moves.
+namespace zentrio {
+
+// What a run does with the files the whole-run check finds in conflict:
+// refuse the whole run, leave those files where they are (the rest goes
+// through), or number the later files to one name (" (2)", " (3)"...).
+// A file that is not in the run is never replaced, whatever the policy.
+enum class ConflictPolicy { Stop, Skip, Number };
+
+struct LibraryRequest {
+    std::vector<std::string> paths; // absolute: MP3 files and folders
+    bool recursive = false;
+    TagSource source = TagSource::Id3v2First;
+    NameOptions options; // Pattern::Own, with its pattern, separator and passes
+    std::string to; // absolute; empty: each file's own folder
+    FsChoice fsChoice = FsChoice::Auto;
+    ConflictPolicy conflicts = ConflictPolicy::Stop;
+};
+
+enum class FileStatus {
+    Renamed, // a new name in its own folder
+    Moved, // a new folder
+    Unchanged,
+    Skipped, // no tag, a field the pattern needs is empty, a symbolic link, or (policy Skip) a conflict
+    Conflict, // the run cannot be made as planned: nothing is done
+    Failed, // cannot be read, or (after a run) not done
+};
+
+struct PlannedFile {
+    std::string from;
+    std::string to; // empty when the file has no new path
+    fs::FileIdentity identity;
+    std::size_t argument = 0; // which path it was reached from
+    bool carried = false; // an album companion: goes along with its folder's MP3 files, or stays (Skipped)
+    FileStatus status = FileStatus::Unchanged;
+    std::string reason;
+    bool moves() const { return status == FileStatus::Renamed || status == FileStatus::Moved; }
+};
+
+struct LibraryPlan {
+    std::vector<std::string> roots; // the folders named (a file named: its folder), by argument
+    std::string to; // the --to folder, or empty
+    FsChoice fsChoice = FsChoice::Auto;
+    ConflictPolicy policy = ConflictPolicy::Stop;
+    std::vector<PlannedFile> files; // in path order; a folder's companions after its MP3 files
+    std::vector<WalkFailure> failures; // folders that could not be listed
+    std::vector<EmptiedFolder> emptied; // folders the run may empty, deepest first
+    OrderedMoves order;
+    Recognition recognition; // by size and time on the devices whose inode numbers do not last
+    bool hasConflicts() const { return !order.conflicts.empty(); }
+    // The journal's record of this run, but for its moves: they are written
+    // from order.steps.
+    RunRecord record(std::int64_t time) const;
+};
+
+// `progress` is told the files read of the total; false stops the reading
+// (the plan is then incomplete and must not be run).
+LibraryPlan planLibraryRename(
+    const LibraryRequest& request, const std::function<bool(std::size_t read, std::size_t total)>& progress = {});
+
+// True for a file name a folder's MP3 files take along: pictures, cue
+// sheets, rip logs, .nfo notes and playlists.
+bool isAlbumCompanion(std::string_view name);
+
+// Why no file below `root` may be moved by a run made for it ("/": the
+// whole disk), or empty.
+std::string faultOfRoot(const std::string& root);
+
+// The folders a run may empty worked out from its moves, and the whole run
+// checked and ordered, by the plan's conflict policy. `refused`: some moves
+// were marked Conflict before, for a rule they break; then nothing may be
+// done either, whatever the policy.
+void checkWholeRun(LibraryPlan& plan, bool refused = false);
+
+// True when `path` lies below `folder` (not at it).
+bool isBelow(const std::string& path, const std::string& folder);
+
+} // namespace zentrio

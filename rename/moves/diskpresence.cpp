@@ -1,0 +1,124 @@
+#include "rename/moves/diskpresence.h"
+
+#include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace zentrio {
+
+namespace {
+
+std::string keyed(const std::string& name, int mode)
+{
+    const std::string composed = mode & 2 ? composedKey(name) : name;
+    return mode & 1 ? caselessKey(composed) : composed;
+}
+
+bool isFolderAt(int folderFd, const char* name)
+{
+    struct stat st { };
+    return ::fstatat(folderFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+std::string nameKey(const std::string& path, bool ignoresCase)
+{
+    return keyed(path, ignoresCase ? 3 : 2);
+}
+
+Presence DiskNames::at(const std::string& path, bool ignoresCase)
+{
+    return lookUp(path, ignoresCase ? kCaseless : kExact);
+}
+
+bool DiskNames::taken(const std::string& path, bool ignoresCase)
+{
+    return lookUp(path, kComposed | (ignoresCase ? kCaseless : kExact)) != Presence::Missing;
+}
+
+Presence DiskNames::lookUp(std::string_view path, int mode)
+{
+    if (path == "/")
+        return Presence::Folder;
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return Presence::Missing;
+    const std::string_view parent = slash == 0 ? std::string_view("/") : path.substr(0, slash);
+    Folder* const known = m_last.folder && m_last.caseless == bool(mode & kCaseless) && m_last.path == parent
+        ? m_last.folder
+        : nullptr;
+    if (!known && folderAt(parent, mode & kCaseless) != Presence::Folder)
+        return Presence::Missing;
+    Folder& folder = known ? *known : listedFolder(parent);
+    if (!known)
+        m_last = { std::string(parent), bool(mode & kCaseless), &folder };
+    const std::string_view name = path.substr(slash + 1);
+    if (mode == kExact || mode == kComposed) {
+        // A composed name that stands as it is on the disk is taken; the
+        // other composed names come from names the disk holds in another
+        // form, kept apart so that a folder of plain names is listed once.
+        const Listing& exact = listed(folder, kExact);
+        const bool plain = mode == kExact
+            || std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const std::string composed = plain ? std::string() : composedKey(name);
+        const std::string_view key = plain ? name : std::string_view(composed);
+        if (const auto found = exact.find(key); found != exact.end())
+            return found->second;
+        if (mode == kExact)
+            return Presence::Missing;
+        const Listing& others = listed(folder, kComposed);
+        if (others.empty())
+            return Presence::Missing; // a folder of plain names: nothing else to look at
+        const auto found = others.find(key);
+        return found == others.end() ? Presence::Missing : found->second;
+    }
+    const Listing& listing = listed(folder, mode);
+    const auto found = listing.find(keyed(std::string(name), mode));
+    return found == listing.end() ? Presence::Missing : found->second;
+}
+
+// at() for the folders above the paths asked for, each decided once.
+Presence DiskNames::folderAt(std::string_view folder, bool ignoresCase)
+{
+    auto& known = m_folders[ignoresCase ? 1 : 0];
+    if (const auto found = known.find(folder); found != known.end())
+        return found->second;
+    const Presence presence = lookUp(folder, ignoresCase ? kCaseless : kExact);
+    known.emplace(std::string(folder), presence);
+    return presence;
+}
+
+DiskNames::Folder& DiskNames::listedFolder(std::string_view path)
+{
+    if (const auto known = m_listed.find(path); known != m_listed.end())
+        return known->second;
+    Folder& folder = m_listed[std::string(path)];
+    Listing& exact = folder.byMode[kExact].emplace();
+    fs::forEachEntry(std::string(path), [&](int folderFd, const dirent& e) {
+        const bool folderEntry = e.d_type == DT_DIR
+            || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
+        exact.insert_or_assign(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
+    });
+    return folder;
+}
+
+// The listing keyed by the mode, made from the exact one; for kComposed
+// alone, only the names whose composed form differs from their bytes.
+const DiskNames::Listing& DiskNames::listed(Folder& folder, int mode)
+{
+    std::optional<Listing>& listing = folder.byMode[mode];
+    if (listing)
+        return *listing;
+    listing.emplace();
+    for (const auto& [name, presence] : *folder.byMode[kExact]) {
+        std::string key = keyed(name, mode);
+        if (mode != kComposed || key != name)
+            listing->insert_or_assign(std::move(key), presence);
+    }
+    return *listing;
+}
+
+} // namespace zentrio

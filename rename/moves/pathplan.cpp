@@ -1,0 +1,264 @@
+#include "rename/moves/pathplan.h"
+
+#include "platform/fs/filenames.h"
+#include "rename/moves/diskpresence.h"
+#include "rename/moves/movelimits.h"
+#include "tags/read/treewalk.h"
+
+#include <algorithm>
+#include <deque>
+#include <fcntl.h>
+#include <map>
+#include <set>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace zentrio {
+
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// The keys a run's paths are compared by, as views: a path that is its own
+// key (letter case kept and nothing to compose, as plain names are) is not
+// copied; other keys are kept here.
+class PathKeys {
+public:
+    // The path's bytes, or with `ignoresCase` its caseless key.
+    std::string_view exact(const std::string& path, bool ignoresCase)
+    {
+        return ignoresCase ? std::string_view(m_kept.emplace_back(caselessKey(path))) : std::string_view(path);
+    }
+
+    // Its nameKey.
+    std::string_view name(const std::string& path, bool ignoresCase)
+    {
+        const bool plain = !ignoresCase
+            && std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        return plain ? std::string_view(path) : std::string_view(m_kept.emplace_back(nameKey(path, ignoresCase)));
+    }
+
+private:
+    std::deque<std::string> m_kept;
+};
+
+// A hidden name beside the file that nothing holds.
+std::string temporaryBeside(const std::string& path, std::size_t& counter, DiskNames& disk)
+{
+    for (;; ++counter) {
+        const std::string candidate = parentOf(path) + "/" + std::string(kCycleNamePrefix) + std::to_string(::getpid())
+            + "-" + std::to_string(counter) + ".mp3";
+        if (disk.at(candidate) == Presence::Missing) {
+            ++counter;
+            return candidate;
+        }
+    }
+}
+
+class Planner {
+public:
+    explicit Planner(const std::vector<MoveRequest>& requests)
+        : m_requests(requests)
+        , m_waitsFor(requests.size(), kNone)
+    {
+    }
+
+    OrderedMoves plan()
+    {
+        checkTargets();
+        if (m_result.conflicts.empty())
+            order();
+        else
+            m_result.madeFolders.clear();
+        return std::move(m_result);
+    }
+
+private:
+    void conflict(std::size_t i, std::string reason) { m_result.conflicts.push_back({ i, std::move(reason) }); }
+
+    void checkTargets()
+    {
+        PathKeys keys;
+        std::unordered_map<std::string_view, std::size_t> sources;
+        std::unordered_map<std::string_view, std::size_t> sourceNames; // by nameKey: another spelling leaves too
+        std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
+        sources.reserve(m_requests.size());
+        sourceNames.reserve(m_requests.size());
+        for (std::size_t i = 0; i < m_requests.size(); ++i) {
+            const bool ignoresCase = m_requests[i].target.ignoresCase;
+            const auto [at, added] = sources.try_emplace(keys.exact(m_requests[i].move.from, ignoresCase), i);
+            if (!added)
+                sameSource[i] = at->second;
+            sourceNames.try_emplace(keys.name(m_requests[i].move.from, ignoresCase), i);
+        }
+        std::unordered_map<std::string_view, std::size_t> targets;
+        targets.reserve(m_requests.size());
+        std::set<std::string> made;
+        for (std::size_t i = 0; i < m_requests.size(); ++i) {
+            const Move& move = m_requests[i].move;
+            const TargetFs& target = m_requests[i].target;
+            const std::string_view key = keys.exact(move.to, target.ignoresCase);
+            const std::string_view name = keys.name(move.to, target.ignoresCase);
+            if (target.device == 0) {
+                conflict(i, "the target folder cannot be reached");
+                continue;
+            }
+            if (target.device != move.identity.device) {
+                conflict(i, "the target is on another file system (files are not copied)");
+                continue;
+            }
+            if (sameSource[i] != kNone) {
+                conflict(i, "moved twice: also to " + m_requests[sameSource[i]].move.to);
+                continue;
+            }
+            if (std::string fault = faultOfLength(move.to, target); !fault.empty()) {
+                conflict(i, std::move(fault));
+                continue;
+            }
+            if (!writableSource(move.from)) {
+                conflict(i, "its folder " + parentOf(move.from) + " cannot be written");
+                continue;
+            }
+            if (const auto [at, added] = targets.try_emplace(name, i); !added) {
+                conflict(i, "the same new path as " + m_requests[at->second].move.from);
+                continue;
+            }
+            if (!checkFolders(i, made))
+                continue;
+            // A target held by a file the run moves waits for it; one that is
+            // the file itself in another spelling waits for itself, which
+            // makes it a cycle of one: it goes through a temporary name. A
+            // name held in another Unicode form is taken as well (the two
+            // would look alike, and some volumes take them for one).
+            if (const auto holder = sources.find(key); holder != sources.end()) {
+                m_waitsFor[i] = holder->second;
+            } else if (m_disk.at(move.to, target.ignoresCase) != Presence::Missing) {
+                conflict(i, "the target exists and does not move away");
+            } else if (const auto other = sourceNames.find(name); other != sourceNames.end()) {
+                m_waitsFor[i] = other->second;
+            } else if (m_disk.taken(move.to, target.ignoresCase)) {
+                conflict(i, "a file of the same name in another Unicode form exists and does not move away");
+            }
+        }
+        for (std::size_t i = 0; i < m_requests.size(); ++i) {
+            if (made.contains(m_requests[i].move.to))
+                conflict(i, "the new path is also a folder the run makes");
+        }
+        m_result.madeFolders.assign(made.begin(), made.end());
+        std::sort(m_result.madeFolders.begin(), m_result.madeFolders.end(), pathLess);
+    }
+
+    // True when the user may write in the folder the file leaves. Files of
+    // one folder come together: the last folder found writable is not
+    // looked up again.
+    bool writableSource(const std::string& from)
+    {
+        const std::string_view folder = std::string_view(from).substr(0, from.rfind('/'));
+        if (!m_lastWritable.empty() && folder == m_lastWritable)
+            return true;
+        const std::string parent = parentOf(from);
+        if (!m_writable.at(parent))
+            return false;
+        m_lastWritable = folder;
+        return true;
+    }
+
+    // Every folder above the target exists as a folder or can be made, and
+    // the user may write in the target's folder (or, when it is to be made,
+    // in the nearest one that exists). The last target folder found sound is
+    // not looked at again: a run's files come folder by folder.
+    bool checkFolders(std::size_t i, std::set<std::string>& made)
+    {
+        const std::string& to = m_requests[i].move.to;
+        const std::string_view target = std::string_view(to).substr(0, to.rfind('/'));
+        const bool ignoresCase = m_requests[i].target.ignoresCase;
+        if (!m_lastSound.empty() && target == m_lastSound && ignoresCase == m_lastSoundCaseless)
+            return true;
+        if (!foldersSound(i, made))
+            return false;
+        m_lastSound = target;
+        m_lastSoundCaseless = ignoresCase;
+        return true;
+    }
+
+    bool foldersSound(std::size_t i, std::set<std::string>& made)
+    {
+        for (std::string folder = parentOf(m_requests[i].move.to);; folder = parentOf(folder)) {
+            const Presence presence = m_disk.at(folder, m_requests[i].target.ignoresCase);
+            if (presence == Presence::Folder && !m_writable.at(folder)) {
+                conflict(i, folder + " cannot be written");
+                return false;
+            }
+            if (presence == Presence::Folder)
+                return true;
+            if (presence == Presence::Other) {
+                conflict(i, folder + " is not a folder");
+                return false;
+            }
+            made.insert(folder);
+            if (folder == "/")
+                return true;
+        }
+    }
+
+    void emit(std::size_t i) { m_result.steps.push_back(m_requests[i].move); }
+
+    // Files whose target another file leaves go after it: each chain
+    // from its free end; a cycle is opened by a temporary name.
+    void order()
+    {
+        enum class State { Unseen, OnPath, Done };
+        std::vector<State> state(m_requests.size(), State::Unseen);
+        std::vector<std::size_t> position(m_requests.size(), 0);
+        std::size_t counter = 0;
+        for (std::size_t start = 0; start < m_requests.size(); ++start) {
+            std::vector<std::size_t> path;
+            std::size_t x = start;
+            while (x != kNone && state[x] == State::Unseen) {
+                state[x] = State::OnPath;
+                position[x] = path.size();
+                path.push_back(x);
+                x = m_waitsFor[x];
+            }
+            if (x != kNone && state[x] == State::OnPath) {
+                const std::size_t first = position[x];
+                const Move& opener = m_requests[path[first]].move;
+                const std::string temporary = temporaryBeside(opener.from, counter, m_disk);
+                m_result.steps.push_back({ opener.from, temporary, opener.identity });
+                for (std::size_t k = path.size() - 1; k > first; --k)
+                    emit(path[k]);
+                m_result.steps.push_back({ temporary, opener.to, opener.identity });
+                for (std::size_t k = first; k < path.size(); ++k)
+                    state[path[k]] = State::Done;
+                path.resize(first);
+            }
+            for (std::size_t k = path.size(); k-- > 0;) {
+                emit(path[k]);
+                state[path[k]] = State::Done;
+            }
+        }
+    }
+
+    const std::vector<MoveRequest>& m_requests;
+    std::vector<std::size_t> m_waitsFor; // the file whose path this one's target is
+    DiskNames m_disk;
+    WritableFolders m_writable;
+    std::string_view m_lastWritable; // views into the requests' paths
+    std::string_view m_lastSound;
+    bool m_lastSoundCaseless = false;
+    OrderedMoves m_result;
+};
+
+} // namespace
+
+bool isCycleName(std::string_view path)
+{
+    return path.substr(path.rfind('/') + 1).starts_with(kCycleNamePrefix);
+}
+
+OrderedMoves orderMoves(const std::vector<MoveRequest>& requests)
+{
+    return Planner(requests).plan();
+}
+
+} // namespace zentrio

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "tags/read/tagsource.h"
+
+#include <any>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The MP3 files below the paths a command names, with their tags: a file
+// stands for itself, a folder for its MP3 files as the window lists them
+// (visible entries whose names end in ".mp3", sorted by their bytes), and
+// with `recursive` every folder below it too. Symbolic links to folders are
+// not followed. Folders are listed and files read at once, on a growing
+// pool of threads (platform/fs/readpool.h), nearest to the output first; the
+// folders come out in path order, as the window sorts a folder's names.
+namespace zentrio {
+
+struct WalkedFile {
+    std::string name;
+    bool isLink = false; // a symbolic link to a file: listed, but never moved
+};
+
+struct WalkedFolder {
+    std::string path; // absolute, as reached from the argument
+    std::size_t argument = 0; // index of the path it was reached from
+    bool whole = true; // every MP3 file of the folder is here (false: files named one by one)
+    std::vector<WalkedFile> mp3s; // sorted by name
+    std::vector<std::string> others; // the other regular files, sorted: pictures, cue sheets, logs
+};
+
+struct WalkFailure {
+    std::string path;
+    std::string reason;
+};
+
+using FolderReads = std::vector<std::optional<IdentifiedTag>>; // by the folder's MP3 order; nullopt: unreadable
+
+struct LibraryWalk {
+    std::vector<std::string> paths; // absolute: MP3 files and folders
+    bool recursive = false;
+    TagSource source = TagSource::Id3v2First;
+    bool readTags = true; // false: folders are only listed (their reads stay empty)
+    // Once a folder's tags are read, on the thread that read the last of
+    // them: what can be made of the folder alone (names, output lines), so
+    // that it is made on all cores. May be empty.
+    std::function<std::any(const WalkedFolder&, FolderReads&)> onPool;
+    // On the calling thread, folder after folder in path order, with its
+    // reads and what onPool made of them. A folder that cannot be listed
+    // comes as a failure in its place.
+    std::function<void(const WalkedFolder&, FolderReads&, std::any&)> inOrder;
+    std::function<void(const WalkFailure&)> failed;
+    // Asked on the calling thread after each folder with the files read and
+    // found so far; false stops the walk.
+    std::function<bool(std::size_t read, std::size_t found)> keepGoing;
+};
+
+// False when keepGoing stopped it.
+bool walkLibrary(const LibraryWalk& walk);
+
+// Path order: component by component, each compared by its bytes.
+bool pathLess(const std::string& a, const std::string& b);
+
+} // namespace zentrio

@@ -1,0 +1,87 @@
+#include "tags/write/taglayout.h"
+
+#include "platform/fs/digest.h"
+#include "tags/read/id3v2.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace zentrio {
+
+namespace {
+
+    // The ID3v2 tags at the file's start, one after another: TagLib takes a
+    // tag right after the first for a copy of it and writes over it.
+    std::size_t regionSizeOf(const fs::FileReader& file)
+    {
+        std::size_t region = 0;
+        while (region + kId3v2HeaderSize <= static_cast<std::size_t>(file.length())) {
+            const auto header = file.readAt(static_cast<std::int64_t>(region), kId3v2HeaderSize);
+            const std::size_t next = header ? id3v2TagSize(*header) : 0;
+            if (next == 0)
+                break;
+            region += next;
+        }
+        return region;
+    }
+
+} // namespace
+
+bool endsWithRecord(std::string_view window) { return findMarker(window) == kStandardMarkerPosition; }
+
+std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion)
+{
+    TagLayout layout;
+    layout.path = linkTarget(named);
+    const fs::FileReader file(layout.path);
+    const auto tailSize = static_cast<std::int64_t>(kWindowSize + 1);
+    if (!file.isOpen() || file.length() < tailSize)
+        return std::nullopt;
+    layout.identity = file.identity();
+    layout.length = file.length();
+    auto tail = file.readAt(layout.length - tailSize, kWindowSize + 1);
+    if (!tail)
+        return std::nullopt;
+    layout.tail = std::move(*tail);
+    if (endsWithRecord(layout.window()))
+        layout.record = layout.tail.substr(layout.tail.size() - kRecordSize);
+    if (withRegion) {
+        const std::size_t region = regionSizeOf(file);
+        layout.regionFits = static_cast<std::int64_t>(region) <= layout.length;
+        if (layout.regionFits && region > 0) {
+            constexpr std::size_t kFollowing = 4096;
+            auto bytes = file.readAt(0, std::min<std::size_t>(region + kFollowing, static_cast<std::size_t>(layout.length)));
+            if (!bytes)
+                return std::nullopt;
+            layout.following = bytes->substr(region);
+            bytes->resize(region);
+            layout.region = std::move(*bytes);
+        }
+        layout.regionRead = true;
+    }
+    const auto slash = layout.path.rfind('/');
+    layout.inodesIdentify = fs::inodesIdentifyFiles(slash == std::string::npos ? "." : layout.path.substr(0, slash + 1));
+    return layout;
+}
+
+fs::Expectation TagLayout::expectation() const
+{
+    fs::Expectation expected { identity.device, identity.inode, inodesIdentify, length, {}, 0 };
+    Digest digest;
+    if (regionRead && !region.empty()) {
+        expected.ranges.push_back({ 0, static_cast<std::int64_t>(region.size()) });
+        digest.add(region);
+    }
+    expected.ranges.push_back({ length - static_cast<std::int64_t>(tail.size()), static_cast<std::int64_t>(tail.size()) });
+    digest.add(tail);
+    expected.digest = digest.value();
+    return expected;
+}
+
+std::string linkTarget(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+} // namespace zentrio

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/fs/fsops.h"
+#include "platform/fs/patchfile.h"
+#include "tags/read/trailer.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What a tag write needs to know of a file, read once: which file it is,
+// how long, its ID3v2 region, and where its ID3v1 record is or would go.
+// Every write is computed from one such reading, and goes ahead only while
+// the file still holds what was read.
+namespace zentrio {
+
+inline constexpr int kRecordSize = 128;
+
+struct TagLayout {
+    std::string path; // the file itself: symbolic links resolved
+    fs::FileIdentity identity;
+    bool inodesIdentify = true; // false where inode numbers do not stay with a file
+    std::int64_t length = 0;
+    std::string tail; // the trailer window and the file's last byte (257 bytes)
+    std::optional<std::string> record; // the ID3v1 record in the file's last 128 bytes
+    bool regionRead = false; // the ID3v2 region below was read
+    std::string region; // the bytes at the start that a tag rewrite replaces (empty: no tag)
+    std::string following; // up to 4 KiB after the region, which TagLib's rewrite must keep
+    bool regionFits = true; // false: the tag claims more bytes than the file holds
+
+    std::string_view window() const { return std::string_view(tail).substr(0, kWindowSize); }
+    // Where the record is, or where a new one is appended (audio is never overwritten).
+    std::int64_t recordOffset() const { return record ? length - kRecordSize : length; }
+    // What a write computed from this reading expects the file still to hold.
+    fs::Expectation expectation() const;
+};
+
+// True when the trailer window shows a record in the file's last 128 bytes.
+bool endsWithRecord(std::string_view window);
+
+// Reads the file's layout; with `withRegion` its ID3v2 region too. nullopt
+// when the file cannot be read, is no regular file, or is 256 bytes long or
+// shorter ("save tag" fails then).
+std::optional<TagLayout> readTagLayout(const std::string& path, bool withRegion);
+
+// The file a path names, through any symbolic links, so that a save changes
+// the file and keeps the link.
+std::string linkTarget(const std::string& path);
+
+} // namespace zentrio

@@ -1,0 +1,176 @@
+#include "tags/write/tagwrite.h"
+
+#include "tags/write/tagfilewrite.h"
+#include "tags/journal/tagjournal.h"
+
+#include <mutex>
+#include <set>
+#include <unordered_map>
+
+namespace zentrio {
+
+namespace {
+
+    TagSnapshot snapshotOf(const TagLayout& layout, const TagRewrite& rewrite)
+    {
+        TagSnapshot snapshot { layout.path, layout.length, layout.record };
+        snapshot.regionCaptured = rewrite.region != TagRewrite::Region::Unchanged;
+        if (rewrite.oldRegion.size() == 1 && rewrite.oldRegion.front().kind == OldPiece::Kind::Bytes)
+            snapshot.region = rewrite.oldRegion.front().bytes;
+        else
+            snapshot.pieces = rewrite.oldRegion;
+        snapshot.before = fingerprintOf(layout, snapshot.regionCaptured);
+        snapshot.written = fingerprintAfter(layout, rewrite);
+        if (layout.identity.modified != 0)
+            snapshot.modified = layout.identity.modified;
+        return snapshot;
+    }
+
+    // A slice's plans go to the journal, synced, before any of them is
+    // written; a file reached a second time (by a link, or another hard
+    // link) and a file that holds its new tags already are left out.
+    class Recorder {
+    public:
+        Recorder(TagJournal::Command* command, std::vector<std::optional<TagSnapshot>>& snapshots,
+            std::vector<FileOutcome>& outcomes)
+            : m_command(command)
+            , m_snapshots(snapshots)
+            , m_outcomes(outcomes)
+        {
+        }
+
+        std::optional<std::vector<bool>> beforeWrites(std::size_t first, const std::vector<std::optional<PlannedWrite>>& plans)
+        {
+            m_allowed.assign(plans.size(), false);
+            std::vector<TagSnapshot> recorded;
+            for (std::size_t i = 0; i < plans.size(); ++i) {
+                auto& snapshot = m_snapshots[first + i];
+                FileOutcome& outcome = m_outcomes[first + i];
+                if (!plans[i] || !snapshot)
+                    outcome = FileOutcome::Failed;
+                else if (!firstVisit(plans[i]->expected, snapshot->path))
+                    outcome = FileOutcome::SameFile;
+                else if (plans[i]->writesNothing())
+                    outcome = FileOutcome::Unchanged;
+                else {
+                    m_allowed[i] = true;
+                    m_journalIndex[first + i] = m_recorded++;
+                    recorded.push_back(std::move(*snapshot));
+                }
+                snapshot.reset();
+            }
+            if (m_command && !recorded.empty() && !m_command->add(recorded))
+                return std::nullopt;
+            return m_allowed;
+        }
+
+        void afterWrites(std::size_t first, const std::vector<bool>& done)
+        {
+            for (std::size_t i = 0; i < done.size(); ++i) {
+                if (!m_allowed[i])
+                    continue;
+                m_outcomes[first + i] = done[i] ? FileOutcome::Written : FileOutcome::Failed;
+                if (!done[i])
+                    m_notWritten.push_back(m_journalIndex[first + i]);
+            }
+        }
+
+        const std::vector<std::size_t>& notWritten() const { return m_notWritten; }
+
+    private:
+        bool firstVisit(const fs::Expectation& file, const std::string& path)
+        {
+            return file.inodesIdentify ? m_files.insert({ file.device, file.inode }).second : m_paths.insert(path).second;
+        }
+
+        TagJournal::Command* m_command;
+        std::vector<std::optional<TagSnapshot>>& m_snapshots;
+        std::vector<FileOutcome>& m_outcomes;
+        std::vector<bool> m_allowed;
+        std::unordered_map<std::size_t, std::size_t> m_journalIndex;
+        std::size_t m_recorded = 0;
+        std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;
+        std::set<std::string> m_paths;
+        std::vector<std::size_t> m_notWritten;
+    };
+
+} // namespace
+
+TagChange changeFor(const TagBatch& batch, std::size_t file)
+{
+    return { batch.files[file].second, batch.source, batch.record, batch.year, batch.addMissingRecord, batch.recordFields,
+        batch.wholeNewRecord };
+}
+
+TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
+{
+    TagBatchResult result;
+    std::optional<TagJournal::Command> command;
+    if (journal) {
+        command.emplace(journal->begin(batch.origin, batch.keepWaiting));
+        if (!command->ok()) {
+            result.journalError = command->error();
+            if (use == JournalUse::Required) {
+                result.failed = static_cast<int>(batch.files.size());
+                result.outcomes.assign(batch.files.size(), FileOutcome::NotAttempted);
+                return result;
+            }
+            command.reset();
+        }
+    }
+    std::vector<std::string> paths;
+    paths.reserve(batch.files.size());
+    for (const auto& [path, values] : batch.files)
+        paths.push_back(path);
+    // Each file is read once: its new tags, its journal record and its
+    // writes all come from that one reading, and the writes go ahead only
+    // while the file still holds what was read.
+    std::vector<std::optional<TagSnapshot>> snapshots(batch.files.size());
+    result.outcomes.assign(batch.files.size(), FileOutcome::NotAttempted);
+    Recorder recorder(command ? &*command : nullptr, snapshots, result.outcomes);
+    performTagWrites(
+        paths, batch.source == TagSource::Id3v2First,
+        [&](std::size_t i, const TagLayout& layout) -> std::optional<PlannedWrite> {
+            if (!batch.shown.empty()
+                && (!batch.shown[i] || !fs::sameIdentity(*batch.shown[i], layout.identity, layout.inodesIdentify)))
+                return std::nullopt; // not the file that was shown under this name
+            const auto rewrite = rewriteTags(layout, changeFor(batch, i));
+            if (!rewrite)
+                return std::nullopt;
+            snapshots[i] = snapshotOf(layout, *rewrite);
+            PlannedWrite write = plannedWrite(layout, *rewrite, batch.record == RecordRule::Whole);
+            if (batch.keepTime && layout.identity.modified != 0)
+                write.keepModified = layout.identity.modified;
+            return write;
+        },
+        { [&](std::size_t first, const auto& plans) -> std::optional<std::vector<bool>> {
+             if (batch.keepGoing && !batch.keepGoing(first)) {
+                 result.stopped = true;
+                 return std::nullopt;
+             }
+             return recorder.beforeWrites(first, plans);
+         },
+            [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone); } });
+    for (const FileOutcome outcome : result.outcomes) {
+        if (outcome == FileOutcome::Written)
+            ++result.written;
+        else if (outcome == FileOutcome::Unchanged)
+            ++result.unchanged;
+        else if (outcome == FileOutcome::Failed || outcome == FileOutcome::NotAttempted)
+            ++result.failed;
+    }
+    if (command) {
+        if (!command->ok())
+            result.journalError = command->error();
+        command->finish(recorder.notWritten(), result.written > 0);
+    }
+    return result;
+}
+
+TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
+    const TagJournal& journal)
+{
+    return writeTags({ files, source, RecordRule::KeepUnnamed, year }, &journal);
+}
+
+} // namespace zentrio
