@@ -5,14 +5,13 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/readpool.h"
 #include "tags/read/treewalk.h"
+#include "tags/write/tagdryrun.h"
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournal.h"
 #include "tags/write/tagwrite.h"
 
 #include <QDate>
 #include <QJsonObject>
-
-#include <unordered_set>
 
 namespace zentrio::cli {
 
@@ -23,56 +22,28 @@ constexpr std::pair<TagField, const char*> kFieldNames[] = { { TagField::Song, "
     { TagField::Disc, "disc" }, { TagField::Year, "year" }, { TagField::Genre, "genre" },
     { TagField::AlbumArtist, "albumartist" } };
 
-QString numberPair(const QString& number, const QString& total)
+const char* nameOf(TagField field)
 {
-    return total.isEmpty() ? number : number + u'/' + total;
-}
-
-QString valueOf(const TagFields& tag, TagField field)
-{
-    switch (field) {
-    case TagField::Song:
-        return tag.song;
-    case TagField::Artist:
-        return tag.artist;
-    case TagField::Album:
-        return tag.album;
-    case TagField::Track:
-        return numberPair(tag.track, tag.tracks);
-    case TagField::Disc:
-        return numberPair(tag.disc, tag.discs);
-    case TagField::Year:
-        return tag.year;
-    case TagField::Genre:
-        return tag.genre;
-    case TagField::AlbumArtist:
-        return tag.albumArtist;
+    for (const auto& [known, name] : kFieldNames) {
+        if (known == field)
+            return name;
     }
-    return {};
+    return "";
 }
 
-struct Change {
-    const char* field;
-    QString from;
-    QString to;
-};
-
-// One file of the batch: what it shows before and after, as the writer
-// will leave it (read back from the bytes it would write).
+// One file of the batch, by the path that reached it, with what the batch
+// would do to it.
 struct Target {
     std::string path;
     std::size_t argument = 0;
-    enum class State { Changes, Unchanged, NoMatch, Unreadable, TagPastEnd, SameFile } state = State::Changes;
-    std::vector<Change> changes;
-    TagValues values;
-    std::string file; // the file itself, once read: two paths to one file have one
+    PlannedFile plan;
 };
 
-std::string changesText(const std::vector<Change>& changes)
+std::string changesText(const std::vector<FieldChange>& changes)
 {
     std::string text;
-    for (const Change& change : changes)
-        text += (text.empty() ? "" : ", ") + std::string(change.field) + " \"" + fieldText(change.from) + "\" -> \""
+    for (const FieldChange& change : changes)
+        text += (text.empty() ? "" : ", ") + std::string(nameOf(change.field)) + " \"" + fieldText(change.from) + "\" -> \""
             + fieldText(change.to) + '"';
     return text;
 }
@@ -92,15 +63,15 @@ public:
             putPath(object, "path", target.path);
             object.insert("status", QLatin1String(status));
             QJsonObject changes;
-            for (const Change& change : target.changes)
-                changes.insert(QLatin1String(change.field), QJsonObject { { "from", change.from }, { "to", change.to } });
+            for (const FieldChange& change : target.plan.changes)
+                changes.insert(QLatin1String(nameOf(change.field)), QJsonObject { { "from", change.from }, { "to", change.to } });
             object.insert("changes", changes);
             object.insert("reason", QString::fromStdString(reason));
             writeJson(object);
         } else if (!reason.empty()) {
             tell(std::string(status) + ": " + m_display.said(target.path, target.argument) + ": " + reason);
-        } else if (!target.changes.empty()) {
-            writeRecord(m_display.show(target.path, target.argument) + ": " + changesText(target.changes));
+        } else if (!target.plan.changes.empty()) {
+            writeRecord(m_display.show(target.path, target.argument) + ": " + changesText(target.plan.changes));
         }
     }
 
@@ -134,43 +105,6 @@ TagBatch batchFor(const TagRunOptions& options)
     return batch;
 }
 
-// What the batch would do to one file: read, rewritten in memory, and the
-// fields read back from the new bytes compared with the old ones.
-Target preview(const TagBatch& batch, Target target, const std::optional<TagValues>& values)
-{
-    const auto layout = readTagLayout(target.path, batch.source == TagSource::Id3v2First);
-    if (!layout) {
-        target.state = Target::State::Unreadable;
-        return target;
-    }
-    if (!values) {
-        target.state = Target::State::NoMatch;
-        return target;
-    }
-    target.file = layout->inodesIdentify
-        ? std::to_string(layout->identity.device) + ':' + std::to_string(layout->identity.inode)
-        : layout->path;
-    target.values = *values;
-    TagBatch one = batch;
-    one.files = { { target.path, *values } };
-    const auto rewrite = rewriteTags(*layout, changeFor(one, 0));
-    if (!rewrite) {
-        target.state = layout->regionFits ? Target::State::Unreadable : Target::State::TagPastEnd;
-        return target;
-    }
-    if (plannedWrite(*layout, *rewrite).writesNothing()) {
-        target.state = Target::State::Unchanged;
-        return target;
-    }
-    const TagFields before = tagFieldsOf(layout->region, layout->tail, batch.source);
-    const TagFields after = fieldsAfter(*layout, *rewrite, batch.source);
-    for (const auto& [field, name] : kFieldNames) {
-        if (valueOf(before, field) != valueOf(after, field))
-            target.changes.push_back({ name, valueOf(before, field), valueOf(after, field) });
-    }
-    return target;
-}
-
 // The path of a file below the path given that reached it: a folder's
 // files and those of its folders by their path below it, a file given by
 // its name alone, so that no folder above what was named gives a value.
@@ -182,37 +116,25 @@ std::string pathBelow(const std::string& path, const std::string& given)
     return baseOf(path);
 }
 
-// Every file below the paths, with what would change in it, planned on the
-// read pool a few thousand files at a time.
+// Every file below the paths, with what the batch would do to it.
 std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const std::vector<std::string>& given,
-    const TagBatch& batch, const ValuesOf& valuesOf, Progress& progress)
+    TagBatch batch, const ValuesOf& valuesOf, Progress& progress)
 {
-    constexpr std::size_t kChunk = 4096;
-    for (std::size_t first = 0; first < targets.size(); first += kChunk) {
-        const std::size_t count = std::min(kChunk, targets.size() - first);
-        auto planned = readInOrder(
-            count,
-            [&](std::size_t i) {
-                const Target& target = targets[first + i];
-                return std::optional(preview(batch, target, valuesOf(pathBelow(target.path, given[target.argument]))));
-            },
-            ReadAll::Yes);
-        for (std::size_t i = 0; i < count; ++i)
-            targets[first + i] = std::move(*planned[i]);
-        progress.update("reading", first + count, targets.size());
-        if (interrupted.load())
-            return std::nullopt;
-    }
+    std::vector<std::string> paths;
+    paths.reserve(targets.size());
+    for (const Target& target : targets)
+        paths.push_back(target.path);
+    batch.keepGoing = [&](std::size_t done) {
+        progress.update("reading", done, targets.size());
+        return !interrupted.load();
+    };
+    auto planned = planTagWrites(batch, paths,
+        [&](std::size_t i) { return valuesOf(pathBelow(targets[i].path, given[targets[i].argument])); });
+    if (!planned)
+        return std::nullopt;
     progress.clear();
-    // A file reached twice (a link and its target, two hard links) is
-    // written once, by its first path, as the writer does.
-    std::unordered_set<std::string> seen;
-    for (Target& target : targets) {
-        if (target.state == Target::State::Changes && !seen.insert(target.file).second) {
-            target.state = Target::State::SameFile;
-            target.changes.clear();
-        }
-    }
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        targets[i].plan = std::move((*planned)[i]);
     return targets;
 }
 
@@ -233,28 +155,28 @@ struct Counts {
 void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts& counts)
 {
     for (const Target& target : targets) {
-        switch (target.state) {
-        case Target::State::Unchanged:
+        switch (target.plan.state) {
+        case PlannedFile::State::Unchanged:
             ++counts.unchanged;
             report.file(target, "unchanged");
             break;
-        case Target::State::NoMatch:
+        case PlannedFile::State::NoMatch:
             ++counts.nomatch;
             report.file(target, "nomatch", "the name does not fit the pattern; left alone");
             break;
-        case Target::State::Unreadable:
+        case PlannedFile::State::Unreadable:
             ++counts.failed;
             report.file(target, "failed", "cannot be read");
             break;
-        case Target::State::TagPastEnd:
+        case PlannedFile::State::TagPastEnd:
             ++counts.failed;
             report.file(target, "failed", "its ID3v2 tag claims more bytes than the file holds; left alone");
             break;
-        case Target::State::SameFile:
+        case PlannedFile::State::SameFile:
             ++counts.unchanged;
             report.file(target, "unchanged", "the same file as another path given");
             break;
-        case Target::State::Changes:
+        case PlannedFile::State::Changes:
             break;
         }
     }
@@ -318,7 +240,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     reportLeftAlone(*targets, report, counts);
     std::vector<const Target*> changing;
     for (const Target& target : *targets) {
-        if (target.state == Target::State::Changes)
+        if (target.plan.state == PlannedFile::State::Changes)
             changing.push_back(&target);
     }
     if (options.dryRun) {
@@ -329,7 +251,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         return counts.failed + counts.nomatch > 0 ? kSomeFailed : status;
     }
     for (const Target* target : changing)
-        batch.files.emplace_back(target->path, target->values);
+        batch.files.emplace_back(target->path, target->plan.values);
     batch.keepGoing = [&](std::size_t done) {
         progress.update("writing", done, changing.size());
         return !interrupted.load();

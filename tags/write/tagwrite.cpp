@@ -1,10 +1,9 @@
 #include "tags/write/tagwrite.h"
 
+#include "tags/write/tagdryrun.h"
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournal.h"
 
-#include <mutex>
-#include <set>
 #include <unordered_map>
 
 namespace zentrio {
@@ -48,7 +47,7 @@ namespace {
                 FileOutcome& outcome = m_outcomes[first + i];
                 if (!plans[i] || !snapshot)
                     outcome = FileOutcome::Failed;
-                else if (!firstVisit(plans[i]->expected, snapshot->path))
+                else if (!m_reached.firstReach(plans[i]->expected, snapshot->path))
                     outcome = FileOutcome::SameFile;
                 else if (plans[i]->writesNothing())
                     outcome = FileOutcome::Unchanged;
@@ -78,29 +77,17 @@ namespace {
         const std::vector<std::size_t>& notWritten() const { return m_notWritten; }
 
     private:
-        bool firstVisit(const fs::Expectation& file, const std::string& path)
-        {
-            return file.inodesIdentify ? m_files.insert({ file.device, file.inode }).second : m_paths.insert(path).second;
-        }
-
         TagJournal::Command* m_command;
         std::vector<std::optional<TagSnapshot>>& m_snapshots;
         std::vector<FileOutcome>& m_outcomes;
         std::vector<bool> m_allowed;
         std::unordered_map<std::size_t, std::size_t> m_journalIndex;
         std::size_t m_recorded = 0;
-        std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;
-        std::set<std::string> m_paths;
+        ReachedFiles m_reached;
         std::vector<std::size_t> m_notWritten;
     };
 
 } // namespace
-
-TagChange changeFor(const TagBatch& batch, std::size_t file)
-{
-    return { batch.files[file].second, batch.source, batch.record, batch.year, batch.addMissingRecord, batch.recordFields,
-        batch.wholeNewRecord };
-}
 
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
 {
@@ -134,14 +121,11 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
             if (!batch.shown.empty()
                 && (!batch.shown[i] || !fs::sameIdentity(*batch.shown[i], layout.identity, layout.inodesIdentify)))
                 return std::nullopt; // not the file that was shown under this name
-            const auto rewrite = rewriteTags(layout, changeFor(batch, i));
-            if (!rewrite)
+            auto plan = planFileWrite(batch, batch.files[i].second, layout);
+            if (!plan)
                 return std::nullopt;
-            snapshots[i] = snapshotOf(layout, *rewrite);
-            PlannedWrite write = plannedWrite(layout, *rewrite, batch.record == RecordRule::Whole);
-            if (batch.keepTime && layout.identity.modified != 0)
-                write.keepModified = layout.identity.modified;
-            return write;
+            snapshots[i] = snapshotOf(layout, plan->rewrite);
+            return std::move(plan->write);
         },
         { [&](std::size_t first, const auto& plans) -> std::optional<std::vector<bool>> {
              if (batch.keepGoing && !batch.keepGoing(first)) {

@@ -53,19 +53,16 @@ struct TagBatchResult {
     std::string journalError; // why the journal could not take the command; empty when it did
 };
 
-// The change the batch makes to one of its files.
-TagChange changeFor(const TagBatch& batch, std::size_t file);
-
 // Whether a batch may go on without its journal record: a tag command
 // never does; "save tag" of one file always did.
 enum class JournalUse { Required, BestEffort };
 
 // Writes each file's values: every file is read once, its new tags
-// computed (tags/write/tagchange.h: fields not named keep their values), the old
-// tags of all of them recorded in the journal and synced, and then the
-// files written, in place when the tag fits. A file reached twice (a link
-// and its target, two hard links) is written once. A file that cannot be
-// read or written, or that changed since it was read, is left as it was,
+// computed (tags/write/tagdryrun.h: fields not named keep their values),
+// the old tags of all of them recorded in the journal and synced, and then
+// the files written, in place when the tag fits. A file reached twice (a
+// link and its target, two hard links) is written once. A file that cannot
+// be read or written, or that changed since it was read, is left as it was,
 // counted, and the batch goes on. With JournalUse::Required a journal that
 // cannot be written stops the batch before any file is touched.
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use = JournalUse::Required);

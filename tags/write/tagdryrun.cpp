@@ -1,0 +1,130 @@
+#include "tags/write/tagdryrun.h"
+
+#include "platform/fs/readpool.h"
+
+namespace zentrio {
+
+namespace {
+
+    QString numberPair(const QString& number, const QString& total)
+    {
+        return total.isEmpty() ? number : number + u'/' + total;
+    }
+
+    QString valueOf(const TagFields& tag, TagField field)
+    {
+        switch (field) {
+        case TagField::Song:
+            return tag.song;
+        case TagField::Artist:
+            return tag.artist;
+        case TagField::Album:
+            return tag.album;
+        case TagField::Track:
+            return numberPair(tag.track, tag.tracks);
+        case TagField::Disc:
+            return numberPair(tag.disc, tag.discs);
+        case TagField::Year:
+            return tag.year;
+        case TagField::Genre:
+            return tag.genre;
+        case TagField::AlbumArtist:
+            return tag.albumArtist;
+        }
+        return {};
+    }
+
+    // The fields read back from the bytes the write would leave, against
+    // those the file shows now.
+    std::vector<FieldChange> changesOf(const TagLayout& layout, const TagRewrite& rewrite, TagSource source)
+    {
+        const TagFields before = tagFieldsOf(layout.region, layout.tail, source);
+        const TagFields after = fieldsAfter(layout, rewrite, source);
+        std::vector<FieldChange> changes;
+        for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {
+            const auto field = static_cast<TagField>(i);
+            if (valueOf(before, field) != valueOf(after, field))
+                changes.push_back({ field, valueOf(before, field), valueOf(after, field) });
+        }
+        return changes;
+    }
+
+    struct Read {
+        PlannedFile file;
+        std::optional<fs::Expectation> expected; // Changes: the file reached
+        std::string path; // the file itself
+    };
+
+    Read planOne(const TagBatch& batch, const std::string& path, const std::optional<TagValues>& values)
+    {
+        Read read;
+        const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
+        if (!layout) {
+            read.file.state = PlannedFile::State::Unreadable;
+            return read;
+        }
+        if (!values) {
+            read.file.state = PlannedFile::State::NoMatch;
+            return read;
+        }
+        read.file.values = *values;
+        const auto plan = planFileWrite(batch, *values, *layout);
+        if (!plan) {
+            read.file.state = layout->regionFits ? PlannedFile::State::Unreadable : PlannedFile::State::TagPastEnd;
+            return read;
+        }
+        if (plan->write.writesNothing()) {
+            read.file.state = PlannedFile::State::Unchanged;
+            return read;
+        }
+        read.file.changes = changesOf(*layout, plan->rewrite, batch.source);
+        read.expected = plan->write.expected;
+        read.path = layout->path;
+        return read;
+    }
+
+} // namespace
+
+std::optional<FileWritePlan> planFileWrite(const TagBatch& batch, const TagValues& values, const TagLayout& layout)
+{
+    auto rewrite = rewriteTags(layout, { values, batch.source, batch.record, batch.year, batch.addMissingRecord,
+                                           batch.recordFields, batch.wholeNewRecord });
+    if (!rewrite)
+        return std::nullopt;
+    PlannedWrite write = plannedWrite(layout, *rewrite, batch.record == RecordRule::Whole);
+    if (batch.keepTime && layout.identity.modified != 0)
+        write.keepModified = layout.identity.modified;
+    return FileWritePlan { std::move(*rewrite), std::move(write) };
+}
+
+bool ReachedFiles::firstReach(const fs::Expectation& file, const std::string& path)
+{
+    return file.inodesIdentify ? m_files.insert({ file.device, file.inode }).second : m_paths.insert(path).second;
+}
+
+std::optional<std::vector<PlannedFile>> planTagWrites(
+    const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor)
+{
+    constexpr std::size_t kChunk = 4096;
+    std::vector<PlannedFile> planned;
+    planned.reserve(paths.size());
+    ReachedFiles reached;
+    for (std::size_t first = 0; first < paths.size(); first += kChunk) {
+        const std::size_t count = std::min(kChunk, paths.size() - first);
+        auto reads = readInOrder(
+            count, [&](std::size_t i) { return std::optional(planOne(batch, paths[first + i], valuesFor(first + i))); },
+            ReadAll::Yes);
+        for (auto& read : reads) {
+            if (read->expected && !reached.firstReach(*read->expected, read->path)) {
+                read->file.state = PlannedFile::State::SameFile;
+                read->file.changes.clear();
+            }
+            planned.push_back(std::move(read->file));
+        }
+        if (batch.keepGoing && !batch.keepGoing(first + count))
+            return std::nullopt;
+    }
+    return planned;
+}
+
+} // namespace zentrio

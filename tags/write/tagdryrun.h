@@ -1,0 +1,74 @@
+#pragma once
+
+#include "tags/write/tagfilewrite.h"
+#include "tags/write/tagwrite.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+// What a tag batch would do to each of its files, told before anything is
+// written: the writer plans every file by the same rule, and the command
+// line's dry run is this plan printed.
+namespace zentrio {
+
+// A file's new tags under the batch's rule, and the writes that give them.
+struct FileWritePlan {
+    TagRewrite rewrite;
+    PlannedWrite write;
+};
+
+// The plan for one file from one reading of it; nullopt when its tag cannot
+// be rewritten safely (the layout's regionFits tells whether it claims more
+// bytes than the file holds).
+std::optional<FileWritePlan> planFileWrite(const TagBatch& batch, const TagValues& values, const TagLayout& layout);
+
+// The files a batch has reached, by inode where inodes stay with a file and
+// by path elsewhere: a file reached a second time (a link and its target,
+// two hard links) is written once, by its first path.
+class ReachedFiles {
+public:
+    bool firstReach(const fs::Expectation& file, const std::string& path);
+
+private:
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_files;
+    std::set<std::string> m_paths;
+};
+
+// One field the write changes, as the file shows it before and after
+// (track and disc as "number/total").
+struct FieldChange {
+    TagField field;
+    QString from;
+    QString to;
+};
+
+struct PlannedFile {
+    enum class State {
+        Changes,
+        Unchanged, // it holds the new tags already
+        NoMatch, // it gets no values
+        Unreadable, // it cannot be read, or its tag cannot be rewritten
+        TagPastEnd, // its ID3v2 tag claims more bytes than the file holds
+        SameFile, // it changes, but another path before it reaches the same file
+    } state = State::Changes;
+    std::vector<FieldChange> changes; // Changes: in the order of TagField
+    TagValues values; // the values it gets
+};
+
+// The values the file at an index gets; nullopt: the batch leaves it alone.
+using ValuesFor = std::function<std::optional<TagValues>(std::size_t file)>;
+
+// Plans the batch's rule (batch.files is not used) for each path, read once
+// on the read pool a few thousand at a time; batch.keepGoing is asked after
+// each of these with the count read, and false gives nullopt. A file that
+// cannot be read is Unreadable whatever its values.
+std::optional<std::vector<PlannedFile>> planTagWrites(
+    const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor);
+
+} // namespace zentrio
