@@ -88,13 +88,6 @@ void tell(std::string_view text)
     std::fprintf(stderr, "%s\n", messageLine(text).c_str());
 }
 
-void putPath(QJsonObject& object, const QString& key, const std::string& path)
-{
-    object.insert(key, nameForDisplay(path));
-    if (!isValidUtf8(path))
-        object.insert(key + "_hex", QString::fromLatin1(QByteArray::fromStdString(path).toHex()));
-}
-
 std::string fieldText(const QString& value)
 {
     return oneLine(value.toStdString());

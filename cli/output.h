@@ -2,6 +2,7 @@
 
 #include "cli/pathdisplay.h"
 #include "cli/progress.h"
+#include "platform/fs/jsonpath.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -32,10 +33,6 @@ void writeJson(const QJsonObject& object);
 void complain(std::string_view text);
 // A line on stderr as it is.
 void tell(std::string_view text);
-
-// A path in a JSON object: as text (bytes that are not UTF-8 shown as
-// U+FFFD) and, when it is not valid UTF-8, its bytes as hex under KEY_hex.
-void putPath(QJsonObject& object, const QString& key, const std::string& path);
 
 // The text of a tag field made fit for a tab-separated line.
 std::string fieldText(const QString& value);

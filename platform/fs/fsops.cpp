@@ -317,10 +317,14 @@ bool replaceFileAtomically(const std::string& path, std::string_view content)
         return false;
     }
     // The rename itself lasts through a crash once the folder is synced.
-    const Fd parent(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parent.valid())
-        (void)::fsync(parent.get());
+    (void)syncFolder(folder.empty() ? "." : folder);
     return true;
+}
+
+bool syncFolder(const std::string& folder)
+{
+    const Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
 bool writeAt(const std::string& path, std::int64_t offset, std::string_view data)

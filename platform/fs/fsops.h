@@ -136,6 +136,10 @@ bool writeAt(const std::string& path, std::int64_t offset, std::string_view data
 // failed append is cut off again.
 bool appendAndSync(const std::string& path, std::string_view data);
 
+// Syncs a folder to the disk, so that the names created, renamed or removed
+// in it last through a crash. False when it cannot be opened or synced.
+bool syncFolder(const std::string& folder);
+
 // Deletes a folder with everything in it, names taken byte for byte and
 // symbolic links removed, never followed. False when something stayed.
 bool removeTree(const std::string& folder);

@@ -179,13 +179,6 @@ namespace {
         std::string_view m_text;
     };
 
-    void syncFolder(const std::string& folder)
-    {
-        const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.valid())
-            (void)::fsync(dir.get());
-    }
-
     // Writes entries to a new file of the folder, synced, locked from its
     // creation on, and gives it its name only once it is whole, so that a
     // start-up repair never sees a copy half written. The descriptor keeps

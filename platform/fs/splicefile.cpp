@@ -137,9 +137,7 @@ bool replaceBySplice(const std::string& path, const Splice& splice, const Expect
         return false;
     }
     // The swap itself lasts through a crash once the folder is synced.
-    const Fd parent(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parent.valid())
-        (void)::fsync(parent.get());
+    (void)syncFolder(folder.empty() ? "." : folder);
     return true;
 }
 

@@ -22,13 +22,6 @@ constexpr std::int64_t kSlice = std::int64_t(1) << 20; // what is read or writte
 constexpr std::int64_t kLargest = std::int64_t(1) << 50; // no file offset or length is larger
 constexpr std::size_t kLongestPath = 1 << 16;
 
-void syncFolder(const std::string& folder)
-{
-    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        (void)::fsync(dir.get());
-}
-
 // The blocks whose new bytes have a digest: those within both lengths.
 std::int64_t blockCount(std::int64_t before, std::int64_t after)
 {

@@ -1,5 +1,7 @@
 #include "rename/history/journal.h"
 
+#include "platform/fs/setaside.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <sstream>
@@ -190,7 +192,7 @@ RenameJournal::Contents RenameJournal::load() const
 
 bool RenameJournal::repair(const Contents& contents) const
 {
-    return setAside() && write(contents.records);
+    return fs::setAsideDamaged(m_path) && write(contents.records);
 }
 
 // A record is appended and synced, so a run costs one write however long
@@ -201,7 +203,7 @@ bool RenameJournal::add(const JournalRecord& record) const
     if (endsWhole())
         return fs::appendAndSync(m_path, formatRecord(record));
     Contents contents = load();
-    if (contents.state == State::Damaged && !setAside())
+    if (contents.state == State::Damaged && !fs::setAsideDamaged(m_path))
         return false; // the whole records it held are written again below
     contents.records.push_back(record);
     keepNewest(contents.records);
@@ -219,19 +221,6 @@ bool RenameJournal::endsWhole() const
     const auto head = file.readAt(0, header.size());
     const auto tail = file.readAt(file.length() - 4, 4);
     return head && *head == header && tail && (*tail == "end\n" || file.length() == std::int64_t(header.size()));
-}
-
-// Renames a damaged journal to journal.damaged-TIME[-N], never over another.
-bool RenameJournal::setAside() const
-{
-    const std::string stem = m_path + ".damaged-" + std::to_string(std::time(nullptr));
-    for (int n = 0; n < 100; ++n) {
-        const std::string aside = n == 0 ? stem : stem + "-" + std::to_string(n);
-        const auto result = fs::renameNoReplace(m_path, aside);
-        if (result != fs::RenameResult::TargetExists)
-            return result == fs::RenameResult::Renamed;
-    }
-    return false;
 }
 
 bool RenameJournal::replaceNewest(const std::optional<JournalRecord>& remaining) const

@@ -50,7 +50,6 @@ public:
 
 private:
     bool write(const std::vector<JournalRecord>& records) const;
-    bool setAside() const;
     bool endsWhole() const;
     std::string m_path;
 };

@@ -41,12 +41,6 @@ std::string fileNameOf(std::uint64_t number)
     return std::string(kNumberDigits - std::min(kNumberDigits, digits.size()), '0') + digits + std::string(kSuffix);
 }
 
-bool syncFolder(const std::string& folder)
-{
-    const fs::Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.valid() && ::fsync(fd.get()) == 0;
-}
-
 std::string cannotWrite(const std::string& what, int error)
 {
     return "the rename journal cannot be written: " + what + ": " + std::strerror(error);
@@ -187,7 +181,7 @@ RunHistory::Begun RunHistory::begin(const RunRecord& record, std::span<const Mov
         written = written && fs::writeFully(fd.get(), piece);
         return written;
     });
-    if (!written || ::fsync(fd.get()) != 0 || !syncFolder(m_folder)) {
+    if (!written || ::fsync(fd.get()) != 0 || !fs::syncFolder(m_folder)) {
         const int error = errno;
         ::unlink(path.c_str());
         return { std::nullopt, cannotWrite(path, error) };

@@ -56,8 +56,7 @@ RunStarted RunStarted::leave(const RunHistory& history)
         ::unlink(path.c_str());
         return started;
     }
-    if (const fs::Fd folder(::open(history.folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder.valid())
-        ::fsync(folder.get());
+    fs::syncFolder(history.folder());
     started.m_fd = fd.release();
     started.m_path = path;
     return started;

@@ -1,6 +1,7 @@
 #include "rename/history/undo.h"
 
 #include "platform/fs/filenames.h"
+#include "platform/fs/setaside.h"
 #include "platform/fs/statedir.h"
 #include "rename/playlists/playlistundo.h"
 #include "rename/history/runreach.h"
@@ -36,13 +37,6 @@ std::vector<Move> movesOf(const JournalRecord& record)
     for (const PlannedRename& r : record.renames)
         moves.push_back({ prefix + r.oldName, prefix + r.newName, r.identity });
     return moves;
-}
-
-// Sets a damaged run's file aside, beside the others but not among them.
-void setAside(const std::string& path)
-{
-    const std::string aside = path + ".damaged-" + std::to_string(std::time(nullptr));
-    fs::renameNoReplace(path, aside);
 }
 
 NewestUndo fromLegacyJournal(const std::string& path, bool dryRun)
@@ -154,9 +148,9 @@ std::vector<Move> movesMade(ParsedRun& parsed, std::vector<Move>& unknown)
 // holds only what is left of it.
 std::string keepAside(const std::string& path, const std::string& text)
 {
-    const std::string stem = path + ".damaged-" + std::to_string(std::time(nullptr));
+    const std::time_t now = std::time(nullptr);
     for (int n = 0; n < 100; ++n) {
-        const std::string aside = n == 0 ? stem : stem + "-" + std::to_string(n);
+        const std::string aside = fs::damagedName(path, now, n);
         if (!fs::isFolder(aside) && !fs::readWholeFile(aside) && fs::replaceFileAtomically(aside, text))
             return aside;
     }
@@ -260,7 +254,7 @@ NewestUndo actOn(const RunHistory& history, const std::string& legacyJournal, co
         }
         if (parsed.state == ParsedRun::State::Damaged && !parsed.salvaged) {
             if (changes)
-                setAside(file->path);
+                fs::setAsideDamaged(file->path); // beside the other runs but not among them
             NewestUndo undo = failed(
                 NewestUndo::Status::Damaged, "the rename journal " + file->path + " is unreadable or damaged");
             undo.id = file->number;

@@ -1,6 +1,7 @@
 #include "rename/library/planfile.h"
 
 #include "platform/fs/filenames.h"
+#include "platform/fs/jsonpath.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,13 +14,6 @@ namespace zentrio {
 namespace {
 
 constexpr int kVersion = 2; // 1 kept no roots, so its moves cannot be checked against them
-
-void putPath(QJsonObject& object, const QString& key, const std::string& path)
-{
-    object.insert(key, nameForDisplay(path));
-    if (!isValidUtf8(path))
-        object.insert(key + "_hex", QString::fromLatin1(QByteArray::fromStdString(path).toHex()));
-}
 
 std::optional<std::string> pathOf(const QJsonObject& object, const QString& key)
 {

@@ -5,6 +5,7 @@
 #include "platform/fs/splicefile.h"
 #include "platform/fs/statedir.h"
 #include "platform/fs/readpool.h"
+#include "platform/fs/setaside.h"
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournalformat.h"
 #include "tags/journal/tagjournalpick.h"
@@ -41,13 +42,6 @@ namespace {
     bool appendSynced(int fd, std::string_view text)
     {
         return fs::writeFully(fd, text) && ::fsync(fd) == 0;
-    }
-
-    // Renames a damaged journal aside, so that the next command begins a new one.
-    void setAside(const std::string& path)
-    {
-        const std::string aside = path + ".damaged-" + std::to_string(::time(nullptr));
-        ::rename(path.c_str(), aside.c_str());
     }
 
     // The journal with its tail mended: a torn or damaged tail is cut back to
@@ -110,7 +104,7 @@ namespace {
         }
         auto scan = mendTail(opened.fd.get());
         if (!scan) {
-            setAside(path);
+            fs::setAsideDamaged(path); // the next command begins a new one
             return std::nullopt;
         }
         opened.scan = std::move(*scan);
@@ -375,7 +369,7 @@ TagJournal::Command TagJournal::begin(TagOrigin origin, const std::function<bool
             return command;
         }
         if (!mendTail(fd.get())) {
-            setAside(m_path); // damaged from its start: a new journal begins
+            fs::setAsideDamaged(m_path); // damaged from its start: a new journal begins
             continue;
         }
         command.m_fd = std::move(fd);

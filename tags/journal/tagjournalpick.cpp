@@ -1,6 +1,7 @@
 #include "tags/journal/tagjournalpick.h"
 
 #include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
 #include "platform/fs/posixio.h"
 #include "rename/history/runtrace.h"
 
@@ -85,9 +86,7 @@ bool cutOut(const std::string& path, int fd, std::int64_t from, std::int64_t to,
         return false;
     }
     // The journal without the change lasts through a crash once its folder is synced.
-    const fs::Fd folder(::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid())
-        (void)::fsync(folder.get());
+    (void)fs::syncFolder(parentOf(path));
     return true;
 }
 
