@@ -44,7 +44,6 @@ class Registry;
 class FrmAbout;
 class RunPreview;
 class OwnPatternWindow;
-struct PlannedRename;
 struct RunItem;
 
 // What the main window needs of the desktop; tests hand in fakes.
@@ -149,9 +148,6 @@ private:
     template <class TagWindow> void bindToListing(TagWindow* window);
     QString currentNewName(const NameOptions& options) const;
     std::vector<RunItem> runItems() const;
-    // Writes a record of renames to the journal before they are made; the
-    // writer marks the run's end. nullopt when the journal cannot be written.
-    std::optional<RunWriter> recordRenames(const std::vector<PlannedRename>& renames);
     // Adds to the message line that the run just made cannot be undone.
     void sayNotUndoable();
     void savingm3uClicked();

@@ -3,6 +3,7 @@
 #include "cli/exitstatus.h"
 #include "cli/listrecord.h"
 #include "platform/fs/filenames.h"
+#include "rename/naming/foldernames.h"
 #include "tags/read/treewalk.h"
 
 namespace zentrio::cli {
@@ -40,6 +41,10 @@ int runList(const ListOptions& options)
     if (!options.format.empty() && !(format = readPattern(options.format, true, false, PatternUse::Listing)))
         return kUsage;
     const ListFormat how { format.get(), options.pathsOnly, options.nul, options.json };
+    // A listing's numbers are as wide as an own pattern's over the folder.
+    NameOptions listNaming;
+    listNaming.pattern = Pattern::Own;
+    listNaming.own = format;
     const PathDisplay display = displayForArguments(options.paths, *paths);
     int status = kDone;
     if (!format && !options.pathsOnly && !options.json && stdoutIsTerminal())
@@ -50,24 +55,20 @@ int runList(const ListOptions& options)
     walk.recursive = options.recursive;
     walk.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
     walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
-        std::vector<const TagFields*> tags;
-        for (const auto& read : reads) {
-            if (read)
-                tags.push_back(&read->tag);
-        }
-        const NumberWidths widths = widestNumbers(tags);
+        FolderTags tags(reads.size());
+        for (std::size_t i = 0; i < reads.size(); ++i)
+            tags[i] = reads[i] ? &reads[i]->tag : nullptr;
         FolderOutput output;
-        for (std::size_t i = 0; i < folder.mp3s.size(); ++i) {
+        composeFolder(tags, listNaming, [&](std::size_t i, const TagFields* tag, const NameOptions& naming, int number) {
             const std::string path = joinPath(folder.path, folder.mp3s[i].name);
-            if (!reads[i]) {
+            if (!tag) {
                 output.unreadable.push_back(display.said(path, folder.argument));
-                continue;
+                return;
             }
-            const PatternContext context { static_cast<int>(i) + 1, QStringLiteral(" - "), widths, true };
-            addRecord(output.records,
-                listRecord(how, path, display.place(path, folder.argument), reads[i]->tag, context),
+            const PatternContext context { number, naming.separator, naming.widths, true };
+            addRecord(output.records, listRecord(how, path, display.place(path, folder.argument), *tag, context),
                 options.nul && !options.json);
-        }
+        });
         return output;
     };
     walk.inOrder = [&](const WalkedFolder&, FolderReads&, std::any& made) {

@@ -4,7 +4,7 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
 #include "popup/menuform.h"
-#include "rename/folderrun/renamerun.h"
+#include "rename/folderrun/recordedrun.h"
 
 #include "platform/folderlist.h"
 
@@ -68,22 +68,10 @@ void Form1::popupPlayClicked()
 // there, never over another file; the folder is rescanned unless it failed.
 void Form1::popupRenameClicked()
 {
-    const std::string folder = currentFolder();
     if (!menuform->newFileName().isEmpty()) {
-        const std::string from = menuform->fileName();
-        const std::string to = textToName(menuform->newFileName());
-        std::optional<RunWriter> journal;
-        bool unrecorded = false;
-        if (const auto identity = fs::identityOf(folder + from); identity && from != to) {
-            journal = recordRenames({ { from, to, *identity } });
-            unrecorded = !journal;
-        }
-        const fs::RenameResult result = fs::renameNoReplace(folder + from, folder + to);
-        if (journal) {
-            const bool renamed = result == fs::RenameResult::Renamed;
-            journal->finish(renamed ? 1 : 0, renamed ? RunEnd::Completed : RunEnd::Failed);
-        }
-        switch (result) {
+        const RecordedRename rename = renameRecorded(RunHistory::standard(), Dir1->path(), menuform->fileName(),
+            textToName(menuform->newFileName()));
+        switch (rename.result) {
         case fs::RenameResult::Renamed:
             break;
         case fs::RenameResult::TargetExists:
@@ -94,7 +82,7 @@ void Form1::popupRenameClicked()
             return;
         }
         frissites(1);
-        if (unrecorded)
+        if (!rename.recorded)
             sayNotUndoable();
         return;
     }

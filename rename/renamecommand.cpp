@@ -2,7 +2,7 @@
 
 #include "platform/filelistview.h"
 #include "platform/folderlist.h"
-#include "rename/folderrun/renamerun.h"
+#include "rename/folderrun/recordedrun.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -19,18 +19,9 @@ void Form1::selectedClicked()
     const auto progress = [this](int renamed) {
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
-    std::optional<RunWriter> journal;
-    bool unrecorded = false;
-    const auto record = [&](const std::vector<PlannedRename>& renames) {
-        journal = recordRenames(renames);
-        unrecorded = !journal;
-    };
-    const RenameRunResult result = runRename(Dir1->path(), items, nameOptions(), progress, tagSource(), record);
-    // The end names the renames made, which are the first ones recorded:
-    // undo looks at no more.
-    if (journal)
-        journal->finish(result.movesDone,
-            result.outcome == RenameRunResult::Outcome::Completed ? RunEnd::Completed : RunEnd::Failed);
+    const RecordedRun run
+        = runRecordedRename(RunHistory::standard(), Dir1->path(), items, nameOptions(), progress, tagSource());
+    const RenameRunResult& result = run.result;
     switch (result.outcome) {
     case RenameRunResult::Outcome::NothingChecked:
         showMessage(message(QStringLiteral("msg3")));
@@ -47,7 +38,7 @@ void Form1::selectedClicked()
             savem3u();
         break;
     }
-    if (unrecorded)
+    if (!run.recorded)
         sayNotUndoable();
 }
 
@@ -60,13 +51,6 @@ std::vector<RunItem> Form1::runItems() const
     for (int position = 0; position < n; ++position)
         items.push_back({ ListView1->isChecked(position), ListView1->itemName(position + 1) });
     return items;
-}
-
-// A journal that cannot be written never stops a rename: the renames go on
-// as they always did, only without the means to undo them.
-std::optional<RunWriter> Form1::recordRenames(const std::vector<PlannedRename>& renames)
-{
-    return recordFolderRun(RunHistory::standard(), Dir1->path(), renames).writer;
 }
 
 void Form1::sayNotUndoable()

@@ -3,6 +3,9 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/readpool.h"
+#include "rename/naming/foldernames.h"
+
+#include <algorithm>
 
 namespace zentrio {
 
@@ -14,17 +17,12 @@ namespace {
     std::vector<std::string> newNames(
         const std::vector<std::optional<IdentifiedTag>>& reads, const NameOptions& options)
     {
-        std::vector<const TagFields*> tags;
-        for (const auto& read : reads) {
-            if (read && read->tag.found)
-                tags.push_back(&read->tag);
-        }
-        const NameOptions runOptions = withRunWidths(options, tags);
-        std::vector<std::string> names(reads.size());
-        for (std::size_t i = 0; i < reads.size() && reads[i]; ++i) {
-            if (reads[i]->tag.found)
-                names[i] = textToName(composeNewName(reads[i]->tag, runOptions, static_cast<int>(i) + 1));
-        }
+        FolderTags tags(reads.size());
+        for (std::size_t i = 0; i < reads.size(); ++i)
+            tags[i] = reads[i] && reads[i]->tag.found ? &reads[i]->tag : nullptr;
+        std::vector<std::string> names = folderNewNames(tags, options);
+        const auto unreadable = std::find(reads.begin(), reads.end(), std::nullopt);
+        std::fill(names.begin() + (unreadable - reads.begin()), names.end(), std::string());
         return names;
     }
 

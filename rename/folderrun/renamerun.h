@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rename/history/plannedrename.h"
 #include "rename/naming/compose.h"
 #include "tags/read/tagsource.h"
 
@@ -26,12 +27,6 @@ struct RenameRunResult {
     std::size_t movesDone = 0; // of the renames given to BeforeRenames, how many were made (the first ones)
 };
 
-// A rename the run will try: old name, new name and the file's identity.
-struct PlannedRename {
-    std::string oldName;
-    std::string newName;
-    fs::FileIdentity identity;
-};
 // Called once, before the first rename, with every rename the run may make
 // (a journal writes them down there).
 using BeforeRenames = std::function<void(const std::vector<PlannedRename>&)>;

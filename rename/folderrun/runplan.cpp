@@ -3,6 +3,7 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/readpool.h"
+#include "rename/naming/foldernames.h"
 
 #include <map>
 
@@ -38,21 +39,17 @@ namespace {
 std::vector<PlanStep> planRun(
     const std::vector<PlanInput>& files, const NameOptions& options, const std::vector<std::string>& folderNames)
 {
-    std::vector<const TagFields*> tags;
-    for (const PlanInput& file : files) {
-        if (file.read && file.read->tag.found)
-            tags.push_back(&file.read->tag);
-    }
-    const NameOptions runOptions = withRunWidths(options, tags);
+    FolderTags tags(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        tags[i] = files[i].read && files[i].read->tag.found ? &files[i].read->tag : nullptr;
+    std::vector<std::string> newNames = folderNewNames(tags, options);
     std::map<std::string, int> held = holders(files, folderNames);
     std::vector<PlanStep> steps;
     steps.reserve(files.size());
     bool stopped = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        PlanStep step { files[i].name, {}, static_cast<int>(i) + 1, StepOutcome::NotReached };
+        PlanStep step { files[i].name, std::move(newNames[i]), static_cast<int>(i) + 1, StepOutcome::NotReached };
         const auto& read = files[i].read;
-        if (read && read->tag.found)
-            step.newName = textToName(composeNewName(read->tag, runOptions, step.number));
         if (stopped) {
             steps.push_back(std::move(step));
             continue;

@@ -2,7 +2,7 @@
 
 #include "platform/fs/fsops.h"
 #include "platform/fs/statedir.h"
-#include "rename/folderrun/renamerun.h"
+#include "rename/history/plannedrename.h"
 
 #include <optional>
 #include <string>

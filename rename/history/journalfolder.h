@@ -2,7 +2,7 @@
 
 #include "platform/fs/filelock.h"
 #include "rename/history/journalrecord.h"
-#include "rename/folderrun/renamerun.h"
+#include "rename/history/plannedrename.h"
 
 #include <cstdint>
 #include <memory>

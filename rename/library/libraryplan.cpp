@@ -4,6 +4,7 @@
 #include "platform/fs/readpool.h"
 #include "rename/moves/conflictpolicy.h"
 #include "rename/moves/moverun.h"
+#include "rename/naming/foldernames.h"
 #include "rename/naming/pathnaming.h"
 #include "tags/read/treewalk.h"
 
@@ -60,25 +61,23 @@ public:
     std::vector<PlannedFile> nameFolder(const WalkedFolder& folder, const FolderReads& reads)
     {
         std::vector<PlannedFile> files(folder.mp3s.size());
-        std::vector<const TagFields*> tags;
-        for (const auto& read : reads) {
-            if (read && read->tag.found)
-                tags.push_back(&read->tag);
-        }
-        const NameOptions options = withRunWidths(m_request.options, tags);
+        FolderTags tags(files.size());
+        for (std::size_t i = 0; i < files.size(); ++i)
+            tags[i] = reads[i] && reads[i]->tag.found ? &reads[i]->tag : nullptr;
         const std::string& root = m_request.to.empty() ? folder.path : m_request.to;
         const FsNames names = namesUnder(m_request.fsChoice, m_fs.of(root));
         // A folder of thousands of files is named on every core: its naming
         // waits for its last read, and the whole run waits for it.
-        inChunks(files.size(), kNamedPerChunk, [&](std::size_t first, std::size_t last) {
-            for (std::size_t i = first; i < last; ++i) {
+        composeFolder(
+            tags, m_request.options,
+            [&](std::size_t i, const TagFields*, const NameOptions& options, int number) {
                 PlannedFile& file = files[i];
                 file = { joinPath(folder.path, folder.mp3s[i].name), {}, {}, folder.argument };
                 if (reads[i])
                     file.identity = reads[i]->identity;
-                decide(file, folder.mp3s[i], reads[i], options, static_cast<int>(i) + 1, root, names);
-            }
-        });
+                decide(file, folder.mp3s[i], reads[i], options, number, root, names);
+            },
+            kNamedPerChunk);
         return files;
     }
 
