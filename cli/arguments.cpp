@@ -1,6 +1,5 @@
 #include "cli/arguments.h"
 
-#include "app/interfacetexts.h"
 #include "cli/output.h"
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
@@ -109,9 +108,7 @@ std::shared_ptr<const ParsedPattern> readPattern(
         complain("the pattern is empty");
         return nullptr;
     }
-    InterfaceTexts texts;
-    texts.installBuiltInMessages();
-    complain(patternErrorText(*parsed->error, texts).toStdString());
+    complain(patternErrorText(*parsed->error).toStdString());
     return nullptr;
 }
 

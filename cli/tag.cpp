@@ -1,4 +1,3 @@
-#include "app/interfacetexts.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
 #include "cli/setvalues.h"
@@ -53,9 +52,7 @@ int runFromName(const FromNameOptions& options)
             complain("the pattern is empty");
             return kUsage;
         }
-        InterfaceTexts texts;
-        texts.installBuiltInMessages();
-        complain(patternErrorText(*pattern.error, texts).toStdString());
+        complain(patternErrorText(*pattern.error).toStdString());
         return kUsage;
     }
     const bool underscore = options.underscore;
