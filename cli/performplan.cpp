@@ -1,4 +1,5 @@
-#include "cli/commands.h"
+#include "cli/performplan.h"
+
 #include "cli/exitstatus.h"
 #include "rename/history/journalfolder.h"
 #include "rename/moves/moverun.h"
