@@ -1,5 +1,7 @@
 #include "app/interfacetexts.h"
 
+#include "rename/naming/patterntexts.h"
+
 namespace zentrio {
 
 namespace {
@@ -27,6 +29,7 @@ namespace {
 
     // Texts of the commands and windows added since the first language
     // packs: a pack that lacks one of these keys keeps the English text.
+    // The pattern's faults are among them, from the core's table.
     constexpr BuiltIn kAddedTexts[] = {
         { "mid3v2", "ID3v2" },
         { "mpreview", "preview" },
@@ -105,20 +108,6 @@ namespace {
         { "onewname", "new name of the current file" },
         { "ook", "OK" },
         { "ocancel", "cancel" },
-        { "opatternerror", "the pattern cannot be read at character %1: %2" },
-        { "eunknownfield", "unknown field" },
-        { "eunknownmodifier", "unknown modifier" },
-        { "eunclosedbrace", "\"{\" is not closed" },
-        { "eunclosedbracket", "\"[\" is not closed" },
-        { "estraybrace", "\"}\" without \"{\"" },
-        { "estraybracket", "\"]\" without \"[\"" },
-        { "ebackslash", "\"\\\" at the end" },
-        { "etoolong", "more than %1 characters" },
-        { "eemptypart", "nothing between two \"/\"" },
-        { "efallbackmatch", "\"|\" cannot be read back from a name" },
-        { "eunclosedquote", "a '\"' is not closed" },
-        { "eblankpart", "a folder or name of blanks alone" },
-        { "edotpart", "\".\" or \"..\" names no folder" },
         { "fsong", "the song (title)" },
         { "fartist", "the artist" },
         { "falbum", "the album" },
@@ -167,6 +156,8 @@ const QStringList& InterfaceTexts::addedKeys()
         QStringList k;
         for (const BuiltIn& m : kAddedTexts)
             k << QString::fromLatin1(m.key);
+        for (const PatternText& text : patternTexts())
+            k << QString::fromLatin1(text.key);
         return k;
     }();
     return keys;
@@ -178,6 +169,8 @@ void InterfaceTexts::installBuiltInMessages()
         m_messages.insert(QString::fromLatin1(m.key), QString::fromLatin1(m.text));
     for (const BuiltIn& m : kAddedTexts)
         m_messages.insert(QString::fromLatin1(m.key), QString::fromLatin1(m.text));
+    for (const PatternText& text : patternTexts())
+        m_messages.insert(QString::fromLatin1(text.key), QString::fromLatin1(text.english));
 }
 
 } // namespace zentrio

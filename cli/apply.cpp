@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/performplan.h"
 #include "platform/fs/fsops.h"
 #include "rename/library/planfile.h"
 #include "rename/history/runstarted.h"

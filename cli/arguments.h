@@ -1,8 +1,5 @@
 #pragma once
 
-#include "rename/naming/pattern.h"
-
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,12 +16,5 @@ std::optional<std::vector<std::string>> absolutePaths(const std::vector<std::str
 // it resolved, the rest as given. nullopt, said on stderr, when a part of
 // it is "." or "..", or nothing above it exists.
 std::optional<std::string> absoluteTarget(const std::string& given);
-
-// A naming pattern; nullopt, with the fault and its place said on stderr,
-// when it cannot be read. `escapes` turns "\t" and "\n" into a tab and a
-// line end first (list's -f); `makesPaths` also refuses the folders no run
-// could make (nothing, blanks alone, "." or ".." between two "/").
-std::shared_ptr<const ParsedPattern> readPattern(const std::string& text, bool escapes = false, bool makesPaths = false,
-    PatternUse use = PatternUse::Naming);
 
 } // namespace zentrio::cli

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "cli/output.h"
-#include "rename/library/libraryplan.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,19 +18,5 @@ void addApplyCommand(CLI::App& app, Command& run);
 void addUndoCommand(CLI::App& app, Command& run);
 void addTagCommand(CLI::App& app, Command& run);
 void addTagUndoCommand(CLI::App& tag, Command& run);
-
-// The --conflicts option of rename and apply, and the policy its word names.
-void addConflictsOption(CLI::App& command, std::string& word);
-ConflictPolicy conflictPolicy(const std::string& word);
-
-// What rename and apply share once a plan is made: the plan shown (and,
-// for a dry run or a plan kept for later, nothing more), or the run
-// recorded in the journal, performed and reported. Returns the exit status.
-struct PlanRun {
-    bool json = false;
-    bool dryRun = false;
-    std::string planOut; // write the checked plan here instead of running it
-};
-int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanRun& how);
 
 } // namespace zentrio::cli

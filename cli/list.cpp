@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
 #include "cli/listrecord.h"
+#include "cli/patternargument.h"
 #include "platform/fs/filenames.h"
 #include "rename/naming/foldernames.h"
 #include "tags/read/treewalk.h"

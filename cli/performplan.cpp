@@ -1,4 +1,5 @@
-#include "cli/commands.h"
+#include "cli/performplan.h"
+
 #include "cli/exitstatus.h"
 #include "rename/history/journalfolder.h"
 #include "rename/moves/moverun.h"
@@ -218,7 +219,9 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     MovesDone done;
     PlaylistsFollowed playlists;
     if (!plan.order.steps.empty()) {
-        RunHistory::Begun begun = RunHistory::standard().begin(plan.record(std::time(nullptr)), plan.order.steps);
+        RunRecord record = plan.record(std::time(nullptr));
+        record.batch = kMarkBatch; // how far the concurrent run may get past its last mark
+        RunHistory::Begun begun = RunHistory::standard().begin(record, plan.order.steps);
         if (!begun.writer) {
             complain(begun.error + "; nothing was changed");
             return kSomeFailed;

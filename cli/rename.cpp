@@ -1,6 +1,8 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/patternargument.h"
+#include "cli/performplan.h"
 #include "rename/history/runstarted.h"
 
 namespace zentrio::cli {

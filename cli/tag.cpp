@@ -1,11 +1,8 @@
-#include "app/interfacetexts.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/fromname.h"
 #include "cli/setvalues.h"
 #include "cli/tagbatchrun.h"
-#include "platform/fs/filenames.h"
-#include "rename/naming/pathmatch.h"
-#include "rename/naming/patternerror.h"
 
 namespace zentrio::cli {
 
@@ -47,20 +44,10 @@ int runSet(SetOptions& options)
 
 int runFromName(const FromNameOptions& options)
 {
-    const PathPattern pattern = parsePathPattern(nameToText(options.pattern));
-    if (!pattern.ok()) {
-        if (!pattern.error) {
-            complain("the pattern is empty");
-            return kUsage;
-        }
-        InterfaceTexts texts;
-        texts.installBuiltInMessages();
-        complain(patternErrorText(*pattern.error, texts).toStdString());
+    const auto valuesOf = valuesFromNames(options.pattern, options.underscore);
+    if (!valuesOf)
         return kUsage;
-    }
-    const bool underscore = options.underscore;
-    return runTagBatch(options.run,
-        [pattern, underscore](const std::string& below) { return valuesFromPath(pattern, below, underscore); });
+    return runTagBatch(options.run, *valuesOf);
 }
 
 void addSetCommand(CLI::App& tag, Command& run)

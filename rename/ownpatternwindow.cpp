@@ -17,7 +17,7 @@ namespace zentrio {
 
 QString OwnPatternWindow::errorText(const PatternError& error, const InterfaceTexts& texts)
 {
-    return patternErrorText(error, texts);
+    return patternErrorText(error, [&texts](const QString& key) { return texts.message(key); });
 }
 
 OwnPatternWindow::OwnPatternWindow(const QString& pattern, const QStringList& recent, const InterfaceTexts& texts,

@@ -3,7 +3,6 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/readpool.h"
 #include "rename/moves/conflictpolicy.h"
-#include "rename/moves/moverun.h"
 #include "rename/naming/foldernames.h"
 #include "rename/naming/pathnaming.h"
 #include "tags/read/treewalk.h"
@@ -268,7 +267,6 @@ RunRecord LibraryPlan::record(std::int64_t time) const
     record.time = time;
     record.inodesIdentify = recognition.inodesIdentify;
     record.nameOnlyDevices = recognition.nameOnlyDevices;
-    record.batch = kMarkBatch;
     record.madeFolders = order.madeFolders;
     record.emptiedFolders = emptied;
     return record;

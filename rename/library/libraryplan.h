@@ -65,8 +65,8 @@ struct LibraryPlan {
     OrderedMoves order;
     Recognition recognition; // by size and time on the devices whose inode numbers do not last
     bool hasConflicts() const { return !order.conflicts.empty(); }
-    // The journal's record of this run, but for its moves: they are written
-    // from order.steps.
+    // The journal's record of this run, but for its moves (they are written
+    // from order.steps) and its batch, which the run that performs it sets.
     RunRecord record(std::int64_t time) const;
 };
 

@@ -2,7 +2,7 @@
 
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
-#include "rename/naming/audiofile.h"
+#include "tags/read/audiofile.h"
 
 #include <optional>
 #include <sys/stat.h>

@@ -1,6 +1,7 @@
 #include "rename/naming/compose.h"
 
 #include "platform/fs/filenames.h"
+#include "tags/read/fixedwidth.h"
 
 namespace zentrio {
 
@@ -205,9 +206,7 @@ QString composePathComponent(const QString& text, const NameOptions& options, bo
 
 QString kiegeszit(const QString& text, int width)
 {
-    if (text.size() < width)
-        return text + QString(width - text.size(), u' ');
-    return text.left(width);
+    return fittedToWidth(text, width);
 }
 
 } // namespace zentrio

@@ -57,7 +57,8 @@ QString composeNewName(const TagFields& tag, const NameOptions& options, int num
 QString composePathComponent(const QString& text, const NameOptions& options, bool fileName);
 
 // `kiegeszit`: pads text with blanks on the right to width characters, or
-// cuts it to its first width characters.
+// cuts it to its first width characters (fittedToWidth, which the ID3v1
+// record's fields use too).
 QString kiegeszit(const QString& text, int width);
 
 } // namespace zentrio

@@ -1,8 +1,10 @@
 #include "rename/naming/patternerror.h"
 
+#include "rename/naming/patterntexts.h"
+
 namespace zentrio {
 
-QString patternErrorText(const PatternError& error, const InterfaceTexts& texts)
+QString patternErrorText(const PatternError& error, const PatternTextOf& textOf)
 {
     const char* key = "eunknownfield";
     switch (error.reason) {
@@ -43,14 +45,19 @@ QString patternErrorText(const PatternError& error, const InterfaceTexts& texts)
         key = "edotpart";
         break;
     case PatternError::Reason::TooLong:
-        return texts.message(QStringLiteral("opatternerror"))
+        return textOf(QStringLiteral("opatternerror"))
             .arg(error.position + 1)
-            .arg(texts.message(QStringLiteral("etoolong")).arg(kMaxPatternLength));
+            .arg(textOf(QStringLiteral("etoolong")).arg(kMaxPatternLength));
     }
-    QString reason = texts.message(QString::fromLatin1(key));
+    QString reason = textOf(QString::fromLatin1(key));
     if (!error.name.isEmpty())
         reason += QStringLiteral(" \"") + error.name + u'"';
-    return texts.message(QStringLiteral("opatternerror")).arg(error.position + 1).arg(reason);
+    return textOf(QStringLiteral("opatternerror")).arg(error.position + 1).arg(reason);
+}
+
+QString patternErrorText(const PatternError& error)
+{
+    return patternErrorText(error, &englishPatternText);
 }
 
 } // namespace zentrio

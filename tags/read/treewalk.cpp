@@ -3,7 +3,7 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/readpool.h"
-#include "rename/naming/audiofile.h"
+#include "tags/read/audiofile.h"
 
 #include <algorithm>
 #include <atomic>

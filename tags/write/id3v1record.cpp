@@ -1,7 +1,7 @@
 #include "tags/write/id3v1record.h"
 
-#include "rename/naming/compose.h"
 #include "tags/read/cp1252.h"
+#include "tags/read/fixedwidth.h"
 #include "tags/read/taglibsupport.h"
 #include "tags/read/trailer.h"
 
@@ -18,7 +18,7 @@ namespace {
 
     QByteArray fittedField(const QString& text)
     {
-        QByteArray bytes = encodeCp1252(kiegeszit(text, kFieldWidth));
+        QByteArray bytes = encodeCp1252(fittedToWidth(text, kFieldWidth));
         // A character outside the Basic Multilingual Plane counts two in the
         // text but encodes to one "?": keep the field at exactly 30 bytes.
         bytes = bytes.left(kFieldWidth);

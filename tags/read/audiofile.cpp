@@ -1,4 +1,4 @@
-#include "rename/naming/audiofile.h"
+#include "tags/read/audiofile.h"
 
 #include "platform/fs/filenames.h"
 
