@@ -1,8 +1,6 @@
 #include "platform/fs/filenames.h"
 #include "rename/moves/conflictpolicy.h"
-#include "rename/naming/pathnaming.h"
 #include "rename/moves/pathplan.h"
-#include "rename/moves/targetfs.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
 
@@ -12,15 +10,6 @@
 using namespace zentrio;
 
 namespace {
-
-NameOptions ownPattern(const QString& pattern)
-{
-    NameOptions options;
-    options.pattern = Pattern::Own;
-    options.own = std::make_shared<const ParsedPattern>(parsePattern(pattern));
-    options.foldO = options.noAccent = false;
-    return options;
-}
 
 // Every file below the folder as "path:content"; each file's content is
 // the path it was made at, so the list shows where each one went.
@@ -40,158 +29,18 @@ QStringList filesBelow(const QString& root, const QString& folder = {})
 
 } // namespace
 
-// New paths from the own pattern, the rules of the disk they land on, and
-// the whole run's check and order, on real files.
-class LibraryPlanTest : public QObject {
+// The whole run's check and order, and the numbers that keep files apart,
+// on real files.
+class PathPlanTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void pathsFromThePattern_data();
-    void pathsFromThePattern();
-    void namesFitTheTargetFileSystem_data();
-    void namesFitTheTargetFileSystem();
-    void gvfsSharesOfWindowsTakeItsRules();
     void theRunIsCheckedAndOrdered_data();
     void theRunIsCheckedAndOrdered();
     void numbersKeepFilesApart_data();
     void numbersKeepFilesApart();
 };
 
-void LibraryPlanTest::pathsFromThePattern_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("song");
-    QTest::addColumn<QString>("artist");
-    QTest::addColumn<QString>("albumArtist");
-    QTest::addColumn<QString>("expected"); // components joined by "|", or "missing: ..."
-    const QString library = "{albumartist}/{year} - {album}/{track} - {song}";
-    QTest::newRow("artist, album and song folders") << library << "Song"
-                                                    << "A"
-                                                    << "Band"
-                                                    << "Band|1999 - Album|03 - Song.mp3";
-    QTest::newRow("a slash in a value is no folder") << "{artist}/{song}"
-                                                     << "Song"
-                                                     << "AC/DC"
-                                                     << ""
-                                                     << "AC-DC|Song.mp3";
-    QTest::newRow("a needed field is empty") << library << "Song"
-                                             << "A"
-                                             << ""
-                                             << "missing: albumartist";
-    QTest::newRow("an optional part may be empty") << "[{albumartist}/]{song}"
-                                                   << "Song"
-                                                   << "A"
-                                                   << ""
-                                                   << "Song.mp3";
-    QTest::newRow("an empty folder part is left out") << "{artist}/ /{song}"
-                                                      << "Song"
-                                                      << "A"
-                                                      << ""
-                                                      << "A|Song.mp3";
-    QTest::newRow("no hidden folder") << "{artist}/{song}"
-                                      << "Song"
-                                      << ".."
-                                      << ""
-                                      << "_.|Song.mp3";
-    QTest::newRow("no folder of the pattern's last slash") << "{artist}/"
-                                                           << "Song"
-                                                           << "A"
-                                                           << ""
-                                                           << "";
-    QTest::newRow("a 300-byte title") << "{artist}/{song}" << QString(150, QChar(0xE9)) << "A"
-                                      << ""
-                                      << "A|" + QString(125, QChar(0xE9)) + ".mp3";
-}
-
-void LibraryPlanTest::pathsFromThePattern()
-{
-    QFETCH(QString, pattern);
-    QFETCH(QString, song);
-    QFETCH(QString, artist);
-    QFETCH(QString, albumArtist);
-    QFETCH(QString, expected);
-    TagFields tag { true, song, artist, "Album", "3", "", "", "", "1999-05-01", "", albumArtist };
-    const NameOptions options = withRunWidths(ownPattern(pattern), { &tag });
-    const QStringList missing = missingFields(options.own->parts, tag);
-    if (expected.startsWith("missing: ")) {
-        QCOMPARE(missing.join(", "), expected.mid(9));
-        return;
-    }
-    QVERIFY(missing.isEmpty());
-    QStringList components;
-    for (const QString& component : composeNewPath(tag, options, 1)) {
-        QVERIFY(textToName(component).size() <= kMaxNameBytes);
-        components << component;
-    }
-    QCOMPARE(components.join("|"), expected);
-}
-
-void LibraryPlanTest::namesFitTheTargetFileSystem_data()
-{
-    QTest::addColumn<long>("statfsType");
-    QTest::addColumn<QString>("mountType");
-    QTest::addColumn<QString>("component");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<bool>("ignoresCase");
-    const QString odd = "a<b>c:d\"e|f?g*h. ";
-    QTest::newRow("ext4 takes anything") << 0xEF53L << "" << odd << odd << false;
-    QTest::newRow("vfat") << 0x4d44L << "" << odd << "a-b-c-d-e-f-g-h" << true;
-    QTest::newRow("exFAT") << 0x2011BAB0L << ""
-                           << "Live: Tokyo..."
-                           << "Live- Tokyo" << true;
-    QTest::newRow("ntfs3") << 0x7366746eL << ""
-                           << "Why?"
-                           << "Why-" << true;
-    QTest::newRow("SMB share") << 0xFE534D42L << ""
-                               << "A|B"
-                               << "A-B" << true;
-    QTest::newRow("exfat-fuse") << 0x65735546L << "fuseblk"
-                                << "x: y"
-                                << "x- y" << true;
-    QTest::newRow("a FUSE driver named for exFAT") << 0x65735546L << "fuse.exfat"
-                                                   << "? "
-                                                   << "-" << true;
-    QTest::newRow("sshfs") << 0x65735546L << "fuse.sshfs"
-                           << "a:b"
-                           << "a:b" << false;
-    QTest::newRow("nothing left") << 0x4d44L << ""
-                                  << ". ."
-                                  << "_" << true;
-    QTest::newRow("a device name of Windows") << 0x4d44L << ""
-                                              << "con.mp3"
-                                              << "con_.mp3" << true;
-    QTest::newRow("a device name as a folder") << 0x2011BAB0L << ""
-                                               << "Lpt1 "
-                                               << "Lpt1_" << true;
-    QTest::newRow("no device name") << 0x4d44L << ""
-                                    << "Console.mp3"
-                                    << "Console.mp3" << true;
-}
-
-void LibraryPlanTest::namesFitTheTargetFileSystem()
-{
-    QFETCH(long, statfsType);
-    QFETCH(QString, mountType);
-    QFETCH(QString, component);
-    QFETCH(QString, expected);
-    QFETCH(bool, ignoresCase);
-    const TargetFs fs = fileSystemFamily(statfsType, mountType.toStdString());
-    QCOMPARE(fs.ignoresCase, ignoresCase);
-    QCOMPARE(fitComponent(component, namesUnder(FsChoice::Auto, fs)), expected);
-    QCOMPARE(fitComponent(component, namesUnder(FsChoice::Posix, fs)), component);
-    QCOMPARE(fitComponent("a?", namesUnder(FsChoice::Fat, fs)), QString("a-"));
-}
-
-// GNOME's gvfs mounts every share under one FUSE file system; the folder
-// below it says which kind of share it is.
-void LibraryPlanTest::gvfsSharesOfWindowsTakeItsRules()
-{
-    const long fuse = 0x65735546L;
-    QVERIFY(fileSystemFamily(fuse, "fuse.gvfsd-fuse", "smb-share:server=nas,share=music/Band").ignoresCase);
-    QCOMPARE(fileSystemFamily(fuse, "fuse.gvfsd-fuse", "mtp:host=Phone/Music").names, FsNames::Windows);
-    QCOMPARE(fileSystemFamily(fuse, "fuse.gvfsd-fuse", "sftp:host=server/music").names, FsNames::Posix);
-}
-
-void LibraryPlanTest::theRunIsCheckedAndOrdered_data()
+void PathPlanTest::theRunIsCheckedAndOrdered_data()
 {
     QTest::addColumn<QStringList>("disk");
     QTest::addColumn<QStringList>("moves"); // "from>to"; "from>to@" lands on another file system
@@ -233,7 +82,7 @@ void LibraryPlanTest::theRunIsCheckedAndOrdered_data()
         << QStringList { "a", QString(QChar(0x212A)) } << QStringList { "a>K" } << false << QStringList {};
 }
 
-void LibraryPlanTest::numbersKeepFilesApart_data()
+void PathPlanTest::numbersKeepFilesApart_data()
 {
     QTest::addColumn<QStringList>("disk");
     QTest::addColumn<QStringList>("moves"); // "from>to"
@@ -261,7 +110,7 @@ void LibraryPlanTest::numbersKeepFilesApart_data()
 
 // Numbers go only to the files that need them, the same whatever order the
 // files were read in, never to a name anything that stays holds.
-void LibraryPlanTest::numbersKeepFilesApart()
+void PathPlanTest::numbersKeepFilesApart()
 {
     QFETCH(QStringList, disk);
     QFETCH(QStringList, moves);
@@ -287,7 +136,7 @@ void LibraryPlanTest::numbersKeepFilesApart()
 
 // The steps are made as a run makes them: every rename must succeed
 // without replacing anything and leave each file where it was sent.
-void LibraryPlanTest::theRunIsCheckedAndOrdered()
+void PathPlanTest::theRunIsCheckedAndOrdered()
 {
     QFETCH(QStringList, disk);
     QFETCH(QStringList, moves);
@@ -323,5 +172,5 @@ void LibraryPlanTest::theRunIsCheckedAndOrdered()
     QVERIFY(before != after);
 }
 
-QTEST_GUILESS_MAIN(LibraryPlanTest)
-#include "tst_libraryplan.moc"
+QTEST_GUILESS_MAIN(PathPlanTest)
+#include "tst_pathplan.moc"
