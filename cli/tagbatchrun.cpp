@@ -36,7 +36,7 @@ const char* nameOf(TagField field)
 struct Target {
     std::string path;
     std::size_t argument = 0;
-    PlannedFile plan;
+    PlannedTagWrite plan;
 };
 
 std::string changesText(const std::vector<FieldChange>& changes)
@@ -156,27 +156,27 @@ void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts&
 {
     for (const Target& target : targets) {
         switch (target.plan.state) {
-        case PlannedFile::State::Unchanged:
+        case PlannedTagWrite::State::Unchanged:
             ++counts.unchanged;
             report.file(target, "unchanged");
             break;
-        case PlannedFile::State::NoMatch:
+        case PlannedTagWrite::State::NoMatch:
             ++counts.nomatch;
             report.file(target, "nomatch", "the name does not fit the pattern; left alone");
             break;
-        case PlannedFile::State::Unreadable:
+        case PlannedTagWrite::State::Unreadable:
             ++counts.failed;
             report.file(target, "failed", "cannot be read");
             break;
-        case PlannedFile::State::TagPastEnd:
+        case PlannedTagWrite::State::TagPastEnd:
             ++counts.failed;
             report.file(target, "failed", "its ID3v2 tag claims more bytes than the file holds; left alone");
             break;
-        case PlannedFile::State::SameFile:
+        case PlannedTagWrite::State::SameFile:
             ++counts.unchanged;
             report.file(target, "unchanged", "the same file as another path given");
             break;
-        case PlannedFile::State::Changes:
+        case PlannedTagWrite::State::Changes:
             break;
         }
     }
@@ -240,7 +240,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     reportLeftAlone(*targets, report, counts);
     std::vector<const Target*> changing;
     for (const Target& target : *targets) {
-        if (target.plan.state == PlannedFile::State::Changes)
+        if (target.plan.state == PlannedTagWrite::State::Changes)
             changing.push_back(&target);
     }
     if (options.dryRun) {

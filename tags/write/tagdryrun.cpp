@@ -50,7 +50,7 @@ namespace {
     }
 
     struct Read {
-        PlannedFile file;
+        PlannedTagWrite file;
         std::optional<fs::Expectation> expected; // Changes: the file reached
         std::string path; // the file itself
     };
@@ -60,21 +60,21 @@ namespace {
         Read read;
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
         if (!layout) {
-            read.file.state = PlannedFile::State::Unreadable;
+            read.file.state = PlannedTagWrite::State::Unreadable;
             return read;
         }
         if (!values) {
-            read.file.state = PlannedFile::State::NoMatch;
+            read.file.state = PlannedTagWrite::State::NoMatch;
             return read;
         }
         read.file.values = *values;
         const auto plan = planFileWrite(batch, *values, *layout);
         if (!plan) {
-            read.file.state = layout->regionFits ? PlannedFile::State::Unreadable : PlannedFile::State::TagPastEnd;
+            read.file.state = layout->regionFits ? PlannedTagWrite::State::Unreadable : PlannedTagWrite::State::TagPastEnd;
             return read;
         }
         if (plan->write.writesNothing()) {
-            read.file.state = PlannedFile::State::Unchanged;
+            read.file.state = PlannedTagWrite::State::Unchanged;
             return read;
         }
         read.file.changes = changesOf(*layout, plan->rewrite, batch.source);
@@ -102,11 +102,11 @@ bool ReachedFiles::firstReach(const fs::Expectation& file, const std::string& pa
     return file.inodesIdentify ? m_files.insert({ file.device, file.inode }).second : m_paths.insert(path).second;
 }
 
-std::optional<std::vector<PlannedFile>> planTagWrites(
+std::optional<std::vector<PlannedTagWrite>> planTagWrites(
     const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor)
 {
     constexpr std::size_t kChunk = 4096;
-    std::vector<PlannedFile> planned;
+    std::vector<PlannedTagWrite> planned;
     planned.reserve(paths.size());
     ReachedFiles reached;
     for (std::size_t first = 0; first < paths.size(); first += kChunk) {
@@ -116,7 +116,7 @@ std::optional<std::vector<PlannedFile>> planTagWrites(
             ReadAll::Yes);
         for (auto& read : reads) {
             if (read->expected && !reached.firstReach(*read->expected, read->path)) {
-                read->file.state = PlannedFile::State::SameFile;
+                read->file.state = PlannedTagWrite::State::SameFile;
                 read->file.changes.clear();
             }
             planned.push_back(std::move(read->file));

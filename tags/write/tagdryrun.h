@@ -48,7 +48,7 @@ struct FieldChange {
     QString to;
 };
 
-struct PlannedFile {
+struct PlannedTagWrite {
     enum class State {
         Changes,
         Unchanged, // it holds the new tags already
@@ -68,7 +68,7 @@ using ValuesFor = std::function<std::optional<TagValues>(std::size_t file)>;
 // on the read pool a few thousand at a time; batch.keepGoing is asked after
 // each of these with the count read, and false gives nullopt. A file that
 // cannot be read is Unreadable whatever its values.
-std::optional<std::vector<PlannedFile>> planTagWrites(
+std::optional<std::vector<PlannedTagWrite>> planTagWrites(
     const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor);
 
 } // namespace zentrio

@@ -55,7 +55,7 @@ void TagDryRunTest::eachFileIsToldWhatTheBatchWouldDo()
     });
     QVERIFY(planned);
     QString told;
-    for (const PlannedFile& file : *planned)
+    for (const PlannedTagWrite& file : *planned)
         told += QString("CUNRPS").at(static_cast<int>(file.state));
     QCOMPARE(told, states);
     if (states == "C") {
