@@ -3,10 +3,11 @@
 #include "platform/filelistview.h"
 #include "platform/fs/filenames.h"
 #include "platform/folderlist.h"
-#include "rename/folderrun/renamerun.h"
 #include "tags/fromnamewindow.h"
 #include "tags/setforcheckedwindow.h"
+#include "rename/history/runtrail.h"
 #include "tags/journal/tagjournal.h"
+#include "tags/read/checkeditems.h"
 #include "tags/write/taglayout.h"
 
 #include <map>
@@ -98,7 +99,7 @@ void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::s
 // "undo tag change": the newest recorded tag change's old tags go back.
 void Form1::undoTagClicked()
 {
-    const auto outcome = TagJournal::standard().undoNewest();
+    const auto outcome = standardTagJournal().undoNewest();
     if (!outcome) {
         showMessage(message(QStringLiteral("errtagjournal")));
         return;

@@ -40,16 +40,6 @@ namespace {
 
 } // namespace
 
-std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items)
-{
-    std::vector<std::string> names;
-    for (const RunItem& item : items) {
-        if (item.checked && hasMp3Suffix(item.name))
-            names.push_back(item.name);
-    }
-    return names;
-}
-
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
     const std::function<void(int renamed)>& afterItem, TagSource source, const BeforeRenames& beforeRenames)
 {

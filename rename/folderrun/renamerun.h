@@ -2,6 +2,7 @@
 
 #include "rename/history/plannedrename.h"
 #include "rename/naming/compose.h"
+#include "tags/read/checkeditems.h"
 #include "tags/read/tagsource.h"
 
 #include <functional>
@@ -9,11 +10,6 @@
 #include <vector>
 
 namespace zentrio {
-
-struct RunItem {
-    bool checked = false;
-    std::string name; // the file name as the file system stores it
-};
 
 struct RenameRunResult {
     enum class Outcome {
@@ -30,9 +26,6 @@ struct RenameRunResult {
 // Called once, before the first rename, with every rename the run may make
 // (a journal writes them down there).
 using BeforeRenames = std::function<void(const std::vector<PlannedRename>&)>;
-
-// The names of the checked MP3 items, in list order: the files a run renames.
-std::vector<std::string> checkedMp3Names(const std::vector<RunItem>& items);
 
 // Renames every checked MP3 file of the folder to the name composed from its
 // own tag, numbered by the count of checked MP3 items so far. Files without
