@@ -2,6 +2,7 @@
 #include "cli/exitstatus.h"
 #include "cli/tagbatchrun.h"
 #include "cli/tagundolist.h"
+#include "rename/history/runtrail.h"
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournal.h"
 
@@ -204,7 +205,7 @@ void addTagUndoCommand(CLI::App& tag, Command& run)
     undoCommand->footer(kTagUndoExitStatusHelp);
     undoCommand->callback([options, &run] {
         run = [options] {
-            const TagJournal journal = TagJournal::standard();
+            const TagJournal journal = standardTagJournal();
             if (options->list)
                 return listTagChanges(journal, options->json);
             return options->drop ? dropCommand(journal) : undo(journal, *options);

@@ -2,6 +2,7 @@
 
 #include "platform/fs/fsops.h"
 #include "rename/history/journalfolder.h"
+#include "tags/journal/filetrail.h"
 
 #include <cstdint>
 #include <string>
@@ -28,12 +29,6 @@ std::vector<std::string> whereNow(const RunHistory& history, std::int64_t since,
 // them. The newest kJournalRecords are kept. The caller holds the
 // history's lock.
 void recordUndone(const RunHistory& history, const RunRecord& run, const std::vector<Move>& movedBack);
-
-// A file Zentrio rewrote at `path` (a tag undo): its identity just before.
-struct RewrittenFile {
-    std::string path;
-    fs::FileIdentity before;
-};
 
 // The runs that left these files where they lie learn the files' identities
 // as they are now, so that undoing those runs still knows them: on volumes

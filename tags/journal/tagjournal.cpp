@@ -9,7 +9,6 @@
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournalformat.h"
 #include "tags/journal/tagjournalpick.h"
-#include "rename/history/runtrace.h"
 
 #include <cerrno>
 #include <cstring>
@@ -203,7 +202,7 @@ namespace {
     // Undoes the files of a change made at `since` (or, with `write` false,
     // only looks at them), each where the runs recorded since left it, and
     // says what became of each one.
-    std::vector<TagUndoStep> undoFiles(const std::vector<TagSnapshot>& files, const std::optional<RunHistory>& runs,
+    std::vector<TagUndoStep> undoFiles(const std::vector<TagSnapshot>& files, const FileTrail* trail,
         std::int64_t since, bool write, const std::function<bool(std::size_t)>& keepGoing)
     {
         std::vector<TagUndoStep> steps;
@@ -221,8 +220,8 @@ namespace {
             paths.push_back(old.path);
             withRegion = withRegion || old.regionCaptured;
         }
-        if (runs && since > 0)
-            paths = whereNow(*runs, since, paths); // renamed or moved since by a recorded run
+        if (trail && since > 0)
+            paths = trail->whereNow(since, paths); // renamed or moved since by a recorded run
         const std::size_t first = steps.size();
         for (const std::string& path : paths)
             steps.push_back({ path, TagUndoStep::Verdict::NotAttempted });
@@ -266,14 +265,14 @@ namespace {
             }
         };
         performTagWrites(paths, withRegion, plan, hooks);
-        if (runs) {
+        if (trail) {
             // The runs that moved the files put back learn them as they are now.
             std::vector<RewrittenFile> rewritten;
             for (std::size_t i = 0; i < paths.size(); ++i) {
                 if (steps[first + i].verdict == TagUndoStep::Verdict::PutBack && identities[i])
                     rewritten.push_back({ paths[i], *identities[i] });
             }
-            noteRewritten(*runs, rewritten);
+            trail->noteRewritten(rewritten);
         }
         return settleGoneFiles(std::move(steps));
     }
@@ -282,7 +281,7 @@ namespace {
     // `id` is empty; none (and why, in `refused`) when the id names none or
     // newer changes wrote its files.
     std::optional<std::size_t> chooseChange(const Opened& opened, const std::vector<std::size_t>& commands,
-        const std::string& id, const std::optional<RunHistory>& runs, TagUndoOutcome& refused)
+        const std::string& id, const FileTrail* trail, TagUndoOutcome& refused)
     {
         if (id.empty())
             return commands.empty() ? std::nullopt : std::optional(commands.size() - 1);
@@ -292,7 +291,7 @@ namespace {
             refused.refusal = ambiguous ? TagUndoOutcome::Refusal::AmbiguousId : TagUndoOutcome::Refusal::NoSuchChange;
             return std::nullopt;
         }
-        refused.newer = newerChangesOfItsFiles(opened.fd.get(), opened.scan, commands, *index, runs);
+        refused.newer = newerChangesOfItsFiles(opened.fd.get(), opened.scan, commands, *index, trail);
         if (refused.newer.empty())
             return index;
         refused.refusal = TagUndoOutcome::Refusal::NewerChanges;
@@ -334,13 +333,11 @@ std::optional<FileStamp> fileStamp(const std::string& path)
     return FileStamp { st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
 }
 
-TagJournal::TagJournal(std::string path, std::optional<RunHistory> runs)
+TagJournal::TagJournal(std::string path, std::shared_ptr<const FileTrail> trail)
     : m_path(std::move(path))
-    , m_runs(std::move(runs))
+    , m_trail(std::move(trail))
 {
 }
-
-TagJournal TagJournal::standard() { return TagJournal(defaultTagJournalPath(), RunHistory::standard()); }
 
 std::string defaultTagJournalPath()
 {
@@ -475,14 +472,14 @@ std::optional<TagUndoOutcome> TagJournal::undoChange(const std::string& id, bool
         return std::nullopt;
     const auto commands = commandBlocks(opened->scan);
     TagUndoOutcome refused;
-    const auto chosen = chooseChange(*opened, commands, id, m_runs, refused);
+    const auto chosen = chooseChange(*opened, commands, id, m_trail.get(), refused);
     if (!chosen)
         return refused;
     const Block& block = opened->scan.blocks[commands[*chosen]];
     const auto files = readCommand(opened->fd.get(), opened->scan, commands[*chosen]);
     if (!files)
         return std::nullopt;
-    TagUndoOutcome outcome = outcomeOf(undoFiles(*files, m_runs, block.time, !dryRun, keepGoing));
+    TagUndoOutcome outcome = outcomeOf(undoFiles(*files, m_trail.get(), block.time, !dryRun, keepGoing));
     outcome.id = changeId(block.id);
     // Commands never interleave, so all that follows a command up to the
     // next one is its own marks. A command with files that could not be put

@@ -2,7 +2,7 @@
 
 #include "platform/fs/filelock.h"
 #include "platform/fs/posixio.h"
-#include "rename/history/journalfolder.h"
+#include "tags/journal/filetrail.h"
 #include "tags/write/frameedit.h"
 #include "tags/write/tagchange.h"
 
@@ -86,11 +86,9 @@ struct TagUndoOutcome {
 
 class TagJournal {
 public:
-    // With `runs`, undo finds the files of a change where the runs recorded
+    // With a trail, undo finds the files of a change where the runs recorded
     // since moved them, and tells those runs of the files it rewrote.
-    explicit TagJournal(std::string path, std::optional<RunHistory> runs = std::nullopt);
-    // The user's journal, with the user's run history.
-    static TagJournal standard();
+    explicit TagJournal(std::string path, std::shared_ptr<const FileTrail> trail = nullptr);
 
     // A command being recorded. It holds the journal's lock until it is
     // finished (or destroyed).
@@ -165,7 +163,7 @@ public:
 
 private:
     std::string m_path;
-    std::optional<RunHistory> m_runs;
+    std::shared_ptr<const FileTrail> m_trail;
 };
 
 std::string defaultTagJournalPath();

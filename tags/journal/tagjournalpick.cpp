@@ -3,7 +3,6 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/posixio.h"
-#include "rename/history/runtrace.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,7 +30,7 @@ std::optional<std::size_t> findChange(
 }
 
 std::vector<std::string> writtenFilesNow(
-    int fd, const Scan& scan, std::size_t commandBlock, const std::optional<RunHistory>& runs)
+    int fd, const Scan& scan, std::size_t commandBlock, const FileTrail* trail)
 {
     std::vector<std::string> paths;
     for (const TagSnapshot& file : readCommand(fd, scan, commandBlock, true).value_or(std::vector<TagSnapshot> {})) {
@@ -39,17 +38,17 @@ std::vector<std::string> writtenFilesNow(
             paths.push_back(file.path);
     }
     const std::int64_t since = scan.blocks[commandBlock].time;
-    return runs && since > 0 ? whereNow(*runs, since, paths) : paths;
+    return trail && since > 0 ? trail->whereNow(since, paths) : paths;
 }
 
 std::vector<std::string> newerChangesOfItsFiles(
-    int fd, const Scan& scan, const std::vector<std::size_t>& commands, std::size_t index, const std::optional<RunHistory>& runs)
+    int fd, const Scan& scan, const std::vector<std::size_t>& commands, std::size_t index, const FileTrail* trail)
 {
-    const auto own = writtenFilesNow(fd, scan, commands[index], runs);
+    const auto own = writtenFilesNow(fd, scan, commands[index], trail);
     const std::set<std::string> files(own.begin(), own.end());
     std::vector<std::string> newer;
     for (std::size_t later = index + 1; later < commands.size(); ++later) {
-        const auto theirs = writtenFilesNow(fd, scan, commands[later], runs);
+        const auto theirs = writtenFilesNow(fd, scan, commands[later], trail);
         if (std::any_of(theirs.begin(), theirs.end(), [&](const std::string& path) { return files.count(path) > 0; }))
             newer.push_back(changeId(scan.blocks[commands[later]].id));
     }

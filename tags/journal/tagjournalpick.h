@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rename/history/journalfolder.h"
+#include "tags/journal/filetrail.h"
 #include "tags/journal/tagjournalformat.h"
 
 #include <cstdint>
@@ -21,11 +21,11 @@ std::optional<std::size_t> findChange(
 // The files a change wrote (those it did not write left out), where the
 // runs recorded since moved them.
 std::vector<std::string> writtenFilesNow(
-    int fd, const Scan& scan, std::size_t commandBlock, const std::optional<RunHistory>& runs);
+    int fd, const Scan& scan, std::size_t commandBlock, const FileTrail* trail);
 
 // The ids of the changes newer than commands[index] that wrote one of its files.
 std::vector<std::string> newerChangesOfItsFiles(
-    int fd, const Scan& scan, const std::vector<std::size_t>& commands, std::size_t index, const std::optional<RunHistory>& runs);
+    int fd, const Scan& scan, const std::vector<std::size_t>& commands, std::size_t index, const FileTrail* trail);
 
 // Takes the bytes [from, to) out of the journal: by a new journal renamed
 // over it when they are not its tail. False leaves it as it was.
