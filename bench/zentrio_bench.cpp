@@ -16,7 +16,7 @@
 #include "platform/registry.h"
 #include "platform/settings/settingsstore.h"
 #include "platform/windowmessaging.h"
-#include "rename/history/journal.h"
+#include "rename/history/journalfolder.h"
 #include "rename/folderrun/renamerun.h"
 #include "rename/folderrun/runplan.h"
 #include "rename/runpreview.h"
@@ -126,8 +126,8 @@ void warmLocal(int repetitions, const QString& config)
     std::vector<RunItem> items;
     for (int i = 0; i < kFiles; ++i)
         items.push_back({ true, fileName(i, "track") });
-    const RenameJournal journal(defaultJournalPath());
-    const auto record = [&](const std::vector<PlannedRename>& renames) { journal.add({ folder, true, renames }); };
+    const RunHistory history = RunHistory::standard();
+    const auto record = [&](const std::vector<PlannedRename>& renames) { recordFolderRun(history, folder, renames); };
     const double runMs = measure(
         repetitions,
         [&] {

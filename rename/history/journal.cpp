@@ -13,7 +13,6 @@ namespace zentrio {
 namespace {
 
     constexpr std::string_view kHeader = "zentrio rename journal 1";
-    constexpr std::int64_t kCompactBytes = 4 * 1024 * 1024;
 
     std::string hex(std::string_view bytes)
     {
@@ -193,34 +192,6 @@ RenameJournal::Contents RenameJournal::load() const
 bool RenameJournal::repair(const Contents& contents) const
 {
     return fs::setAsideDamaged(m_path) && write(contents.records);
-}
-
-// A record is appended and synced, so a run costs one write however long
-// the journal is. Once the file outgrows kCompactBytes it is rewritten with
-// the newest records only; a damaged one is set aside first.
-bool RenameJournal::add(const JournalRecord& record) const
-{
-    if (endsWhole())
-        return fs::appendAndSync(m_path, formatRecord(record));
-    Contents contents = load();
-    if (contents.state == State::Damaged && !fs::setAsideDamaged(m_path))
-        return false; // the whole records it held are written again below
-    contents.records.push_back(record);
-    keepNewest(contents.records);
-    return write(contents.records);
-}
-
-// True when the journal is small enough to grow, begins with its header and
-// ends with a whole record (an append cut short by a crash does not).
-bool RenameJournal::endsWhole() const
-{
-    const fs::FileReader file(m_path);
-    if (!file.isOpen() || file.length() >= kCompactBytes)
-        return false;
-    const std::string header = std::string(kHeader) + '\n';
-    const auto head = file.readAt(0, header.size());
-    const auto tail = file.readAt(file.length() - 4, 4);
-    return head && *head == header && tail && (*tail == "end\n" || file.length() == std::int64_t(header.size()));
 }
 
 bool RenameJournal::replaceNewest(const std::optional<JournalRecord>& remaining) const

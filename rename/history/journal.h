@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-// The rename journal: what each batch run and each single-file rename did,
-// so that it can be undone, even after a restart or a crash. A record is
-// written and synced before the first rename of its run; what can be undone
-// is then decided by looking at the disk.
+// The rename journal of earlier versions: what each batch run and each
+// single-file rename did, so that it can be undone, even after a restart or
+// a crash. Runs are now recorded in the run history; this journal is still
+// read, repaired and trimmed by undo, and its runs come after the history's.
 namespace zentrio {
 
 inline constexpr std::size_t kJournalRecords = 20;
@@ -39,18 +39,16 @@ public:
     // Sets a damaged journal aside and writes its whole records anew.
     bool repair(const Contents& contents) const;
 
-    // Adds a record and keeps the newest kJournalRecords. A damaged journal
-    // is set aside (renamed, never deleted) and a new one begun.
-    bool add(const JournalRecord& record) const;
-
     // Replaces the newest record with what is left of it, or drops it.
     bool replaceNewest(const std::optional<JournalRecord>& remaining) const;
+
+    // Writes these records as the whole journal, in place of what it held,
+    // by a new file renamed over it.
+    bool write(const std::vector<JournalRecord>& records) const;
 
     const std::string& path() const { return m_path; }
 
 private:
-    bool write(const std::vector<JournalRecord>& records) const;
-    bool endsWhole() const;
     std::string m_path;
 };
 

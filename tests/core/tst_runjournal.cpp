@@ -4,6 +4,7 @@
 #include "rename/playlists/playlistfollow.h"
 #include "rename/history/runtrace.h"
 #include "rename/history/undo.h"
+#include "testsupport/legacyjournal.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
 
@@ -187,7 +188,7 @@ void RunJournalTest::runsOfThePreviousJournalComeAfterTheHistory()
     for (const char* name : { "old.mp3", "new.mp3" })
         testsupport::writeTagged(music, name, "x");
     const RenameJournal legacy(music + "/state/journal");
-    QVERIFY(legacy.add({ music, true, { { "old.mp3", "old2.mp3", *fs::identityOf(music + "/old.mp3") } } }));
+    QVERIFY(testsupport::addLegacyRecord(legacy, { music, true, { { "old.mp3", "old2.mp3", *fs::identityOf(music + "/old.mp3") } } }));
     QVERIFY(::rename((music + "/old.mp3").c_str(), (music + "/old2.mp3").c_str()) == 0);
     const RunHistory history(music + "/state/runs");
     auto begun = recordFolderRun(history, music, { { "new.mp3", "new2.mp3", *fs::identityOf(music + "/new.mp3") } });

@@ -2,6 +2,7 @@
 #include "rename/history/journal.h"
 #include "rename/folderrun/renamerun.h"
 #include "rename/history/undo.h"
+#include "testsupport/legacyjournal.h"
 #include "testsupport/mp3fixture.h"
 
 #include <QRandomGenerator>
@@ -60,7 +61,7 @@ RenameRunResult journaledRun(const TaggedFolder& folder, const RenameJournal& jo
 {
     return runRename(folder.path, folder.items, unnumbered(), {}, TagSource::Id3v1,
         [&](const std::vector<PlannedRename>& renames) {
-            journal.add({ folder.path, fs::inodesIdentifyFiles(folder.path), renames });
+            testsupport::addLegacyRecord(journal, { folder.path, fs::inodesIdentifyFiles(folder.path), renames });
         });
 }
 
@@ -163,7 +164,7 @@ void UndoTest::theJournalKeepsTheNewestRecordsAndSurvivesDamage()
 {
     const RenameJournal j = journal();
     for (int i = 0; i < 25; ++i)
-        QVERIFY(j.add({ "/music/\xFF" + std::to_string(i), true, { { "a\nb.mp3", "c d.mp3", { 1, 2, 3 } } } }));
+        QVERIFY(testsupport::addLegacyRecord(j, { "/music/\xFF" + std::to_string(i), true, { { "a\nb.mp3", "c d.mp3", { 1, 2, 3 } } } }));
     auto contents = j.load();
     QCOMPARE(contents.records.size(), kJournalRecords);
     QCOMPARE(contents.records.front().folder, std::string("/music/\xFF") + "5");
@@ -175,7 +176,7 @@ void UndoTest::theJournalKeepsTheNewestRecordsAndSurvivesDamage()
         const auto damaged = j.load();
         QCOMPARE(damaged.state, RenameJournal::State::Damaged);
         QVERIFY(j.repair(damaged));
-        QVERIFY(j.add({ "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
+        QVERIFY(testsupport::addLegacyRecord(j, { "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
         QCOMPARE(j.load().state, RenameJournal::State::Loaded);
         QCOMPARE(j.load().records.size(), size_t(1)); // begun anew; the damaged file set aside
     }
@@ -184,7 +185,7 @@ void UndoTest::theJournalKeepsTheNewestRecordsAndSurvivesDamage()
     testsupport::writeFile(m_state.path().toStdString() + "/state/zentrio", "journal", QByteArray::fromStdString(cut));
     QCOMPARE(j.load().state, RenameJournal::State::Loaded);
     QCOMPARE(j.load().records.size(), size_t(1));
-    QVERIFY(j.add({ "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
+    QVERIFY(testsupport::addLegacyRecord(j, { "/music", true, { { "x.mp3", "y.mp3", { 1, 2, 3 } } } }));
     QCOMPARE(j.load().records.size(), size_t(2));
 }
 
