@@ -144,19 +144,6 @@ std::vector<Move> movesMade(ParsedRun& parsed, std::vector<Move>& unknown)
     return moves;
 }
 
-// A damaged record is kept beside the runs as it was, before its file
-// holds only what is left of it.
-std::string keepAside(const std::string& path, const std::string& text)
-{
-    const std::time_t now = std::time(nullptr);
-    for (int n = 0; n < 100; ++n) {
-        const std::string aside = fs::damagedName(path, now, n);
-        if (!fs::isFolder(aside) && !fs::readWholeFile(aside) && fs::replaceFileAtomically(aside, text))
-            return aside;
-    }
-    return {};
-}
-
 // The run of `file` undone, looked at or dropped; `newer` are the files of
 // the runs after it.
 NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun parsed, const std::string& text,
@@ -195,8 +182,16 @@ NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun pa
     request.emptiedFolders = record.emptiedFolders;
     request.makeFolders = record.kind == RunKind::Moves;
     request.dryRun = !changes;
-    if (changes && parsed.damage.any())
-        undo.keptAside = keepAside(file.path, text);
+    if (changes && parsed.damage.any()) {
+        // A damaged record is kept beside the runs as it was, before its
+        // file holds only what is left of it; without that copy nothing is
+        // undone, as the undo would rewrite or delete the only one.
+        undo.keptAside = fs::keepDamagedCopy(file.path, text);
+        if (undo.keptAside.empty())
+            return failed(NewestUndo::Status::Unavailable,
+                "the damaged record of run " + std::to_string(file.number) + " cannot be kept aside in "
+                    + history.folder() + "; nothing was undone");
+    }
     MovesUndone playlistRefusals;
     PlaylistUndo playlists = planPlaylistUndo(parsed.playlists, request.moves, playlistRefusals);
     undo.result = undoMoves(request);

@@ -139,7 +139,7 @@ public:
     // runs recorded since left it), skipping a file that holds neither its
     // tags from before nor those the command wrote,
     // and drops that command from the journal. nullopt for a damaged
-    // journal, which is set aside as "tagjournal.damaged-TIME".
+    // journal, which is set aside as "tagjournal.damaged-TIME" (or "-TIME-N").
     // The command is dropped only when every file holds its old tags again
     // or was changed since; `keepGoing`, asked between slices of files, can
     // stop the undo (the command stays).

@@ -1,3 +1,5 @@
+#include "platform/fs/filenames.h"
+#include "platform/fs/setaside.h"
 #include "rename/history/journal.h"
 #include "rename/history/journalfolder.h"
 #include "rename/moves/moverun.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QTest>
 
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -77,6 +80,7 @@ private Q_SLOTS:
     void aRunCutShortIsUndoneAsFarAsItGot();
     void aFileReplacedBeforeItsMoveStopsTheRun();
     void aRunThatCannotBeUndoneCanBeDropped();
+    void aDamagedRecordIsKeptBeforeItsUndo();
     void aFileZentrioRewroteIsStillUndone_data();
     void aFileZentrioRewroteIsStillUndone();
     void marksAreReadBackAfterATornAppend_data();
@@ -395,6 +399,50 @@ void RunJournalTest::aRunThatCannotBeUndoneCanBeDropped()
     QVERIFY(testsupport::exists(root + "/a.mp3"));
     QVERIFY(testsupport::exists(root + "/c2.mp3"));
     QCOMPARE(undoNewestRun(history, root + "/none").status, NewestUndo::Status::Nothing);
+}
+
+// Undo of a damaged record rewrites or deletes the record's file, so it
+// first keeps a copy of it; where no copy can be kept, nothing is undone.
+void RunJournalTest::aDamagedRecordIsKeptBeforeItsUndo()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    const RunHistory history(root + "/state/runs");
+    std::vector<PlannedRename> renames;
+    for (const char* name : { "a", "b" }) {
+        const std::string from = testsupport::writeTagged(root, std::string(name) + ".mp3", name);
+        renames.push_back({ std::string(name) + ".mp3", std::string(name) + "2.mp3", *fs::identityOf(from) });
+    }
+    auto begun = recordFolderRun(history, root, renames);
+    for (const PlannedRename& r : renames)
+        QCOMPARE(fs::renameExclusive(root + "/" + r.oldName, root + "/" + r.newName), 0);
+    begun.writer->finish(2, RunEnd::Completed);
+    const std::string runFile = history.files().back().path;
+    QByteArray text = testsupport::readFile(runFile);
+    const qsizetype lastMove = text.lastIndexOf("\nmove ");
+    QVERIFY(lastMove > 0);
+    text.insert(lastMove + 6, "garbage ");
+    testsupport::writeFile(root + "/state/runs", baseOf(runFile), text);
+
+    std::vector<std::string> blockers; // every name a copy could take in the next seconds
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now; t < now + 4; ++t) {
+        for (int n = 0; n < 100; ++n)
+            blockers.push_back(fs::damagedName(runFile, t, n));
+    }
+    for (const std::string& blocker : blockers)
+        testsupport::writeFile(root + "/state/runs", baseOf(blocker), "another damaged record");
+    const NewestUndo refused = undoNewestRun(history, root + "/none");
+    QCOMPARE(refused.status, NewestUndo::Status::Unavailable);
+    QCOMPARE(testsupport::readFile(runFile), text);
+    QVERIFY(testsupport::exists(root + "/a2.mp3"));
+
+    for (const std::string& blocker : blockers)
+        QCOMPARE(::unlink(blocker.c_str()), 0);
+    const NewestUndo undone = undoNewestRun(history, root + "/none");
+    QCOMPARE(undone.result.movedBack, 1);
+    QVERIFY(testsupport::exists(root + "/a.mp3"));
+    QCOMPARE(testsupport::readFile(undone.keptAside), text);
 }
 
 void RunJournalTest::aFileZentrioRewroteIsStillUndone_data()
