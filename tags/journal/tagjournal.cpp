@@ -523,7 +523,7 @@ std::optional<std::vector<TagCommandSummary>> TagJournal::list() const
     std::vector<TagCommandSummary> commands;
     for (const std::size_t block : commandBlocks(opened->scan)) {
         const Block& command = opened->scan.blocks[block];
-        std::vector<std::string> paths = writtenFilesNow(opened->fd.get(), opened->scan, block, std::nullopt);
+        std::vector<std::string> paths = writtenFilesNow(opened->fd.get(), opened->scan, block, nullptr);
         const std::size_t files = paths.empty() ? command.count : paths.size();
         commands.push_back({ command.time, command.origin, files, changeId(command.id), std::move(paths) });
     }

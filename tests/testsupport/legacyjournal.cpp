@@ -3,7 +3,9 @@
 #include "platform/fs/fsops.h"
 #include "platform/fs/setaside.h"
 
-namespace zentrio::testsupport {
+namespace testsupport {
+
+using namespace zentrio;
 
 namespace {
 
@@ -37,4 +39,4 @@ bool addLegacyRecord(const RenameJournal& journal, const JournalRecord& record)
     return journal.write(contents.records);
 }
 
-} // namespace zentrio::testsupport
+} // namespace testsupport
