@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/formatoption.h"
 #include "cli/listrecord.h"
 #include "cli/patternargument.h"
 #include "platform/fs/filenames.h"
@@ -15,6 +16,7 @@ struct ListOptions {
     std::vector<std::string> paths;
     bool recursive = false;
     bool id3v1 = false;
+    std::string formats;
     std::string format;
     bool pathsOnly = false;
     bool nul = false;
@@ -36,7 +38,8 @@ void addRecord(std::string& records, std::string_view record, bool nul)
 int runList(const ListOptions& options)
 {
     const auto paths = absolutePaths(options.paths);
-    if (!paths)
+    const auto formats = chosenFormats(options.formats, options.id3v1);
+    if (!paths || !formats)
         return kUsage;
     std::shared_ptr<const ParsedPattern> format;
     if (!options.format.empty() && !(format = readPattern(options.format, true, false, PatternUse::Listing)))
@@ -54,6 +57,7 @@ int runList(const ListOptions& options)
     LibraryWalk walk;
     walk.paths = *paths;
     walk.recursive = options.recursive;
+    walk.formats = *formats;
     walk.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
     walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
         FolderTags tags(reads.size());
@@ -61,7 +65,7 @@ int runList(const ListOptions& options)
             tags[i] = reads[i] ? &reads[i]->tag : nullptr;
         FolderOutput output;
         composeFolder(tags, listNaming, [&](std::size_t i, const TagFields* tag, const NameOptions& naming, int number) {
-            const std::string path = joinPath(folder.path, folder.mp3s[i].name);
+            const std::string path = joinPath(folder.path, folder.audio[i].name);
             if (!tag) {
                 output.unreadable.push_back(display.said(path, folder.argument));
                 return;
@@ -97,10 +101,12 @@ int runList(const ListOptions& options)
 void addListCommand(CLI::App& app, Command& run)
 {
     auto options = std::make_shared<ListOptions>();
-    CLI::App* list = app.add_subcommand("list", "List MP3 files with their tags, one line per file.");
-    list->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
+    CLI::App* list = app.add_subcommand("list", "List audio files with their tags, one line per file.");
+    list->add_option("PATH", options->paths, "audio files and folders (a folder: its audio files)")->required();
     list->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
-    list->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
+    addFormatOption(*list, options->formats);
+    list->add_flag("--id3v1", options->id3v1,
+        "read the ID3v1 tag of MP3 files only (default: ID3v2 first, then ID3v1; other formats by their own tags)");
     CLI::Option* format = list->add_option("-f,--format", options->format,
         "a pattern in the own-pattern language, \\t and \\n understood; each field as the tag holds it (\"AC/DC\" "
         "stays \"AC/DC\"), and {path} (as the listing shows it), {name}, {folder}, {ext} (without the dot) "
@@ -108,7 +114,7 @@ void addListCommand(CLI::App& app, Command& run)
     CLI::Option* paths = list->add_flag("--paths", options->pathsOnly,
         "the paths alone, one a line; with -0 byte for byte, for xargs -0")->excludes(format);
     list->add_flag("-0,--null", options->nul, "end each record with a NUL instead of a newline");
-    list->add_flag("--json", options->json, "one JSON object per line: the absolute path and every field")
+    list->add_flag("--json", options->json, "one JSON object per line: the absolute path, the format and every field")
         ->excludes(paths);
     list->footer(kExitStatusHelp);
     list->callback([options, &run] {

@@ -1,6 +1,7 @@
 #include "cli/listrecord.h"
 
 #include "cli/output.h"
+#include "tags/read/audiofile.h"
 #include "platform/fs/filenames.h"
 
 #include <QJsonDocument>
@@ -21,6 +22,8 @@ QJsonObject jsonOf(const std::string& path, const TagFields& tag)
 {
     QJsonObject object;
     putPath(object, "path", path);
+    if (const auto format = audioFormatOf(path))
+        object.insert("format", QLatin1String(formatName(*format)));
     object.insert("tagged", tag.found);
     const std::vector<std::pair<const char*, const QString*>> fields { { "song", &tag.song }, { "artist", &tag.artist },
         { "album", &tag.album }, { "track", &tag.track }, { "tracks", &tag.tracks }, { "disc", &tag.disc },

@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/formatoption.h"
 #include "cli/patternargument.h"
 #include "cli/performplan.h"
 #include "rename/history/runstarted.h"
@@ -14,6 +15,7 @@ struct RenameOptions {
     std::string pattern;
     bool recursive = false;
     bool id3v1 = false;
+    std::string formats;
     std::string to;
     std::string fs = "auto";
     std::string conflicts = "stop";
@@ -31,11 +33,13 @@ int runRename(const RenameOptions& options)
     if (!pattern)
         return kUsage;
     const auto paths = absolutePaths(options.paths);
-    if (!paths)
+    const auto formats = chosenFormats(options.formats, options.id3v1);
+    if (!paths || !formats)
         return kUsage;
     LibraryRequest request;
     request.paths = *paths;
     request.recursive = options.recursive;
+    request.formats = *formats;
     request.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
     request.options.pattern = Pattern::Own;
     request.options.own = pattern;
@@ -76,7 +80,7 @@ void addRenameCommand(CLI::App& app, Command& run)
         "Name every file by a pattern; a \"/\" in the pattern's own text makes folders, and a \"/\" or \"\\\" in a "
         "field's value becomes \"-\" (\"&\" stays \"&\"). The whole run is checked before anything moves: any "
         "conflict, and nothing is renamed (see --conflicts).");
-    rename->add_option("PATH", options->paths, "MP3 files and folders (a folder: its MP3 files)")->required();
+    rename->add_option("PATH", options->paths, "audio files and folders (a folder: its audio files)")->required();
     rename
         ->add_option("-p,--pattern", options->pattern,
             "the own-pattern language: {artist} {album} {song} {track} {tracks} {disc} {discs} {year} {genre} "
@@ -84,7 +88,9 @@ void addRenameCommand(CLI::App& app, Command& run)
             "[optional parts], {field:upper|lower|title|N}")
         ->required();
     rename->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
-    rename->add_flag("--id3v1", options->id3v1, "read the ID3v1 tag only (default: ID3v2 first, then ID3v1)");
+    addFormatOption(*rename, options->formats);
+    rename->add_flag("--id3v1", options->id3v1,
+        "read the ID3v1 tag of MP3 files only (default: ID3v2 first, then ID3v1; other formats by their own tags)");
     rename->add_option("--to", options->to, "the new paths go under this folder (default: each file's own folder)")
         ->check(CLI::Validator(
             [](const std::string& folder) {

@@ -219,7 +219,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     walk.recursive = options.recursive;
     walk.readTags = false; // each file is read once, by its preview
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any&) {
-        for (const WalkedFile& file : folder.mp3s)
+        for (const WalkedFile& file : folder.audio)
             found.push_back({ joinPath(folder.path, file.name), folder.argument });
     };
     walk.failed = [&](const WalkFailure& failure) {

@@ -62,14 +62,15 @@ _zentrio_cli()
         --conflicts) COMPREPLY=($(compgen -W "stop skip number" -- "$cur")); return ;;
         --to) _zentrio_cli_paths -d "$cur"; return ;;
         -p|--pattern|-f|--format|--sep) return ;;
+        --ext) COMPREPLY=($(compgen -W "mp3 flac ogg opus m4a wav aiff wv ape" -- "$cur")); return ;;
         --song|--artist|--album|--year|--genre|--albumartist|--track|--disc) return ;;
         --plan-out) _zentrio_cli_paths -f "$cur"; return ;;
     esac
 
     local options=""
     case $command in
-        list) options="-r --recursive --id3v1 -f --format --paths -0 --null --json --help" ;;
-        rename) options="-p --pattern -r --recursive --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
+        list) options="-r --recursive --ext --id3v1 -f --format --paths -0 --null --json --help" ;;
+        rename) options="-p --pattern -r --recursive --ext --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;

@@ -44,6 +44,13 @@ struct CompanionSource {
     std::vector<std::string> companions;
 };
 
+// The options for a file of another format: its name keeps its own extension.
+NameOptions withExtension(NameOptions options, const std::string& extension)
+{
+    options.extension = QString::fromStdString(extension);
+    return options;
+}
+
 // Files named by one thread at a time: a few hundred microseconds of work.
 constexpr std::size_t kNamedPerChunk = 256;
 
@@ -59,7 +66,7 @@ public:
     // Safe to call from several threads at once.
     std::vector<PlannedFile> nameFolder(const WalkedFolder& folder, const FolderReads& reads)
     {
-        std::vector<PlannedFile> files(folder.mp3s.size());
+        std::vector<PlannedFile> files(folder.audio.size());
         FolderTags tags(files.size());
         for (std::size_t i = 0; i < files.size(); ++i)
             tags[i] = reads[i] && reads[i]->tag.found ? &reads[i]->tag : nullptr;
@@ -71,10 +78,10 @@ public:
             tags, m_request.options,
             [&](std::size_t i, const TagFields*, const NameOptions& options, int number) {
                 PlannedFile& file = files[i];
-                file = { joinPath(folder.path, folder.mp3s[i].name), {}, {}, folder.argument };
+                file = { joinPath(folder.path, folder.audio[i].name), {}, {}, folder.argument };
                 if (reads[i])
                     file.identity = reads[i]->identity;
-                decide(file, folder.mp3s[i], reads[i], options, number, root, names);
+                decide(file, folder.audio[i], reads[i], options, number, root, names);
             },
             kNamedPerChunk);
         return files;
@@ -96,7 +103,10 @@ private:
             return skip(FileStatus::Skipped, "no tag");
         if (const QStringList missing = missingFields(options.own->parts, read->tag); !missing.isEmpty())
             return skip(FileStatus::Skipped, "no " + missing.join(", ").toStdString());
-        const std::vector<QString> components = composeNewPath(read->tag, options, number);
+        const std::string extension = ownAudioExtension(walked.name);
+        const std::vector<QString> components = extension == ".mp3"
+            ? composeNewPath(read->tag, options, number)
+            : composeNewPath(read->tag, withExtension(options, extension), number);
         if (components.empty())
             return skip(FileStatus::Skipped, "the pattern gives no name");
         std::string to = root;
@@ -286,6 +296,7 @@ LibraryPlan planLibraryRename(
     LibraryWalk walk;
     walk.paths = request.paths;
     walk.recursive = request.recursive;
+    walk.formats = request.formats;
     walk.source = request.source;
     walk.onPool
         = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };

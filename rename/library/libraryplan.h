@@ -25,8 +25,9 @@ namespace zentrio {
 enum class ConflictPolicy { Stop, Skip, Number };
 
 struct LibraryRequest {
-    std::vector<std::string> paths; // absolute: MP3 files and folders
+    std::vector<std::string> paths; // absolute: audio files and folders
     bool recursive = false;
+    AudioFormats formats = AudioFormats::only(AudioFormat::Mp3); // the audio files named
     TagSource source = TagSource::Id3v2First;
     NameOptions options; // Pattern::Own, with its pattern, separator and passes
     std::string to; // absolute; empty: each file's own folder

@@ -201,7 +201,7 @@ QString composePathComponent(const QString& text, const NameOptions& options, bo
         return {};
     applyPasses(name, options);
     unhide(name);
-    return fitted(QString(), name, fileName ? QStringLiteral(".mp3") : QString());
+    return fitted(QString(), name, fileName ? options.extension : QString());
 }
 
 QString kiegeszit(const QString& text, int width)

@@ -31,6 +31,9 @@ struct NameOptions {
     // itself, so "numbered" adds no prefix then.
     std::shared_ptr<const ParsedPattern> own;
     NumberWidths widths;
+    // The ending an own-pattern file name gets: the file's own extension,
+    // lower-cased (".flac" for a FLAC file).
+    QString extension = QStringLiteral(".mp3");
 };
 
 // The options with the own pattern's number widths decided for a run over
@@ -52,8 +55,9 @@ QString composeNewName(const TagFields& tag, const NameOptions& options, int num
 // One component of a path composed by the own pattern ("Artist",
 // "1999 - Album", "03 - Song"): blanks at either end trimmed, the same
 // character passes as a name, a leading "." made "_", and cut at a character
-// boundary to kMaxNameBytes, keeping ".mp3" when it is the file's own name
-// (`fileName`: the text is the name without ".mp3"). Empty for an empty text.
+// boundary to kMaxNameBytes, keeping the options' extension when it is the
+// file's own name (`fileName`: the text is the name without it). Empty for
+// an empty text.
 QString composePathComponent(const QString& text, const NameOptions& options, bool fileName);
 
 // `kiegeszit`: pads text with blanks on the right to width characters, or

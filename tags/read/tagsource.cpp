@@ -1,6 +1,7 @@
 #include "tags/read/tagsource.h"
 
 #include "platform/fs/fsops.h"
+#include "tags/read/formattags.h"
 #include "tags/read/framewalk.h"
 #include "tags/read/id3v2.h"
 
@@ -114,6 +115,8 @@ TagFields tagFieldsOf(std::string_view region, std::string_view tail, TagSource 
 
 std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source)
 {
+    if (const auto format = audioFormatOf(path); format && *format != AudioFormat::Mp3)
+        return readFormatTag(path, *format);
     const fs::FileReader file(path);
     if (!file.isOpen())
         return std::nullopt;

@@ -28,7 +28,9 @@ std::optional<TagFields> id3v2FieldsOfRegion(std::string_view region);
 // first, then the trailer window and the file's last byte (257 bytes).
 TagFields tagFieldsOf(std::string_view region, std::string_view tail, TagSource source);
 
-// The same read, with the identity of the file that was read.
+// The same read, with the identity of the file that was read. A file of
+// another audio format than MP3, by its name, is read by its own format's
+// rules (tags/read/formattags.h) whatever the source.
 struct IdentifiedTag {
     TagFields tag;
     fs::FileIdentity identity;

@@ -47,14 +47,15 @@ Kind kindAt(int folderFd, const dirent& entry)
 }
 
 struct Listing {
-    std::vector<WalkedFile> mp3s;
+    std::vector<WalkedFile> audio;
     std::vector<std::string> others;
     std::vector<std::string> subfolders;
+    bool leftOut = false; // audio files of formats not taken
     std::size_t entries = 0;
     std::string error; // empty when listed
 };
 
-Listing listOne(const std::string& folder)
+Listing listOne(const std::string& folder, AudioFormats formats)
 {
     Listing listing;
     const int error = fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
@@ -64,17 +65,27 @@ Listing listOne(const std::string& folder)
         const Kind kind = kindAt(folderFd, e);
         if (kind == Kind::Folder)
             listing.subfolders.emplace_back(e.d_name);
+        else if ((kind == Kind::File || kind == Kind::FileLink) && isAudioFileName(e.d_name, formats))
+            listing.audio.push_back({ e.d_name, kind == Kind::FileLink });
         else if ((kind == Kind::File || kind == Kind::FileLink) && isAudioFileName(e.d_name))
-            listing.mp3s.push_back({ e.d_name, kind == Kind::FileLink });
+            listing.leftOut = true;
         else if (kind == Kind::File)
             listing.others.emplace_back(e.d_name);
     });
     if (error != 0)
         listing.error = std::strerror(error);
     const auto byName = [](const WalkedFile& a, const WalkedFile& b) { return a.name < b.name; };
-    std::sort(listing.mp3s.begin(), listing.mp3s.end(), byName);
+    std::sort(listing.audio.begin(), listing.audio.end(), byName);
     std::sort(listing.others.begin(), listing.others.end());
     return listing;
+}
+
+// Why a file named is not walked.
+std::string notTakenReason(std::string_view name, AudioFormats formats)
+{
+    if (formats == AudioFormats::only(AudioFormat::Mp3))
+        return "not an MP3 file";
+    return isAudioFileName(name) ? "not of the formats chosen" : "not an audio file";
 }
 
 // A listing waited on its device when it took longer than a cached one of
@@ -133,7 +144,7 @@ public:
                 m_request.inOrder(node->folder, node->reads, node->made);
             }
             if (m_request.readTags) // a folder only listed began no reads
-                m_readAhead -= node->folder.mp3s.size();
+                m_readAhead -= node->folder.audio.size();
             m_changed.notify_all();
             node.reset();
             if (m_request.keepGoing && !m_request.keepGoing(m_readCount.load(), m_found.load())) {
@@ -174,8 +185,8 @@ private:
             } else if (S_ISDIR(st.st_mode)) {
                 if (m_named.insert(path).second)
                     m_toList.insert(addNode({ path, i, true, {}, {} }));
-            } else if (!isAudioFileName(baseOf(path)) || !S_ISREG(st.st_mode)) {
-                fail(path, "not an MP3 file");
+            } else if (!isAudioFileName(baseOf(path), m_request.formats) || !S_ISREG(st.st_mode)) {
+                fail(path, notTakenReason(baseOf(path), m_request.formats));
             } else {
                 files.emplace_back(path, i);
             }
@@ -191,14 +202,14 @@ private:
             Node*& node = byFolder[folder];
             if (!node)
                 node = addNode({ folder, argument, false, {}, {} });
-            node->folder.mp3s.push_back({ baseOf(path), link });
+            node->folder.audio.push_back({ baseOf(path), link });
         }
         for (auto& [folder, node] : byFolder) {
-            std::sort(node->folder.mp3s.begin(), node->folder.mp3s.end(),
+            std::sort(node->folder.audio.begin(), node->folder.audio.end(),
                 [](const WalkedFile& a, const WalkedFile& b) { return a.name < b.name; });
             node->listed = true;
-            node->reads.resize(node->folder.mp3s.size());
-            m_found += node->folder.mp3s.size();
+            node->reads.resize(node->folder.audio.size());
+            m_found += node->folder.audio.size();
             if (m_request.readTags)
                 m_toRead.insert(node);
             else
@@ -273,7 +284,7 @@ private:
                 // A turn's reads are taken here, so once the last of a folder's
                 // reads is taken no thread looks at the folder but to read.
                 const std::size_t first = toRead->claimed;
-                const std::size_t count = toRead->folder.mp3s.size();
+                const std::size_t count = toRead->folder.audio.size();
                 toRead->claimed = std::min(count, first + (m_waited.load() ? 1 : kReadsPerTurn));
                 if (toRead->claimed == count)
                     m_toRead.erase(m_toRead.begin());
@@ -291,7 +302,7 @@ private:
     Piece list(Node* node)
     {
         const auto begun = std::chrono::steady_clock::now();
-        Listing listing = listOne(node->folder.path);
+        Listing listing = listOne(node->folder.path, m_request.formats);
         const bool waited = listingWaited(std::chrono::steady_clock::now() - begun, listing.entries);
         bool none = false;
         {
@@ -302,13 +313,14 @@ private:
                 node->error = std::move(listing.error);
                 node->ready = true;
             } else {
-                node->folder.mp3s = std::move(listing.mp3s);
+                node->folder.audio = std::move(listing.audio);
                 node->folder.others = std::move(listing.others);
-                node->reads.resize(node->folder.mp3s.size());
-                m_found += node->folder.mp3s.size();
+                node->folder.whole = !listing.leftOut;
+                node->reads.resize(node->folder.audio.size());
+                m_found += node->folder.audio.size();
                 if (m_request.recursive)
                     addSubfolders(*node, listing.subfolders);
-                none = node->folder.mp3s.empty() || !m_request.readTags;
+                none = node->folder.audio.empty() || !m_request.readTags;
                 if (!none)
                     m_toRead.insert(node);
             }
@@ -332,12 +344,12 @@ private:
     // freed) once the last of them is done, so it is not looked at after.
     Piece readSome(Node* node, std::size_t first, std::size_t last)
     {
-        const std::size_t count = node->folder.mp3s.size();
+        const std::size_t count = node->folder.audio.size();
         bool waited = false;
         for (std::size_t i = first; i < last; ++i) {
             const auto begun = std::chrono::steady_clock::now();
             node->reads[i]
-                = readIdentifiedTag(joinPath(node->folder.path, node->folder.mp3s[i].name), m_request.source);
+                = readIdentifiedTag(joinPath(node->folder.path, node->folder.audio[i].name), m_request.source);
             if (std::chrono::steady_clock::now() - begun > kWaitedWork) {
                 waited = true;
                 m_waited = true;

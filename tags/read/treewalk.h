@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tags/read/audiofile.h"
 #include "tags/read/tagsource.h"
 
 #include <any>
@@ -8,9 +9,10 @@
 #include <string>
 #include <vector>
 
-// The MP3 files below the paths a command names, with their tags: a file
-// stands for itself, a folder for its MP3 files as the window lists them
-// (visible entries whose names end in ".mp3", sorted by their bytes), and
+// The audio files below the paths a command names, with their tags: a file
+// stands for itself, a folder for its audio files of the formats taken
+// (visible entries with their extensions, sorted by their bytes: for MP3
+// files alone, the files the window lists), and
 // with `recursive` every folder below it too. Symbolic links to folders are
 // not followed. Folders are listed and files read at once, on a growing
 // pool of threads (platform/fs/readpool.h), nearest to the output first; the
@@ -25,8 +27,10 @@ struct WalkedFile {
 struct WalkedFolder {
     std::string path; // absolute, as reached from the argument
     std::size_t argument = 0; // index of the path it was reached from
-    bool whole = true; // every MP3 file of the folder is here (false: files named one by one)
-    std::vector<WalkedFile> mp3s; // sorted by name
+    // Every audio file of the folder is here (false: files named one by one,
+    // or the folder holds audio files of formats not taken).
+    bool whole = true;
+    std::vector<WalkedFile> audio; // the audio files of the formats taken, sorted by name
     std::vector<std::string> others; // the other regular files, sorted: pictures, cue sheets, logs
 };
 
@@ -38,8 +42,9 @@ struct WalkFailure {
 using FolderReads = std::vector<std::optional<IdentifiedTag>>; // by the folder's MP3 order; nullopt: unreadable
 
 struct LibraryWalk {
-    std::vector<std::string> paths; // absolute: MP3 files and folders
+    std::vector<std::string> paths; // absolute: audio files and folders
     bool recursive = false;
+    AudioFormats formats = AudioFormats::only(AudioFormat::Mp3); // the audio files taken
     TagSource source = TagSource::Id3v2First;
     bool readTags = true; // false: folders are only listed (their reads stay empty)
     // Once a folder's tags are read, on the thread that read the last of

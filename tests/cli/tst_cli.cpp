@@ -1,5 +1,7 @@
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
+#include "tags/read/audiofile.h"
+#include "testsupport/formatfixture.h"
 #include "testsupport/id3v2fixture.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
@@ -37,7 +39,8 @@ public:
     std::string root() const { return m_dir.path().toStdString(); }
 
     // "path=song/artist/album/track": an MP3 file with an ID3v2.3 tag (artist
-    // and album "Artist" and "Album" when not given, no track); "path=" has
+    // and album "Artist" and "Album" when not given, no track), or a file of
+    // another audio format by its extension, with its own tags; "path=" has
     // no tag; a path alone is a plain file. Each file's
     // bytes name its path, so a listing shows where each one went.
     void make(const QStringList& files)
@@ -48,6 +51,16 @@ public:
                 ::mkdir((root() + "/" + path.substr(0, slash)).c_str(), 0755);
             QByteArray bytes = QByteArray::fromStdString(path) + testsupport::audio(300);
             const QStringList tag = entry.section('=', 1).split('/');
+            const auto format = audioFormatOf(path);
+            if (format && *format != AudioFormat::Mp3) {
+                testsupport::writeFile(root(), path, testsupport::untaggedFile(formatName(*format)));
+                testsupport::tagFile(root() + "/" + path,
+                    { { "TITLE", { tag[0].toStdString() } }, { "ARTIST", { tag.value(1, "Artist").toStdString() } },
+                        { "ALBUM", { tag.value(2, "Album").toStdString() } },
+                        { "TRACKNUMBER", { tag.value(3).toStdString() } } });
+                m_origin[testsupport::readFile(root() + "/" + path)] = nameToText(path);
+                continue;
+            }
             if (!tag.front().isEmpty()) {
                 testsupport::Id3v2Content content { { tag[0] }, { tag.value(1, "Artist") }, { tag.value(2, "Album") } };
                 content.track = tag.value(3);
@@ -242,6 +255,16 @@ void CliTest::runsAndTheirUndo_data()
                                             << QStringList { "m/" + nfc + ".mp3<m/a.mp3" };
     QTest::newRow("a name taken in NFD") << QStringList { "m/a.mp3=" + nfc, "m/" + nfd + ".mp3" }
                                          << QStringList { "rename", "-p", "{song}", "m" } << 3 << QStringList {};
+    const QStringList mixed { "m/x/a.flac=One/Band/Album/1", "m/x/b.m4a=Two/Band/Album/2",
+        "m/x/c.mp3=Three/Band/Album/3", "m/x/cover.jpg" };
+    QTest::newRow("a mixed album moves whole, each file keeping its own extension")
+        << mixed << QStringList { "rename", "-r", "--to", "lib", "-p", "{artist}/{album}/{track} {song}", "m" } << 0
+        << QStringList { "lib/Band/Album/01 One.flac<m/x/a.flac", "lib/Band/Album/02 Two.m4a<m/x/b.m4a",
+               "lib/Band/Album/03 Three.mp3<m/x/c.mp3", "lib/Band/Album/cover.jpg<m/x/cover.jpg", "m/" };
+    QTest::newRow("--ext mp3: the other formats and the cover stay")
+        << mixed
+        << QStringList { "rename", "-r", "--ext", "mp3", "--to", "lib", "-p", "{artist}/{album}/{track} {song}", "m" }
+        << 0 << QStringList { "lib/Band/Album/03 Three.mp3<m/x/c.mp3", "m/x/a.flac", "m/x/b.m4a", "m/x/cover.jpg" };
     QTest::newRow("files without tags or fields stay")
         << QStringList { "m/a.mp3=", "m/b.mp3=Two/Band/Album", "m/c.mp3=Three/Band/Album/3" }
         << QStringList { "rename", "-p", "{track} {song}", "m" } << 0

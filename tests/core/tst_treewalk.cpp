@@ -66,7 +66,7 @@ void TreeWalkTest::walksTheTree()
     QStringList walked;
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any&) {
         QStringList names;
-        for (const WalkedFile& file : folder.mp3s)
+        for (const WalkedFile& file : folder.audio)
             names << QString::fromStdString(file.name);
         walked << relative(folder.path) + (folder.whole ? ":" : "~") + names.join(",");
     };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Small files of the other audio formats, made by the tests: the least
+// container each format's reader takes (no real audio), then tagged through
+// TagLib as a tagger would tag it.
+namespace testsupport {
+
+// "flac", "ogg" (Vorbis), "opus", "m4a", "wav" or "aiff": the bytes of an
+// untagged file of that format, with `audioBytes` bytes of audio-like data.
+QByteArray untaggedFile(const std::string& format, int audioBytes = 600);
+
+// An MP4 file whose item list holds these atoms as they are ("gnre"...).
+QByteArray mp4WithItems(const QByteArray& items);
+
+// An MP4 item atom: its name and one "data" atom of this type and value.
+QByteArray mp4Item(const char* name, int type, const QByteArray& value);
+
+// Sets the file's properties (TagLib's names: "TITLE", "TRACKNUMBER"...,
+// each with its values) and saves it. False when TagLib cannot.
+bool tagFile(const std::string& path, const std::map<std::string, std::vector<std::string>>& properties);
+
+} // namespace testsupport
