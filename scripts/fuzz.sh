@@ -12,11 +12,13 @@ cmake --build "$build"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in trailer compose settings id3v2 pattern journal paths; do
+for target in trailer compose settings id3v2 pattern journal paths formats; do
+    max_len=600
+    [ "$target" = formats ] && max_len=8192 # a tagged file with its padding
     mkdir -p "$work/$target"
     cp tests/fuzz/corpus/$target/* "$work/$target/"
     if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-        "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=600 \
+        "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len="$max_len" \
         -artifact_prefix="$work/$target-" "$work/$target" >"$work/$target.log" 2>&1; then
         runs=$(grep -o 'Done [0-9]* runs' "$work/$target.log" | tail -1)
         echo "fuzz_$target: no findings; ${runs:-no run count} in ${seconds} s"
