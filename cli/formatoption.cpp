@@ -16,8 +16,13 @@ std::optional<AudioFormats> chosenFormats(const std::string& formats, bool id3v1
     const AudioFormats mp3 = AudioFormats::only(AudioFormat::Mp3);
     if (formats.empty())
         return id3v1 ? mp3 : AudioFormats::all();
+    std::string list;
+    for (const char c : formats) {
+        if (c != ' ')
+            list.push_back(c); // "flac, mp3" as "flac,mp3"
+    }
     std::string unknown;
-    const auto chosen = parseFormatList(formats, unknown);
+    const auto chosen = parseFormatList(list, unknown);
     if (!chosen) {
         complain("--ext: \"" + unknown + "\" is no audio format this program reads");
         return std::nullopt;

@@ -6,7 +6,7 @@
 
 int main(int argc, char* argv[])
 {
-    CLI::App app { "Lists, renames and moves MP3 files by their tags, checked as a whole before anything moves, "
+    CLI::App app { "Lists, renames and moves audio files by their tags, checked as a whole before anything moves, "
                    "and takes runs back (the newest first, made here or in the Zentrio window).",
         "zentrio-cli" };
     app.set_version_flag("--version", "zentrio-cli " ZENTRIO_VERSION);

@@ -217,10 +217,14 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     LibraryWalk walk;
     walk.paths = *paths;
     walk.recursive = options.recursive;
+    walk.formats = options.id3v1 ? AudioFormats::only(AudioFormat::Mp3) : writableFormats();
     walk.readTags = false; // each file is read once, by its preview
+    std::vector<Target> leftOut;
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any&) {
         for (const WalkedFile& file : folder.audio)
             found.push_back({ joinPath(folder.path, file.name), folder.argument });
+        for (const std::string& name : folder.leftOut)
+            leftOut.push_back({ joinPath(folder.path, name), folder.argument });
     };
     walk.failed = [&](const WalkFailure& failure) {
         complain(display.said(failure.path) + ": cannot be listed: " + failure.reason);
@@ -238,6 +242,12 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     Report report(display, options.json);
     Counts counts;
     reportLeftAlone(*targets, report, counts);
+    for (const Target& target : leftOut) {
+        ++counts.failed;
+        report.file(target, "failed",
+            options.id3v1 ? "--id3v1 writes MP3 files only; left alone"
+                          : "the tags of this format are not written (MP3 and FLAC only); left alone");
+    }
     std::vector<const Target*> changing;
     for (const Target& target : *targets) {
         if (target.plan.state == PlannedTagWrite::State::Changes)

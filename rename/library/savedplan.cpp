@@ -63,14 +63,15 @@ std::string faultOfSavedMove(const PlannedFile& file, const SavedPlan& saved)
     return {};
 }
 
-// The audio files a folder holds now, by name (hidden ones are not seen).
+// The audio files a folder holds now, by name, as the walk takes them:
+// visible regular files and links to them (a FIFO named "x.flac" is none).
 std::vector<std::string> audioFilesIn(const std::string& folder)
 {
     std::vector<std::string> names;
     fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
         struct stat st { };
         if (e.d_name[0] != '.' && isAudioFileName(e.d_name)
-            && (e.d_type == DT_REG || (::fstatat(folderFd, e.d_name, &st, 0) == 0 && !S_ISDIR(st.st_mode))))
+            && (e.d_type == DT_REG || (::fstatat(folderFd, e.d_name, &st, 0) == 0 && S_ISREG(st.st_mode))))
             names.emplace_back(e.d_name);
     });
     return names;

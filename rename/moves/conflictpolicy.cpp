@@ -97,7 +97,7 @@ void keepCompanionsOf(const std::unordered_set<std::string>& folders, LibraryPla
     for (PlannedFile& file : plan.files) {
         if (file.carried && file.moves() && folders.contains(parentOf(file.from))) {
             file.status = FileStatus::Skipped;
-            file.reason = "stays where it is: not every MP3 file of its folder moves";
+            file.reason = "stays where it is: not every audio file of its folder moves";
         }
     }
 }

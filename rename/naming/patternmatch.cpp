@@ -7,6 +7,7 @@
 #include "rename/naming/pattern.h"
 
 #include "platform/fs/filenames.h"
+#include "tags/read/audiofile.h"
 #include "tags/read/cp1252.h"
 
 #include <QByteArrayView>
@@ -199,8 +200,7 @@ std::optional<MatchedFields> matchPattern(
 std::optional<MatchedFields> matchFileName(
     const std::vector<PatternPart>& parts, std::string_view name, bool underscoreIsBlank)
 {
-    if (hasMp3Suffix(name))
-        name.remove_suffix(4);
+    name.remove_suffix(ownAudioExtension(name).size());
     const QByteArrayView bytes(name.data(), static_cast<qsizetype>(name.size()));
     const QString text = bytes.isValidUtf8() ? QString::fromUtf8(bytes) : decodeCp1252(name);
     return matchPattern(parts, text, underscoreIsBlank);

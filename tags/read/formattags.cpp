@@ -1,5 +1,6 @@
 #include "tags/read/formattags.h"
 
+#include "tags/read/formatguard.h"
 #include "tags/read/readerstream.h"
 #include "tags/read/taglibsupport.h"
 
@@ -10,6 +11,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
@@ -104,7 +106,7 @@ namespace {
 
     // The format's file on the stream, without its audio properties; an
     // Ogg file is tried as Vorbis, FLAC in Ogg and Opus, by what it holds.
-    std::unique_ptr<TagLib::File> openAs(AudioFormat format, ReaderStream& stream)
+    std::unique_ptr<TagLib::File> openAs(AudioFormat format, TagLib::IOStream& stream)
     {
         auto* frames = TagLib::ID3v2::FrameFactory::instance();
         const auto ogg = [&](bool opusFirst) -> std::unique_ptr<TagLib::File> {
@@ -147,12 +149,22 @@ std::optional<IdentifiedTag> readFormatTag(const std::string& path, AudioFormat 
 {
     silenceTagLib();
     ReaderStream stream(path);
-    if (!stream.isOpen())
+    if (!stream.isOpen() || !safeForTagLib(stream.file(), format))
         return std::nullopt;
     const auto file = openAs(format, stream);
     if (!file)
         return std::nullopt;
     return IdentifiedTag { fieldsOf(*file), stream.identity() };
+}
+
+std::optional<TagFields> formatFieldsOf(std::string_view bytes, AudioFormat format)
+{
+    silenceTagLib();
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size())));
+    const auto file = openAs(format, stream);
+    if (!file)
+        return std::nullopt;
+    return fieldsOf(*file);
 }
 
 } // namespace zentrio

@@ -18,4 +18,8 @@ namespace zentrio {
 // tag that was not found.
 std::optional<IdentifiedTag> readFormatTag(const std::string& path, AudioFormat format);
 
+// The same read of a file's first bytes in memory (its metadata, and what
+// follows as far as it is given).
+std::optional<TagFields> formatFieldsOf(std::string_view bytes, AudioFormat format);
+
 } // namespace zentrio

@@ -13,8 +13,9 @@ ReaderStream::ReaderStream(const std::string& path)
 TagLib::ByteVector ReaderStream::readBlock(unsigned long length)
 {
     const long left = std::max(0L, static_cast<long>(m_file.length()) - m_position);
+    constexpr unsigned long kMaxRead = 64ul * 1024 * 1024;
     const auto count = static_cast<std::size_t>(std::min<unsigned long>(length, static_cast<unsigned long>(left)));
-    if (count == 0 || !m_file.isOpen())
+    if (count == 0 || count > kMaxRead || !m_file.isOpen())
         return {};
     const auto bytes = m_file.readAt(m_position, count);
     if (!bytes)

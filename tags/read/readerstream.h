@@ -8,9 +8,9 @@
 
 // A file opened for reading, as TagLib reads a stream: every read goes
 // through the platform's positioned reads, never past the length the file
-// had when it was opened, so a damaged header that claims more bytes than
-// the file holds costs no more memory than the file's size. Writes are
-// refused: a reader never changes the file.
+// had when it was opened and never more than 64 MiB at once (no metadata
+// block is larger), so a damaged header that claims more bytes than that
+// reads as damaged. Writes are refused: a reader never changes the file.
 namespace zentrio {
 
 class ReaderStream final : public TagLib::IOStream {
@@ -19,6 +19,7 @@ public:
 
     bool isOpen() const override { return m_file.isOpen(); }
     const fs::FileIdentity& identity() const { return m_file.identity(); }
+    const fs::FileReader& file() const { return m_file; }
 
     TagLib::FileName name() const override { return m_path.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override;

@@ -50,7 +50,7 @@ struct Listing {
     std::vector<WalkedFile> audio;
     std::vector<std::string> others;
     std::vector<std::string> subfolders;
-    bool leftOut = false; // audio files of formats not taken
+    std::vector<std::string> leftOut; // audio files of formats not taken
     std::size_t entries = 0;
     std::string error; // empty when listed
 };
@@ -68,7 +68,7 @@ Listing listOne(const std::string& folder, AudioFormats formats)
         else if ((kind == Kind::File || kind == Kind::FileLink) && isAudioFileName(e.d_name, formats))
             listing.audio.push_back({ e.d_name, kind == Kind::FileLink });
         else if ((kind == Kind::File || kind == Kind::FileLink) && isAudioFileName(e.d_name))
-            listing.leftOut = true;
+            listing.leftOut.emplace_back(e.d_name);
         else if (kind == Kind::File)
             listing.others.emplace_back(e.d_name);
     });
@@ -185,7 +185,9 @@ private:
             } else if (S_ISDIR(st.st_mode)) {
                 if (m_named.insert(path).second)
                     m_toList.insert(addNode({ path, i, true, {}, {} }));
-            } else if (!isAudioFileName(baseOf(path), m_request.formats) || !S_ISREG(st.st_mode)) {
+            } else if (!S_ISREG(st.st_mode)) {
+                fail(path, "not a regular file");
+            } else if (!isAudioFileName(baseOf(path), m_request.formats)) {
                 fail(path, notTakenReason(baseOf(path), m_request.formats));
             } else {
                 files.emplace_back(path, i);
@@ -315,7 +317,9 @@ private:
             } else {
                 node->folder.audio = std::move(listing.audio);
                 node->folder.others = std::move(listing.others);
-                node->folder.whole = !listing.leftOut;
+                node->folder.whole = listing.leftOut.empty();
+                std::sort(listing.leftOut.begin(), listing.leftOut.end());
+                node->folder.leftOut = std::move(listing.leftOut);
                 node->reads.resize(node->folder.audio.size());
                 m_found += node->folder.audio.size();
                 if (m_request.recursive)

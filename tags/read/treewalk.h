@@ -32,6 +32,7 @@ struct WalkedFolder {
     bool whole = true;
     std::vector<WalkedFile> audio; // the audio files of the formats taken, sorted by name
     std::vector<std::string> others; // the other regular files, sorted: pictures, cue sheets, logs
+    std::vector<std::string> leftOut; // the audio files of formats not taken, sorted
 };
 
 struct WalkFailure {

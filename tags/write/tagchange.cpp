@@ -5,7 +5,9 @@
 #include "tags/write/id3v1record.h"
 #include "tags/read/id3v2.h"
 #include "tags/write/id3v2save.h"
+#include "tags/read/formattags.h"
 #include "tags/read/tagsource.h"
+#include "tags/write/flacmetadata.h"
 
 #include <QRegularExpression>
 
@@ -187,8 +189,30 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // A FLAC file's comment takes the values; its metadata keeps its size
+    // where the padding has room, and the whole old metadata is kept for undo.
+    std::optional<TagRewrite> rewriteFlac(const TagLayout& layout, const TagValues& values)
+    {
+        TagRewrite rewrite;
+        if (values.empty())
+            return rewrite;
+        auto region = flacRegionWithValues(layout.region, values);
+        if (!region || !formatFieldsOf(*region + layout.following, AudioFormat::Flac))
+            return std::nullopt; // what TagLib cannot read back is never written
+        rewrite.region = region->size() == layout.region.size() ? TagRewrite::Region::InPlace : TagRewrite::Region::Grows;
+        rewrite.regionBytes = std::move(*region);
+        rewrite.oldRegion = oldAgainstNew(layout.region, rewrite.regionBytes);
+        return rewrite;
+    }
+
+} // namespace
+
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change)
 {
+    if (layout.format == AudioFormat::Flac)
+        return rewriteFlac(layout, change.values);
     TagRewrite rewrite;
     if (change.source == TagSource::Id3v2First) {
         auto region = rewriteRegion(layout, change.values);
@@ -248,10 +272,19 @@ std::optional<TagFingerprint> fingerprintRestored(
     return fingerprint(withRegion ? region : std::string_view(), last, length);
 }
 
+TagFields fieldsNow(const TagLayout& layout, TagSource source)
+{
+    if (layout.format == AudioFormat::Flac)
+        return formatFieldsOf(layout.region + layout.following, AudioFormat::Flac).value_or(TagFields {});
+    return tagFieldsOf(layout.region, layout.tail, source);
+}
+
 TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSource source)
 {
     const std::string_view region
         = rewrite.region == TagRewrite::Region::Unchanged ? std::string_view(layout.region) : std::string_view(rewrite.regionBytes);
+    if (layout.format == AudioFormat::Flac)
+        return formatFieldsOf(std::string(region) + layout.following, AudioFormat::Flac).value_or(TagFields {});
     if (!rewrite.record)
         return tagFieldsOf(region, layout.tail, source);
     // The file's last 257 bytes: the 129 before the record, then the record.

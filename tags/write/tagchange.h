@@ -49,6 +49,9 @@ struct TagRewrite {
 // more bytes than the file holds, or TagLib cannot write it).
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change);
 
+// The fields the file shows now, by the source (a FLAC file: by its comment).
+TagFields fieldsNow(const TagLayout& layout, TagSource source);
+
 // The fields the file will show, by the source, once the rewrite is written.
 TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSource source);
 

@@ -38,7 +38,7 @@ namespace {
     // those the file shows now.
     std::vector<FieldChange> changesOf(const TagLayout& layout, const TagRewrite& rewrite, TagSource source)
     {
-        const TagFields before = tagFieldsOf(layout.region, layout.tail, source);
+        const TagFields before = fieldsNow(layout, source);
         const TagFields after = fieldsAfter(layout, rewrite, source);
         std::vector<FieldChange> changes;
         for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {

@@ -2,6 +2,8 @@
 
 #include "platform/fs/digest.h"
 #include "tags/read/id3v2.h"
+#include "tags/read/formatguard.h"
+#include "tags/write/flacmetadata.h"
 
 #include <climits>
 #include <cstdlib>
@@ -25,6 +27,22 @@ namespace {
         return region;
     }
 
+    // A FLAC file's metadata as its region; false for damaged metadata,
+    // which no write touches.
+    bool readFlacRegion(const fs::FileReader& file, TagLayout& layout)
+    {
+        const auto metadata = flacMetadataOf(
+            [&](std::int64_t offset, std::size_t count) { return file.readAt(offset, count); }, layout.length);
+        if (!metadata || !safeForTagLib(file, AudioFormat::Flac))
+            return false;
+        layout.regionRead = true;
+        auto bytes = file.readAt(0, metadata->end);
+        if (!bytes)
+            return false;
+        layout.region = std::move(*bytes);
+        return true;
+    }
+
 } // namespace
 
 bool endsWithRecord(std::string_view window) { return findMarker(window) == kStandardMarkerPosition; }
@@ -43,9 +61,16 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
     if (!tail)
         return std::nullopt;
     layout.tail = std::move(*tail);
-    if (endsWithRecord(layout.window()))
+    layout.format = audioFormatOf(named).value_or(AudioFormat::Mp3);
+    if (layout.format == AudioFormat::Flac) {
+        if (!readFlacRegion(file, layout))
+            return std::nullopt;
+    } else if (layout.format != AudioFormat::Mp3) {
+        return std::nullopt;
+    }
+    if (layout.format == AudioFormat::Mp3 && endsWithRecord(layout.window()))
         layout.record = layout.tail.substr(layout.tail.size() - kRecordSize);
-    if (withRegion) {
+    if (withRegion && layout.format == AudioFormat::Mp3) {
         const std::size_t region = regionSizeOf(file);
         layout.regionFits = static_cast<std::int64_t>(region) <= layout.length;
         if (layout.regionFits && region > 0) {

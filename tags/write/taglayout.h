@@ -2,6 +2,7 @@
 
 #include "platform/fs/fsops.h"
 #include "platform/fs/patchfile.h"
+#include "tags/read/audiofile.h"
 #include "tags/read/trailer.h"
 
 #include <cstdint>
@@ -18,13 +19,14 @@ inline constexpr int kRecordSize = 128;
 
 struct TagLayout {
     std::string path; // the file itself: symbolic links resolved
+    AudioFormat format = AudioFormat::Mp3; // by the name the file was reached by
     fs::FileIdentity identity;
     bool inodesIdentify = true; // false where inode numbers do not stay with a file
     std::int64_t length = 0;
     std::string tail; // the trailer window and the file's last byte (257 bytes)
     std::optional<std::string> record; // the ID3v1 record in the file's last 128 bytes
     bool regionRead = false; // the ID3v2 region below was read
-    std::string region; // the bytes at the start that a tag rewrite replaces (empty: no tag)
+    std::string region; // the bytes at the start that a tag rewrite replaces (empty: no tag); FLAC: its metadata
     std::string following; // up to 4 KiB after the region, which TagLib's rewrite must keep
     bool regionFits = true; // false: the tag claims more bytes than the file holds
 
@@ -38,9 +40,12 @@ struct TagLayout {
 // True when the trailer window shows a record in the file's last 128 bytes.
 bool endsWithRecord(std::string_view window);
 
-// Reads the file's layout; with `withRegion` its ID3v2 region too. nullopt
-// when the file cannot be read, is no regular file, or is 256 bytes long or
-// shorter ("save tag" fails then).
+// Reads the file's layout; with `withRegion` its ID3v2 region too (a FLAC
+// file's metadata always, and never an ID3v1 record: its tags are its
+// comment block). nullopt when the file cannot be read, is no regular file
+// (or a FLAC file with damaged metadata),
+// or is 256 bytes long or shorter ("save tag" fails then), or is of a format
+// whose tags are not written.
 std::optional<TagLayout> readTagLayout(const std::string& path, bool withRegion);
 
 // The file a path names, through any symbolic links, so that a save changes

@@ -151,6 +151,13 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
     return result;
 }
 
+AudioFormats writableFormats()
+{
+    AudioFormats formats = AudioFormats::only(AudioFormat::Mp3);
+    formats.add(AudioFormat::Flac);
+    return formats;
+}
+
 TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,
     const TagJournal& journal)
 {

@@ -35,6 +35,10 @@ struct TagBatch {
     std::function<bool()> keepWaiting = {};
 };
 
+// The formats whose tags are written: MP3 (ID3v2 and the ID3v1 record)
+// and FLAC (its Vorbis comment).
+AudioFormats writableFormats();
+
 // What became of one file of a batch.
 enum class FileOutcome {
     Written,

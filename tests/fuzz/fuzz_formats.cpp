@@ -1,8 +1,10 @@
 // Any bytes as a FLAC, Ogg, Opus, MP4, WAV, AIFF, WavPack or APE file (the
 // first byte picks the format): reading its fields never crashes, never
 // hangs and never holds more than the file's bytes, and gives no field
-// with a NUL.
+// with a NUL. As a FLAC file's metadata, a comment written into it leaves
+// metadata that reads back whole.
 #include "tags/read/formattags.h"
+#include "tags/write/flacmetadata.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -27,6 +29,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const zentrio::TagFields& tag = read->tag;
         for (const QString* field : { &tag.song, &tag.artist, &tag.album, &tag.albumArtist, &tag.track, &tag.year }) {
             if (field->contains(QChar(0)))
+                std::abort();
+        }
+    }
+    if (format == AudioFormat::Flac) {
+        const std::string_view file(reinterpret_cast<const char*>(data + 1), size - 1);
+        const auto inFile = [&](std::int64_t offset, std::size_t count) -> std::optional<std::string> {
+            if (offset < 0 || std::size_t(offset) + count > file.size())
+                return std::nullopt;
+            return std::string(file.substr(std::size_t(offset), count));
+        };
+        const auto own = zentrio::flacMetadataOf(inFile, static_cast<std::int64_t>(file.size()));
+        const std::string_view bytes = own ? file.substr(0, own->end) : file;
+        const zentrio::TagValues values { { zentrio::TagField::Song, QStringLiteral("Ä") },
+            { zentrio::TagField::Track, QStringLiteral("5") }, { zentrio::TagField::Year, QString() } };
+        if (const auto region = zentrio::flacRegionWithValues(bytes, values)) {
+            const auto read = [&](std::int64_t offset, std::size_t count) -> std::optional<std::string> {
+                if (offset < 0 || std::size_t(offset) + count > region->size())
+                    return std::nullopt;
+                return region->substr(std::size_t(offset), count);
+            };
+            const auto metadata = zentrio::flacMetadataOf(read, static_cast<std::int64_t>(region->size()));
+            if (!metadata || metadata->end != region->size())
                 std::abort();
         }
     }

@@ -158,6 +158,23 @@ QByteArray untaggedFile(const std::string& format, int audioBytes)
     return {};
 }
 
+QByteArray flacFile(const std::vector<std::string>& comments, int padding, int audioBytes)
+{
+    const auto block = [](int type, bool last, const QByteArray& body) {
+        const int size = body.size();
+        return QByteArray(1, char(type | (last ? 0x80 : 0))) + char((size >> 16) & 0xFF) + char((size >> 8) & 0xFF)
+            + char(size & 0xFF) + body;
+    };
+    const QByteArray bare = flac(0);
+    const QByteArray info = bare.mid(8, 34);
+    QByteArray comment = le32(6) + "vendor" + le32(quint32(comments.size()));
+    for (const std::string& entry : comments)
+        comment += le32(quint32(entry.size())) + QByteArray::fromStdString(entry);
+    const QByteArray picture = be32(3) + be32(10) + "image/jpeg" + be32(0) + QByteArray(16, '\0') + be32(5) + "\xFF\xD8jpg";
+    return QByteArray("fLaC") + block(0, false, info) + block(4, false, comment) + block(6, padding < 0, picture)
+        + (padding < 0 ? QByteArray() : block(1, true, QByteArray(padding, '\0'))) + "\xFF\xF8" + audio(audioBytes);
+}
+
 QByteArray mp4WithItems(const QByteArray& items) { return mp4(600, items); }
 
 QByteArray mp4Item(const char* name, int type, const QByteArray& value)

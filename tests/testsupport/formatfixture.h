@@ -15,6 +15,11 @@ namespace testsupport {
 // untagged file of that format, with `audioBytes` bytes of audio-like data.
 QByteArray untaggedFile(const std::string& format, int audioBytes = 600);
 
+// A FLAC file laid out by hand: STREAMINFO, a Vorbis comment of these
+// entries in this order ("TITLE=Song"), a picture block, `padding` bytes of
+// padding (none: no padding block), then `audioBytes` of audio.
+QByteArray flacFile(const std::vector<std::string>& comments, int padding, int audioBytes = 600);
+
 // An MP4 file whose item list holds these atoms as they are ("gnre"...).
 QByteArray mp4WithItems(const QByteArray& items);
 
