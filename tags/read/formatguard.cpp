@@ -42,7 +42,7 @@ namespace {
 
     // MP4's atoms, walked without recursion: no deeper than kMaxDepth, no
     // more than kMaxAtoms.
-    bool mp4IsSound(const fs::FileReader& file)
+    bool mp4IsSound(const GuardedFile& file)
     {
         struct Span {
             std::int64_t from, to;
@@ -81,7 +81,7 @@ namespace {
 
     // An ID3v2 tag of `size` bytes at `offset`: refused with more chapter
     // frames than any book has, which is how chapters nest without end.
-    bool id3v2IsSound(const fs::FileReader& file, std::int64_t offset, std::int64_t size)
+    bool id3v2IsSound(const GuardedFile& file, std::int64_t offset, std::int64_t size)
     {
         const auto bytes = file.readAt(offset, static_cast<std::size_t>(std::min(size, file.length() - offset)));
         if (!bytes)
@@ -94,7 +94,7 @@ namespace {
         return chapters <= kMaxChapters;
     }
 
-    bool flacIsSound(const fs::FileReader& file)
+    bool flacIsSound(const GuardedFile& file)
     {
         std::int64_t at = 0;
         while (const auto header = file.readAt(at, kId3v2HeaderSize)) {
@@ -109,7 +109,7 @@ namespace {
     }
 
     // The ID3 chunks of a RIFF (little-endian sizes) or IFF (big-endian) file.
-    bool chunksAreSound(const fs::FileReader& file, bool bigEndian)
+    bool chunksAreSound(const GuardedFile& file, bool bigEndian)
     {
         for (std::int64_t at = 12; at + 8 <= file.length();) {
             const auto header = file.readAt(at, 8);
@@ -146,7 +146,7 @@ namespace {
 
     // An APE tag at the end (before an ID3v1 record): its size, and the NULs
     // its text items would be split at.
-    bool apeIsSound(const fs::FileReader& file)
+    bool apeIsSound(const GuardedFile& file)
     {
         for (const std::int64_t before : { std::int64_t(0), std::int64_t(128) }) {
             const auto footer = file.readAt(file.length() - before - 32, 32);
@@ -164,6 +164,13 @@ namespace {
 } // namespace
 
 bool safeForTagLib(const fs::FileReader& file, AudioFormat format)
+{
+    return safeForTagLib(
+        GuardedFile { file.length(), [&](std::int64_t offset, std::size_t count) { return file.readAt(offset, count); } },
+        format);
+}
+
+bool safeForTagLib(const GuardedFile& file, AudioFormat format)
 {
     switch (format) {
     case AudioFormat::Mp4:

@@ -149,7 +149,9 @@ std::optional<IdentifiedTag> readFormatTag(const std::string& path, AudioFormat 
 {
     silenceTagLib();
     ReaderStream stream(path);
-    if (!stream.isOpen() || !safeForTagLib(stream.file(), format))
+    const GuardedFile guarded { static_cast<std::int64_t>(stream.file().length()),
+        [&](std::int64_t offset, std::size_t count) { return stream.peek(static_cast<long>(offset), count); } };
+    if (!stream.isOpen() || !safeForTagLib(guarded, format))
         return std::nullopt;
     const auto file = openAs(format, stream);
     if (!file)
