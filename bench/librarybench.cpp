@@ -1,4 +1,5 @@
 #include "librarybench.h"
+#include "mixedlibrary.h"
 
 #include "benchsupport.h"
 #include "slowmount.h"
@@ -149,6 +150,10 @@ void libraryReadFloor(const std::string& root, int threads)
                     found.push_back(folder + "/" + name);
                 else if (name.ends_with(".mp3"))
                     readFrames(folder + "/" + name);
+                else if (name.ends_with(".flac"))
+                    readFlacMetadata(folder + "/" + name);
+                else if (name.ends_with(".m4a"))
+                    readMp4Items(folder + "/" + name);
             }
             if (dir)
                 closedir(dir);
@@ -259,7 +264,8 @@ void libraryBench(int files, LibraryPlaces places, int repetitions, long delayMi
     QTemporaryDir work;
     const std::string source = work.path().toStdString();
     const auto started = std::chrono::steady_clock::now();
-    const std::vector<std::string> paths = makeLibrary(source + "/library", files);
+    const std::vector<std::string> paths
+        = places.mixed ? makeMixedLibrary(source + "/library", files) : makeLibrary(source + "/library", files);
     std::printf("\nLibrary: %d files made in %.1f s\n", files,
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     const LibraryRenames renames = renamesOf(paths, source + "/library", source + "/new");

@@ -13,6 +13,7 @@ struct LibraryPlaces {
     bool warm = true;
     bool cold = true;
     bool slow = true;
+    bool mixed = false; // MP3, FLAC and M4A files (makeMixedLibrary)
 };
 
 // `files` files (100,000 make 5,000 folders); `delayMicroseconds` for the

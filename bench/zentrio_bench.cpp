@@ -592,6 +592,8 @@ int main(int argc, char* argv[])
             { only == "library" || only == "library-warm", only == "library" || only == "library-cold",
                 only == "library" || only == "library-slow" },
             std::min(repetitions, 5), delay);
+    if (only == QLatin1String("mixedlibrary"))
+        libraryBench(libraryFiles, { true, true, false, true }, std::min(repetitions, 5), delay);
     if (only == QLatin1String("librarytags"))
         libraryTags(3, libraryFiles);
     if (only == QLatin1String("bigfolder"))
