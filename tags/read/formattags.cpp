@@ -1,6 +1,8 @@
 #include "tags/read/formattags.h"
 
+#include "tags/read/flacblocks.h"
 #include "tags/read/formatguard.h"
+#include "tags/read/vorbisentries.h"
 #include "tags/read/readerstream.h"
 #include "tags/read/taglibsupport.h"
 
@@ -17,6 +19,7 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 
+#include <QByteArrayView>
 #include <QStringList>
 
 #include <algorithm>
@@ -73,9 +76,8 @@ namespace {
         return digits ? head : date;
     }
 
-    TagFields fieldsOf(TagLib::File& file)
+    TagFields fieldsOf(const TagLib::PropertyMap& properties)
     {
-        const TagLib::PropertyMap properties = file.properties();
         TagFields fields;
         for (const FieldKeys& entry : kFieldKeys) {
             for (const char* key : entry.keys) {
@@ -96,6 +98,40 @@ namespace {
                  &fields.tracks, &fields.disc, &fields.discs, &fields.year, &fields.genre })
             fields.found = fields.found || !value->isEmpty();
         return fields;
+    }
+
+    TagFields fieldsOf(TagLib::File& file) { return fieldsOf(file.properties()); }
+
+    // FLAC's common layout read without TagLib, as TagLib would read it:
+    // "fLaC" at the start and a comment with a value, in UTF-8. Anything
+    // else (an ID3v2 tag before it, no comment, odd bytes) is TagLib's.
+    std::optional<TagFields> commonFlacFields(ReaderStream& stream)
+    {
+        const ReadAt read = [&](std::int64_t offset, std::size_t count) { return stream.peek(long(offset), count); };
+        const auto metadata = flacMetadataOf(read, static_cast<std::int64_t>(stream.file().length()));
+        if (!metadata || metadata->marker != 0)
+            return std::nullopt;
+        const auto block = std::find_if(metadata->blocks.begin(), metadata->blocks.end(),
+            [](const FlacBlock& b) { return b.type == kFlacComment; });
+        if (block == metadata->blocks.end())
+            return std::nullopt;
+        const auto body = read(static_cast<std::int64_t>(block->offset + 4), block->length);
+        const auto comment = body ? parseVorbisComment(*body) : std::nullopt;
+        if (!comment)
+            return std::nullopt;
+        TagLib::PropertyMap properties;
+        bool anyValue = false;
+        for (const VorbisEntry& entry : comment->comments) {
+            if (!QByteArrayView(entry.key.data(), qsizetype(entry.key.size())).isValidUtf8()
+                || !QByteArrayView(entry.value.data(), qsizetype(entry.value.size())).isValidUtf8())
+                return std::nullopt;
+            anyValue = anyValue || !entry.value.empty();
+            properties[TagLib::String(entry.key, TagLib::String::UTF8).upper()].append(
+                TagLib::String(entry.value, TagLib::String::UTF8));
+        }
+        if (!anyValue)
+            return std::nullopt;
+        return fieldsOf(properties);
     }
 
     template <class File, class... Args> std::unique_ptr<TagLib::File> opened(Args&&... args)
@@ -151,7 +187,13 @@ std::optional<IdentifiedTag> readFormatTag(const std::string& path, AudioFormat 
     ReaderStream stream(path);
     const GuardedFile guarded { static_cast<std::int64_t>(stream.file().length()),
         [&](std::int64_t offset, std::size_t count) { return stream.peek(static_cast<long>(offset), count); } };
-    if (!stream.isOpen() || !safeForTagLib(guarded, format))
+    if (!stream.isOpen())
+        return std::nullopt;
+    if (format == AudioFormat::Flac) {
+        if (auto fields = commonFlacFields(stream))
+            return IdentifiedTag { std::move(*fields), stream.identity() };
+    }
+    if (!safeForTagLib(guarded, format))
         return std::nullopt;
     const auto file = openAs(format, stream);
     if (!file)

@@ -1,5 +1,7 @@
 #include "tags/write/vorbiscomment.h"
 
+#include "tags/read/vorbisentries.h"
+
 #include <QStringList>
 
 #include <array>
@@ -10,67 +12,19 @@ namespace zentrio {
 
 namespace {
 
-    struct Comment {
-        std::string key; // as the file spells it
-        std::string value; // UTF-8
-    };
-
-    struct Parsed {
-        std::string vendor;
-        std::vector<Comment> comments;
-        std::string trailing; // bytes after the last comment (a framing bit), kept as they are
-    };
-
-    std::optional<std::uint32_t> le32(std::string_view bytes, std::size_t at)
-    {
-        if (at + 4 > bytes.size())
-            return std::nullopt;
-        std::uint32_t value = 0;
-        for (int i = 3; i >= 0; --i)
-            value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-        return value;
-    }
-
     void putLe32(std::string& out, std::size_t value)
     {
         for (int i = 0; i < 4; ++i)
             out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
     }
 
-    std::optional<Parsed> parse(std::string_view body)
-    {
-        Parsed parsed;
-        const auto vendorSize = le32(body, 0);
-        if (!vendorSize || 4 + std::size_t(*vendorSize) > body.size())
-            return std::nullopt;
-        parsed.vendor = std::string(body.substr(4, *vendorSize));
-        std::size_t at = 4 + *vendorSize;
-        const auto count = le32(body, at);
-        if (!count)
-            return std::nullopt;
-        at += 4;
-        for (std::uint32_t i = 0; i < *count; ++i) {
-            const auto size = le32(body, at);
-            if (!size || at + 4 + std::size_t(*size) > body.size())
-                return std::nullopt;
-            const std::string_view entry = body.substr(at + 4, *size);
-            const std::size_t equals = entry.find('=');
-            if (equals == std::string_view::npos)
-                return std::nullopt;
-            parsed.comments.push_back({ std::string(entry.substr(0, equals)), std::string(entry.substr(equals + 1)) });
-            at += 4 + *size;
-        }
-        parsed.trailing = std::string(body.substr(at));
-        return parsed;
-    }
-
-    std::string render(const Parsed& parsed)
+    std::string render(const VorbisComment& parsed)
     {
         std::string out;
         putLe32(out, parsed.vendor.size());
         out += parsed.vendor;
         putLe32(out, parsed.comments.size());
-        for (const Comment& comment : parsed.comments) {
+        for (const VorbisEntry& comment : parsed.comments) {
             putLe32(out, comment.key.size() + 1 + comment.value.size());
             out += comment.key + '=' + comment.value;
         }
@@ -87,7 +41,7 @@ namespace {
 
     class Editor {
     public:
-        explicit Editor(Parsed& parsed)
+        explicit Editor(VorbisComment& parsed)
             : m_parsed(parsed)
         {
         }
@@ -96,7 +50,7 @@ namespace {
 
         std::string valueOf(std::string_view key) const
         {
-            const Comment* comment = first(key);
+            const VorbisEntry* comment = first(key);
             return comment ? comment->value : std::string();
         }
 
@@ -113,8 +67,8 @@ namespace {
         void set(std::string_view key, const std::string& value)
         {
             bool placed = false;
-            std::vector<Comment> kept;
-            for (Comment& comment : m_parsed.comments) {
+            std::vector<VorbisEntry> kept;
+            for (VorbisEntry& comment : m_parsed.comments) {
                 if (upper(comment.key) != key) {
                     kept.push_back(std::move(comment));
                 } else if (!placed && !value.empty()) {
@@ -129,16 +83,16 @@ namespace {
         }
 
     private:
-        const Comment* first(std::string_view key) const
+        const VorbisEntry* first(std::string_view key) const
         {
-            for (const Comment& comment : m_parsed.comments) {
+            for (const VorbisEntry& comment : m_parsed.comments) {
                 if (upper(comment.key) == key)
                     return &comment;
             }
             return nullptr;
         }
 
-        Parsed& m_parsed;
+        VorbisComment& m_parsed;
     };
 
     // A number with its total ("3/12"): the pair form where the comment has
@@ -165,7 +119,7 @@ namespace {
 
 std::optional<std::string> withVorbisValues(std::string_view body, const TagValues& values)
 {
-    auto parsed = parse(body);
+    auto parsed = parseVorbisComment(body);
     if (!parsed)
         return std::nullopt;
     Editor editor(*parsed);
