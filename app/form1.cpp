@@ -72,14 +72,17 @@ void Form1::connectHandlers()
     }
     connect(Text2, &QLineEdit::textChanged, this, &Form1::text2Changed);
     connect(merefresh, &QAction::triggered, this, [this] { frissites(1); });
-    // The list shows the tags the switch chooses, so switching rescans.
-    connect(id3v2, &QAction::triggered, this, [this] { frissites(1); });
-    // A menu bar draws no check mark: a switched-on "ID3v2" shows in bold.
-    connect(id3v2, &QAction::toggled, this, [this](bool on) {
-        QFont font = id3v2->font();
-        font.setBold(on);
-        id3v2->setFont(font);
-    });
+    // The list shows the tags and the files the switches choose, so
+    // switching rescans. A menu bar draws no check mark: a switched-on
+    // switch shows in bold.
+    for (QAction* toggle : { id3v2, formats }) {
+        connect(toggle, &QAction::triggered, this, [this] { frissites(1); });
+        connect(toggle, &QAction::toggled, this, [toggle](bool on) {
+            QFont font = toggle->font();
+            font.setBold(on);
+            toggle->setFont(font);
+        });
+    }
     connect(Dir1, &FolderList::pathChanged, this, &Form1::dir1Changed);
     connect(Drive1, &DriveList::driveChanged, this, &Form1::drive1Changed);
     connect(ListView1, &FileListView::itemClicked, this, &Form1::listItemClicked);
@@ -110,6 +113,11 @@ void Form1::connectHandlers()
 }
 
 TagSource Form1::tagSource() const { return id3v2->isChecked() ? TagSource::Id3v2First : TagSource::Id3v1; }
+
+AudioFormats Form1::listedFormats() const
+{
+    return formats->isChecked() ? AudioFormats::all() : AudioFormats::only(AudioFormat::Mp3);
+}
 
 std::string Form1::currentFolder() const { return folderPath(Dir1->path()); }
 

@@ -4,6 +4,7 @@
 #include "platform/fs/fsops.h"
 #include "rename/naming/compose.h"
 #include "rename/history/journalfolder.h"
+#include "tags/read/audiofile.h"
 #include "tags/read/tagsource.h"
 #include "tags/write/tagbatchrequest.h"
 
@@ -143,7 +144,9 @@ private:
     // Writes the values into the named files of the request's folder by its
     // tag source after recording their old tags, rescans, and reports how
     // many were written.
-    void applyTagValues(const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown);
+    // `leftAlone` files of other formats were checked but not given to it.
+    void applyTagValues(const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown,
+        std::size_t leftAlone);
     // Closes a tag window when another folder is listed; passes the ID3v2 switch on to it.
     template <class TagWindow> void bindToListing(TagWindow* window);
     QString currentNewName(const NameOptions& options) const;
@@ -168,6 +171,12 @@ private:
     std::string currentFolder() const; // Dir1's path with the separator appended
     NameOptions nameOptions() const;
     TagSource tagSource() const; // from the "ID3v2" switch, read when needed
+    // The formats the list shows and a run renames: MP3 alone, or every
+    // format with the "all formats" switch on.
+    AudioFormats listedFormats() const;
+    // Says on the message line that `count` checked files of other formats
+    // than MP3 were left alone by a tag command (nothing when none).
+    void sayOtherFormatsLeftAlone(std::size_t count);
     void showMessage(const QString& text, bool repaintNow = false);
     QString message(const QString& key) const { return m_texts.message(key); }
 
@@ -230,6 +239,7 @@ public:
     QAction* savingm3u = nullptr;
     QAction* merefresh = nullptr;
     QAction* id3v2 = nullptr; // the switch: ID3v2 tags first, when checked
+    QAction* formats = nullptr; // the switch: audio files of every format listed and renamed, when checked
     QAction* about = nullptr;
     QMenu* language = nullptr;
 

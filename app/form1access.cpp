@@ -85,8 +85,13 @@ void Form1::applyAccessibleTexts()
     for (QShortcut* key : m_menuKeys)
         delete key;
     m_menuKeys.clear();
+    // "all formats" came after the others: it takes its letter last, so
+    // theirs stay what they were.
+    QList<QAction*> entries = menuBar()->actions();
+    if (entries.removeOne(formats))
+        entries.append(formats);
     QString taken;
-    for (QAction* action : menuBar()->actions()) {
+    for (QAction* action : entries) {
         const QChar letter = freeLetter(action->text(), taken);
         if (letter.isNull())
             continue;

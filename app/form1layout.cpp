@@ -237,6 +237,8 @@ void Form1::buildControls()
     merefresh = named(menuBar()->addAction(QStringLiteral("refresh")), "merefresh");
     id3v2 = named(menuBar()->addAction(QStringLiteral("ID3v2")), "id3v2");
     id3v2->setCheckable(true);
+    formats = named(menuBar()->addAction(QStringLiteral("all formats")), "formats");
+    formats->setCheckable(true);
     language = named(menuBar()->addMenu(QStringLiteral("language")), "language");
     about = named(menuBar()->addAction(QStringLiteral("about")), "about");
 

@@ -59,6 +59,7 @@ void Form1::applyCaptions(const std::function<QString(const QString&)>& pack)
     unselect->setText(pack(QStringLiteral("munselectall")));
     invert->setText(pack(QStringLiteral("minvert")));
     id3v2->setText(message(QStringLiteral("mid3v2")));
+    formats->setText(message(QStringLiteral("mformats")));
     preview->setText(message(QStringLiteral("mpreview")));
     undo->setText(message(QStringLiteral("mundo")));
     ownpattern->setText(message(QStringLiteral("mownpattern")));

@@ -153,6 +153,7 @@ void Form1::restoreSettings()
         states[i] = config(("o" + std::to_string(i + 1)).c_str(), numberText(checkStateNumber(boxes[i])));
     const QByteArray id3v2State = config("id3v2", numberText(id3v2->isChecked() ? 1 : 0));
     const QByteArray keepTimeState = config("keeptime", numberText(keeptime->isChecked() ? 1 : 0));
+    const QByteArray formatsState = config("formats", numberText(formats->isChecked() ? 1 : 0));
     const QByteArray chare = config("chare", Text2->text().toUtf8());
     const QByteArray path = config("Path", QByteArray::fromStdString(Dir1->path()));
     const QByteArray drive = config("Drive", Drive1->drive().toUtf8());
@@ -164,6 +165,7 @@ void Form1::restoreSettings()
         boxes[i]->setCheckState(toCheckState(states[i]));
     id3v2->setChecked(toCheckState(id3v2State) == Qt::Checked);
     keeptime->setChecked(toCheckState(keepTimeState) == Qt::Checked);
+    formats->setChecked(toCheckState(formatsState) == Qt::Checked);
     if (Text2->text() != QString::fromUtf8(chare))
         Text2->setText(QString::fromUtf8(chare));
     Drive1->setDrive(QString::fromUtf8(drive));
@@ -201,6 +203,7 @@ void Form1::saveSettings()
         values.emplace_back(QStringLiteral("o%1").arg(i + 1), numberText(checkStateNumber(boxes[i])));
     values.emplace_back(QStringLiteral("id3v2"), numberText(id3v2->isChecked() ? 1 : 0));
     values.emplace_back(QStringLiteral("keeptime"), numberText(keeptime->isChecked() ? 1 : 0));
+    values.emplace_back(QStringLiteral("formats"), numberText(formats->isChecked() ? 1 : 0));
     values.emplace_back(QStringLiteral("Path"), QByteArray::fromStdString(Dir1->path()));
     values.emplace_back(QStringLiteral("Drive"), Drive1->drive().toUtf8());
     values.emplace_back(QStringLiteral("chare"), Text2->text().toUtf8());

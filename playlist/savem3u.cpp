@@ -8,7 +8,7 @@ namespace zentrio {
 void Form1::savem3u()
 {
     const std::string folder = currentFolder();
-    if (!fs::changeDirectory(folder) || !writePlaylist(folder))
+    if (!fs::changeDirectory(folder) || !writePlaylist(folder, listedFormats()))
         showMessage(message(QStringLiteral("error6")));
 }
 

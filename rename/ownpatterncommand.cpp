@@ -2,6 +2,7 @@
 
 #include "platform/filelistview.h"
 #include "platform/fs/filenames.h"
+#include "rename/naming/foldernames.h"
 #include "rename/ownpatternwindow.h"
 
 #include <QCheckBox>
@@ -77,10 +78,11 @@ QString Form1::currentNewName(const NameOptions& options) const
     const int index = ListView1->currentIndex();
     if (index == 0)
         return {};
-    const auto read = readFileTag(currentFolder() + ListView1->itemName(index), tagSource());
+    const std::string name = ListView1->itemName(index);
+    const auto read = readFileTag(currentFolder() + name, tagSource());
     if (!read || !read->found)
         return {};
-    return composeNewName(*read, options, index);
+    return composeNewName(*read, forFile(options, name), index);
 }
 
 } // namespace zentrio

@@ -3,6 +3,7 @@
 #include "platform/filelistview.h"
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
+#include "rename/naming/foldernames.h"
 #include "tags/read/tagsource.h"
 
 #include <QGroupBox>
@@ -34,7 +35,8 @@ void Form1::frissites2()
         return; // nothing to show: the boxes keep their contents
 
     Text1->setText(ListView1->itemText(index));
-    const auto read = readFileTag(folder + ListView1->itemName(index), tagSource());
+    const std::string name = ListView1->itemName(index);
+    const auto read = readFileTag(folder + name, tagSource());
     if (!read)
         return fail();
     const TagFields& tag = *read;
@@ -45,7 +47,7 @@ void Form1::frissites2()
     Text5->setText(tag.song);
     Text3->setText(tag.artist);
     Text4->setText(tag.album);
-    Text6->setText(composeNewName(tag, nameOptions(), index));
+    Text6->setText(composeNewName(tag, forFile(nameOptions(), name), index));
 }
 
 } // namespace zentrio

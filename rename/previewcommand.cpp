@@ -11,7 +11,8 @@ namespace zentrio {
 // button runs the designed "selected" command itself, unchanged.
 void Form1::previewClicked()
 {
-    const auto steps = planFolderRun(Dir1->path(), checkedMp3Names(runItems()), nameOptions(), tagSource());
+    const auto steps = planFolderRun(
+        Dir1->path(), checkedAudioNames(runItems(), listedFormats()), nameOptions(), tagSource());
     if (!steps) {
         showMessage(message(QStringLiteral("error5")));
         return;

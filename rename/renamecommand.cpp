@@ -9,7 +9,8 @@
 
 namespace zentrio {
 
-// "selected": renames every checked file from its own tag, showing progress
+// "selected": renames every checked file from its own tag (with "all
+// formats" on, each keeping its own extension), showing progress
 // after each checked item; after a run without failure, rescans and writes
 // the playlist when "saving m3u " is checked. The journal records the run
 // before its first rename, so that "undo" can bring the old names back.
@@ -20,7 +21,8 @@ void Form1::selectedClicked()
         showMessage(message(renamed != 0 ? QStringLiteral("msg1") : QStringLiteral("msg2")), true);
     };
     const RecordedRun run
-        = runRecordedRename(RunHistory::standard(), Dir1->path(), items, nameOptions(), progress, tagSource());
+        = runRecordedRename(RunHistory::standard(), Dir1->path(), items, nameOptions(), progress, tagSource(),
+            listedFormats());
     const RenameRunResult& result = run.result;
     switch (result.outcome) {
     case RenameRunResult::Outcome::NothingChecked:

@@ -38,7 +38,7 @@ void Form1::frissites(int kell)
     const std::string folder = currentFolder();
     if (kell == 1)
         Label11->setText(QString()); // shows once the window repaints after the scan
-    FolderScan scan = scanFolder(folder, tagSource());
+    FolderScan scan = scanFolder(folder, tagSource(), listedFormats());
     if (scan.outcome == FolderScan::Outcome::ListingFailed) {
         showMessage(message(QStringLiteral("error2")));
         return;

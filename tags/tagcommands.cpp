@@ -41,33 +41,47 @@ namespace {
 
 } // namespace
 
+void Form1::sayOtherFormatsLeftAlone(std::size_t count)
+{
+    if (count > 0)
+        showMessage(message(QStringLiteral("msgformatsalone")).arg(count));
+}
+
 // "from file name": the checked files' names against a pattern, in a window
-// that writes nothing until "apply".
+// that writes nothing until "apply". Its files are the checked MP3 files:
+// the tags of other formats are not written.
 void Form1::fromNameClicked()
 {
-    const std::vector<std::string> names = checkedMp3Names(runItems());
+    const std::vector<RunItem> items = runItems();
+    const std::vector<std::string> names = checkedMp3Names(items);
+    const std::size_t leftAlone = checkedAudioNames(items, listedFormats()).size() - names.size();
     auto* window = new FromNameWindow(currentFolder(), names, tagSource(), m_texts,
-        [this, shown = identitiesOf(currentFolder(), names)](
-            const TagBatchRequest& request) { applyTagValues(request, shown); },
+        [this, shown = identitiesOf(currentFolder(), names), leftAlone](
+            const TagBatchRequest& request) { applyTagValues(request, shown, leftAlone); },
         this);
     bindToListing(window);
     window->show();
+    sayOtherFormatsLeftAlone(leftAlone);
 }
 
 // "set for checked": the boxes that hold text go into every file checked
-// when the window opened.
+// when the window opened; MP3 files only, as above.
 void Form1::setForCheckedClicked()
 {
-    const std::vector<std::string> names = checkedMp3Names(runItems());
+    const std::vector<RunItem> items = runItems();
+    const std::vector<std::string> names = checkedMp3Names(items);
+    const std::size_t leftAlone = checkedAudioNames(items, listedFormats()).size() - names.size();
     auto* window = new SetForCheckedWindow(currentFolder(), names, tagSource(), m_texts,
-        [this, shown = identitiesOf(currentFolder(), names)](
-            const TagBatchRequest& request) { applyTagValues(request, shown); },
+        [this, shown = identitiesOf(currentFolder(), names), leftAlone](
+            const TagBatchRequest& request) { applyTagValues(request, shown, leftAlone); },
         this);
     bindToListing(window);
     window->show();
+    sayOtherFormatsLeftAlone(leftAlone);
 }
 
-void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown)
+void Form1::applyTagValues(
+    const TagBatchRequest& request, const std::map<std::string, fs::FileIdentity>& shown, std::size_t leftAlone)
 {
     TagBatch batch { {}, request.source, RecordRule::KeepUnnamed, QDate::currentDate().year() };
     batch.keepTime = keeptime->isChecked();
@@ -93,6 +107,8 @@ void Form1::applyTagValues(const TagBatchRequest& request, const std::map<std::s
     QString said = result.failed > 0 ? message(QStringLiteral("error3")) + ';' + counts : counts;
     if (!journalError.isEmpty())
         said += ';' + message(QStringLiteral("errjournalwrite")).arg(journalError);
+    if (leftAlone > 0)
+        said += ';' + message(QStringLiteral("msgformatsalone")).arg(leftAlone);
     showMessage(said);
 }
 

@@ -3,6 +3,7 @@
 #include "tags/journal/tagjournal.h"
 
 #include "platform/filelistview.h"
+#include "platform/fs/filenames.h"
 #include "tags/write/tagsave.h"
 
 #include <QDate>
@@ -20,11 +21,14 @@ void Form1::listItemClicked()
 
 // "save tag": writes the boxes into the current item's file as a fresh
 // record, rescans, and keeps that file's row current so that the boxes and
-// the file stay together for a further save.
+// the file stay together for a further save. Only an MP3 file is written:
+// a file of another format (listed with "all formats" on) is left as it is.
 void Form1::saveTagClicked()
 {
     const int index = ListView1->currentIndex();
     const std::string name = ListView1->itemName(index);
+    if (index != 0 && !hasMp3Suffix(name))
+        return sayOtherFormatsLeftAlone(1);
     const TagEdit edit { Text5->text(), Text3->text(), Text4->text() };
     const std::string path = currentFolder() + name;
     // The old tags go to the tag journal first, so "undo tag change" can put them back.

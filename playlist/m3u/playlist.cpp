@@ -10,12 +10,12 @@ namespace zentrio {
 
 namespace {
 
-    // Each MP3 name of the folder as the file system stores it, in byte
+    // Each listed name of the folder as the file system stores it, in byte
     // order, every line ended by CR LF; no header. Nullopt when the folder
     // cannot be listed or holds too many.
-    std::optional<std::string> playlistContent(const std::string& folder)
+    std::optional<std::string> playlistContent(const std::string& folder, AudioFormats formats)
     {
-        const Mp3Listing listing = listMp3Names(folder);
+        const Mp3Listing listing = listAudioNames(folder, formats);
         if (listing.outcome != Mp3Listing::Outcome::Listed)
             return std::nullopt;
         std::string content;
@@ -28,9 +28,9 @@ namespace {
 
 } // namespace
 
-bool writePlaylist(const std::string& folder)
+bool writePlaylist(const std::string& folder, AudioFormats formats)
 {
-    const auto content = playlistContent(folder);
+    const auto content = playlistContent(folder, formats);
     return content && fs::replaceFileAtomically(joinPath(folder, kPlaylistName), *content);
 }
 

@@ -8,7 +8,8 @@
 namespace zentrio {
 
 RecordedRun runRecordedRename(const RunHistory& history, const std::string& folder, const std::vector<RunItem>& items,
-    const NameOptions& options, const std::function<void(int renamed)>& afterItem, TagSource source)
+    const NameOptions& options, const std::function<void(int renamed)>& afterItem, TagSource source,
+    AudioFormats formats)
 {
     RecordedRun run;
     std::optional<RunWriter> journal;
@@ -16,7 +17,7 @@ RecordedRun runRecordedRename(const RunHistory& history, const std::string& fold
         journal = recordFolderRun(history, folder, renames).writer;
         run.recorded = journal.has_value();
     };
-    run.result = runRename(folder, items, options, afterItem, source, record);
+    run.result = runRename(folder, items, options, afterItem, source, record, formats);
     // The end names the renames made, which are the first ones recorded:
     // undo looks at no more.
     if (journal)

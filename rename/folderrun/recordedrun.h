@@ -21,7 +21,8 @@ struct RecordedRun {
 
 // runRename, recorded in `history` when it renames anything.
 RecordedRun runRecordedRename(const RunHistory& history, const std::string& folder, const std::vector<RunItem>& items,
-    const NameOptions& options, const std::function<void(int renamed)>& afterItem, TagSource source);
+    const NameOptions& options, const std::function<void(int renamed)>& afterItem, TagSource source,
+    AudioFormats formats = AudioFormats::only(AudioFormat::Mp3));
 
 struct RecordedRename {
     fs::RenameResult result = fs::RenameResult::Failed;

@@ -11,16 +11,16 @@ namespace zentrio {
 
 namespace {
 
-    // The new name of each checked MP3 file, numbered as the run numbers
+    // The new name of each checked file of the run, numbered as the run numbers
     // them; empty for a file without a tag or whose own-pattern name comes
     // out empty, and from the first unreadable file on, where the run stops.
-    std::vector<std::string> newNames(
+    std::vector<std::string> newNames(const std::vector<std::string>& oldNames,
         const std::vector<std::optional<IdentifiedTag>>& reads, const NameOptions& options)
     {
         FolderTags tags(reads.size());
         for (std::size_t i = 0; i < reads.size(); ++i)
             tags[i] = reads[i] && reads[i]->tag.found ? &reads[i]->tag : nullptr;
-        std::vector<std::string> names = folderNewNames(tags, options);
+        std::vector<std::string> names = folderNewNames(tags, options, oldNames);
         const auto unreadable = std::find(reads.begin(), reads.end(), std::nullopt);
         std::fill(names.begin() + (unreadable - reads.begin()), names.end(), std::string());
         return names;
@@ -41,16 +41,17 @@ namespace {
 } // namespace
 
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
-    const std::function<void(int renamed)>& afterItem, TagSource source, const BeforeRenames& beforeRenames)
+    const std::function<void(int renamed)>& afterItem, TagSource source, const BeforeRenames& beforeRenames,
+    AudioFormats formats)
 {
     RenameRunResult result;
     const std::string prefix = folderPath(folder);
     // The tags are read ahead, concurrently; the renames stay one at a time
     // in list order, since that order decides the names and the collisions.
-    const std::vector<std::string> names = checkedMp3Names(items);
+    const std::vector<std::string> names = checkedAudioNames(items, formats);
     const auto reads
         = readInOrder(names.size(), [&](std::size_t i) { return readIdentifiedTag(prefix + names[i], source); });
-    const std::vector<std::string> targets = newNames(reads, options);
+    const std::vector<std::string> targets = newNames(names, reads, options);
     if (beforeRenames) {
         const auto renames = plannedRenames(names, targets, reads);
         if (!renames.empty())
@@ -60,7 +61,7 @@ RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>&
     for (const RunItem& item : items) {
         if (!item.checked)
             continue;
-        if (hasMp3Suffix(item.name)) {
+        if (isAudioFileName(item.name, formats)) {
             const auto k = static_cast<std::size_t>(runningNumber);
             ++runningNumber;
             if (!reads[k]) {

@@ -13,7 +13,7 @@ namespace zentrio {
 
 struct RenameRunResult {
     enum class Outcome {
-        NothingChecked, // no checked item had a name ending in ".mp3"
+        NothingChecked, // no checked item was an audio file of the run's formats (".mp3" alone by default)
         Completed,
         TargetExists, // a rename was refused: a file of the new name exists
         Failed, // any other failure; the run stopped at that item
@@ -28,13 +28,15 @@ struct RenameRunResult {
 using BeforeRenames = std::function<void(const std::vector<PlannedRename>&)>;
 
 // Renames every checked MP3 file of the folder to the name composed from its
-// own tag, numbered by the count of checked MP3 items so far. Files without
+// own tag, numbered by the count of checked MP3 items so far. With more
+// `formats`, the checked audio files of those formats take part the same
+// way, each new name ending in its file's own extension. Files without
 // a tag keep their names but take a number. `afterItem` runs after every
 // checked item with the count renamed so far; the run stops at the first
 // failure, leaving earlier renames done and later files untouched. The
 // tags are read before the first rename, concurrently.
 RenameRunResult runRename(const std::string& folder, const std::vector<RunItem>& items, const NameOptions& options,
     const std::function<void(int renamed)>& afterItem, TagSource source = TagSource::Id3v1,
-    const BeforeRenames& beforeRenames = {});
+    const BeforeRenames& beforeRenames = {}, AudioFormats formats = AudioFormats::only(AudioFormat::Mp3));
 
 } // namespace zentrio

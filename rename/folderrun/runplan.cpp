@@ -42,7 +42,11 @@ std::vector<PlanStep> planRun(
     FolderTags tags(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
         tags[i] = files[i].read && files[i].read->tag.found ? &files[i].read->tag : nullptr;
-    std::vector<std::string> newNames = folderNewNames(tags, options);
+    std::vector<std::string> oldNames;
+    oldNames.reserve(files.size());
+    for (const PlanInput& file : files)
+        oldNames.push_back(file.name);
+    std::vector<std::string> newNames = folderNewNames(tags, options, oldNames);
     std::map<std::string, int> held = holders(files, folderNames);
     std::vector<PlanStep> steps;
     steps.reserve(files.size());

@@ -9,7 +9,7 @@
 
 namespace zentrio {
 
-// What the batch rename will do with one checked MP3 file.
+// What the batch rename will do with one checked file of the run.
 enum class StepOutcome {
     Renamed,
     Unchanged, // the new name is the old one
@@ -20,7 +20,8 @@ enum class StepOutcome {
     NotReached, // after the file where the run stops
 };
 
-// A checked MP3 file in list order, with its tag read (nullopt: not readable).
+// A checked file of the run in list order, with its tag read (nullopt: not
+// readable). Its new name keeps its own extension.
 struct PlanInput {
     std::string name;
     std::optional<IdentifiedTag> read;
@@ -40,7 +41,7 @@ struct PlanStep {
 std::vector<PlanStep> planRun(
     const std::vector<PlanInput>& files, const NameOptions& options, const std::vector<std::string>& folderNames);
 
-// Reads the tags of the checked MP3 names, all of them, concurrently, and
+// Reads the tags of the checked names, all of them, concurrently, and
 // plans the run against the folder's listing. nullopt when the folder
 // cannot be listed.
 std::optional<std::vector<PlanStep>> planFolderRun(

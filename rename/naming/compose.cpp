@@ -7,28 +7,31 @@ namespace zentrio {
 
 namespace {
 
+    // The pattern's name with the file's ending (".mp3" unless the options
+    // name the file's own).
     QString baseName(const TagFields& tag, const NameOptions& o, int number)
     {
         const QString& sep = o.separator;
+        const QString& ext = o.extension;
         switch (o.pattern) {
         case Pattern::Song:
-            return tag.song + ".mp3";
+            return tag.song + ext;
         case Pattern::ArtistSong:
-            return tag.artist + sep + tag.song + ".mp3";
+            return tag.artist + sep + tag.song + ext;
         case Pattern::ArtistAlbumSong:
-            return tag.artist + sep + tag.album + sep + tag.song + ".mp3";
+            return tag.artist + sep + tag.album + sep + tag.song + ext;
         case Pattern::AlbumSong:
-            return tag.album + sep + tag.song + ".mp3";
+            return tag.album + sep + tag.song + ext;
         case Pattern::SongParenArtist:
-            return tag.song + " (" + tag.artist + ").mp3";
+            return tag.song + " (" + tag.artist + ")" + ext;
         case Pattern::SongByArtist:
-            return tag.song + " by " + tag.artist + ".mp3";
+            return tag.song + " by " + tag.artist + ext;
         case Pattern::Track:
-            return (number < 10 ? QStringLiteral("TRACK0") : QStringLiteral("TRACK")) + QString::number(number) + ".mp3";
+            return (number < 10 ? QStringLiteral("TRACK0") : QStringLiteral("TRACK")) + QString::number(number) + ext;
         case Pattern::Own:
             break; // composed by its pattern
         }
-        return tag.song + ".mp3";
+        return tag.song + ext;
     }
 
     // A NUL would end the name where the file system reads it, so it goes too.
@@ -111,19 +114,19 @@ namespace {
         return parts.at(0);
     }
 
-    // `name` is a new name without its ".mp3". A name that begins with "." is hidden on this platform: the file would
+    // `name` is a new name without its ending (".mp3"). A name that begins with "." is hidden on this platform: the file would
     // vanish from the list after its rename.
     void unhide(QString& name)
     {
         if (name.isEmpty())
-            name = QStringLiteral("_"); // the name would be ".mp3"
+            name = QStringLiteral("_"); // the name would be its ending alone
         else if (name.startsWith(u'.'))
             name[0] = u'_';
     }
 
     // Cuts the part between prefix and suffix at a character boundary until
     // the whole name fits the file system's limit in bytes.
-    QString fitted(const QString& prefix, QString body, const QString& suffix = QStringLiteral(".mp3"))
+    QString fitted(const QString& prefix, QString body, const QString& suffix)
     {
         const auto size = [&] { return textToName(prefix + body + suffix).size(); };
         if (size() <= kMaxNameBytes)
@@ -182,16 +185,17 @@ QString composeNewName(const TagFields& tag, const NameOptions& options, int num
         return composePathComponent(
             formatPattern(options.own->parts, tag, { number, options.separator, options.widths }), options, true);
     }
+    const QString& ending = options.extension;
     QString name = baseName(tag, options, number);
     applyPasses(name, options);
-    if (!name.endsWith(QStringLiteral(".mp3")))
-        name += QStringLiteral(".mp3");
-    name.chop(4);
+    if (!name.endsWith(ending))
+        name += ending;
+    name.chop(ending.size());
     if (!options.numbered) {
         unhide(name);
-        return fitted(QString(), name);
+        return fitted(QString(), name, ending);
     }
-    return fitted((number < 10 ? QStringLiteral("0") : QString()) + QString::number(number) + '-', name);
+    return fitted((number < 10 ? QStringLiteral("0") : QString()) + QString::number(number) + '-', name, ending);
 }
 
 QString composePathComponent(const QString& text, const NameOptions& options, bool fileName)

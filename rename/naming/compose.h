@@ -31,8 +31,9 @@ struct NameOptions {
     // itself, so "numbered" adds no prefix then.
     std::shared_ptr<const ParsedPattern> own;
     NumberWidths widths;
-    // The ending an own-pattern file name gets: the file's own extension,
-    // lower-cased (".flac" for a FLAC file).
+    // The ending a new file name gets, by any pattern: the file's own
+    // extension, lower-cased (".flac" for a FLAC file; see forFile in
+    // rename/naming/foldernames.h).
     QString extension = QStringLiteral(".mp3");
 };
 
@@ -46,7 +47,8 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // The new name of a file from its tag fields; `number` is the file's number
 // for the prefix and the "TRACK01" pattern. Every character pass replaces one
 // character by one, so only the pattern and the prefix change the length;
-// a name longer than kMaxNameBytes is cut before its ".mp3" to fit. With
+// a name longer than kMaxNameBytes is cut before its ending (the options'
+// extension, ".mp3" by default) to fit. With
 // numbering off, a leading "." becomes "_", so the file is never hidden.
 // The own pattern's name is trimmed of blanks, then takes the same passes;
 // it is empty when the pattern gives nothing, and the file is skipped then.

@@ -2,6 +2,7 @@
 
 #include "platform/fs/filenames.h"
 #include "platform/fs/readpool.h"
+#include "tags/read/audiofile.h"
 
 namespace zentrio {
 
@@ -25,12 +26,23 @@ void composeFolder(const FolderTags& tags, const NameOptions& options, const Com
         inChunks(tags.size(), perChunk, each);
 }
 
-std::vector<std::string> folderNewNames(const FolderTags& tags, const NameOptions& options)
+NameOptions forFile(NameOptions options, std::string_view name)
+{
+    if (const std::string extension = ownAudioExtension(name); !extension.empty())
+        options.extension = QString::fromStdString(extension);
+    return options;
+}
+
+std::vector<std::string> folderNewNames(
+    const FolderTags& tags, const NameOptions& options, const std::vector<std::string>& oldNames)
 {
     std::vector<std::string> names(tags.size());
     composeFolder(tags, options, [&](std::size_t i, const TagFields* tag, const NameOptions& runOptions, int number) {
-        if (tag)
-            names[i] = textToName(composeNewName(*tag, runOptions, number));
+        if (!tag)
+            return;
+        const QString name = i < oldNames.size() ? composeNewName(*tag, forFile(runOptions, oldNames[i]), number)
+                                                 : composeNewName(*tag, runOptions, number);
+        names[i] = textToName(name);
     });
     return names;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A folder's names composed in one place, for every road that names a
@@ -30,8 +31,16 @@ using ComposeFile
 void composeFolder(const FolderTags& tags, const NameOptions& options, const ComposeFile& compose,
     std::size_t perChunk = 0);
 
+// The options for naming the file `name`: its new name ends in the file's
+// own extension, lower-cased (".flac", ".mp3" for "a.MP3"). A name that is
+// no audio file's keeps the options' extension.
+NameOptions forFile(NameOptions options, std::string_view name);
+
 // Each file's new name on disk, its composed name with the character passes;
 // empty for a file without a tag or whose own-pattern name comes out empty.
-std::vector<std::string> folderNewNames(const FolderTags& tags, const NameOptions& options);
+// With `oldNames` (one per tag), each new name keeps its file's own
+// extension (forFile); without, every name takes the options' extension.
+std::vector<std::string> folderNewNames(
+    const FolderTags& tags, const NameOptions& options, const std::vector<std::string>& oldNames = {});
 
 } // namespace zentrio

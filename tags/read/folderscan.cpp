@@ -10,6 +10,15 @@ namespace zentrio {
 
 Mp3Listing listMp3Names(const std::string& folder)
 {
+    return listAudioNames(folder, AudioFormats::only(AudioFormat::Mp3));
+}
+
+// With MP3 alone, isAudioFileName takes exactly the names hasMp3Suffix
+// takes, and a subfolder of such a name is listed as it always was; with
+// more formats a subfolder is never a file of the list.
+Mp3Listing listAudioNames(const std::string& folder, AudioFormats formats)
+{
+    const bool mp3Alone = formats == AudioFormats::only(AudioFormat::Mp3);
     Mp3Listing listing;
     const auto entries = fs::listFolder(folder);
     if (!entries) {
@@ -17,7 +26,7 @@ Mp3Listing listMp3Names(const std::string& folder)
         return listing;
     }
     for (const fs::DirEntry& entry : *entries) {
-        if (!hasMp3Suffix(entry.name))
+        if (!isAudioFileName(entry.name, formats) || (entry.isFolder && !mp3Alone))
             continue;
         if (listing.names.size() == kMaxMp3Files) {
             listing.outcome = Mp3Listing::Outcome::TooMany;
@@ -31,10 +40,10 @@ Mp3Listing listMp3Names(const std::string& folder)
     return listing;
 }
 
-FolderScan scanFolder(const std::string& folder, TagSource source)
+FolderScan scanFolder(const std::string& folder, TagSource source, AudioFormats formats)
 {
     FolderScan scan;
-    Mp3Listing listing = listMp3Names(folder);
+    Mp3Listing listing = listAudioNames(folder, formats);
     if (listing.outcome == Mp3Listing::Outcome::ListingFailed) {
         scan.outcome = FolderScan::Outcome::ListingFailed;
         return scan;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tags/read/audiofile.h"
 #include "tags/read/tagsource.h"
 
 #include <string>
@@ -17,17 +18,25 @@ struct Mp3Listing {
 };
 Mp3Listing listMp3Names(const std::string& folder);
 
+// The same listing by the names of audio files of `formats` (the window's
+// "all formats" switch lists every format). With MP3 alone it is
+// listMp3Names; with more formats subfolders are left out.
+Mp3Listing listAudioNames(const std::string& folder, AudioFormats formats);
+
 struct ScanRow {
     std::string name;
     TagFields tag;
 };
 
-// The folder scan without widgets: the sorted MP3 names with their tags. A
-// file that cannot be read ends the scan; the rows before it are kept.
+// The folder scan without widgets: the sorted names of the audio files of
+// `formats` (MP3 alone by default) with their tags, each read by its own
+// format's rules. A file that cannot be read ends the scan; the rows before
+// it are kept.
 struct FolderScan {
     enum class Outcome { Scanned, ListingFailed, TooMany, ReadFailed } outcome = Outcome::Scanned;
     std::vector<ScanRow> rows;
 };
-FolderScan scanFolder(const std::string& folder, TagSource source = TagSource::Id3v1);
+FolderScan scanFolder(const std::string& folder, TagSource source = TagSource::Id3v1,
+    AudioFormats formats = AudioFormats::only(AudioFormat::Mp3));
 
 } // namespace zentrio

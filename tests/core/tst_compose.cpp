@@ -1,4 +1,5 @@
 #include "rename/naming/compose.h"
+#include "rename/naming/foldernames.h"
 
 #include <QTest>
 
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void longNamesAreCutToFit();
     void aNameNeverStartsWithADot_data();
     void aNameNeverStartsWithADot();
+    void eachFileKeepsItsOwnExtension_data();
+    void eachFileKeepsItsOwnExtension();
 };
 
 void ComposeTest::patterns_data()
@@ -240,6 +243,43 @@ void ComposeTest::aNameNeverStartsWithADot()
     NameOptions options = plain(static_cast<Pattern>(pattern));
     options.numbered = numbered;
     QTEST(composeNewName(tag(song, artist), options, 3), "expected");
+}
+
+void ComposeTest::eachFileKeepsItsOwnExtension_data()
+{
+    QTest::addColumn<int>("pattern"); // 8: the own pattern "{artist} - {song}"
+    QTest::addColumn<bool>("numbered");
+    QTest::addColumn<QString>("song");
+    QTest::addColumn<QString>("oldName");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("an MP3 in capitals: .mp3 as always") << 1 << true << "Song" << "x.MP3" << "01-Song.mp3";
+    QTest::newRow("a FLAC") << 1 << true << "Song" << "x.flac" << "01-Song.flac";
+    QTest::newRow("an M4A in capitals, lower-cased") << 2 << false << "Song" << "x.M4A" << "A - Song.m4a";
+    QTest::newRow("TRACK01, Opus") << 7 << false << "Song" << "x.opus" << "TRACK01.opus";
+    QTest::newRow("a leading dot made _") << 1 << false << ".hidden" << "x.ape" << "_hidden.ape";
+    QTest::newRow("a long name cut before its own ending")
+        << 1 << false << QString(300, 'a') << "x.flac" << QString(250, 'a') + ".flac";
+    QTest::newRow("a tag that ends like an MP3") << 1 << false << "Song.mp3" << "x.flac" << "Song.mp3.flac";
+    QTest::newRow("the own pattern") << 8 << false << "Song" << "x.FLAC" << "A - Song.flac";
+    QTest::newRow("no audio name keeps .mp3") << 1 << false << "Song" << "notes.txt" << "Song.mp3";
+}
+
+// The road of the window's run, its preview and its pop-up: the folder's
+// names composed with each file's old name.
+void ComposeTest::eachFileKeepsItsOwnExtension()
+{
+    QFETCH(int, pattern);
+    QFETCH(bool, numbered);
+    QFETCH(QString, song);
+    QFETCH(QString, oldName);
+    NameOptions options = plain(static_cast<Pattern>(pattern));
+    options.numbered = numbered;
+    if (options.pattern == Pattern::Own)
+        options.own = std::make_shared<const ParsedPattern>(parsePattern("{artist} - {song}"));
+    const TagFields fields = tag(song, "A");
+    const std::vector<std::string> names = folderNewNames({ &fields }, options, { oldName.toStdString() });
+    QTEST(QString::fromStdString(names.at(0)), "expected");
+    QVERIFY(names.at(0).size() <= kMaxNameBytes);
 }
 
 QTEST_GUILESS_MAIN(ComposeTest)

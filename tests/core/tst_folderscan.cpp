@@ -15,6 +15,8 @@ class FolderScanTest : public QObject {
 private Q_SLOTS:
     void namesAreSortedByTheirBytes();
     void onlyMp3NamesAreListed();
+    void theFormatsChooseTheListedNames_data();
+    void theFormatsChooseTheListedNames();
     void aFileThatCannotBeReadEndsTheScan_data();
     void aFileThatCannotBeReadEndsTheScan();
     void atMost3000Files();
@@ -53,6 +55,36 @@ void FolderScanTest::onlyMp3NamesAreListed()
     const FolderScan scan = scanFolder(folder);
     QCOMPARE(scan.outcome, FolderScan::Outcome::Scanned);
     QCOMPARE(namesOf(scan), (std::vector<std::string> { "Song.MP3", "song.Mp3" }));
+}
+
+void FolderScanTest::theFormatsChooseTheListedNames_data()
+{
+    QTest::addColumn<QString>("formats");
+    QTest::addColumn<QStringList>("listed");
+    // MP3 alone lists as it always did, a subfolder named like an MP3 too.
+    QTest::newRow("mp3 alone") << "mp3" << QStringList { "a.MP3", "g.mp3" };
+    QTest::newRow("every format, no subfolder") << "all" << QStringList { "B.FLAC", "a.MP3", "c.ogg", "f.m4a" };
+    QTest::newRow("flac alone") << "flac" << QStringList { "B.FLAC" };
+}
+
+void FolderScanTest::theFormatsChooseTheListedNames()
+{
+    QFETCH(QString, formats);
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    for (const char* name : { "a.MP3", "B.FLAC", "c.ogg", "d.mp3.bak", "e.txt", "f.m4a", "flac", ".h.ogg" })
+        testsupport::writeFile(folder, name, "x");
+    for (const char* name : { "g.mp3", "h.flac" })
+        QVERIFY(::mkdir((folder + "/" + name).c_str(), 0755) == 0);
+    std::string unknown;
+    const AudioFormats taken
+        = formats == "all" ? AudioFormats::all() : *parseFormatList(formats.toStdString(), unknown);
+    const Mp3Listing listing = listAudioNames(folder, taken);
+    QCOMPARE(listing.outcome, Mp3Listing::Outcome::Listed);
+    QStringList listed;
+    for (const std::string& name : listing.names)
+        listed << QString::fromStdString(name);
+    QTEST(listed, "listed");
 }
 
 void FolderScanTest::aFileThatCannotBeReadEndsTheScan_data()
