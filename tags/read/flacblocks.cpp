@@ -7,6 +7,7 @@ namespace zentrio {
 namespace {
 
     constexpr std::size_t kHeader = 4;
+    constexpr std::size_t kMaxBlocks = 4096;
 
 } // namespace
 
@@ -36,6 +37,9 @@ std::optional<FlacMetadata> flacMetadataOf(const ReadAt& read, std::int64_t leng
         if (block.type == 127 || static_cast<std::int64_t>(at + kHeader + block.length) > length)
             return std::nullopt;
         metadata.blocks.push_back(block);
+        if (metadata.blocks.size() > kMaxBlocks)
+            return std::nullopt; // no encoder writes so many; TagLib's reader decides
+
         at += kHeader + block.length;
     }
     if (metadata.blocks.empty() || metadata.blocks.front().type != 0)

@@ -189,18 +189,68 @@ namespace {
 
 } // namespace
 
+QString fieldValue(const TagFields& tag, TagField field)
+{
+    const auto pair = [](const QString& number, const QString& total) {
+        return total.isEmpty() ? number : number + u'/' + total;
+    };
+    switch (field) {
+    case TagField::Song:
+        return tag.song;
+    case TagField::Artist:
+        return tag.artist;
+    case TagField::Album:
+        return tag.album;
+    case TagField::Track:
+        return pair(tag.track, tag.tracks);
+    case TagField::Disc:
+        return pair(tag.disc, tag.discs);
+    case TagField::Year:
+        return tag.year;
+    case TagField::Genre:
+        return tag.genre;
+    case TagField::AlbumArtist:
+        return tag.albumArtist;
+    }
+    return {};
+}
+
 namespace {
+
+    constexpr std::size_t kMaxFlacRegion = 16 * 1024 * 1024;
+
+    // A FLAC file's fields with `region` as its metadata, read as the lister
+    // reads the file: the metadata, then the file's last bytes (an ID3v1
+    // record there is read where the comment gives nothing).
+    std::optional<TagFields> flacFields(std::string_view region, const TagLayout& layout)
+    {
+        return formatFieldsOf(std::string(region) + layout.tail, AudioFormat::Flac);
+    }
 
     // A FLAC file's comment takes the values; its metadata keeps its size
     // where the padding has room, and the whole old metadata is kept for undo.
+    // Refused: metadata so large or audio so short that the file's last bytes
+    // are not audio, and a write after which a field not named would read
+    // otherwise (the file shows an ID3 tag's fields, which a comment with a
+    // value hides).
     std::optional<TagRewrite> rewriteFlac(const TagLayout& layout, const TagValues& values)
     {
         TagRewrite rewrite;
         if (values.empty())
             return rewrite;
+        if (layout.region.size() > kMaxFlacRegion
+            || layout.region.size() + layout.tail.size() > static_cast<std::size_t>(layout.length))
+            return std::nullopt;
         auto region = flacRegionWithValues(layout.region, values);
-        if (!region || !formatFieldsOf(*region + layout.following, AudioFormat::Flac))
+        const auto before = flacFields(layout.region, layout);
+        const auto after = region ? flacFields(*region, layout) : std::nullopt;
+        if (!before || !after)
             return std::nullopt; // what TagLib cannot read back is never written
+        for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {
+            const auto field = static_cast<TagField>(i);
+            if (!values.contains(field) && fieldValue(*before, field) != fieldValue(*after, field))
+                return std::nullopt;
+        }
         rewrite.region = region->size() == layout.region.size() ? TagRewrite::Region::InPlace : TagRewrite::Region::Grows;
         rewrite.regionBytes = std::move(*region);
         rewrite.oldRegion = oldAgainstNew(layout.region, rewrite.regionBytes);
@@ -275,7 +325,7 @@ std::optional<TagFingerprint> fingerprintRestored(
 TagFields fieldsNow(const TagLayout& layout, TagSource source)
 {
     if (layout.format == AudioFormat::Flac)
-        return formatFieldsOf(layout.region + layout.following, AudioFormat::Flac).value_or(TagFields {});
+        return flacFields(layout.region, layout).value_or(TagFields {});
     return tagFieldsOf(layout.region, layout.tail, source);
 }
 
@@ -284,7 +334,7 @@ TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSou
     const std::string_view region
         = rewrite.region == TagRewrite::Region::Unchanged ? std::string_view(layout.region) : std::string_view(rewrite.regionBytes);
     if (layout.format == AudioFormat::Flac)
-        return formatFieldsOf(std::string(region) + layout.following, AudioFormat::Flac).value_or(TagFields {});
+        return flacFields(region, layout).value_or(TagFields {});
     if (!rewrite.record)
         return tagFieldsOf(region, layout.tail, source);
     // The file's last 257 bytes: the 129 before the record, then the record.

@@ -49,6 +49,9 @@ struct TagRewrite {
 // more bytes than the file holds, or TagLib cannot write it).
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change);
 
+// A field as a file shows it: a track or disc with its total ("3/12").
+QString fieldValue(const TagFields& tag, TagField field);
+
 // The fields the file shows now, by the source (a FLAC file: by its comment).
 TagFields fieldsNow(const TagLayout& layout, TagSource source);
 

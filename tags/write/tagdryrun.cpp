@@ -6,34 +6,6 @@ namespace zentrio {
 
 namespace {
 
-    QString numberPair(const QString& number, const QString& total)
-    {
-        return total.isEmpty() ? number : number + u'/' + total;
-    }
-
-    QString valueOf(const TagFields& tag, TagField field)
-    {
-        switch (field) {
-        case TagField::Song:
-            return tag.song;
-        case TagField::Artist:
-            return tag.artist;
-        case TagField::Album:
-            return tag.album;
-        case TagField::Track:
-            return numberPair(tag.track, tag.tracks);
-        case TagField::Disc:
-            return numberPair(tag.disc, tag.discs);
-        case TagField::Year:
-            return tag.year;
-        case TagField::Genre:
-            return tag.genre;
-        case TagField::AlbumArtist:
-            return tag.albumArtist;
-        }
-        return {};
-    }
-
     // The fields read back from the bytes the write would leave, against
     // those the file shows now.
     std::vector<FieldChange> changesOf(const TagLayout& layout, const TagRewrite& rewrite, TagSource source)
@@ -43,8 +15,8 @@ namespace {
         std::vector<FieldChange> changes;
         for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {
             const auto field = static_cast<TagField>(i);
-            if (valueOf(before, field) != valueOf(after, field))
-                changes.push_back({ field, valueOf(before, field), valueOf(after, field) });
+            if (fieldValue(before, field) != fieldValue(after, field))
+                changes.push_back({ field, fieldValue(before, field), fieldValue(after, field) });
         }
         return changes;
     }

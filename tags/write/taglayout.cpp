@@ -61,7 +61,7 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
     if (!tail)
         return std::nullopt;
     layout.tail = std::move(*tail);
-    layout.format = audioFormatOf(named).value_or(AudioFormat::Mp3);
+    layout.format = audioFormatOf(layout.path).value_or(AudioFormat::Mp3); // the file itself, as undo finds it
     if (layout.format == AudioFormat::Flac) {
         if (!readFlacRegion(file, layout))
             return std::nullopt;

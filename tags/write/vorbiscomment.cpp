@@ -64,6 +64,19 @@ namespace {
             return *keys.begin();
         }
 
+        // A field written under several keys (ALBUMARTIST or "ALBUM ARTIST"):
+        // the first key the comment holds takes the value, and the others go,
+        // so that no other spelling still gives an old value.
+        void setAliases(std::initializer_list<std::string_view> keys, const std::string& value)
+        {
+            const std::string_view chosen = keyFor(keys);
+            set(chosen, value);
+            for (std::string_view key : keys) {
+                if (key != chosen)
+                    set(key, std::string());
+            }
+        }
+
         void set(std::string_view key, const std::string& value)
         {
             bool placed = false;
@@ -112,7 +125,7 @@ namespace {
         }
         editor.set(numberKey, number);
         if (slash >= 0 || number.empty())
-            editor.set(editor.keyFor(totalKeys), number.empty() ? std::string() : total);
+            editor.setAliases(totalKeys, number.empty() ? std::string() : total);
     }
 
 } // namespace
@@ -136,13 +149,13 @@ std::optional<std::string> withVorbisValues(std::string_view body, const TagValu
             editor.set("ALBUM", value);
             break;
         case TagField::AlbumArtist:
-            editor.set(editor.keyFor({ "ALBUMARTIST", "ALBUM ARTIST" }), value);
+            editor.setAliases({ "ALBUMARTIST", "ALBUM ARTIST" }, value);
             break;
         case TagField::Genre:
             editor.set("GENRE", value);
             break;
         case TagField::Year:
-            editor.set(editor.has("YEAR") && !editor.has("DATE") ? "YEAR" : "DATE", value);
+            editor.setAliases({ "DATE", "YEAR" }, value);
             break;
         case TagField::Track:
             setNumber(editor, "TRACKNUMBER", { "TRACKTOTAL", "TOTALTRACKS" }, text);

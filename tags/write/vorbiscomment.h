@@ -18,6 +18,7 @@ namespace zentrio {
 // removes them all. A track or disc without a total keeps the old total,
 // in the form the comment held it ("3/12", or TRACKTOTAL/TOTALTRACKS). A
 // date goes into DATE (into YEAR where the comment has a YEAR and no DATE).
+// A field with several keys keeps one: the others of its keys go.
 // nullopt when the body does not parse.
 std::optional<std::string> withVorbisValues(std::string_view body, const TagValues& values);
 

@@ -9,6 +9,7 @@
 #include <QtEndian>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zentrio;
 
@@ -51,6 +52,9 @@ class FlacWriteTest : public QObject {
 private Q_SLOTS:
     void aCommentIsWrittenAndUndone_data();
     void aCommentIsWrittenAndUndone();
+    void aWriteThatWouldHideOrLoseIsRefused_data();
+    void aWriteThatWouldHideOrLoseIsRefused();
+    void aLinkNamedOtherwiseIsWrittenAndUndoneAsItsFile();
 };
 
 void FlacWriteTest::aCommentIsWrittenAndUndone_data()
@@ -76,6 +80,9 @@ void FlacWriteTest::aCommentIsWrittenAndUndone_data()
         << QStringList { "tracknumber=3/12", "artist=One", "artist=Two" } << 400
         << QStringList { "track=4", "artist=Solo", "albumartist=Various" }
         << QStringList { "tracknumber=4/12", "artist=Solo", "ALBUMARTIST=Various" } << true;
+    QTest::newRow("a cleared field goes under every key it has")
+        << QStringList { "DATE=2001", "YEAR=1999", "ALBUM ARTIST=Y", "TITLE=T" } << 400
+        << QStringList { "albumartist=", "song=U" } << QStringList { "DATE=2001", "YEAR=1999", "TITLE=U" } << true;
     QTest::newRow("a cleared field goes") << order << 400 << QStringList { "song=" }
                                           << QStringList { "ARTIST=Band", "COMMENT=keep me", "TRACKNUMBER=3",
                                                  "TRACKTOTAL=12" }
@@ -115,6 +122,52 @@ void FlacWriteTest::aCommentIsWrittenAndUndone()
 
     const auto undone = journal.undoNewest();
     QVERIFY(undone);
+    QCOMPARE(testsupport::readFile(path), before);
+}
+
+// What a write into the comment would hide (fields an ID3 tag gives while
+// the comment is empty) or could not give back (audio shorter than the
+// bytes undo checks at the end) is refused, and the file stays as it was.
+void FlacWriteTest::aWriteThatWouldHideOrLoseIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    const QByteArray bare = testsupport::flacFile({}, 400);
+    const qsizetype audio = bare.indexOf("\xFF\xF8");
+    QTest::newRow("an ID3v1 record gives the fields, the comment is empty")
+        << bare + testsupport::id3v1("V1 title", "V1 artist", "V1 album");
+    QTest::newRow("an ID3v2 tag before fLaC gives the fields") << testsupport::id3v2Prefix("Id3 title") + bare;
+    QTest::newRow("audio shorter than the bytes undo checks") << bare.left(audio + 100);
+}
+
+void FlacWriteTest::aWriteThatWouldHideOrLoseIsRefused()
+{
+    QFETCH(QByteArray, file);
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string path = testsupport::writeFile(folder, "a.flac", file);
+    const TagJournal journal(folder + "/journal");
+    QCOMPARE(writeTagBatch({ { path, { { TagField::Genre, "Jazz" } } } }, TagSource::Id3v2First, 2026, journal).written, 0);
+    QCOMPARE(testsupport::readFile(path), file);
+}
+
+// A link named ".mp3" to a FLAC file writes the FLAC file's comment (never
+// an ID3v2 tag before its "fLaC"), and undo, which finds the file itself,
+// gives it back.
+void FlacWriteTest::aLinkNamedOtherwiseIsWrittenAndUndoneAsItsFile()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const QByteArray before = testsupport::flacFile({ "TITLE=Old" }, 400);
+    const std::string path = testsupport::writeFile(folder, "real.flac", before);
+    QCOMPARE(::symlink(path.c_str(), (folder + "/link.mp3").c_str()), 0);
+    const TagJournal journal(folder + "/journal");
+    QCOMPARE(writeTagBatch({ { folder + "/link.mp3", { { TagField::Song, "New" } } } }, TagSource::Id3v2First, 2026,
+                 journal)
+                 .written,
+        1);
+    QVERIFY(testsupport::readFile(path).startsWith("fLaC"));
+    QCOMPARE(commentsOf(testsupport::readFile(path)), QStringList { "TITLE=New" });
+    QVERIFY(journal.undoNewest());
     QCOMPARE(testsupport::readFile(path), before);
 }
 

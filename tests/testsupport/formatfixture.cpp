@@ -175,6 +175,16 @@ QByteArray flacFile(const std::vector<std::string>& comments, int padding, int a
         + (padding < 0 ? QByteArray() : block(1, true, QByteArray(padding, '\0'))) + "\xFF\xF8" + audio(audioBytes);
 }
 
+QByteArray id3v2Prefix(const QByteArray& title)
+{
+    const QByteArray frame = QByteArray("TIT2") + be32(quint32(title.size() + 1)) + QByteArray(2, '\0') + '\0' + title;
+    const quint32 size = quint32(frame.size());
+    QByteArray syncsafe(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        syncsafe[i] = char((size >> (21 - 7 * i)) & 0x7F);
+    return QByteArray("ID3\x03\0\0", 6) + syncsafe + frame;
+}
+
 QByteArray mp4WithItems(const QByteArray& items) { return mp4(600, items); }
 
 QByteArray mp4Item(const char* name, int type, const QByteArray& value)

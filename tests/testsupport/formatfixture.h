@@ -20,6 +20,9 @@ QByteArray untaggedFile(const std::string& format, int audioBytes = 600);
 // padding (none: no padding block), then `audioBytes` of audio.
 QByteArray flacFile(const std::vector<std::string>& comments, int padding, int audioBytes = 600);
 
+// An ID3v2.3 tag with a title alone, as some programs put before "fLaC".
+QByteArray id3v2Prefix(const QByteArray& title);
+
 // An MP4 file whose item list holds these atoms as they are ("gnre"...).
 QByteArray mp4WithItems(const QByteArray& items);
 
