@@ -44,13 +44,6 @@ struct CompanionSource {
     std::vector<std::string> companions;
 };
 
-// The options for a file of another format: its name keeps its own extension.
-NameOptions withExtension(NameOptions options, const std::string& extension)
-{
-    options.extension = QString::fromStdString(extension);
-    return options;
-}
-
 // Files named by one thread at a time: a few hundred microseconds of work.
 constexpr std::size_t kNamedPerChunk = 256;
 
@@ -103,10 +96,10 @@ private:
             return skip(FileStatus::Skipped, "no tag");
         if (const QStringList missing = missingFields(options.own->parts, read->tag); !missing.isEmpty())
             return skip(FileStatus::Skipped, "no " + missing.join(", ").toStdString());
-        const std::string extension = ownAudioExtension(walked.name);
-        const std::vector<QString> components = extension == ".mp3"
+        // An MP3 file's options need no copy: ".mp3" is their extension.
+        const std::vector<QString> components = ownAudioExtension(walked.name) == ".mp3"
             ? composeNewPath(read->tag, options, number)
-            : composeNewPath(read->tag, withExtension(options, extension), number);
+            : composeNewPath(read->tag, forFile(options, walked.name), number);
         if (components.empty())
             return skip(FileStatus::Skipped, "the pattern gives no name");
         std::string to = root;

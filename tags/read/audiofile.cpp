@@ -7,6 +7,7 @@ namespace zentrio {
 
 namespace {
 
+    // The first extension of each format names it.
     constexpr std::array<std::pair<std::string_view, AudioFormat>, 13> kExtensions { {
         { "mp3", AudioFormat::Mp3 },
         { "flac", AudioFormat::Flac },
@@ -17,8 +18,8 @@ namespace {
         { "m4b", AudioFormat::Mp4 },
         { "mp4", AudioFormat::Mp4 },
         { "wav", AudioFormat::Wav },
-        { "aif", AudioFormat::Aiff },
         { "aiff", AudioFormat::Aiff },
+        { "aif", AudioFormat::Aiff },
         { "wv", AudioFormat::WavPack },
         { "ape", AudioFormat::Ape },
     } };
@@ -58,25 +59,10 @@ std::optional<AudioFormat> audioFormatOf(std::string_view name)
 
 const char* formatName(AudioFormat format)
 {
-    switch (format) {
-    case AudioFormat::Mp3:
-        return "mp3";
-    case AudioFormat::Flac:
-        return "flac";
-    case AudioFormat::Ogg:
-        return "ogg";
-    case AudioFormat::Opus:
-        return "opus";
-    case AudioFormat::Mp4:
-        return "m4a";
-    case AudioFormat::Wav:
-        return "wav";
-    case AudioFormat::Aiff:
-        return "aiff";
-    case AudioFormat::WavPack:
-        return "wv";
-    case AudioFormat::Ape:
-        return "ape";
+    // A format's name is its first extension in the table.
+    for (const auto& [extension, known] : kExtensions) {
+        if (known == format)
+            return extension.data();
     }
     return "";
 }
