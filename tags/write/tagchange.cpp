@@ -7,7 +7,7 @@
 #include "tags/write/id3v2save.h"
 #include "tags/read/formattags.h"
 #include "tags/read/tagsource.h"
-#include "tags/write/flacmetadata.h"
+#include "tags/write/startregion.h"
 
 #include <QRegularExpression>
 
@@ -217,33 +217,34 @@ QString fieldValue(const TagFields& tag, TagField field)
 
 namespace {
 
-    constexpr std::size_t kMaxFlacRegion = 16 * 1024 * 1024;
+    constexpr std::size_t kMaxStartRegion = 16 * 1024 * 1024;
 
-    // A FLAC file's fields with `region` as its metadata, read as the lister
-    // reads the file: the metadata, then the file's last bytes (an ID3v1
-    // record there is read where the comment gives nothing).
-    std::optional<TagFields> flacFields(std::string_view region, const TagLayout& layout)
+    // A file's fields with `region` as its metadata, read as the lister
+    // reads the file: the metadata, then the file's last bytes (where a FLAC
+    // file's ID3v1 record is read when the comment gives nothing).
+    std::optional<TagFields> startRegionFields(std::string_view region, const TagLayout& layout)
     {
-        return formatFieldsOf(std::string(region) + layout.tail, AudioFormat::Flac);
+        return formatFieldsOf(std::string(region) + layout.tail, layout.format);
     }
 
-    // A FLAC file's comment takes the values; its metadata keeps its size
-    // where the padding has room, and the whole old metadata is kept for undo.
+    // The metadata at the file's start takes the values; it keeps its size
+    // where its padding has room, and the whole old metadata is kept for undo.
     // Refused: metadata so large or audio so short that the file's last bytes
     // are not audio, and a write after which a field not named would read
-    // otherwise (the file shows an ID3 tag's fields, which a comment with a
-    // value hides).
-    std::optional<TagRewrite> rewriteFlac(const TagLayout& layout, const TagValues& values)
+    // otherwise (a FLAC file shows an ID3 tag's fields, which a comment with
+    // a value hides).
+    std::optional<TagRewrite> rewriteStartRegion(
+        const TagLayout& layout, const StartRegionFormat& format, const TagValues& values)
     {
         TagRewrite rewrite;
         if (values.empty())
             return rewrite;
-        if (layout.region.size() > kMaxFlacRegion
+        if (layout.region.size() > kMaxStartRegion
             || layout.region.size() + layout.tail.size() > static_cast<std::size_t>(layout.length))
             return std::nullopt;
-        auto region = flacRegionWithValues(layout.region, values);
-        const auto before = flacFields(layout.region, layout);
-        const auto after = region ? flacFields(*region, layout) : std::nullopt;
+        auto region = format.withValues(layout.region, values);
+        const auto before = startRegionFields(layout.region, layout);
+        const auto after = region ? startRegionFields(*region, layout) : std::nullopt;
         if (!before || !after)
             return std::nullopt; // what TagLib cannot read back is never written
         for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {
@@ -261,8 +262,8 @@ namespace {
 
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change)
 {
-    if (layout.format == AudioFormat::Flac)
-        return rewriteFlac(layout, change.values);
+    if (const auto startRegion = startRegionFormat(layout.format))
+        return rewriteStartRegion(layout, *startRegion, change.values);
     TagRewrite rewrite;
     if (change.source == TagSource::Id3v2First) {
         auto region = rewriteRegion(layout, change.values);
@@ -324,8 +325,8 @@ std::optional<TagFingerprint> fingerprintRestored(
 
 TagFields fieldsNow(const TagLayout& layout, TagSource source)
 {
-    if (layout.format == AudioFormat::Flac)
-        return flacFields(layout.region, layout).value_or(TagFields {});
+    if (layout.format != AudioFormat::Mp3)
+        return startRegionFields(layout.region, layout).value_or(TagFields {});
     return tagFieldsOf(layout.region, layout.tail, source);
 }
 
@@ -333,8 +334,8 @@ TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSou
 {
     const std::string_view region
         = rewrite.region == TagRewrite::Region::Unchanged ? std::string_view(layout.region) : std::string_view(rewrite.regionBytes);
-    if (layout.format == AudioFormat::Flac)
-        return flacFields(region, layout).value_or(TagFields {});
+    if (layout.format != AudioFormat::Mp3)
+        return startRegionFields(region, layout).value_or(TagFields {});
     if (!rewrite.record)
         return tagFieldsOf(region, layout.tail, source);
     // The file's last 257 bytes: the 129 before the record, then the record.

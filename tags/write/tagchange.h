@@ -52,7 +52,7 @@ std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& 
 // A field as a file shows it: a track or disc with its total ("3/12").
 QString fieldValue(const TagFields& tag, TagField field);
 
-// The fields the file shows now, by the source (a FLAC file: by its comment).
+// The fields the file shows now, by the source (a file of another format: by its metadata).
 TagFields fieldsNow(const TagLayout& layout, TagSource source);
 
 // The fields the file will show, by the source, once the rewrite is written.

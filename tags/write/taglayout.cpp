@@ -3,7 +3,7 @@
 #include "platform/fs/digest.h"
 #include "tags/read/id3v2.h"
 #include "tags/read/formatguard.h"
-#include "tags/write/flacmetadata.h"
+#include "tags/write/startregion.h"
 
 #include <climits>
 #include <cstdlib>
@@ -27,16 +27,16 @@ namespace {
         return region;
     }
 
-    // A FLAC file's metadata as its region; false for damaged metadata,
-    // which no write touches.
-    bool readFlacRegion(const fs::FileReader& file, TagLayout& layout)
+    // The metadata at a file's start as its region; false for damaged
+    // metadata, which no write touches.
+    bool readStartRegion(const fs::FileReader& file, const StartRegionFormat& format, TagLayout& layout)
     {
-        const auto metadata = flacMetadataOf(
+        const auto end = format.regionEnd(
             [&](std::int64_t offset, std::size_t count) { return file.readAt(offset, count); }, layout.length);
-        if (!metadata || !safeForTagLib(file, AudioFormat::Flac))
+        if (!end || !safeForTagLib(file, layout.format))
             return false;
         layout.regionRead = true;
-        auto bytes = file.readAt(0, metadata->end);
+        auto bytes = file.readAt(0, *end);
         if (!bytes)
             return false;
         layout.region = std::move(*bytes);
@@ -62,8 +62,8 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
         return std::nullopt;
     layout.tail = std::move(*tail);
     layout.format = audioFormatOf(layout.path).value_or(AudioFormat::Mp3); // the file itself, as undo finds it
-    if (layout.format == AudioFormat::Flac) {
-        if (!readFlacRegion(file, layout))
+    if (const auto startRegion = startRegionFormat(layout.format)) {
+        if (!readStartRegion(file, *startRegion, layout))
             return std::nullopt;
     } else if (layout.format != AudioFormat::Mp3) {
         return std::nullopt;

@@ -26,7 +26,7 @@ struct TagLayout {
     std::string tail; // the trailer window and the file's last byte (257 bytes)
     std::optional<std::string> record; // the ID3v1 record in the file's last 128 bytes
     bool regionRead = false; // the ID3v2 region below was read
-    std::string region; // the bytes at the start that a tag rewrite replaces (empty: no tag); FLAC: its metadata
+    std::string region; // the bytes at the start that a tag rewrite replaces (empty: no tag); other formats: their metadata
     std::string following; // up to 4 KiB after the region, which TagLib's rewrite must keep
     bool regionFits = true; // false: the tag claims more bytes than the file holds
 
@@ -40,10 +40,10 @@ struct TagLayout {
 // True when the trailer window shows a record in the file's last 128 bytes.
 bool endsWithRecord(std::string_view window);
 
-// Reads the file's layout; with `withRegion` its ID3v2 region too (a FLAC
-// file's metadata always, and never an ID3v1 record: its tags are its
-// comment block). nullopt when the file cannot be read, is no regular file
-// (or a FLAC file with damaged metadata),
+// Reads the file's layout; with `withRegion` its ID3v2 region too (the
+// metadata at the start of a file of another format always, and never an
+// ID3v1 record). nullopt when the file cannot be read, is no regular file
+// (or one with damaged metadata),
 // or is 256 bytes long or shorter ("save tag" fails then), or is of a format
 // whose tags are not written.
 std::optional<TagLayout> readTagLayout(const std::string& path, bool withRegion);

@@ -1,5 +1,6 @@
 #include "tags/write/tagwrite.h"
 
+#include "tags/write/startregion.h"
 #include "tags/write/tagdryrun.h"
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournal.h"
@@ -153,8 +154,8 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
 
 AudioFormats writableFormats()
 {
-    AudioFormats formats = AudioFormats::only(AudioFormat::Mp3);
-    formats.add(AudioFormat::Flac);
+    AudioFormats formats = startRegionFormats();
+    formats.add(AudioFormat::Mp3);
     return formats;
 }
 

@@ -36,7 +36,7 @@ struct TagBatch {
 };
 
 // The formats whose tags are written: MP3 (ID3v2 and the ID3v1 record)
-// and FLAC (its Vorbis comment).
+// and those whose metadata lies at the file's start (tags/write/startregion.h).
 AudioFormats writableFormats();
 
 // What became of one file of a batch.

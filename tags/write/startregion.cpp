@@ -1,0 +1,39 @@
+#include "tags/write/startregion.h"
+
+#include "tags/read/flacblocks.h"
+#include "tags/write/flacmetadata.h"
+
+namespace zentrio {
+
+namespace {
+
+    std::optional<std::size_t> flacRegionEnd(const RegionReadAt& read, std::int64_t length)
+    {
+        const auto metadata = flacMetadataOf(read, length);
+        return metadata ? std::optional(metadata->end) : std::nullopt;
+    }
+
+} // namespace
+
+std::optional<StartRegionFormat> startRegionFormat(AudioFormat format)
+{
+    switch (format) {
+    case AudioFormat::Flac:
+        return StartRegionFormat { flacRegionEnd, flacRegionWithValues };
+    default:
+        return std::nullopt;
+    }
+}
+
+AudioFormats startRegionFormats()
+{
+    AudioFormats formats;
+    for (int i = 0; i <= static_cast<int>(AudioFormat::Ape); ++i) {
+        const auto format = static_cast<AudioFormat>(i);
+        if (startRegionFormat(format))
+            formats.add(format);
+    }
+    return formats;
+}
+
+} // namespace zentrio

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "tags/read/audiofile.h"
+#include "tags/write/tagvalues.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The formats whose tags lie in one stretch of bytes at the file's start,
+// before the audio: FLAC's metadata blocks. A write replaces that stretch
+// (the region) as a whole: in place when the new one keeps its size, else
+// through the same splice as a grown ID3v2 tag; undo puts the old region
+// back. Each format says where its region ends and how its region takes
+// new values; the checks around a write are the same for all of them.
+namespace zentrio {
+
+using RegionReadAt = std::function<std::optional<std::string>(std::int64_t offset, std::size_t count)>;
+
+struct StartRegionFormat {
+    // The region's length in a file of `length` bytes; nullopt for damaged
+    // metadata, which no write touches.
+    std::optional<std::size_t> (*regionEnd)(const RegionReadAt& read, std::int64_t length);
+    // The region with the values written into it, every other byte of
+    // metadata kept; nullopt when it cannot take them.
+    std::optional<std::string> (*withValues)(std::string_view region, const TagValues& values);
+};
+
+// nullopt for a format whose tags are not written this way.
+std::optional<StartRegionFormat> startRegionFormat(AudioFormat format);
+
+// Every format of the table.
+AudioFormats startRegionFormats();
+
+} // namespace zentrio
