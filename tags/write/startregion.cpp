@@ -19,7 +19,7 @@ std::optional<StartRegionFormat> startRegionFormat(AudioFormat format)
 {
     switch (format) {
     case AudioFormat::Flac:
-        return StartRegionFormat { flacRegionEnd, flacRegionWithValues };
+        return StartRegionFormat { flacRegionEnd, flacRegionWithValues, true };
     default:
         return std::nullopt;
     }

@@ -26,6 +26,9 @@ struct StartRegionFormat {
     // The region with the values written into it, every other byte of
     // metadata kept; nullopt when it cannot take them.
     std::optional<std::string> (*withValues)(std::string_view region, const TagValues& values);
+    // The file's last bytes are read with the region, as a lister reads the
+    // file: a FLAC file's ID3v1 record gives fields its comment lacks.
+    bool tailGivesFields = false;
 };
 
 // nullopt for a format whose tags are not written this way.

@@ -224,6 +224,9 @@ namespace {
     // file's ID3v1 record is read when the comment gives nothing).
     std::optional<TagFields> startRegionFields(std::string_view region, const TagLayout& layout)
     {
+        const auto format = startRegionFormat(layout.format);
+        if (format && !format->tailGivesFields)
+            return formatFieldsOf(region, layout.format);
         return formatFieldsOf(std::string(region) + layout.tail, layout.format);
     }
 
