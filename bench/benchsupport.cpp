@@ -135,15 +135,39 @@ void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& j
         const int fd = open(path.c_str(), O_RDWR);
         if (fd < 0)
             continue;
-        unsigned char header[10] = {};
-        if (pread(fd, header, 10, 0) == 10 && std::memcmp(header, "ID3", 3) == 0) {
-            region.resize(10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]));
+        if (const std::size_t length = metadataRegionLength(fd); length > 0) {
+            region.resize(length);
             (void)pread(fd, region.data(), region.size(), 0);
             (void)pwrite(fd, region.data(), region.size(), 0);
             fsync(fd);
         }
         close(fd);
     }
+}
+
+std::size_t metadataRegionLength(int fd)
+{
+    unsigned char header[10] = {};
+    if (pread(fd, header, 10, 0) != 10)
+        return 0;
+    const auto be32 = [](const unsigned char* b) { return (b[0] << 24) | (b[1] << 16) | (b[2] << 8) | b[3]; };
+    if (std::memcmp(header, "ID3", 3) == 0)
+        return 10 + ((header[6] << 21) | (header[7] << 14) | (header[8] << 7) | header[9]);
+    off_t at = 0;
+    if (std::memcmp(header, "fLaC", 4) == 0) { // the blocks up to the audio
+        for (at = 4; pread(fd, header, 4, at) == 4;) {
+            at += 4 + ((header[1] << 16) | (header[2] << 8) | header[3]);
+            if (header[0] & 0x80)
+                return static_cast<std::size_t>(at);
+        }
+        return 0;
+    }
+    while (pread(fd, header, 8, at) == 8 && be32(header) >= 8) { // the atoms up to the end of moov
+        at += be32(header);
+        if (std::memcmp(header + 4, "moov", 4) == 0)
+            return static_cast<std::size_t>(at);
+    }
+    return 0;
 }
 
 void tagWriteFloor(const std::string& folder, std::size_t journalBytes)

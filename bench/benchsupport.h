@@ -37,6 +37,10 @@ std::vector<std::string> makeLibrary(const std::string& root, int files);
 // header and region, write the region back in place, sync, close; then one
 // synced write of `journalBytes` bytes beside `journalFolder`.
 void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes);
+// The length of the metadata at the start of an open file: an ID3v2 tag,
+// FLAC's blocks up to the audio, or an MP4 file's atoms up to the end of
+// moov; 0 for none.
+std::size_t metadataRegionLength(int fd);
 
 // Runs a program with its output to /dev/null; false when it fails. With
 // `peakMiB`, the child's peak memory.

@@ -1,6 +1,7 @@
 #include "cli/formatoption.h"
 
 #include "cli/output.h"
+#include "tags/write/tagwrite.h"
 
 namespace zentrio::cli {
 
@@ -32,6 +33,17 @@ std::optional<AudioFormats> chosenFormats(const std::string& formats, bool id3v1
         return std::nullopt;
     }
     return chosen;
+}
+
+std::string writableFormatList()
+{
+    std::string names;
+    for (int i = 0; i <= static_cast<int>(AudioFormat::Ape); ++i) {
+        const auto format = static_cast<AudioFormat>(i);
+        if (writableFormats().contains(format))
+            names += (names.empty() ? "" : ", ") + std::string(formatName(format));
+    }
+    return names;
 }
 
 } // namespace zentrio::cli

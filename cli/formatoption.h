@@ -17,4 +17,7 @@ void addFormatOption(CLI::App& command, std::string& formats);
 // format's, or for another format than MP3 with --id3v1.
 std::optional<AudioFormats> chosenFormats(const std::string& formats, bool id3v1);
 
+// The formats whose tags are written, by name: "mp3, flac, ...".
+std::string writableFormatList();
+
 } // namespace zentrio::cli

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/formatoption.h"
 #include "cli/fromname.h"
 #include "cli/setvalues.h"
 #include "cli/tagbatchrun.h"
@@ -21,8 +22,11 @@ struct FromNameOptions {
 
 void addBatchOptions(CLI::App& command, TagRunOptions& run)
 {
-    command.add_option("PATH", run.paths, "MP3 files and folders (a folder: its MP3 files)")->required();
+    command.add_option("PATH", run.paths,
+        "audio files and folders (a folder: its audio files whose tags are written: " + writableFormatList() + ")")
+        ->required();
     command.add_flag("-r,--recursive", run.recursive, "every folder below each folder too");
+    addFormatOption(command, run.ext);
     command.add_flag("-n,--dry-run", run.dryRun, "show, per file, what would change from what to what; change nothing");
     command.add_flag("--keep-time", run.keepTime,
         "give each file written its modification time back (tag undo puts back the time it had before, either way)");
@@ -54,10 +58,11 @@ void addSetCommand(CLI::App& tag, Command& run)
 {
     auto options = std::make_shared<SetOptions>();
     CLI::App* set = tag.add_subcommand("set",
-        "Set the fields given on every file and keep every other field. The ID3v2 tag is written into the file itself "
-        "(the audio moved only when the tag must grow, so the file keeps its owner, mode and links) and an ID3v1 "
-        "record the file has is kept in step with the values it can hold; a track or disc without a total "
-        "keeps the old total.");
+        "Set the fields given on every file and keep every other field. The tag is written into the file itself "
+        "(the audio moved only when the tag must grow, so the file keeps its owner, mode and links): an MP3 file's "
+        "ID3v2 tag, with an ID3v1 record it has kept in step with the values it can hold; another format's own "
+        "metadata (FLAC's Vorbis comment...), every other field, picture and item kept in its place. A track or "
+        "disc without a total keeps the old total.");
     const std::tuple<const char*, TagField, const char*> fields[]
         = { { "--song", TagField::Song, "" }, { "--artist", TagField::Artist, "" }, { "--album", TagField::Album, "" },
               { "--year", TagField::Year,
@@ -70,7 +75,7 @@ void addSetCommand(CLI::App& tag, Command& run)
             std::string("the ") + (name + 2) + " to set" + takes);
     }
     set->add_flag("--id3v1", options->run.id3v1,
-        "write the ID3v1 record only (song, artist and album of 30 characters, year, track, genre)");
+        "write the ID3v1 record only (song, artist and album of 30 characters, year, track, genre), of MP3 files only");
     addBatchOptions(*set, options->run);
     set->callback([options, &run] {
         run = [options] {
@@ -84,7 +89,7 @@ void addFromNameCommand(CLI::App& tag, Command& run)
 {
     auto options = std::make_shared<FromNameOptions>();
     CLI::App* fromName = tag.add_subcommand("from-name",
-        "Fill tags from file names: the pattern is matched against each file's name without \".mp3\" and, where it "
+        "Fill tags from file names: the pattern is matched against each file's name without its extension and, where it "
         "holds \"/\", against the folders above it ({albumartist}/{album}/{track} - {song}), only those below the "
         "folder named (a file named by itself has none above it). Files that do not match, or have too few folders "
         "below the folder named, are listed and left alone (exit status 1); the others are written.");
@@ -104,7 +109,7 @@ void addFromNameCommand(CLI::App& tag, Command& run)
 
 void addTagCommand(CLI::App& app, Command& run)
 {
-    CLI::App* tag = app.add_subcommand("tag", "Fix the tags of MP3 files: set fields, fill them from file names, "
+    CLI::App* tag = app.add_subcommand("tag", "Fix the tags of audio files: set fields, fill them from file names, "
                                               "and take back the newest tag change (this program's or the window's).");
     tag->require_subcommand(1);
     tag->footer(kTagExitStatusHelp);

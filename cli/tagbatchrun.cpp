@@ -2,6 +2,7 @@
 
 #include "cli/arguments.h"
 #include "cli/exitstatus.h"
+#include "cli/formatoption.h"
 #include "platform/fs/filenames.h"
 #include "platform/fs/readpool.h"
 #include "tags/read/treewalk.h"
@@ -168,6 +169,12 @@ void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts&
             ++counts.failed;
             report.file(target, "failed", "cannot be read");
             break;
+        case PlannedTagWrite::State::NotWritable:
+            ++counts.failed;
+            report.file(target, "failed",
+                "its metadata is laid out in a way this program does not write safely, or the write would change "
+                "fields not named; left alone");
+            break;
         case PlannedTagWrite::State::TagPastEnd:
             ++counts.failed;
             report.file(target, "failed", "its ID3v2 tag claims more bytes than the file holds; left alone");
@@ -206,7 +213,8 @@ void reportRepair(const fs::RepairOutcome& repaired)
 
 int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
 {
-    const auto paths = absolutePaths(options.paths);
+    const auto formats = chosenFormats(options.ext, options.id3v1);
+    const auto paths = formats ? absolutePaths(options.paths) : std::nullopt;
     if (!paths)
         return kUsage;
     if (!options.dryRun)
@@ -217,14 +225,17 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     LibraryWalk walk;
     walk.paths = *paths;
     walk.recursive = options.recursive;
-    walk.formats = options.id3v1 ? AudioFormats::only(AudioFormat::Mp3) : writableFormats();
+    walk.formats = formats->within(writableFormats());
     walk.readTags = false; // each file is read once, by its preview
     std::vector<Target> leftOut;
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any&) {
         for (const WalkedFile& file : folder.audio)
             found.push_back({ joinPath(folder.path, file.name), folder.argument });
-        for (const std::string& name : folder.leftOut)
-            leftOut.push_back({ joinPath(folder.path, name), folder.argument });
+        for (const std::string& name : folder.leftOut) {
+            const auto format = audioFormatOf(name);
+            if (format && formats->contains(*format))
+                leftOut.push_back({ joinPath(folder.path, name), folder.argument });
+        }
     };
     walk.failed = [&](const WalkFailure& failure) {
         complain(display.said(failure.path) + ": cannot be listed: " + failure.reason);
@@ -245,8 +256,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     for (const Target& target : leftOut) {
         ++counts.failed;
         report.file(target, "failed",
-            options.id3v1 ? "--id3v1 writes MP3 files only; left alone"
-                          : "the tags of this format are not written (MP3 and FLAC only); left alone");
+            "the tags of this format are not written (only those of " + writableFormatList() + "); left alone");
     }
     std::vector<const Target*> changing;
     for (const Target& target : *targets) {

@@ -22,6 +22,7 @@ struct TagRunOptions {
     bool dryRun = false;
     bool json = false;
     bool keepTime = false; // each file written keeps its modification time
+    std::string ext; // --ext: the formats taken (empty: every one)
 };
 
 // A file's new values, by its path below the path named on the command line

@@ -24,6 +24,7 @@ public:
     bool contains(AudioFormat format) const { return (m_bits & bit(format)) != 0; }
     void add(AudioFormat format) { m_bits |= bit(format); }
     bool empty() const { return m_bits == 0; }
+    AudioFormats within(AudioFormats other) const { return AudioFormats(std::uint16_t(m_bits & other.m_bits)); }
     bool operator==(const AudioFormats&) const = default;
 
 private:

@@ -31,8 +31,10 @@ namespace {
     {
         Read read;
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
+        const auto otherFormat = [&] { return audioFormatOf(linkTarget(path)).value_or(AudioFormat::Mp3) != AudioFormat::Mp3; };
         if (!layout) {
-            read.file.state = PlannedTagWrite::State::Unreadable;
+            const bool opens = otherFormat() && fs::FileReader(linkTarget(path)).isOpen();
+            read.file.state = opens ? PlannedTagWrite::State::NotWritable : PlannedTagWrite::State::Unreadable;
             return read;
         }
         if (!values) {
@@ -42,7 +44,9 @@ namespace {
         read.file.values = *values;
         const auto plan = planFileWrite(batch, *values, *layout);
         if (!plan) {
-            read.file.state = layout->regionFits ? PlannedTagWrite::State::Unreadable : PlannedTagWrite::State::TagPastEnd;
+            read.file.state = !layout->regionFits ? PlannedTagWrite::State::TagPastEnd
+                : otherFormat()                   ? PlannedTagWrite::State::NotWritable
+                                                  : PlannedTagWrite::State::Unreadable;
             return read;
         }
         if (plan->write.writesNothing()) {

@@ -56,6 +56,8 @@ struct PlannedTagWrite {
         Unreadable, // it cannot be read, or its tag cannot be rewritten
         TagPastEnd, // its ID3v2 tag claims more bytes than the file holds
         SameFile, // it changes, but another path before it reaches the same file
+        NotWritable, // a file of another format than MP3 that was read, but whose metadata this program does not
+                     // write safely: a layout it does not follow, or a write that would change a field not named
     } state = State::Changes;
     std::vector<FieldChange> changes; // Changes: in the order of TagField
     TagValues values; // the values it gets
