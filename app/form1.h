@@ -174,6 +174,7 @@ private:
     // The formats the list shows and a run renames: MP3 alone, or every
     // format with the "all formats" switch on.
     AudioFormats listedFormats() const;
+    std::vector<std::string> checkedTagNames(const std::vector<RunItem>& items) const;
     // Says on the message line that `count` checked files of other formats
     // than MP3 were left alone by a tag command (nothing when none).
     void sayOtherFormatsLeftAlone(std::size_t count);

@@ -33,7 +33,7 @@ namespace {
     constexpr BuiltIn kAddedTexts[] = {
         { "mid3v2", "ID3v2" },
         { "mformats", "all formats" },
-        { "msgformatsalone", " not written: tags of other formats than MP3 cannot be saved yet, %1 file(s) left alone" },
+        { "msgformatsalone", " not written: the tags of their format cannot be saved yet, %1 file(s) left alone" },
         { "mpreview", "preview" },
         { "mundo", "undo" },
         { "msgundo", " undo ready: %1 renamed back, %2 could not be" },

@@ -9,6 +9,7 @@
 #include "tags/journal/tagjournal.h"
 #include "tags/read/checkeditems.h"
 #include "tags/write/taglayout.h"
+#include "tags/write/tagwrite.h"
 
 #include <map>
 
@@ -47,13 +48,20 @@ void Form1::sayOtherFormatsLeftAlone(std::size_t count)
         showMessage(message(QStringLiteral("msgformatsalone")).arg(count));
 }
 
+// The checked files whose tags the tag windows write: those of the formats
+// listed whose tags are written.
+std::vector<std::string> Form1::checkedTagNames(const std::vector<RunItem>& items) const
+{
+    return checkedAudioNames(items, listedFormats().within(writableFormats()));
+}
+
 // "from file name": the checked files' names against a pattern, in a window
-// that writes nothing until "apply". Its files are the checked MP3 files:
-// the tags of other formats are not written.
+// that writes nothing until "apply". Its files are the checked files whose
+// tags are written; any other format's are left alone.
 void Form1::fromNameClicked()
 {
     const std::vector<RunItem> items = runItems();
-    const std::vector<std::string> names = checkedMp3Names(items);
+    const std::vector<std::string> names = checkedTagNames(items);
     const std::size_t leftAlone = checkedAudioNames(items, listedFormats()).size() - names.size();
     auto* window = new FromNameWindow(currentFolder(), names, tagSource(), m_texts,
         [this, shown = identitiesOf(currentFolder(), names), leftAlone](
@@ -65,11 +73,11 @@ void Form1::fromNameClicked()
 }
 
 // "set for checked": the boxes that hold text go into every file checked
-// when the window opened; MP3 files only, as above.
+// when the window opened; the files as above.
 void Form1::setForCheckedClicked()
 {
     const std::vector<RunItem> items = runItems();
-    const std::vector<std::string> names = checkedMp3Names(items);
+    const std::vector<std::string> names = checkedTagNames(items);
     const std::size_t leftAlone = checkedAudioNames(items, listedFormats()).size() - names.size();
     auto* window = new SetForCheckedWindow(currentFolder(), names, tagSource(), m_texts,
         [this, shown = identitiesOf(currentFolder(), names), leftAlone](

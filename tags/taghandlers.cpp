@@ -5,6 +5,7 @@
 #include "platform/filelistview.h"
 #include "platform/fs/filenames.h"
 #include "tags/write/tagsave.h"
+#include "tags/write/tagwrite.h"
 
 #include <QDate>
 #include <QLineEdit>
@@ -21,13 +22,15 @@ void Form1::listItemClicked()
 
 // "save tag": writes the boxes into the current item's file as a fresh
 // record, rescans, and keeps that file's row current so that the boxes and
-// the file stay together for a further save. Only an MP3 file is written:
-// a file of another format (listed with "all formats" on) is left as it is.
+// the file stay together for a further save. A file of another format
+// (listed with "all formats" on) takes the three texts into its own tag (a
+// FLAC file's comment), never an ID3v1 record; one whose tags are not
+// written is left as it is.
 void Form1::saveTagClicked()
 {
     const int index = ListView1->currentIndex();
     const std::string name = ListView1->itemName(index);
-    if (index != 0 && !hasMp3Suffix(name))
+    if (index != 0 && !isAudioFileName(name, writableFormats()))
         return sayOtherFormatsLeftAlone(1);
     const TagEdit edit { Text5->text(), Text3->text(), Text4->text() };
     const std::string path = currentFolder() + name;
