@@ -2,6 +2,7 @@
 
 #include "tags/read/flacblocks.h"
 #include "tags/write/flacmetadata.h"
+#include "tags/write/oggmetadata.h"
 
 namespace zentrio {
 
@@ -20,6 +21,9 @@ std::optional<StartRegionFormat> startRegionFormat(AudioFormat format)
     switch (format) {
     case AudioFormat::Flac:
         return StartRegionFormat { flacRegionEnd, flacRegionWithValues, true };
+    case AudioFormat::Ogg:
+    case AudioFormat::Opus:
+        return StartRegionFormat { oggRegionEnd, oggRegionWithValues, false };
     default:
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 
 namespace testsupport {
@@ -54,20 +55,46 @@ namespace {
         return crc;
     }
 
-    // One Ogg page holding whole packets (each under 255 bytes).
-    QByteArray oggPage(const std::vector<QByteArray>& packets, quint32 sequence, char flags)
+    QByteArray le64(quint64 value)
+    {
+        QByteArray bytes(8, '\0');
+        qToLittleEndian(value, bytes.data());
+        return bytes;
+    }
+
+    QByteArray rawOggPage(const QByteArray& segments, const QByteArray& body, quint32 sequence, char flags,
+        quint32 serial)
+    {
+        // No packet ends on a page whose segments are all 255 bytes long.
+        const bool ends = std::any_of(segments.begin(), segments.end(), [](char c) { return quint8(c) < 255; });
+        QByteArray page = QByteArray("OggS") + '\0' + flags + le64(ends ? 0 : ~quint64(0)) + le32(serial)
+            + le32(sequence) + QByteArray(4, '\0') + char(segments.size()) + segments + body;
+        const QByteArray crc = le32(oggCrc(page));
+        page.replace(22, 4, crc);
+        return page;
+    }
+
+    // The packets in pages of up to 255 segments, from page `sequence` on.
+    QByteArray oggPages(const std::vector<QByteArray>& packets, quint32& sequence)
     {
         QByteArray segments;
         QByteArray body;
         for (const QByteArray& packet : packets) {
-            segments += char(packet.size());
+            segments += QByteArray(packet.size() / 255, char(255)) + char(packet.size() % 255);
             body += packet;
         }
-        QByteArray page = QByteArray("OggS") + '\0' + flags + QByteArray(8, '\0') + le32(0x5A454E54) + le32(sequence)
-            + QByteArray(4, '\0') + char(segments.size()) + segments + body;
-        const QByteArray crc = le32(oggCrc(page));
-        page.replace(22, 4, crc);
-        return page;
+        QByteArray pages;
+        bool continued = false;
+        for (qsizetype at = 0, bytes = 0; at < segments.size(); at += 255) {
+            const QByteArray page = segments.mid(at, 255);
+            qsizetype size = 0;
+            for (const char c : page)
+                size += quint8(c);
+            pages += rawOggPage(page, body.mid(bytes, size), sequence++, continued ? 0x01 : 0, 0x5A454E54);
+            bytes += size;
+            continued = quint8(page.back()) == 255;
+        }
+        return pages;
     }
 
     QByteArray flac(int audioBytes)
@@ -173,6 +200,43 @@ QByteArray flacFile(const std::vector<std::string>& comments, int padding, int a
     const QByteArray picture = be32(3) + be32(10) + "image/jpeg" + be32(0) + QByteArray(16, '\0') + be32(5) + "\xFF\xD8jpg";
     return QByteArray("fLaC") + block(0, false, info) + block(4, false, comment) + block(6, padding < 0, picture)
         + (padding < 0 ? QByteArray() : block(1, true, QByteArray(padding, '\0'))) + "\xFF\xF8" + audio(audioBytes);
+}
+
+QByteArray oggPage(const std::vector<QByteArray>& packets, quint32 sequence, char flags, quint32 serial)
+{
+    QByteArray segments;
+    QByteArray body;
+    for (const QByteArray& packet : packets) {
+        segments += char(packet.size());
+        body += packet;
+    }
+    return rawOggPage(segments, body, sequence, flags, serial);
+}
+
+QByteArray oggFile(const std::string& codec, const std::vector<std::string>& comments, bool pageEach, int audioPages)
+{
+    const bool opus = codec == "opus";
+    const QByteArray first = untaggedFile(codec, 0);
+    const QByteArray identification = first.mid(28, quint8(first[27]));
+    QByteArray comment = QByteArray(opus ? "OpusTags" : "\x03vorbis") + le32(6) + "vendor" + le32(quint32(comments.size()));
+    for (const std::string& entry : comments)
+        comment += le32(quint32(entry.size())) + QByteArray::fromStdString(entry);
+    if (!opus)
+        comment += char(1); // the framing bit
+    const QByteArray setup = QByteArray("\x05vorbis") + audio(300);
+    quint32 sequence = 1;
+    QByteArray file = oggPage({ identification }, 0, 0x02);
+    if (opus)
+        file += oggPages({ comment }, sequence);
+    else if (pageEach)
+        file += oggPages({ comment }, sequence) + oggPages({ setup }, sequence);
+    else
+        file += oggPages({ comment, setup }, sequence);
+    for (int i = 0; i < audioPages; ++i) {
+        const QByteArray packet = (i == 0 ? QByteArray("AUDIO") : QByteArray()) + audio(200 + i);
+        file += oggPage({ packet }, sequence++, i + 1 == audioPages ? 0x04 : 0);
+    }
+    return file;
 }
 
 QByteArray id3v2Prefix(const QByteArray& title)

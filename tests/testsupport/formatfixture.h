@@ -20,6 +20,19 @@ QByteArray untaggedFile(const std::string& format, int audioBytes = 600);
 // padding (none: no padding block), then `audioBytes` of audio.
 QByteArray flacFile(const std::vector<std::string>& comments, int padding, int audioBytes = 600);
 
+// An Ogg stream laid out by hand, as Ogg's own library lays one out: the
+// identification header ("ogg": Vorbis, "opus": Opus) alone on the first
+// page, then the comment of these entries in this order ("TITLE=Song") and
+// Vorbis' setup header in pages of at most 255 segments (`pageEach`: the
+// setup on a page of its own), then `audioPages` pages of audio, the first
+// of them opening with "AUDIO". Every page's granule position, flags and CRC
+// are as a player expects them.
+QByteArray oggFile(const std::string& codec, const std::vector<std::string>& comments, bool pageEach = false,
+    int audioPages = 3);
+
+// The bytes of a page holding these whole packets (each under 255 bytes).
+QByteArray oggPage(const std::vector<QByteArray>& packets, quint32 sequence, char flags, quint32 serial = 0x5A454E54);
+
 // An ID3v2.3 tag with a title alone, as some programs put before "fLaC".
 QByteArray id3v2Prefix(const QByteArray& title);
 
