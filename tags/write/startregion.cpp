@@ -2,6 +2,7 @@
 
 #include "tags/read/flacblocks.h"
 #include "tags/write/flacmetadata.h"
+#include "tags/write/mp4region.h"
 
 namespace zentrio {
 
@@ -20,6 +21,8 @@ std::optional<StartRegionFormat> startRegionFormat(AudioFormat format)
     switch (format) {
     case AudioFormat::Flac:
         return StartRegionFormat { flacRegionEnd, flacRegionWithValues, true };
+    case AudioFormat::Mp4:
+        return StartRegionFormat { mp4RegionEnd, mp4RegionWithValues, false };
     default:
         return std::nullopt;
     }

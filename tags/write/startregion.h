@@ -10,7 +10,7 @@
 #include <string_view>
 
 // The formats whose tags lie in one stretch of bytes at the file's start,
-// before the audio: FLAC's metadata blocks. A write replaces that stretch
+// before the audio: FLAC's metadata blocks, MP4's movie atom. A write replaces that stretch
 // (the region) as a whole: in place when the new one keeps its size, else
 // through the same splice as a grown ID3v2 tag; undo puts the old region
 // back. Each format says where its region ends and how its region takes
