@@ -246,7 +246,7 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         ++counts.failed;
         report.file(target, "failed",
             options.id3v1 ? "--id3v1 writes MP3 files only; left alone"
-                          : "the tags of this format are not written (MP3 and FLAC only); left alone");
+                          : "the tags of this format are not written (MP3, FLAC and MP4 only); left alone");
     }
     std::vector<const Target*> changing;
     for (const Target& target : *targets) {

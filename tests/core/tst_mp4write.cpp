@@ -109,6 +109,9 @@ void Mp4WriteTest::itemsAreWrittenAndUndone_data()
         << mp4File({ testsupport::mp4Item("gnre", 0, QByteArray("\0\x09", 2)) + oddOrder(), 400 })
         << QStringList { "genre=Jazz" } << QStringList { "@ART=Band", "----", "@nam=Old", "trkn=3/12", "covr", "@gen=Jazz" }
         << true;
+    QTest::newRow("two items of one field become one")
+        << mp4File({ oddOrder() + testsupport::mp4Item("\251nam", 1, "Later copy"), 400 })
+        << QStringList { "song=A new title" } << kept << true;
     QTest::newRow("no udta: udta, meta and ilst are made")
         << mp4File({ QByteArray() }) << QStringList { "track=2/9" } << QStringList { "trkn=2/9" } << false;
 }
@@ -157,6 +160,8 @@ void Mp4WriteTest::aFileTheWriterDoesNotHoldIsRefused_data()
     QTest::newRow("an atom that overruns the file") << fastStart + QByteArray("\0\0\x10\0free", 8);
     QTest::newRow("a chunk offset into the metadata, the region grows")
         << QByteArray(fastStart).replace(fastStart.indexOf("stco") + 12, 4, QByteArray("\0\0\0\x20", 4));
+    QTest::newRow("a 32-bit chunk offset that would overflow")
+        << QByteArray(fastStart).replace(fastStart.indexOf("stco") + 12, 4, QByteArray("\xFF\xFF\xFF\xF0", 4));
 }
 
 void Mp4WriteTest::aFileTheWriterDoesNotHoldIsRefused()
