@@ -66,6 +66,14 @@ const Mp4Atom* firstMp4Atom(const std::vector<Mp4Atom>& atoms, std::string_view 
     return nullptr;
 }
 
+std::optional<std::size_t> mp4IndexOf(const std::vector<Mp4Atom>& atoms, std::string_view type)
+{
+    const Mp4Atom* found = firstMp4Atom(atoms, type);
+    return found ? std::optional(std::size_t(found - atoms.data())) : std::nullopt;
+}
+
+bool isMp4Free(std::string_view type) { return type == "free" || type == "skip"; }
+
 std::string mp4Atom(std::string_view type, std::string_view body, bool wide)
 {
     std::string atom(wide ? 16 : 8, '\0');

@@ -35,6 +35,12 @@ std::optional<std::vector<Mp4Atom>> mp4ChildrenOf(std::string_view bytes, const 
 // The first atom of that type, or nullptr.
 const Mp4Atom* firstMp4Atom(const std::vector<Mp4Atom>& atoms, std::string_view type);
 
+// The index of the first atom of that type.
+std::optional<std::size_t> mp4IndexOf(const std::vector<Mp4Atom>& atoms, std::string_view type);
+
+// Free space: "free" or "skip".
+bool isMp4Free(std::string_view type);
+
 // An atom of that type around `body`, with a 64-bit size when `wide`.
 std::string mp4Atom(std::string_view type, std::string_view body, bool wide = false);
 

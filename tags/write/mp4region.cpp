@@ -12,8 +12,6 @@ namespace {
     // The write refuses larger regions; reading them would be for nothing.
     constexpr std::size_t kMaxRegion = 16 * 1024 * 1024;
 
-    bool isFree(std::string_view type) { return type == "free" || type == "skip"; }
-
 } // namespace
 
 std::optional<std::size_t> mp4RegionEnd(const RegionReadAt& read, std::int64_t length)
@@ -45,7 +43,7 @@ std::optional<std::size_t> mp4RegionEnd(const RegionReadAt& read, std::int64_t l
             end = at + size;
         } else if (type == "mdat") {
             audioSeen = true;
-        } else if (isFree(type) && end == at) {
+        } else if (isMp4Free(type) && end == at) {
             end = at + size;
         }
         at += size;

@@ -2,80 +2,14 @@
 
 #include "tags/write/mp4atoms.h"
 #include "tags/write/mp4chunkoffsets.h"
+#include "tags/write/mp4ilstpath.h"
 #include "tags/write/mp4items.h"
-
-#include <algorithm>
-#include <array>
 
 namespace zentrio {
 
 namespace {
 
     constexpr std::size_t kFreeToSpare = 4096;
-
-    bool isFree(std::string_view type) { return type == "free" || type == "skip"; }
-
-    std::optional<std::size_t> indexOf(const std::vector<Mp4Atom>& atoms, std::string_view type)
-    {
-        const auto found = std::find_if(atoms.begin(), atoms.end(), [&](const Mp4Atom& a) { return a.type == type; });
-        return found == atoms.end() ? std::nullopt : std::optional(std::size_t(found - atoms.begin()));
-    }
-
-    // The atoms from moov down to ilst as the region holds them; a level
-    // that is missing is made when the region is rendered.
-    struct IlstPath {
-        std::vector<Mp4Atom> top, moov, udta, meta; // the children of each
-        std::size_t moovAt = 0;
-        std::optional<std::size_t> udtaAt, metaAt, ilstAt, freeAt; // freeAt: right after ilst, in meta
-        std::size_t metaSkip = 4;
-    };
-
-    // meta is a full atom (4 bytes of version and flags before its
-    // children) in the files of iTunes, and a plain one in QuickTime's:
-    // told apart, as TagLib tells them, by a known child's type where a
-    // plain meta has its first child's.
-    std::size_t metaSkipOf(std::string_view region, const Mp4Atom& meta)
-    {
-        static constexpr std::array<std::string_view, 5> kChildren { "hdlr", "ilst", "mhdr", "ctry", "lang" };
-        if (meta.size < meta.header + 8)
-            return 4;
-        const std::string_view type = region.substr(meta.body() + 4, 4);
-        return std::find(kChildren.begin(), kChildren.end(), type) != kChildren.end() ? 0 : 4;
-    }
-
-    std::optional<IlstPath> ilstPathOf(std::string_view region)
-    {
-        IlstPath path;
-        auto top = mp4AtomsIn(region, 0, region.size());
-        const auto moovAt = top ? indexOf(*top, "moov") : std::nullopt;
-        if (!moovAt || !std::all_of(top->begin() + std::ptrdiff_t(*moovAt) + 1, top->end(),
-                           [](const Mp4Atom& a) { return isFree(a.type); }))
-            return std::nullopt; // only free atoms follow moov in the region
-        path.top = std::move(*top);
-        path.moovAt = *moovAt;
-        auto moov = mp4ChildrenOf(region, path.top[path.moovAt]);
-        if (!moov)
-            return std::nullopt;
-        path.moov = std::move(*moov);
-        if (!(path.udtaAt = indexOf(path.moov, "udta")))
-            return path;
-        auto udta = mp4ChildrenOf(region, path.moov[*path.udtaAt]);
-        if (!udta)
-            return std::nullopt;
-        path.udta = std::move(*udta);
-        if (!(path.metaAt = indexOf(path.udta, "meta")))
-            return path;
-        const Mp4Atom& metaAtom = path.udta[*path.metaAt];
-        path.metaSkip = metaSkipOf(region, metaAtom);
-        auto meta = mp4ChildrenOf(region, metaAtom, path.metaSkip);
-        if (!meta)
-            return std::nullopt;
-        path.meta = std::move(*meta);
-        path.ilstAt = indexOf(path.meta, "ilst");
-        if (path.ilstAt && *path.ilstAt + 1 < path.meta.size() && isFree(path.meta[*path.ilstAt + 1].type))
-            path.freeAt = *path.ilstAt + 1;
-        return path;
-    }
 
     std::size_t sizeAt(const std::vector<Mp4Atom>& atoms, std::optional<std::size_t> at)
     {
@@ -114,7 +48,7 @@ namespace {
                                                                    : std::string();
                     body += span(p.meta, 0, *p.ilstAt) + ilst + free + span(p.meta, rest, p.meta.size());
                 } else {
-                    const auto handlerAt = indexOf(p.meta, "hdlr");
+                    const auto handlerAt = mp4IndexOf(p.meta, "hdlr");
                     const std::size_t at = handlerAt ? *handlerAt + 1 : p.meta.size();
                     body += span(p.meta, 0, at) + ilst + span(p.meta, at, p.meta.size());
                 }
