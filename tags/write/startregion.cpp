@@ -3,6 +3,7 @@
 #include "tags/read/flacblocks.h"
 #include "tags/write/flacmetadata.h"
 #include "tags/write/oggmetadata.h"
+#include "tags/write/mp4region.h"
 
 namespace zentrio {
 
@@ -24,6 +25,8 @@ std::optional<StartRegionFormat> startRegionFormat(AudioFormat format)
     case AudioFormat::Ogg:
     case AudioFormat::Opus:
         return StartRegionFormat { oggRegionEnd, oggRegionWithValues, false };
+    case AudioFormat::Mp4:
+        return StartRegionFormat { mp4RegionEnd, mp4RegionWithValues, false };
     default:
         return std::nullopt;
     }

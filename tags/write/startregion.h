@@ -11,9 +11,10 @@
 
 // The formats whose tags lie in one stretch of bytes at the file's start,
 // before the audio: FLAC's metadata blocks, the header pages of Ogg Vorbis
-// and Opus. A write replaces that stretch (the region) as a whole: in place
-// when the new one keeps its size, else through the same splice as a grown
-// ID3v2 tag; undo puts the old region back. Each format says where its region ends and how its region takes
+// and Opus, MP4's movie atom with the free space after it. A write replaces
+// that stretch (the region) as a whole: in place when the new one keeps its
+// size, else through the same splice as a grown ID3v2 tag; undo puts the old
+// region back. Each format says where its region ends and how its region takes
 // new values; the checks around a write are the same for all of them.
 namespace zentrio {
 

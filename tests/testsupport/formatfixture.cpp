@@ -251,6 +251,27 @@ QByteArray id3v2Prefix(const QByteArray& title)
 
 QByteArray mp4WithItems(const QByteArray& items) { return mp4(600, items); }
 
+QByteArray mp4File(const Mp4Layout& layout)
+{
+    const QByteArray head = box("ftyp", QByteArray("M4A ") + be32(0) + "M4A mp42isom");
+    const QByteArray handler = box("hdlr", QByteArray(8, '\0') + "mdirappl" + QByteArray(9, '\0'));
+    const QByteArray meta = (layout.plainMeta ? QByteArray() : QByteArray(4, '\0')) + handler + box("ilst", layout.items)
+        + (layout.innerFree > 0 ? box("free", QByteArray(layout.innerFree - 8, '\0')) : QByteArray());
+    const QByteArray audioAtom = box("mdat", audio(layout.audioBytes));
+    const auto movie = [&](quint64 offset) {
+        const QByteArray entry = layout.co64 ? be32(quint32(offset >> 32)) + be32(quint32(offset)) : be32(quint32(offset));
+        const QByteArray table = box(layout.co64 ? "co64" : "stco", be32(0) + be32(1) + entry);
+        const QByteArray track = box("trak", box("mdia", box("minf", box("stbl", table))));
+        const QByteArray header = mp4(0).mid(head.size() + 8, 108); // the movie header of mp4()
+        return box("moov", header + track + (layout.items.isNull() ? QByteArray() : box("udta", box("meta", meta))));
+    };
+    const QByteArray after = layout.freeAfter > 0 ? box("free", QByteArray(layout.freeAfter - 8, '\0')) : QByteArray();
+    if (layout.moovLast)
+        return head + audioAtom + movie(head.size() + 8) + after;
+    const qsizetype before = head.size() + movie(0).size() + after.size();
+    return head + movie(before + 8) + after + audioAtom;
+}
+
 QByteArray mp4Item(const char* name, int type, const QByteArray& value)
 {
     return box(name, box("data", be32(type) + be32(0) + value));

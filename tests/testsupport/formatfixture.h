@@ -42,6 +42,24 @@ QByteArray mp4WithItems(const QByteArray& items);
 // An MP4 item atom: its name and one "data" atom of this type and value.
 QByteArray mp4Item(const char* name, int type, const QByteArray& value);
 
+// An MP4 file laid out by hand: ftyp, then moov (a movie header, one track
+// whose chunk offset table points at the first audio byte, udta/meta/ilst
+// holding `items`, unless `items` is null, and a free atom of `innerFree`
+// bytes right after ilst), a free atom of `freeAfter` bytes, and mdat with
+// `audioBytes` of audio. With `moovLast` the audio comes first, as in a
+// file written without "fast start"; with `co64` the offsets are 64-bit;
+// with `plainMeta` meta lacks the version and flags of a full atom.
+struct Mp4Layout {
+    QByteArray items;
+    int innerFree = 0;
+    int freeAfter = 0;
+    bool moovLast = false;
+    bool co64 = false;
+    bool plainMeta = false;
+    int audioBytes = 600;
+};
+QByteArray mp4File(const Mp4Layout& layout);
+
 // Sets the file's properties (TagLib's names: "TITLE", "TRACKNUMBER"...,
 // each with its values) and saves it. False when TagLib cannot.
 bool tagFile(const std::string& path, const std::map<std::string, std::vector<std::string>>& properties);
