@@ -74,8 +74,8 @@ _zentrio_cli()
         apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;
-        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --id3v1 -n --dry-run --keep-time --json --help" ;;
-        tag-from-name) options="-p --pattern --underscore -r --recursive -n --dry-run --keep-time --json --help" ;;
+        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --ext --id3v1 -n --dry-run --keep-time --json --help" ;;
+        tag-from-name) options="-p --pattern --underscore -r --recursive --ext -n --dry-run --keep-time --json --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
