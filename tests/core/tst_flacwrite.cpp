@@ -86,6 +86,9 @@ void FlacWriteTest::aCommentIsWrittenAndUndone_data()
         << QStringList { "tracknumber=3/12", "artist=One", "artist=Two" } << 400
         << QStringList { "track=4", "artist=Solo", "albumartist=Various" }
         << QStringList { "tracknumber=4/12", "artist=Solo", "ALBUMARTIST=Various" } << true;
+    QTest::newRow("a pair's new total goes under the total's own key too")
+        << QStringList { "TRACKNUMBER=3/12", "TRACKTOTAL=12", "TITLE=T" } << 400 << QStringList { "track=5/14" }
+        << QStringList { "TRACKNUMBER=5/14", "TRACKTOTAL=14", "TITLE=T" } << true;
     QTest::newRow("a cleared field goes under every key it has")
         << QStringList { "DATE=2001", "YEAR=1999", "ALBUM ARTIST=Y", "TITLE=T" } << 400
         << QStringList { "albumartist=", "song=U" } << QStringList { "DATE=2001", "YEAR=1999", "TITLE=U" } << true;
