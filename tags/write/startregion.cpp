@@ -12,7 +12,9 @@ namespace {
     std::optional<std::size_t> flacRegionEnd(const RegionReadAt& read, std::int64_t length)
     {
         const auto metadata = flacMetadataOf(read, length);
-        return metadata ? std::optional(metadata->end) : std::nullopt;
+        if (!metadata || metadata->end > kMaxStartRegion)
+            return std::nullopt;
+        return metadata->end;
     }
 
 } // namespace

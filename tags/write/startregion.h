@@ -18,6 +18,11 @@
 // new values; the checks around a write are the same for all of them.
 namespace zentrio {
 
+// The largest region a write reads: metadata past it (a FLAC file's blocks
+// may claim up to 16 MiB each, 4096 of them) is refused before any of it is
+// read into memory.
+inline constexpr std::size_t kMaxStartRegion = 16 * 1024 * 1024;
+
 using RegionReadAt = std::function<std::optional<std::string>(std::int64_t offset, std::size_t count)>;
 
 struct StartRegionFormat {

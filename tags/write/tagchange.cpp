@@ -217,8 +217,6 @@ QString fieldValue(const TagFields& tag, TagField field)
 
 namespace {
 
-    constexpr std::size_t kMaxStartRegion = 16 * 1024 * 1024;
-
     // A file's fields with `region` as its metadata, read as the lister
     // reads the file: the metadata, then the file's last bytes (where a FLAC
     // file's ID3v1 record is read when the comment gives nothing).

@@ -31,7 +31,10 @@ namespace {
     {
         Read read;
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
-        const auto otherFormat = [&] { return audioFormatOf(linkTarget(path)).value_or(AudioFormat::Mp3) != AudioFormat::Mp3; };
+        const auto otherFormat = [&] {
+            const auto byName = audioFormatOf(path).value_or(AudioFormat::Mp3);
+            return audioFormatOf(linkTarget(path)).value_or(byName) != AudioFormat::Mp3;
+        };
         if (!layout) {
             const bool opens = otherFormat() && fs::FileReader(linkTarget(path)).isOpen();
             read.file.state = opens ? PlannedTagWrite::State::NotWritable : PlannedTagWrite::State::Unreadable;

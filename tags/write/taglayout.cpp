@@ -43,6 +43,15 @@ namespace {
         return true;
     }
 
+    // A link named for another format ("song.m4a") whose file has a name
+    // that gives none ("store/blob"): the file would be taken for MP3 and
+    // given an ID3 tag before its own metadata, so it is left alone.
+    bool namesAnotherFormat(const std::string& named, const std::string& file)
+    {
+        const auto byName = audioFormatOf(named);
+        return !audioFormatOf(file) && byName && *byName != AudioFormat::Mp3;
+    }
+
 } // namespace
 
 bool endsWithRecord(std::string_view window) { return findMarker(window) == kStandardMarkerPosition; }
@@ -62,6 +71,8 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
         return std::nullopt;
     layout.tail = std::move(*tail);
     layout.format = audioFormatOf(layout.path).value_or(AudioFormat::Mp3); // the file itself, as undo finds it
+    if (namesAnotherFormat(named, layout.path))
+        return std::nullopt;
     if (const auto startRegion = startRegionFormat(layout.format)) {
         if (!readStartRegion(file, *startRegion, layout))
             return std::nullopt;

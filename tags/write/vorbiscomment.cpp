@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -121,6 +122,12 @@ namespace {
         const std::size_t oldSlash = old.find('/');
         if (oldSlash != std::string::npos && !number.empty()) {
             editor.set(numberKey, number + '/' + (slash < 0 ? old.substr(oldSlash + 1) : total));
+            // A total the comment also holds under its own key takes the new
+            // one, so that no reader of that key still finds the old total.
+            const bool totalKept = std::any_of(
+                totalKeys.begin(), totalKeys.end(), [&](std::string_view key) { return editor.has(key); });
+            if (slash >= 0 && totalKept)
+                editor.setAliases(totalKeys, total);
             return;
         }
         editor.set(numberKey, number);

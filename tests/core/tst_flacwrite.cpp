@@ -8,6 +8,9 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <QFile>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +58,9 @@ private Q_SLOTS:
     void aWriteThatWouldHideOrLoseIsRefused_data();
     void aWriteThatWouldHideOrLoseIsRefused();
     void aLinkNamedOtherwiseIsWrittenAndUndoneAsItsFile();
+    void aLinkToAFileNamedForNoFormatIsLeftAlone_data();
+    void aLinkToAFileNamedForNoFormatIsLeftAlone();
+    void metadataPastTheLimitIsRefusedUnread();
 };
 
 void FlacWriteTest::aCommentIsWrittenAndUndone_data()
@@ -80,6 +86,9 @@ void FlacWriteTest::aCommentIsWrittenAndUndone_data()
         << QStringList { "tracknumber=3/12", "artist=One", "artist=Two" } << 400
         << QStringList { "track=4", "artist=Solo", "albumartist=Various" }
         << QStringList { "tracknumber=4/12", "artist=Solo", "ALBUMARTIST=Various" } << true;
+    QTest::newRow("a pair's new total goes under the total's own key too")
+        << QStringList { "TRACKNUMBER=3/12", "TRACKTOTAL=12", "TITLE=T" } << 400 << QStringList { "track=5/14" }
+        << QStringList { "TRACKNUMBER=5/14", "TRACKTOTAL=14", "TITLE=T" } << true;
     QTest::newRow("a cleared field goes under every key it has")
         << QStringList { "DATE=2001", "YEAR=1999", "ALBUM ARTIST=Y", "TITLE=T" } << 400
         << QStringList { "albumartist=", "song=U" } << QStringList { "DATE=2001", "YEAR=1999", "TITLE=U" } << true;
@@ -169,6 +178,68 @@ void FlacWriteTest::aLinkNamedOtherwiseIsWrittenAndUndoneAsItsFile()
     QCOMPARE(commentsOf(testsupport::readFile(path)), QStringList { "TITLE=New" });
     QVERIFY(journal.undoNewest());
     QCOMPARE(testsupport::readFile(path), before);
+}
+
+// A link named for a format whose tags are written, to a file whose name
+// gives no format (a content store's "objects/ab12"): the file is not taken
+// for MP3 and given an ID3 tag before its own metadata (an MP4 file would be
+// unreadable after it); it is left as it is.
+void FlacWriteTest::aLinkToAFileNamedForNoFormatIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("flac") << "link.flac" << testsupport::flacFile({ "TITLE=Old" }, 400);
+    QTest::newRow("m4a") << "link.m4a" << testsupport::mp4WithItems(testsupport::mp4Item("\251nam", 1, "Old"));
+    QTest::newRow("ogg") << "link.ogg" << testsupport::oggFile("ogg", { "TITLE=Old" });
+}
+
+void FlacWriteTest::aLinkToAFileNamedForNoFormatIsLeftAlone()
+{
+    QFETCH(QString, link);
+    QFETCH(QByteArray, file);
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string path = testsupport::writeFile(folder, "blob", file);
+    const std::string linkPath = folder + "/" + link.toStdString();
+    QCOMPARE(::symlink(path.c_str(), linkPath.c_str()), 0);
+    const TagJournal journal(folder + "/journal");
+    QCOMPARE(writeTagBatch({ { linkPath, { { TagField::Artist, "New" } } } }, TagSource::Id3v2First, 2026, journal)
+                 .written,
+        0);
+    QCOMPARE(testsupport::readFile(path), file);
+}
+
+// Metadata of more than 16 MiB (here padding blocks of a sparse file, 640
+// MiB in all) is refused before it is read: a write never holds a file's
+// worth of bytes, nor aborts on a file that claims more than memory holds.
+void FlacWriteTest::metadataPastTheLimitIsRefusedUnread()
+{
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const QByteArray head = testsupport::flacFile({ "TITLE=Old" }, -1, 0);
+    const qsizetype audio = head.indexOf("\xFF\xF8");
+    QByteArray start = head.left(audio);
+    start[start.indexOf("\x86")] = char(0x06); // the picture block is no longer the last
+    const std::string path = folder + "/big.flac";
+    QFile out(QString::fromStdString(path));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(start);
+    constexpr int kBlocks = 40;
+    constexpr qint64 kBody = 0xFFFFFF;
+    for (int i = 0; i < kBlocks; ++i) {
+        out.write(QByteArray(1, char(i + 1 == kBlocks ? 0x81 : 0x01)) + QByteArray(3, char(0xFF)));
+        QVERIFY(out.seek(out.pos() + kBody)); // a hole: the block reads as zeros
+    }
+    out.write(head.mid(audio) + QByteArray(600, 'a'));
+    out.close();
+    struct rusage before { };
+    ::getrusage(RUSAGE_SELF, &before);
+    const TagJournal journal(folder + "/journal");
+    QCOMPARE(writeTagBatch({ { path, { { TagField::Artist, "New" } } } }, TagSource::Id3v2First, 2026, journal).written,
+        0);
+    struct rusage after { };
+    ::getrusage(RUSAGE_SELF, &after);
+    QVERIFY2(after.ru_maxrss - before.ru_maxrss < 64 * 1024, "the metadata was read into memory"); // KiB
 }
 
 QTEST_GUILESS_MAIN(FlacWriteTest)
