@@ -29,12 +29,17 @@ namespace {
 
 } // namespace
 
+ListedName Form1::listedName() const
+{
+    return [formats = listedFormats()](std::string_view name) { return isAudioFileName(name, formats); };
+}
+
 // A drag that may open something shows the drop pointer; any other shows
 // "no". Judged by the dragged names alone: the files are looked at once, at
 // the drop.
 void Form1::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (mayBeDropTarget(droppedPaths(event->mimeData())))
+    if (mayBeDropTarget(droppedPaths(event->mimeData()), listedName()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -42,17 +47,18 @@ void Form1::dragEnterEvent(QDragEnterEvent* event)
 
 void Form1::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (mayBeDropTarget(droppedPaths(event->mimeData())))
+    if (mayBeDropTarget(droppedPaths(event->mimeData()), listedName()))
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 // A dropped folder opens as choosing it in the folder list does; dropped
-// MP3 files open their folder with the first of them as the current item.
+// audio files the list shows (MP3 files, or every format with "all
+// formats" on) open their folder with the first of them as the current item.
 void Form1::dropEvent(QDropEvent* event)
 {
-    const auto target = dropTarget(droppedPaths(event->mimeData()));
+    const auto target = dropTarget(droppedPaths(event->mimeData()), listedName());
     if (!target) {
         event->ignore();
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/interfacetexts.h"
+#include "platform/fs/droptarget.h"
 #include "platform/fs/fsops.h"
 #include "rename/naming/compose.h"
 #include "rename/history/journalfolder.h"
@@ -174,6 +175,7 @@ private:
     // The formats the list shows and a run renames: MP3 alone, or every
     // format with the "all formats" switch on.
     AudioFormats listedFormats() const;
+    ListedName listedName() const; // for a drop
     std::vector<std::string> checkedTagNames(const std::vector<RunItem>& items) const;
     // Says on the message line that `count` checked files of other formats
     // than MP3 were left alone by a tag command (nothing when none).

@@ -28,27 +28,29 @@ namespace {
 
 } // namespace
 
-bool mayBeDropTarget(const std::vector<std::string>& paths)
+bool isMp3Name(std::string_view name) { return hasMp3Suffix(name); }
+
+bool mayBeDropTarget(const std::vector<std::string>& paths, const ListedName& listed)
 {
     if (paths.empty() || std::any_of(paths.begin(), paths.end(), [](const std::string& p) { return p.empty(); }))
         return false;
-    if (std::all_of(paths.begin(), paths.end(), [](const std::string& p) { return hasMp3Suffix(lastName(p)); }))
+    if (std::all_of(paths.begin(), paths.end(), [&](const std::string& p) { return listed(lastName(p)); }))
         return true;
     return paths.size() == 1 && !namesAKindOfFile(lastName(paths.front()));
 }
 
-std::optional<DropTarget> dropTarget(const std::vector<std::string>& paths)
+std::optional<DropTarget> dropTarget(const std::vector<std::string>& paths, const ListedName& listed)
 {
     if (paths.empty() || std::any_of(paths.begin(), paths.end(), [](const std::string& p) { return p.empty(); }))
         return std::nullopt;
     if (paths.size() == 1 && fs::isFolder(paths.front()))
         return DropTarget { paths.front(), {} };
-    const bool allMp3Files = std::all_of(paths.begin(), paths.end(), [](const std::string& p) {
+    const bool allAudioFiles = std::all_of(paths.begin(), paths.end(), [&](const std::string& p) {
         const std::size_t slash = p.rfind('/');
-        return slash != std::string::npos && hasMp3Suffix(std::string_view(p).substr(slash + 1)) && !fs::isFolder(p)
+        return slash != std::string::npos && listed(std::string_view(p).substr(slash + 1)) && !fs::isFolder(p)
             && fs::FileReader(p).isOpen();
     });
-    if (!allMp3Files)
+    if (!allAudioFiles)
         return std::nullopt;
     const std::string& first = paths.front();
     const std::size_t slash = first.rfind('/');

@@ -1,5 +1,6 @@
 #include "app/languagepacks.h"
 #include "platform/folderlist.h"
+#include "testsupport/formatfixture.h"
 #include "testsupport/formfixture.h"
 #include "testsupport/mp3fixture.h"
 
@@ -82,6 +83,13 @@ void Form1DropTest::droppedFoldersAndFilesOpenAndOthersAreRefused()
         QVERIFY(!drop(form, refused));
         QCOMPARE(form.Dir1->path(), album);
     }
+    // A FLAC file opens its folder only while the list shows every format.
+    testsupport::writeFile(odd, "d.flac", testsupport::untaggedFile("flac"));
+    QVERIFY(!drop(form, { fileUrl(odd + "/d.flac") }));
+    f.trigger("formats");
+    QVERIFY(drop(form, { fileUrl(odd + "/d.flac") }));
+    QCOMPARE(form.Dir1->path(), odd);
+    QCOMPARE(form.Text1->text(), QString("d.flac"));
 }
 
 void Form1DropTest::aDragIsJudgedByItsNamesAndTheDropByTheFiles_data()
