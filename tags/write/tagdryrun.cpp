@@ -33,7 +33,7 @@ namespace {
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
         const auto otherFormat = [&] {
             const auto byName = audioFormatOf(path).value_or(AudioFormat::Mp3);
-            return audioFormatOf(linkTarget(path)).value_or(byName) != AudioFormat::Mp3;
+            return audioFormatOf(linkTarget(path)).value_or(byName) != AudioFormat::Mp3 || holdsAnotherFormat(path);
         };
         if (!layout) {
             const bool opens = otherFormat() && fs::FileReader(linkTarget(path)).isOpen();

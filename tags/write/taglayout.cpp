@@ -52,7 +52,28 @@ namespace {
         return !audioFormatOf(file) && byName && *byName != AudioFormat::Mp3;
     }
 
+    // The first bytes after an MP3 file's ID3v2 tags hold another format's
+    // signature: the file is FLAC, Ogg, MP4, RIFF, AIFF, APE or WavPack under
+    // an MP3 name, and an ID3v2 tag or an ID3v1 record written into it would
+    // hide its own metadata from the players that read it.
+    bool startsAsAnotherFormat(std::string_view start)
+    {
+        for (const std::string_view magic : { "fLaC", "OggS", "RIFF", "FORM", "MAC ", "wvpk" }) {
+            if (start.starts_with(magic))
+                return true;
+        }
+        return start.size() >= 8 && start.substr(4, 4) == "ftyp";
+    }
+
 } // namespace
+
+bool holdsAnotherFormat(const std::string& path)
+{
+    const fs::FileReader file(linkTarget(path));
+    const std::size_t region = file.isOpen() ? regionSizeOf(file) : 0;
+    const auto start = file.isOpen() ? file.readAt(static_cast<std::int64_t>(region), 12) : std::nullopt;
+    return start && startsAsAnotherFormat(*start);
+}
 
 bool endsWithRecord(std::string_view window) { return findMarker(window) == kStandardMarkerPosition; }
 
@@ -81,8 +102,13 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
     }
     if (layout.format == AudioFormat::Mp3 && endsWithRecord(layout.window()))
         layout.record = layout.tail.substr(layout.tail.size() - kRecordSize);
+    const std::size_t region = layout.format == AudioFormat::Mp3 ? regionSizeOf(file) : 0;
+    if (layout.format == AudioFormat::Mp3 && static_cast<std::int64_t>(region) < layout.length) {
+        const auto start = file.readAt(static_cast<std::int64_t>(region), 12);
+        if (start && startsAsAnotherFormat(*start))
+            return std::nullopt;
+    }
     if (withRegion && layout.format == AudioFormat::Mp3) {
-        const std::size_t region = regionSizeOf(file);
         layout.regionFits = static_cast<std::int64_t>(region) <= layout.length;
         if (layout.regionFits && region > 0) {
             constexpr std::size_t kFollowing = 4096;

@@ -48,6 +48,10 @@ bool endsWithRecord(std::string_view window);
 // whose tags are not written.
 std::optional<TagLayout> readTagLayout(const std::string& path, bool withRegion);
 
+// True for a file named as MP3 whose bytes after its ID3v2 tags begin as
+// another format's file (FLAC, Ogg, MP4...): its tags are not written.
+bool holdsAnotherFormat(const std::string& path);
+
 // The file a path names, through any symbolic links, so that a save changes
 // the file and keeps the link.
 std::string linkTarget(const std::string& path);

@@ -58,8 +58,8 @@ private Q_SLOTS:
     void aWriteThatWouldHideOrLoseIsRefused_data();
     void aWriteThatWouldHideOrLoseIsRefused();
     void aLinkNamedOtherwiseIsWrittenAndUndoneAsItsFile();
-    void aLinkToAFileNamedForNoFormatIsLeftAlone_data();
-    void aLinkToAFileNamedForNoFormatIsLeftAlone();
+    void aFileNamedForAnotherFormatIsLeftAlone_data();
+    void aFileNamedForAnotherFormatIsLeftAlone();
     void metadataPastTheLimitIsRefusedUnread();
 };
 
@@ -181,27 +181,35 @@ void FlacWriteTest::aLinkNamedOtherwiseIsWrittenAndUndoneAsItsFile()
 }
 
 // A link named for a format whose tags are written, to a file whose name
-// gives no format (a content store's "objects/ab12"): the file is not taken
-// for MP3 and given an ID3 tag before its own metadata (an MP4 file would be
-// unreadable after it); it is left as it is.
-void FlacWriteTest::aLinkToAFileNamedForNoFormatIsLeftAlone_data()
+// gives no format (a content store's "objects/ab12"), or a file of another
+// format named .mp3: the file is not taken for MP3 and given an ID3 tag
+// before its own metadata (an MP4 file would be unreadable after it); it is
+// left as it is.
+void FlacWriteTest::aFileNamedForAnotherFormatIsLeftAlone_data()
 {
-    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("link"); // empty: the file is written under `name` itself
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("flac") << "link.flac" << testsupport::flacFile({ "TITLE=Old" }, 400);
-    QTest::newRow("m4a") << "link.m4a" << testsupport::mp4WithItems(testsupport::mp4Item("\251nam", 1, "Old"));
-    QTest::newRow("ogg") << "link.ogg" << testsupport::oggFile("ogg", { "TITLE=Old" });
+    QTest::addColumn<QString>("name");
+    QTest::newRow("flac") << "link.flac" << testsupport::flacFile({ "TITLE=Old" }, 400) << "blob";
+    QTest::newRow("m4a") << "link.m4a" << testsupport::mp4WithItems(testsupport::mp4Item("\251nam", 1, "Old")) << "blob";
+    QTest::newRow("ogg") << "link.ogg" << testsupport::oggFile("ogg", { "TITLE=Old" }) << "blob";
+    QTest::newRow("an M4A file named .mp3")
+        << "" << testsupport::mp4WithItems(testsupport::mp4Item("\251nam", 1, "Old")) << "song.mp3";
+    QTest::newRow("a FLAC file named .mp3, behind an ID3v2 tag")
+        << "" << testsupport::id3v2Prefix("Old") + testsupport::flacFile({ "TITLE=Old" }, 400) << "song.mp3";
 }
 
-void FlacWriteTest::aLinkToAFileNamedForNoFormatIsLeftAlone()
+void FlacWriteTest::aFileNamedForAnotherFormatIsLeftAlone()
 {
     QFETCH(QString, link);
     QFETCH(QByteArray, file);
+    QFETCH(QString, name);
     testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
-    const std::string path = testsupport::writeFile(folder, "blob", file);
-    const std::string linkPath = folder + "/" + link.toStdString();
-    QCOMPARE(::symlink(path.c_str(), linkPath.c_str()), 0);
+    const std::string path = testsupport::writeFile(folder, name.toStdString(), file);
+    const std::string linkPath = link.isEmpty() ? path : folder + "/" + link.toStdString();
+    if (!link.isEmpty())
+        QCOMPARE(::symlink(path.c_str(), linkPath.c_str()), 0);
     const TagJournal journal(folder + "/journal");
     QCOMPARE(writeTagBatch({ { linkPath, { { TagField::Artist, "New" } } } }, TagSource::Id3v2First, 2026, journal)
                  .written,
