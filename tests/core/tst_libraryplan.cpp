@@ -47,6 +47,11 @@ void LibraryPlanTest::plansTheLibrary_data()
     QTest::newRow("two files to one name, Number")
         << twins << ConflictPolicy::Number
         << QStringList { "in/a.mp3>out/X/One.mp3", "in/b.mp3>out/X/One (2).mp3", "in/c.mp3>out/X/Two.mp3" };
+    // The other folder's file is skipped, so the new folder takes only this
+    // folder's files: its cover goes along.
+    QTest::newRow("companions go along when the other folder's file is skipped")
+        << QStringList { "in/a/a.mp3=One/X", "in/a/cover.jpg", "in/b/b.mp3=One/X" } << ConflictPolicy::Skip
+        << QStringList { "in/a/a.mp3>out/X/One.mp3", "in/b/b.mp3:skipped", "in/a/cover.jpg>out/X/cover.jpg" };
     QTest::newRow("a file of the library already holds the name")
         << QStringList { "in/a.mp3=One/X", "out/X/One.mp3" } << ConflictPolicy::Skip
         << QStringList { "in/a.mp3:skipped" };
@@ -91,6 +96,8 @@ void LibraryPlanTest::plansTheLibrary()
     }
     if (plan.hasConflicts())
         planned << "conflicts";
+    QEXPECT_FAIL("companions go along when the other folder's file is skipped",
+        "the companions are decided before Skip takes the conflicting file out of the run", Continue);
     QTEST(planned, "planned");
     QVERIFY(plan.failures.empty());
     QVERIFY(plan.hasConflicts() || plan.order.steps.size() == static_cast<std::size_t>(planned.filter(">").size()));
