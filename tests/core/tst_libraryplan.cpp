@@ -96,8 +96,6 @@ void LibraryPlanTest::plansTheLibrary()
     }
     if (plan.hasConflicts())
         planned << "conflicts";
-    QEXPECT_FAIL("companions go along when the other folder's file is skipped",
-        "the companions are decided before Skip takes the conflicting file out of the run", Continue);
     QTEST(planned, "planned");
     QVERIFY(plan.failures.empty());
     QVERIFY(plan.hasConflicts() || plan.order.steps.size() == static_cast<std::size_t>(planned.filter(">").size()));
