@@ -195,6 +195,10 @@ void CliTagTest::tagRunsAndTheirUndo_data()
     QTest::newRow("set: a file named alone and through its folder is written once")
         << tagged << QStringList { "set", "--album", "Other", "Album/03 - Song.mp3", "Album" } << 0
         << "written 1, unchanged 0, no match 0, failed 0" << "Song|Band|Other|3/12||";
+    QTest::newRow("set: an empty value after \"=\" clears the field, the path after it stays a path")
+        << QByteArray("Album/03 - Song.mp3=Song|Band|Album|3/12")
+        << QStringList { "set", "--album=", "Album/03 - Song.mp3", "Album" } << 0
+        << "Album/03 - Song.mp3: album \"Album\" -> \"\"" << "Song|Band||3/12||";
     QTest::newRow("set: a dry run changes nothing")
         << tagged << QStringList { "set", "-n", "--album", "Other", "Album" } << 0
         << "dry run, nothing changed: to write 1, unchanged 0, no match 0, failed 0" << "Song|Band|Album|3/12||";
