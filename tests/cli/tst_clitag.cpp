@@ -219,6 +219,12 @@ void CliTagTest::tagRunsAndTheirUndo_data()
     QTest::newRow("from-name: a name that does not match is left alone")
         << QByteArray("notes.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 1
         << "nomatch: ./notes.mp3: the name does not fit the pattern; left alone" << "|||/||";
+    QTest::newRow("from-name: a year of five digits does not fit")
+        << QByteArray("19999 - Song.mp3=") << QStringList { "from-name", "-p", "{year} - {song}", "." } << 1
+        << "nomatch: ./19999 - Song.mp3: the name does not fit the pattern; left alone" << "|||/||";
+    QTest::newRow("from-name: a track of five digits does not fit")
+        << QByteArray("10000 - Song.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 1
+        << "nomatch: ./10000 - Song.mp3" << "|||/||";
     QTest::newRow("from-name: a name in code page 1252")
         << QByteArray("\xE9t\xE9 - Caf\xE9.mp3=") << QStringList { "from-name", "-p", "{artist} - {song}", "." } << 0
         << "written 1" << QString::fromUtf8("Café|été||/||");
