@@ -4,6 +4,34 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
 
+#include <string>
+#include <vector>
+
+namespace {
+
+// "--album=" gives the option an empty value, as "--album ''" does; left
+// whole, the parser would take the next argument (a path) for its value.
+// After "--" every argument is a path, as it is given.
+std::vector<std::string> emptyValuesApart(int argc, char* argv[])
+{
+    std::vector<std::string> arguments;
+    bool options = true;
+    for (int i = 0; i < argc; ++i) {
+        const std::string argument = argv[i];
+        options = options && argument != "--";
+        if (options && i > 0 && argument.size() > 3 && argument.starts_with("--")
+            && argument.find('=') == argument.size() - 1) {
+            arguments.push_back(argument.substr(0, argument.size() - 1));
+            arguments.emplace_back();
+        } else {
+            arguments.push_back(argument);
+        }
+    }
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     CLI::App app { "Lists, renames and moves audio files by their tags, checked as a whole before anything moves, "
@@ -19,7 +47,11 @@ int main(int argc, char* argv[])
     zentrio::cli::addUndoCommand(app, run);
     zentrio::cli::addTagCommand(app, run);
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> arguments = emptyValuesApart(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments)
+            pointers.push_back(argument.data());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? zentrio::cli::kDone : zentrio::cli::kUsage;
     }

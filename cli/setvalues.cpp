@@ -26,8 +26,9 @@ bool isDate(const QString& value)
     return false;
 }
 
-// What the ID3v2 tag takes for the field, said as "a ..."; empty: the value fits.
-QString fault(TagField field, const QString& value)
+} // namespace
+
+QString valueFault(TagField field, const QString& value)
 {
     switch (field) {
     case TagField::Track:
@@ -42,6 +43,8 @@ QString fault(TagField field, const QString& value)
         return {};
     }
 }
+
+namespace {
 
 const char* optionOf(TagField field)
 {
@@ -68,7 +71,7 @@ std::optional<TagValues> checkedSetValues(const std::map<TagField, std::string>&
         // out of every file without a word; in the ID3v2 tag an empty value
         // clears its field.
         const QString holds = id3v1 ? recordCannotHold(field, value) : QString();
-        const QString wanted = value.isEmpty() ? QString() : fault(field, value);
+        const QString wanted = value.isEmpty() ? QString() : valueFault(field, value);
         if (!holds.isEmpty())
             complain("the ID3v1 record holds " + holds.toStdString() + ": cannot set \"" + value.toStdString() + "\"");
         else if (!wanted.isEmpty())

@@ -17,4 +17,8 @@ namespace zentrio::cli {
 // field and is always taken.
 std::optional<TagValues> checkedSetValues(const std::map<TagField, std::string>& given, bool id3v1);
 
+// What the ID3v2 tag takes for the field, said as "N or N/M, ..."; empty
+// when the value fits (any value of a field but track, disc and year).
+QString valueFault(TagField field, const QString& value);
+
 } // namespace zentrio::cli

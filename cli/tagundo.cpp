@@ -101,15 +101,19 @@ int refusal(const TagUndoOutcome& outcome, const std::string& id)
 
 void summarize(const TagUndoOutcome& outcome, bool json, bool dryRun)
 {
-    int putBack = 0, already = 0;
+    int putBack = 0, already = 0, notDone = 0;
     for (const TagUndoStep& step : outcome.steps) {
         putBack += step.verdict == TagUndoStep::Verdict::PutBack;
         already += step.verdict == TagUndoStep::Verdict::AlreadyBack;
+        notDone += step.verdict == TagUndoStep::Verdict::NotAttempted;
     }
+    // The files Ctrl-C left untouched are counted apart: nothing changed them.
     std::string summary = std::string(dryRun ? "dry run, nothing changed: would put back " : "put back ")
-        + std::to_string(putBack) + ", changed since or not writable " + std::to_string(outcome.skipped);
+        + std::to_string(putBack) + ", changed since or not writable " + std::to_string(outcome.skipped - notDone);
     if (already > 0)
         summary += ", already as they were " + std::to_string(already);
+    if (notDone > 0)
+        summary += ", not done (interrupted) " + std::to_string(notDone);
     if (outcome.kept && !dryRun)
         summary += "; the change stays in the journal: run zentrio-cli tag undo again to put back the rest (or "
                    "zentrio-cli tag undo --drop to forget it)";

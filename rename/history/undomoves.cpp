@@ -306,6 +306,10 @@ private:
             const auto emptied = m_modes.find(folder);
             const unsigned mode = emptied != m_modes.end() ? emptied->second : 0777;
             if (::mkdir(folder.c_str(), mode) == 0) {
+                // mkdir takes the umask off and drops the set-group-ID bit
+                // of a shared library's folder: the mode it had, set again.
+                if (emptied != m_modes.end())
+                    ::chmod(folder.c_str(), mode);
                 const std::lock_guard lock(m_foldersMutex);
                 ++m_foldersMade;
             }

@@ -123,7 +123,7 @@ void sendCompanionsAlong(const std::vector<CompanionSource>& sources, const std:
 {
     std::unordered_map<std::string, std::unordered_set<std::string>> sourcesOf; // target folder -> source folders
     for (const PlannedFile& file : files) {
-        if (!file.to.empty())
+        if (!file.to.empty() && file.status != FileStatus::Skipped) // a file skipped by Skip goes nowhere
             sourcesOf[parentOf(file.to)].insert(parentOf(file.from));
     }
     std::unordered_map<std::string, std::string> goesTo; // source folder -> its one target folder
@@ -154,6 +154,26 @@ void sendCompanionsAlong(const std::vector<CompanionSource>& sources, const std:
             files.push_back(std::move(other));
         }
     }
+}
+
+// Policy Skip takes the files in conflict out of the run, so a new folder
+// they were to share may now take the files of one folder alone: that
+// folder's companions go along too. Folders whose companions were decided
+// before keep that decision. True when some were added.
+bool sendCompanionsAfterSkip(const std::vector<CompanionSource>& sources, const std::unordered_set<std::string>& roots,
+    std::vector<PlannedFile>& files)
+{
+    std::unordered_set<std::string> decided;
+    for (const PlannedFile& file : files) {
+        if (file.carried)
+            decided.insert(parentOf(file.from));
+    }
+    std::vector<CompanionSource> open;
+    std::copy_if(sources.begin(), sources.end(), std::back_inserter(open),
+        [&](const CompanionSource& source) { return !decided.contains(source.path); });
+    const std::size_t before = files.size();
+    sendCompanionsAlong(open, roots, files);
+    return files.size() > before;
 }
 
 // Folders a move leaves, and those above them up to (not including) the
@@ -321,6 +341,9 @@ LibraryPlan planLibraryRename(
         }
     }
     checkWholeRun(plan, refused);
+    if (!refused && plan.policy == ConflictPolicy::Skip
+        && sendCompanionsAfterSkip(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files))
+        checkWholeRun(plan, refused); // the companions added checked with the rest
     return plan;
 }
 

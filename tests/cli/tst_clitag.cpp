@@ -195,6 +195,10 @@ void CliTagTest::tagRunsAndTheirUndo_data()
     QTest::newRow("set: a file named alone and through its folder is written once")
         << tagged << QStringList { "set", "--album", "Other", "Album/03 - Song.mp3", "Album" } << 0
         << "written 1, unchanged 0, no match 0, failed 0" << "Song|Band|Other|3/12||";
+    QTest::newRow("set: an empty value after \"=\" clears the field, the path after it stays a path")
+        << QByteArray("Album/03 - Song.mp3=Song|Band|Album|3/12")
+        << QStringList { "set", "--album=", "Album/03 - Song.mp3", "Album" } << 0
+        << "Album/03 - Song.mp3: album \"Album\" -> \"\"" << "Song|Band||3/12||";
     QTest::newRow("set: a dry run changes nothing")
         << tagged << QStringList { "set", "-n", "--album", "Other", "Album" } << 0
         << "dry run, nothing changed: to write 1, unchanged 0, no match 0, failed 0" << "Song|Band|Album|3/12||";
@@ -215,6 +219,12 @@ void CliTagTest::tagRunsAndTheirUndo_data()
     QTest::newRow("from-name: a name that does not match is left alone")
         << QByteArray("notes.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 1
         << "nomatch: ./notes.mp3: the name does not fit the pattern; left alone" << "|||/||";
+    QTest::newRow("from-name: a year of five digits does not fit")
+        << QByteArray("19999 - Song.mp3=") << QStringList { "from-name", "-p", "{year} - {song}", "." } << 1
+        << "nomatch: ./19999 - Song.mp3: the name does not fit the pattern; left alone" << "|||/||";
+    QTest::newRow("from-name: a track of five digits does not fit")
+        << QByteArray("10000 - Song.mp3=") << QStringList { "from-name", "-p", "{track} - {song}", "." } << 1
+        << "nomatch: ./10000 - Song.mp3" << "|||/||";
     QTest::newRow("from-name: a name in code page 1252")
         << QByteArray("\xE9t\xE9 - Caf\xE9.mp3=") << QStringList { "from-name", "-p", "{artist} - {song}", "." } << 0
         << "written 1" << QString::fromUtf8("Café|été||/||");

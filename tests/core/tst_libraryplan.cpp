@@ -47,6 +47,11 @@ void LibraryPlanTest::plansTheLibrary_data()
     QTest::newRow("two files to one name, Number")
         << twins << ConflictPolicy::Number
         << QStringList { "in/a.mp3>out/X/One.mp3", "in/b.mp3>out/X/One (2).mp3", "in/c.mp3>out/X/Two.mp3" };
+    // The other folder's file is skipped, so the new folder takes only this
+    // folder's files: its cover goes along.
+    QTest::newRow("companions go along when the other folder's file is skipped")
+        << QStringList { "in/a/a.mp3=One/X", "in/a/cover.jpg", "in/b/b.mp3=One/X" } << ConflictPolicy::Skip
+        << QStringList { "in/a/a.mp3>out/X/One.mp3", "in/b/b.mp3:skipped", "in/a/cover.jpg>out/X/cover.jpg" };
     QTest::newRow("a file of the library already holds the name")
         << QStringList { "in/a.mp3=One/X", "out/X/One.mp3" } << ConflictPolicy::Skip
         << QStringList { "in/a.mp3:skipped" };

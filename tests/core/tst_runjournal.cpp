@@ -74,6 +74,7 @@ private Q_SLOTS:
     void theHistoryKeepsTheNewestRunsWithoutRewritingThem();
     void aRunStillGoingOnIsNotUndone();
     void runsOfThePreviousJournalComeAfterTheHistory();
+    void undoTakesBackMovesAndFolders_data();
     void undoTakesBackMovesAndFolders();
     void movesThatNeverBeganAreNotLookedFor();
     void aRunCutShortIsUndoneAsFarAsItGot_data();
@@ -208,14 +209,26 @@ void RunJournalTest::runsOfThePreviousJournalComeAfterTheHistory()
     QCOMPARE(undoNewestRun(history, legacy.path()).status, NewestUndo::Status::Nothing);
 }
 
+void RunJournalTest::undoTakesBackMovesAndFolders_data()
+{
+    QTest::addColumn<unsigned>("mode"); // the emptied folder's
+    QTest::addColumn<unsigned>("umask"); // undo's
+    QTest::newRow("its own mode") << 0750u << 022u;
+    // A library shared by a group: the set-group-ID bit and the group's
+    // write stay, whatever undo's umask.
+    QTest::newRow("set-group-ID and group-writable, under a strict umask") << 02775u << 077u;
+}
+
 // A run that made folders and emptied one: undo makes the emptied folder
 // again (with its permissions) and removes the folders made.
 void RunJournalTest::undoTakesBackMovesAndFolders()
 {
+    QFETCH(unsigned, mode);
+    QFETCH(unsigned, umask);
     testsupport::TempDir dir;
     const std::string root = dir.path().toStdString();
     QVERIFY(QDir().mkpath(QString::fromStdString(root + "/music/Album")));
-    ::chmod((root + "/music/Album").c_str(), 0750);
+    ::chmod((root + "/music/Album").c_str(), mode);
     const QByteArray song = testsupport::audio(300) + testsupport::id3v1("Song", "A", "B");
     testsupport::writeFile(root + "/music/Album", "01.mp3", song);
     testsupport::writeFile(root + "/music/Album", "cover.jpg", "picture");
@@ -224,7 +237,7 @@ void RunJournalTest::undoTakesBackMovesAndFolders()
     for (const char* name : { "01.mp3", "cover.jpg" })
         order.steps.push_back(
             { root + "/music/Album/" + name, root + "/lib/A/" + name, *fs::identityOf(root + "/music/Album/" + name) });
-    const std::vector<EmptiedFolder> emptied { { root + "/music/Album", 0750 } };
+    const std::vector<EmptiedFolder> emptied { { root + "/music/Album", mode } };
     const RunHistory history(root + "/state/runs");
     RunRecord record = recordOf(order, emptied);
     auto begun = history.begin(record);
@@ -236,13 +249,16 @@ void RunJournalTest::undoTakesBackMovesAndFolders()
     QVERIFY(!testsupport::exists(root + "/music/Album"));
     QCOMPARE(testsupport::readFile(root + "/lib/A/01.mp3"), song);
 
+    const mode_t before = ::umask(umask);
     const NewestUndo undo = undoNewestRun(history, root + "/none");
+    ::umask(before);
     QCOMPARE(undo.result.movedBack, 2);
     QCOMPARE(undo.result.foldersMade, 1);
     QCOMPARE(undo.result.foldersRemoved, 2);
     QCOMPARE(testsupport::readFile(root + "/music/Album/01.mp3"), song);
-    QCOMPARE(
-        QFileInfo(QString::fromStdString(root + "/music/Album")).permissions() & 0x0777, QFile::Permissions(0x0750));
+    struct stat st { };
+    QCOMPARE(::stat((root + "/music/Album").c_str(), &st), 0);
+    QCOMPARE(unsigned(st.st_mode & 07777), mode);
     QVERIFY(!testsupport::exists(root + "/lib"));
 }
 
