@@ -703,5 +703,7 @@ int main(int argc, char* argv[])
         fuseArgv[fuseArgc++] = argv[i];
     fuseArgv[fuseArgc] = nullptr;
     const fuse_operations ops = operations();
-    return fuse_main(fuseArgc, fuseArgv, &ops, nullptr);
+    const int rc = fuse_main(fuseArgc, fuseArgv, &ops, nullptr);
+    removeTree(backing + kGrave); // leaves the backing folder as plain as a disk
+    return rc;
 }
