@@ -31,7 +31,15 @@
  *   cut             drop every pending change: BACKING is rewritten to the
  *                   durable state, which the mount serves from then on;
  *   sync            make everything durable.
- * Reading it gives "syncs N", "frozen 0|1" and "cuts N", a line each. */
+ *   cut keep=I,J tear=K
+ *                   as a disk may do: besides the durable state, the pending
+ *                   writes (and truncations) numbered I, J... are kept, and
+ *                   the Kth up to its first 512-byte boundary; they are
+ *                   numbered from 1 in the order they were made, since the
+ *                   last sync of their file. Names stay as the folders'
+ *                   syncs left them.
+ * Reading it gives "syncs N", "frozen 0|1", "cuts N" and "pending N" (the
+ * writes and truncations not yet durable), a line each. */
 #define FUSE_USE_VERSION 35
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
@@ -56,6 +64,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -65,6 +74,14 @@ struct Entry {
     std::string target; // of a symlink
 };
 using Entries = std::map<std::string, Entry>;
+
+// A write (or, with `truncation`, a change of size) not yet durable.
+struct Pending {
+    ino_t ino = 0;
+    off_t offset = 0;
+    std::string bytes;
+    bool truncation = false;
+};
 
 // What a disk holds of one inode, once it differs from the live state.
 struct Durable {
@@ -83,6 +100,7 @@ ino_t rootIno = 0;
 std::mutex lock;
 std::condition_variable thawed;
 std::unordered_map<ino_t, Durable> durable;
+std::vector<Pending> pending;
 unsigned long syncs = 0, cuts = 0, graves = 0;
 long freezeAt = -1;
 bool frozen = false;
@@ -176,6 +194,13 @@ void keepBytesOfHandle(int fd)
     struct stat st {};
     if (fstat(fd, &st) == 0 && !durable[st.st_ino].bytesKept)
         keepBytes(st.st_ino, readHandle(fd));
+}
+
+void remember(int fd, const std::string& path, off_t offset, std::string bytes, bool truncation)
+{
+    struct stat st {};
+    if ((fd >= 0 ? fstat(fd, &st) : lstat(path.c_str(), &st)) == 0 && S_ISREG(st.st_mode))
+        pending.push_back({ st.st_ino, offset, std::move(bytes), truncation });
 }
 void keepEntries(const std::string& folder)
 {
@@ -338,12 +363,47 @@ struct Cut {
 void everythingDurable()
 {
     durable.clear();
+    pending.clear();
     removeTree(backing + kGrave);
     mkdir((backing + kGrave).c_str(), 0700);
 }
 
-void cutPower()
+// The pending writes a disk got to write before the power went: `kept`
+// whole, `torn` up to its first 512-byte boundary.
+void keepPending(const std::set<size_t>& kept, size_t torn)
 {
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const Pending& p = pending[i];
+        if (!kept.count(i + 1) && torn != i + 1)
+            continue;
+        std::string& bytes = durable[p.ino].bytes;
+        if (p.truncation) {
+            bytes.resize(static_cast<size_t>(p.offset));
+            continue;
+        }
+        size_t size = p.bytes.size();
+        if (torn == i + 1)
+            size = std::min(size, static_cast<size_t>((p.offset / 512 + 1) * 512 - p.offset));
+        const size_t at = static_cast<size_t>(p.offset);
+        if (bytes.size() < at + size)
+            bytes.resize(at + size);
+        bytes.replace(at, size, p.bytes, 0, size);
+    }
+}
+
+void cutPower(const std::string& how)
+{
+    std::set<size_t> kept;
+    size_t torn = 0;
+    if (const size_t at = how.find("keep="); at != std::string::npos)
+        for (const char* n = how.c_str() + at + 5; *n >= '0' && *n <= '9';) {
+            char* end = nullptr;
+            kept.insert(strtoul(n, &end, 10));
+            n = *end == ',' ? end + 1 : end;
+        }
+    if (const size_t at = how.find("tear="); at != std::string::npos)
+        torn = strtoul(how.c_str() + at + 5, nullptr, 10);
+    keepPending(kept, torn);
     Cut().run();
     everythingDurable();
     ++cuts;
@@ -355,7 +415,7 @@ void cutPower()
 std::string status()
 {
     return "syncs " + std::to_string(syncs) + "\nfrozen " + std::to_string(frozen ? 1 : 0) + "\ncuts "
-        + std::to_string(cuts) + "\n";
+        + std::to_string(cuts) + "\npending " + std::to_string(pending.size()) + "\n";
 }
 
 int command(const std::string& text)
@@ -365,7 +425,7 @@ int command(const std::string& text)
         freezeAt = static_cast<long>(syncs) + atol(text.c_str() + 13);
         frozen = static_cast<long>(syncs) >= freezeAt;
     } else if (text.rfind("cut", 0) == 0) {
-        cutPower();
+        cutPower(text);
     } else if (text.rfind("sync", 0) == 0) {
         everythingDurable();
     } else {
@@ -425,8 +485,10 @@ int pfOpen(const char* path, fuse_file_info* fi)
     }
     HIDE(path);
     GATE;
-    if (fi->flags & O_TRUNC)
+    if (fi->flags & O_TRUNC) {
         keepBytesOfPath(real(path));
+        remember(-1, real(path), 0, {}, true);
+    }
     const int fd = open(real(path).c_str(), fi->flags & ~O_CREAT);
     if (fd < 0)
         return -errno;
@@ -440,8 +502,10 @@ int pfCreate(const char* path, mode_t mode, fuse_file_info* fi)
     GATE;
     const std::string p = real(path);
     const bool existed = inoOf(p) != 0;
-    if (existed && (fi->flags & O_TRUNC))
+    if (existed && (fi->flags & O_TRUNC)) {
         keepBytesOfPath(p);
+        remember(-1, p, 0, {}, true);
+    }
     if (!existed)
         keepEntries(parentOf(path));
     const int fd = open(p.c_str(), fi->flags, mode);
@@ -478,6 +542,8 @@ int pfWrite(const char* path, const char* buf, size_t size, off_t offset, fuse_f
     GATE;
     keepBytesOfHandle(static_cast<int>(fi->fh));
     const ssize_t n = pwrite(static_cast<int>(fi->fh), buf, size, offset);
+    if (n > 0)
+        remember(static_cast<int>(fi->fh), {}, offset, std::string(buf, static_cast<size_t>(n)), false);
     return n < 0 ? -errno : static_cast<int>(n);
 }
 
@@ -487,12 +553,14 @@ int pfTruncate(const char* path, off_t size, fuse_file_info* fi)
         return 0;
     HIDE(path);
     GATE;
-    if (fi) {
+    if (fi)
         keepBytesOfHandle(static_cast<int>(fi->fh));
-        return result(ftruncate(static_cast<int>(fi->fh), size));
-    }
-    keepBytesOfPath(real(path));
-    return result(truncate(real(path).c_str(), size));
+    else
+        keepBytesOfPath(real(path));
+    const int rc = fi ? ftruncate(static_cast<int>(fi->fh), size) : truncate(real(path).c_str(), size);
+    if (rc == 0)
+        remember(fi ? static_cast<int>(fi->fh) : -1, real(path), size, {}, true);
+    return result(rc);
 }
 
 int pfRelease(const char*, fuse_file_info* fi)
@@ -518,6 +586,7 @@ int pfFsync(const char*, int datasync, fuse_file_info* fi)
         kept = live;
     else
         kept.replace(0, live.size(), live);
+    std::erase_if(pending, [&](const Pending& p) { return p.ino == st.st_ino; });
     countSync();
     return 0;
 }

@@ -101,7 +101,7 @@ PowerMount::Status PowerMount::status() const
 }
 
 PowerMount::Run PowerMount::runAndCut(const QString& program, const QStringList& arguments,
-    const QProcessEnvironment& environment, const QString& folder, int freezeAfter)
+    const QProcessEnvironment& environment, const QString& folder, int freezeAfter, const QByteArray& cut)
 {
     Run run;
     const qint64 before = status().syncs;
@@ -119,7 +119,7 @@ PowerMount::Run PowerMount::runAndCut(const QString& program, const QStringList&
     run.exitCode = run.ended ? child.exitCode() : -1;
     run.syncs = status().syncs - before;
     child.kill();
-    send("cut"); // lets the killed program's last call return, so it can die
+    send(cut); // lets the killed program's last call return, so it can die
     child.waitForFinished(kWaitMs);
     run.output = child.readAll();
     return run;

@@ -42,10 +42,11 @@ public:
 
     // Runs the program in `folder` with the power cut after `freezeAfter`
     // more sync points (never where negative): waits until the mount is
-    // frozen or the program ends, kills it (SIGKILL) and cuts. The mount
-    // serves the durable state from then on.
+    // frozen or the program ends, kills it (SIGKILL) and cuts (`cut` may
+    // keep pending writes, or tear one). The mount serves the durable state
+    // from then on.
     Run runAndCut(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-        const QString& folder, int freezeAfter);
+        const QString& folder, int freezeAfter, const QByteArray& cut = "cut");
 
 private:
     QTemporaryDir m_dir;
