@@ -485,13 +485,13 @@ int pfOpen(const char* path, fuse_file_info* fi)
     }
     HIDE(path);
     GATE;
-    if (fi->flags & O_TRUNC) {
+    if (fi->flags & O_TRUNC)
         keepBytesOfPath(real(path));
-        remember(-1, real(path), 0, {}, true);
-    }
     const int fd = open(real(path).c_str(), fi->flags & ~O_CREAT);
     if (fd < 0)
         return -errno;
+    if (fi->flags & O_TRUNC)
+        remember(fd, {}, 0, {}, true);
     fi->fh = static_cast<uint64_t>(fd);
     return 0;
 }
@@ -502,15 +502,15 @@ int pfCreate(const char* path, mode_t mode, fuse_file_info* fi)
     GATE;
     const std::string p = real(path);
     const bool existed = inoOf(p) != 0;
-    if (existed && (fi->flags & O_TRUNC)) {
+    if (existed && (fi->flags & O_TRUNC))
         keepBytesOfPath(p);
-        remember(-1, p, 0, {}, true);
-    }
     if (!existed)
         keepEntries(parentOf(path));
     const int fd = open(p.c_str(), fi->flags, mode);
     if (fd < 0)
         return -errno;
+    if (existed && (fi->flags & O_TRUNC))
+        remember(fd, {}, 0, {}, true);
     if (!existed)
         bornEmpty(p, false);
     fi->fh = static_cast<uint64_t>(fd);
