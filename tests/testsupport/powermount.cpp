@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 
 namespace testsupport {
 
@@ -30,11 +29,7 @@ PowerMount::PowerMount()
     m_fs.setProcessChannelMode(QProcess::MergedChannels);
 }
 
-PowerMount::~PowerMount()
-{
-    unmount();
-    // The backing folder is plain files again; the temporary folder goes with them.
-}
+PowerMount::~PowerMount() { unmount(); }
 
 bool PowerMount::mount(QString& why)
 {
