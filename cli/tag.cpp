@@ -23,7 +23,8 @@ struct FromNameOptions {
 void addBatchOptions(CLI::App& command, TagRunOptions& run)
 {
     command.add_option("PATH", run.paths,
-        "audio files and folders (a folder: its audio files whose tags are written: " + writableFormatList() + ")")
+        "audio files and folders (a folder: its audio files; the tags of " + writableFormatList()
+            + " files are written, those of other formats are reported and left alone)")
         ->required();
     command.add_flag("-r,--recursive", run.recursive, "every folder below each folder too");
     addFormatOption(command, run.ext);

@@ -1,5 +1,9 @@
 #include "platform/fs/statedir.h"
 
+#include "platform/fs/fsops.h"
+
+#include <algorithm>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,10 +49,17 @@ StateFolder ensurePrivateFolder(const std::string& folder)
 {
     if (folder.empty() || folder.front() != '/')
         return { folder, "no home folder for the state folder" };
-    // The parents are made as the XDG rules ask (0700); existing ones are left as they are.
+    // The parents are made as the XDG rules ask (0700); existing ones are
+    // left as they are. A folder made is synced into its parent: the crash
+    // copies and journals kept in it must not vanish with it at a power cut.
+    const auto made = [](const std::string& path) {
+        if (::mkdir(path.c_str(), 0700) != 0)
+            return errno == EEXIST;
+        return fs::syncFolder(path.substr(0, std::max<std::size_t>(path.rfind('/'), 1)));
+    };
     for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-        ::mkdir(folder.substr(0, slash).c_str(), 0700);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        (void)made(folder.substr(0, slash));
+    if (!made(folder))
         return { folder, reason("cannot create", folder, errno) };
     struct stat st {};
     if (::lstat(folder.c_str(), &st) != 0)

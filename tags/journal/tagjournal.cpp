@@ -380,6 +380,12 @@ TagJournal::Command TagJournal::begin(TagOrigin origin, const std::function<bool
         return command;
     }
     command.m_start = st.st_size;
+    // A journal just made gets its name synced into its folder before any
+    // file is written: its record is what undo and the repair go by.
+    if (st.st_size == 0 && !fs::syncFolder(parentOf(m_path))) {
+        command.m_error = failure("cannot sync the folder of", m_path);
+        command.m_fd = fs::Fd(-1);
+    }
     return command;
 }
 
