@@ -113,11 +113,7 @@ void FlacWriteTest::aCommentIsWrittenAndUndone()
     const QByteArray before = testsupport::flacFile(entries, padding);
     const std::string path = testsupport::writeFile(folder, "a.flac", before);
     const ino_t inode = inodeOf(path);
-    const std::map<QString, TagField> fields { { "song", TagField::Song }, { "artist", TagField::Artist },
-        { "albumartist", TagField::AlbumArtist }, { "track", TagField::Track } };
-    TagValues named;
-    for (const QString& value : values)
-        named[fields.at(value.section('=', 0, 0))] = value.section('=', 1);
+    const TagValues named = testsupport::namedValues(values);
     const TagJournal journal(folder + "/journal");
 
     QCOMPARE(writeTagBatch({ { path, named } }, TagSource::Id3v2First, 2026, journal).written, 1);

@@ -125,11 +125,7 @@ void Mp4WriteTest::itemsAreWrittenAndUndone()
     testsupport::TempDir dir;
     const std::string folder = dir.path().toStdString();
     const std::string path = testsupport::writeFile(folder, "a.m4a", file);
-    const std::map<QString, TagField> fields { { "song", TagField::Song }, { "albumartist", TagField::AlbumArtist },
-        { "track", TagField::Track }, { "genre", TagField::Genre } };
-    TagValues named;
-    for (const QString& value : values)
-        named[fields.at(value.section('=', 0, 0))] = value.section('=', 1);
+    const TagValues named = testsupport::namedValues(values);
     const TagJournal journal(folder + "/journal");
 
     QCOMPARE(writeTagBatch({ { path, named } }, TagSource::Id3v2First, 2026, journal).written, 1);

@@ -121,11 +121,7 @@ void OggWriteTest::aCommentIsWrittenAndUndone()
         entries.push_back(comment.toStdString());
     const QByteArray before = testsupport::oggFile(codec.toStdString(), entries, pageEach);
     const std::string path = testsupport::writeFile(folder, name.toStdString(), before);
-    const std::map<QString, TagField> fields { { "song", TagField::Song }, { "albumartist", TagField::AlbumArtist },
-        { "track", TagField::Track } };
-    TagValues named;
-    for (const QString& value : values)
-        named[fields.at(value.section('=', 0, 0))] = value.section('=', 1);
+    const TagValues named = testsupport::namedValues(values);
     const TagJournal journal(folder + "/journal");
 
     QCOMPARE(writeTagBatch({ { path, named } }, TagSource::Id3v2First, 2026, journal).written, 1);

@@ -293,4 +293,16 @@ bool tagFile(const std::string& path, const std::map<std::string, std::vector<st
     return file.save();
 }
 
+zentrio::TagValues namedValues(const QStringList& values)
+{
+    using zentrio::TagField;
+    static const std::map<QString, TagField> fields { { "song", TagField::Song }, { "artist", TagField::Artist },
+        { "album", TagField::Album }, { "albumartist", TagField::AlbumArtist }, { "track", TagField::Track },
+        { "disc", TagField::Disc }, { "year", TagField::Year }, { "genre", TagField::Genre } };
+    zentrio::TagValues named;
+    for (const QString& value : values)
+        named[fields.at(value.section('=', 0, 0))] = value.section('=', 1);
+    return named;
+}
+
 } // namespace testsupport

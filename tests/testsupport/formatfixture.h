@@ -1,6 +1,9 @@
 #pragma once
 
+#include "tags/write/tagvalues.h"
+
 #include <QByteArray>
+#include <QStringList>
 
 #include <map>
 #include <string>
@@ -63,5 +66,10 @@ QByteArray mp4File(const Mp4Layout& layout);
 // Sets the file's properties (TagLib's names: "TITLE", "TRACKNUMBER"...,
 // each with its values) and saves it. False when TagLib cannot.
 bool tagFile(const std::string& path, const std::map<std::string, std::vector<std::string>>& properties);
+
+// Values a test names as "field=text" ("song=New", "track=5"): the field
+// by its command-line name (song, artist, album, albumartist, track, disc,
+// year, genre).
+zentrio::TagValues namedValues(const QStringList& values);
 
 } // namespace testsupport
