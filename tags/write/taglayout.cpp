@@ -103,11 +103,6 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
     if (layout.format == AudioFormat::Mp3 && endsWithRecord(layout.window()))
         layout.record = layout.tail.substr(layout.tail.size() - kRecordSize);
     const std::size_t region = layout.format == AudioFormat::Mp3 ? regionSizeOf(file) : 0;
-    if (layout.format == AudioFormat::Mp3 && static_cast<std::int64_t>(region) < layout.length) {
-        const auto start = file.readAt(static_cast<std::int64_t>(region), 12);
-        if (start && startsAsAnotherFormat(*start))
-            return std::nullopt;
-    }
     if (withRegion && layout.format == AudioFormat::Mp3) {
         layout.regionFits = static_cast<std::int64_t>(region) <= layout.length;
         if (layout.regionFits && region > 0) {
@@ -120,6 +115,13 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
             layout.region = std::move(*bytes);
         }
         layout.regionRead = true;
+    }
+    // What follows the tags, as read with the region or on its own.
+    if (layout.format == AudioFormat::Mp3 && static_cast<std::int64_t>(region) < layout.length) {
+        const auto start = layout.region.empty() ? file.readAt(static_cast<std::int64_t>(region), 12)
+                                                 : std::optional(layout.following.substr(0, 12));
+        if (start && startsAsAnotherFormat(*start))
+            return std::nullopt;
     }
     const auto slash = layout.path.rfind('/');
     layout.inodesIdentify = fs::inodesIdentifyFiles(slash == std::string::npos ? "." : layout.path.substr(0, slash + 1));
