@@ -58,7 +58,12 @@ namespace {
             return {};
         QStringList values;
         for (const TagLib::String& value : found->second) {
-            const QString trimmed = trimSpaces(toQString(value));
+            // A text ends at its first NUL, as an ID3v2 text does: what
+            // follows is no part of the value, and no name may hold it.
+            QString text = toQString(value);
+            if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0)
+                text.truncate(nul);
+            const QString trimmed = trimSpaces(text);
             if (!trimmed.isEmpty())
                 values << trimmed;
             if (!joined && !values.isEmpty())

@@ -51,6 +51,8 @@ void FormatTagsTest::fieldsAreReadByEachFormatsConventions_data()
         << "flac" << vorbis << "Song|One / Two||Band|3/12|2/3|1999|";
     QTest::newRow("ogg: the same") << "ogg" << vorbis << "Song|One / Two||Band|3/12|2/3|1999|";
     QTest::newRow("flac: no metadata at all") << "flac" << Properties {} << "||||/|/||";
+    QTest::newRow("flac: a text ends at its first NUL")
+        << "flac" << Properties { { "TITLE", { std::string("So\0ng", 5) } } } << "So||||/|/||";
 }
 
 void FormatTagsTest::fieldsAreReadByEachFormatsConventions()
