@@ -1,0 +1,229 @@
+#include "tags/dupes/dupesearch.h"
+
+#include "platform/fs/filenames.h"
+#include "platform/fs/rangedigest.h"
+#include "platform/fs/readpool.h"
+#include "tags/dupes/dupegroups.h"
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+#include <set>
+#include <thread>
+
+namespace zentrio {
+
+namespace {
+
+    using Progress = std::function<bool(const char*, std::size_t, std::size_t)>;
+
+    // What a folder gave: its files (with their spans or tags) and the files
+    // that could not be taken.
+    struct FolderFound {
+        std::vector<DupeFile> files;
+        std::vector<DupeFault> faults;
+    };
+
+    FolderFound spansOf(const WalkedFolder& folder)
+    {
+        FolderFound found;
+        for (const WalkedFile& walked : folder.audio) {
+            if (walked.isLink) // the file it names is no copy of itself
+                continue;
+            std::string path = joinPath(folder.path, walked.name);
+            const fs::FileReader file(path);
+            if (!file.isOpen()) {
+                found.faults.push_back({ std::move(path), folder.argument, "cannot be read" });
+                continue;
+            }
+            SpanFound span = audioSpanOf(file, audioFormatOf(walked.name).value_or(AudioFormat::Mp3));
+            if (!span.span)
+                found.faults.push_back(
+                    { std::move(path), folder.argument, "its audio cannot be delimited: " + span.reason });
+            else
+                found.files.push_back({ std::move(path), folder.argument, file.identity(), span.span, std::nullopt });
+        }
+        return found;
+    }
+
+    FolderFound tagsOf(const WalkedFolder& folder, FolderReads& reads)
+    {
+        FolderFound found;
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            std::string path = joinPath(folder.path, folder.audio[i].name);
+            if (folder.audio[i].isLink)
+                continue;
+            if (!reads[i])
+                found.faults.push_back({ std::move(path), folder.argument, "cannot be read" });
+            else
+                found.files.push_back(
+                    { std::move(path), folder.argument, reads[i]->identity, std::nullopt, std::move(reads[i]->tag) });
+        }
+        return found;
+    }
+
+    // A further path of a file already found (a hard link) is no copy of it.
+    void dropSecondLinks(std::vector<DupeFile>& files)
+    {
+        std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+        std::erase_if(files, [&](const DupeFile& file) {
+            return !seen.insert({ file.identity.device, file.identity.inode }).second;
+        });
+    }
+
+    // `work` on another thread while the calling thread tells `progress`
+    // how far it got, ten times a second; `stop` is set when it says so.
+    template <typename Work>
+    void withProgress(Work work, const std::atomic<std::size_t>& done, std::size_t total, const char* stage,
+        const Progress& progress, std::atomic<bool>& stop)
+    {
+        if (!progress) {
+            work();
+            return;
+        }
+        std::promise<void> finished;
+        std::future<void> ended = finished.get_future();
+        std::jthread worker([&] {
+            work();
+            finished.set_value();
+        });
+        while (ended.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+            if (!stop.load() && !progress(stage, done.load(), total))
+                stop = true;
+        }
+    }
+
+    // The digest of each file of `indices`, the longest first so that no
+    // thread is left with a long file at the end; nullopt for a file that
+    // could not be read through.
+    std::vector<std::optional<std::uint64_t>> digestsOf(const std::vector<DupeFile>& files,
+        std::vector<std::size_t> indices, const Progress& progress, std::atomic<bool>& stop)
+    {
+        std::stable_sort(indices.begin(), indices.end(),
+            [&](std::size_t a, std::size_t b) { return files[a].span->length() > files[b].span->length(); });
+        std::vector<std::optional<std::uint64_t>> digests(files.size());
+        std::atomic<std::size_t> done { 0 };
+        withProgress(
+            [&] {
+                const auto read = readInOrder(
+                    indices.size(),
+                    [&](std::size_t k) -> std::optional<std::uint64_t> {
+                        if (stop.load())
+                            return std::nullopt;
+                        const DupeFile& file = files[indices[k]];
+                        auto digest = fs::digestOfRange(file.path, file.span->begin, file.span->end, file.identity);
+                        ++done;
+                        return digest;
+                    },
+                    ReadAll::Yes);
+                for (std::size_t k = 0; k < indices.size(); ++k)
+                    digests[indices[k]] = read[k];
+            },
+            done, indices.size(), "digesting", progress, stop);
+        return digests;
+    }
+
+    // The tags of the files in groups, read once they are known.
+    void readGroupTags(std::vector<DupeFile>& files, const std::vector<DupeGroup>& groups, const Progress& progress,
+        std::atomic<bool>& stop)
+    {
+        std::vector<std::size_t> wanted;
+        for (const DupeGroup& group : groups)
+            wanted.insert(wanted.end(), group.files.begin(), group.files.end());
+        std::atomic<std::size_t> done { 0 };
+        withProgress(
+            [&] {
+                auto tags = readInOrder(
+                    wanted.size(),
+                    [&](std::size_t k) {
+                        const std::string& path = files[wanted[k]].path;
+                        auto tag = stop.load() ? std::nullopt : readFileTag(path, TagSource::Id3v2First);
+                        ++done;
+                        return tag;
+                    },
+                    ReadAll::Yes);
+                for (std::size_t k = 0; k < wanted.size(); ++k)
+                    files[wanted[k]].tag = std::move(tags[k]);
+            },
+            done, wanted.size(), "reading tags", progress, stop);
+    }
+
+    void groupByAudio(DupesFound& found, const Progress& progress, std::atomic<bool>& stop)
+    {
+        std::vector<std::int64_t> lengths;
+        for (const DupeFile& file : found.files)
+            lengths.push_back(file.span->length());
+        const std::vector<std::size_t> shared = sharedLengths(lengths);
+        const auto digests = digestsOf(found.files, shared, progress, stop);
+        std::vector<std::optional<std::string>> keys(found.files.size());
+        for (const std::size_t i : shared) {
+            if (digests[i])
+                keys[i] = audioKey(lengths[i], *digests[i]);
+            else if (!stop.load())
+                found.faults.push_back({ found.files[i].path, found.files[i].argument,
+                    "cannot be read to its end, or changed while it was read" });
+        }
+        for (std::vector<std::size_t>& members : groupsByKey(keys)) {
+            const std::size_t first = members.front();
+            found.groups.push_back({ std::move(members), lengths[first], *digests[first] });
+        }
+        readGroupTags(found.files, found.groups, progress, stop);
+    }
+
+    void groupByTags(DupesFound& found)
+    {
+        std::vector<std::optional<std::string>> keys;
+        for (const DupeFile& file : found.files)
+            keys.push_back(tagKey(*file.tag));
+        for (std::vector<std::size_t>& members : groupsByKey(keys))
+            found.groups.push_back({ std::move(members), 0, 0 });
+    }
+
+} // namespace
+
+DupesFound findDuplicates(const DupeRequest& request, const Progress& progress)
+{
+    DupesFound found;
+    const bool byAudio = request.kind == DupeKind::Audio;
+    std::atomic<std::size_t> spans { 0 };
+    LibraryWalk walk;
+    walk.paths = request.paths;
+    walk.recursive = request.recursive;
+    walk.formats = request.formats;
+    walk.readTags = !byAudio; // by audio, the spans are found on the pool instead
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
+        if (!byAudio)
+            return tagsOf(folder, reads);
+        FolderFound folderFound = spansOf(folder);
+        spans += folder.audio.size();
+        return folderFound;
+    };
+    walk.inOrder = [&](const WalkedFolder&, FolderReads&, std::any& made) {
+        FolderFound& folder = std::any_cast<FolderFound&>(made);
+        std::move(folder.files.begin(), folder.files.end(), std::back_inserter(found.files));
+        std::move(folder.faults.begin(), folder.faults.end(), std::back_inserter(found.faults));
+    };
+    walk.failed = [&](const WalkFailure& failure) { found.failures.push_back(failure); };
+    walk.keepGoing = [&](std::size_t read, std::size_t total) {
+        return !progress || progress("reading", byAudio ? spans.load() : read, total);
+    };
+    if (!walkLibrary(walk)) {
+        found.complete = false;
+        return found;
+    }
+    // Path order across folders: a folder's files and its subfolders' mixed, as their paths sort.
+    std::stable_sort(found.files.begin(), found.files.end(),
+        [](const DupeFile& a, const DupeFile& b) { return pathLess(a.path, b.path); });
+    dropSecondLinks(found.files);
+    std::atomic<bool> stop { false };
+    if (byAudio)
+        groupByAudio(found, progress, stop);
+    else
+        groupByTags(found);
+    std::stable_sort(found.faults.begin(), found.faults.end(),
+        [](const DupeFault& a, const DupeFault& b) { return pathLess(a.path, b.path); });
+    found.complete = !stop.load();
+    return found;
+}
+
+} // namespace zentrio
