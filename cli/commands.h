@@ -18,5 +18,6 @@ void addApplyCommand(CLI::App& app, Command& run);
 void addUndoCommand(CLI::App& app, Command& run);
 void addTagCommand(CLI::App& app, Command& run);
 void addTagUndoCommand(CLI::App& tag, Command& run);
+void addDupesCommand(CLI::App& app, Command& run);
 
 } // namespace zentrio::cli

@@ -46,6 +46,7 @@ int main(int argc, char* argv[])
     zentrio::cli::addApplyCommand(app, run);
     zentrio::cli::addUndoCommand(app, run);
     zentrio::cli::addTagCommand(app, run);
+    zentrio::cli::addDupesCommand(app, run);
     try {
         std::vector<std::string> arguments = emptyValuesApart(argc, argv);
         std::vector<char*> pointers;

@@ -1,0 +1,156 @@
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/duperecords.h"
+#include "cli/exitstatus.h"
+#include "cli/formatoption.h"
+#include "cli/performplan.h"
+#include "platform/fs/filenames.h"
+#include "rename/history/runstarted.h"
+#include "tags/dupes/dupemoves.h"
+
+#include <sys/stat.h>
+
+namespace zentrio::cli {
+
+namespace {
+
+struct DupesOptions {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    std::string formats;
+    std::string by = "audio";
+    bool nul = false;
+    bool json = false;
+    std::string moveTo;
+    std::string keep = "first";
+    std::string conflicts = "stop";
+    bool dryRun = false;
+};
+
+// The folder of each path given (a file: its own folder): what a move
+// plan is made for.
+std::vector<std::string> rootsOf(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> roots;
+    for (const std::string& path : paths) {
+        struct stat st { };
+        roots.push_back(::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? path : parentOf(path));
+    }
+    return roots;
+}
+
+// The faults of the search on stderr; kSomeFailed when there were any.
+int reportFaults(const DupesFound& found, const PathDisplay& display)
+{
+    for (const WalkFailure& failure : found.failures)
+        complain(display.said(failure.path) + ": " + failure.reason);
+    for (const DupeFault& fault : found.faults)
+        complain(display.said(fault.path, fault.argument) + ": " + fault.reason);
+    return found.failures.empty() && found.faults.empty() ? kDone : kSomeFailed;
+}
+
+void writeGroups(const DupesFound& found, const DupeFormat& format, const PathDisplay& display)
+{
+    std::size_t extra = 0;
+    std::int64_t extraBytes = 0;
+    for (const DupeGroup& group : found.groups) {
+        writeText(groupRecord(format, found, group, display));
+        extra += group.files.size() - 1;
+        for (std::size_t k = 1; k < group.files.size(); ++k)
+            extraBytes += found.files[group.files[k]].identity.size;
+    }
+    if (!format.json && !format.nul)
+        tell("groups " + std::to_string(found.groups.size()) + ", files beyond one a group " + std::to_string(extra)
+            + " (" + std::to_string(extraBytes) + " bytes)");
+}
+
+int runDupes(const DupesOptions& options)
+{
+    const auto paths = absolutePaths(options.paths);
+    const auto formats = chosenFormats(options.formats, false);
+    const auto keep = keepRuleNamed(options.keep);
+    if (!paths || !formats || !keep)
+        return kUsage;
+    PathDisplay display = displayForArguments(options.paths, *paths);
+    std::string moveTo;
+    if (!options.moveTo.empty()) {
+        const auto to = absoluteTarget(options.moveTo);
+        if (!to)
+            return kUsage;
+        moveTo = *to;
+        display.setTarget(moveTo, options.moveTo);
+    }
+    const bool changes = !moveTo.empty() && !options.dryRun;
+    const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
+    DupeRequest request;
+    request.paths = *paths;
+    request.recursive = options.recursive;
+    request.formats = *formats;
+    request.kind = options.by == "tags" ? DupeKind::Tags : DupeKind::Audio;
+    Progress progress(!options.json);
+    const DupesFound found = findDuplicates(request, [&](const char* stage, std::size_t done, std::size_t total) {
+        progress.update(stage, done, total);
+        return !interrupted.load();
+    });
+    progress.clear();
+    if (!found.complete || interrupted.load())
+        return kInterrupted; // nothing was changed
+    const int status = reportFaults(found, display);
+    writeGroups(found, { request.kind, options.nul, options.json }, display);
+    if (moveTo.empty())
+        return status;
+    const LibraryPlan plan
+        = planDupeMoves(found, rootsOf(*paths), moveTo, *keep, conflictPolicy(options.conflicts));
+    const int moved = performPlan(plan, display, { options.json, options.dryRun, {} });
+    return moved != kDone ? moved : status;
+}
+
+} // namespace
+
+void addDupesCommand(CLI::App& app, Command& run)
+{
+    auto options = std::make_shared<DupesOptions>();
+    CLI::App* dupes = app.add_subcommand("dupes",
+        "Find groups of files whose audio is identical: the bytes between their tags, so that copies that differ "
+        "in tags, names or folders are found. Files whose audio length is unique are never read in full. A file "
+        "whose audio cannot be delimited is reported and left out. Nothing is deleted.");
+    dupes->add_option("PATH", options->paths, "audio files and folders (a folder: its audio files)")->required();
+    dupes->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
+    addFormatOption(*dupes, options->formats);
+    dupes
+        ->add_option("--by", options->by,
+            "audio (the default: the same audio bytes) or tags (the same artist, album and song, letter case aside: "
+            "a weaker kind, their audio may differ)")
+        ->check(CLI::IsMember({ "audio", "tags" }));
+    CLI::Option* nul = dupes->add_flag("-0,--null",
+        options->nul, "each group's paths byte for byte, each ended by a NUL, and an empty record after the group");
+    dupes->add_flag("--json", options->json, "one JSON object per group and line: kind, count, audioBytes, digest, "
+                                             "files (path, size, format, artist, album, song)")
+        ->excludes(nul);
+    dupes
+        ->add_option("--move-to", options->moveTo,
+            "move all but one file of each group into this folder, each keeping its name and its folder below the "
+            "path it was found from; checked as a whole run first, and taken back by zentrio-cli undo")
+        ->check(CLI::Validator(
+            [](const std::string& folder) {
+                return folder.empty() ? std::string("an empty folder: leave --move-to out to move nothing")
+                                      : std::string();
+            },
+            "FOLDER"));
+    dupes
+        ->add_option("--keep", options->keep,
+            "which file of a group stays with --move-to: first (in path order, the default), newest, oldest "
+            "(by modification time), shortest-path")
+        ->check(CLI::IsMember({ "first", "newest", "oldest", "shortest-path" }));
+    addConflictsOption(*dupes, options->conflicts);
+    dupes->add_flag("-n,--dry-run", options->dryRun, "with --move-to: show the moves and change nothing");
+    dupes->footer(kExitStatusHelp);
+    dupes->callback([options, &run] {
+        run = [options] {
+            installInterruptHandler();
+            return runDupes(*options);
+        };
+    });
+}
+
+} // namespace zentrio::cli
