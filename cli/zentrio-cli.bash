@@ -1,5 +1,5 @@
 # bash completion for zentrio-cli: its commands (and tag's own commands),
-# their options, and the values of --fs and --conflicts; paths complete as files and folders,
+# their options, and the values of --fs, --conflicts, --by and --keep; paths complete as files and folders,
 # each name one word whatever blanks it holds.
 
 # The word as the shell will read it: "a\ b", "'a b" and "\"a b" are "a b".
@@ -41,7 +41,7 @@ _zentrio_cli()
     prev=${COMP_WORDS[COMP_CWORD-1]}
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            list|rename|apply|undo) command=${COMP_WORDS[i]}; break ;;
+            list|rename|apply|undo|dupes) command=${COMP_WORDS[i]}; break ;;
             tag) command=tag ;;
             set|from-name) [[ $command == tag ]] && { command=tag-${COMP_WORDS[i]}; break; } ;;
         esac
@@ -49,7 +49,7 @@ _zentrio_cli()
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "list rename apply undo tag --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "list rename apply undo tag dupes --help --version" -- "$cur"))
         return
     fi
     if [[ $command == tag ]]; then
@@ -60,7 +60,9 @@ _zentrio_cli()
     case $prev in
         --fs) COMPREPLY=($(compgen -W "auto posix fat" -- "$cur")); return ;;
         --conflicts) COMPREPLY=($(compgen -W "stop skip number" -- "$cur")); return ;;
-        --to) _zentrio_cli_paths -d "$cur"; return ;;
+        --by) COMPREPLY=($(compgen -W "audio tags" -- "$cur")); return ;;
+        --keep) COMPREPLY=($(compgen -W "first newest oldest shortest-path" -- "$cur")); return ;;
+        --to|--move-to) _zentrio_cli_paths -d "$cur"; return ;;
         -p|--pattern|-f|--format|--sep) return ;;
         --ext) COMPREPLY=($(compgen -W "mp3 flac ogg opus m4a wav aiff wv ape" -- "$cur")); return ;;
         --song|--artist|--album|--year|--genre|--albumartist|--track|--disc) return ;;
@@ -71,6 +73,7 @@ _zentrio_cli()
     case $command in
         list) options="-r --recursive --ext --id3v1 -f --format --paths -0 --null --json --help" ;;
         rename) options="-p --pattern -r --recursive --ext --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
+        dupes) options="-r --recursive --ext --by -0 --null --json --move-to --keep --conflicts -n --dry-run --help" ;;
         apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;

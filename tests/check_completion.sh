@@ -31,6 +31,10 @@ expect "--albumartist" zentrio-cli tag set --albuma
 expect "--underscore" zentrio-cli tag from-name --und
 expect "--list" zentrio-cli tag undo --li
 expect "--paths" zentrio-cli list --pa
+expect "dupes" zentrio-cli du
+expect "--move-to" zentrio-cli dupes --mo
+expect "shortest-path" zentrio-cli dupes --keep s
+expect "tags" zentrio-cli dupes --by t
 
 # A name with blanks is one reply, as typed in any quoting; nothing typed is run.
 folder=$(mktemp -d)
