@@ -1,0 +1,87 @@
+#include "tags/read/audiospan.h"
+#include "testsupport/formatfixture.h"
+#include "testsupport/id3v2fixture.h"
+#include "testsupport/mp3fixture.h"
+
+#include <QTest>
+
+using namespace zentrio;
+
+namespace {
+
+QByteArray be32(quint32 value)
+{
+    return QByteArray(1, char(value >> 24)) + char(value >> 16) + char(value >> 8) + char(value);
+}
+
+QByteArray atom(const char* type, const QByteArray& body) { return be32(quint32(body.size() + 8)) + type + body; }
+
+} // namespace
+
+// The structures a tagger leaves around the audio that the copies' search
+// through the command line does not reach: a wrong span misses copies, or
+// calls files of other audio the same.
+class AudioSpanTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void spanBetweenTheTags_data();
+    void spanBetweenTheTags();
+};
+
+void AudioSpanTest::spanBetweenTheTags_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("length"); // of the span; -1: none
+    QTest::addColumn<int>("after"); // bytes after the span
+    const QByteArray audio = testsupport::audio(600);
+    const QByteArray tag = testsupport::id3v2(3, { { "Song" }, { "Artist" }, { "Album" } });
+    const QByteArray record = testsupport::id3v1("Song", "Artist", "Album");
+    const int mp3 = int(AudioFormat::Mp3);
+    const int mp4 = int(AudioFormat::Mp4);
+    QTest::newRow("two ID3v2 tags in a row") << tag + tag + audio << mp3 << 600 << 0;
+    QTest::newRow("Lyrics3 v1 before ID3v1")
+        << audio + "LYRICSBEGINsome words" + "LYRICSEND" + record << mp3 << 600 << 21 + 9 + 128;
+    const QByteArray footer = QByteArray("APETAGEX") + QByteArray("\xD0\x07\0\0\x20\0\0\0", 8) + QByteArray(16, '\0');
+    QTest::newRow("an APE footer without a header") << audio + footer << mp3 << 600 << 32;
+    QTest::newRow("a WavPack file with APE and ID3v1") << audio + footer + record << int(AudioFormat::WavPack) << 600
+                                                       << 32 + 128;
+    QTest::newRow("only tags") << tag + record << mp3 << -1 << 0;
+    const QByteArray ftyp = atom("ftyp", "M4A \0\0\0\0");
+    QTest::newRow("MP4 mdat to the end of the file")
+        << ftyp + atom("moov", {}) + be32(0) + "mdat" + audio << mp4 << 600 << 0;
+    QTest::newRow("MP4 mdat with a 64-bit size, moov after it")
+        << ftyp + be32(1) + "mdat" + be32(0) + be32(616) + audio + atom("moov", "xx") << mp4 << 600 << 10;
+    QTest::newRow("MP4 without mdat") << ftyp + atom("moov", {}) << mp4 << -1 << 0;
+    QTest::newRow("AIFF with an odd chunk before SSND")
+        << QByteArray("FORM") + be32(0) + "AIFF" + "COMM" + be32(3) + "abc" + '\0' + "SSND" + be32(600) + audio
+        << int(AudioFormat::Aiff) << 600 << 0;
+    QTest::newRow("WAV without a data chunk")
+        << QByteArray("RIFF\0\0\0\0WAVEfmt \x04\0\0\0", 20) + "abcd" << int(AudioFormat::Wav) << -1 << 0;
+    QTest::newRow("FLAC with an ID3v1 record")
+        << testsupport::untaggedFile("flac", 600) + record << int(AudioFormat::Flac) << 2 + 600 << 128; // a frame's sync
+    QTest::newRow("FLAC cut inside its metadata")
+        << testsupport::untaggedFile("flac", 0).left(20) << int(AudioFormat::Flac) << -1 << 0;
+}
+
+void AudioSpanTest::spanBetweenTheTags()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, format);
+    QFETCH(int, length);
+    QFETCH(int, after);
+    const SpanReadAt read = [&](std::int64_t offset, std::size_t count) -> std::optional<std::string> {
+        if (offset < 0 || offset + qsizetype(count) > bytes.size())
+            return std::nullopt;
+        return bytes.mid(offset, qsizetype(count)).toStdString();
+    };
+    const SpanFound found = audioSpanOf(read, bytes.size(), AudioFormat(format));
+    QCOMPARE(found.span ? int(found.span->length()) : -1, length);
+    if (found.span)
+        QCOMPARE(int(bytes.size() - found.span->end), after);
+    else
+        QVERIFY(!found.reason.empty());
+}
+
+QTEST_GUILESS_MAIN(AudioSpanTest)
+#include "tst_audiospan.moc"
