@@ -9,6 +9,7 @@
 #include "benchsupport.h"
 #include "mixedlibrary.h"
 #include "growbench.h"
+#include "dupesbench.h"
 #include "librarybench.h"
 #include "slowmount.h"
 
@@ -602,6 +603,8 @@ int main(int argc, char* argv[])
         libraryTags(3, libraryFiles, only == QLatin1String("mixedtags"));
     if (only == QLatin1String("bigfolder"))
         bigFolderBench(20000);
+    if (only == QLatin1String("dupes"))
+        dupesBench(libraryFiles, std::min(repetitions, 5));
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\npeak memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);
