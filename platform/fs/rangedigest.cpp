@@ -24,7 +24,8 @@ std::optional<std::uint64_t> digestOfRange(
     if (!found || found->device != expected.device || found->inode != expected.inode || found->size != expected.size
         || found->modified != expected.modified || end > found->size || begin > end)
         return std::nullopt;
-    ::posix_fadvise(fd.get(), begin, end - begin, POSIX_FADV_SEQUENTIAL);
+    if (end - begin > static_cast<std::int64_t>(kBlock)) // one read needs no read-ahead advice
+        ::posix_fadvise(fd.get(), begin, end - begin, POSIX_FADV_SEQUENTIAL);
     thread_local const std::unique_ptr<char[]> buffer(new char[kBlock]);
     Digest digest;
     for (std::int64_t at = begin; at < end;) {

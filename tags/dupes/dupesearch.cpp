@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
-#include <set>
+#include <unordered_set>
 #include <thread>
 
 namespace zentrio {
@@ -41,7 +41,7 @@ namespace {
                 found.faults.push_back(
                     { std::move(path), folder.argument, "its audio cannot be delimited: " + span.reason });
             else
-                found.files.push_back({ std::move(path), folder.argument, file.identity(), span.span, std::nullopt });
+                found.files.push_back({ std::move(path), folder.argument, file.identity(), span.span, nullptr });
         }
         return found;
     }
@@ -56,8 +56,8 @@ namespace {
             if (!reads[i])
                 found.faults.push_back({ std::move(path), folder.argument, "cannot be read" });
             else
-                found.files.push_back(
-                    { std::move(path), folder.argument, reads[i]->identity, std::nullopt, std::move(reads[i]->tag) });
+                found.files.push_back({ std::move(path), folder.argument, reads[i]->identity, std::nullopt,
+                    std::make_shared<const TagFields>(std::move(reads[i]->tag)) });
         }
         return found;
     }
@@ -65,7 +65,10 @@ namespace {
     // A further path of a file already found (a hard link) is no copy of it.
     void dropSecondLinks(std::vector<DupeFile>& files)
     {
-        std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+        const auto hash = [](const std::pair<std::uint64_t, std::uint64_t>& key) {
+            return std::hash<std::uint64_t>()(key.first * 0x9E3779B97F4A7C15ull ^ key.second);
+        };
+        std::unordered_set<std::pair<std::uint64_t, std::uint64_t>, decltype(hash)> seen(files.size(), hash);
         std::erase_if(files, [&](const DupeFile& file) {
             return !seen.insert({ file.identity.device, file.identity.inode }).second;
         });
@@ -142,8 +145,10 @@ namespace {
                         return tag;
                     },
                     ReadAll::Yes);
-                for (std::size_t k = 0; k < wanted.size(); ++k)
-                    files[wanted[k]].tag = std::move(tags[k]);
+                for (std::size_t k = 0; k < wanted.size(); ++k) {
+                    if (tags[k])
+                        files[wanted[k]].tag = std::make_shared<const TagFields>(std::move(*tags[k]));
+                }
             },
             done, wanted.size(), "reading tags", progress, stop);
     }
@@ -211,9 +216,11 @@ DupesFound findDuplicates(const DupeRequest& request, const Progress& progress)
         found.complete = false;
         return found;
     }
-    // Path order across folders: a folder's files and its subfolders' mixed, as their paths sort.
-    std::stable_sort(found.files.begin(), found.files.end(),
-        [](const DupeFile& a, const DupeFile& b) { return pathLess(a.path, b.path); });
+    // Path order across folders: a folder's files and its subfolders' mixed,
+    // as their paths sort (already so where no folder holds both).
+    const auto byPath = [](const DupeFile& a, const DupeFile& b) { return pathLess(a.path, b.path); };
+    if (!std::is_sorted(found.files.begin(), found.files.end(), byPath))
+        std::stable_sort(found.files.begin(), found.files.end(), byPath);
     dropSecondLinks(found.files);
     std::atomic<bool> stop { false };
     if (byAudio)

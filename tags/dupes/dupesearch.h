@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +33,9 @@ struct DupeFile {
     std::size_t argument = 0; // which path it was reached from
     fs::FileIdentity identity; // as its audio was read: a move checks it is still the same
     std::optional<AudioSpan> span; // by audio only
-    std::optional<TagFields> tag; // the files of a group (by tags: every file read)
+    // The files of a group (by tags: every file read); shared, so that the
+    // files of a large library move cheaply while they are put in order.
+    std::shared_ptr<const TagFields> tag;
 };
 
 struct DupeGroup {
