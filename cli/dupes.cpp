@@ -127,23 +127,24 @@ void addDupesCommand(CLI::App& app, Command& run)
     dupes->add_flag("--json", options->json, "one JSON object per group and line: kind, count, audioBytes, digest, "
                                              "files (path, size, format, artist, album, song)")
         ->excludes(nul);
-    dupes
-        ->add_option("--move-to", options->moveTo,
-            "move all but one file of each group into this folder, each keeping its name and its folder below the "
-            "path it was found from; checked as a whole run first, and taken back by zentrio-cli undo")
-        ->check(CLI::Validator(
-            [](const std::string& folder) {
-                return folder.empty() ? std::string("an empty folder: leave --move-to out to move nothing")
-                                      : std::string();
-            },
-            "FOLDER"));
+    CLI::Option* moveTo = dupes->add_option("--move-to", options->moveTo,
+        "move all but one file of each group into this folder, each keeping its name and its folder below the "
+        "path it was found from; checked as a whole run first, and taken back by zentrio-cli undo");
+    moveTo->check(CLI::Validator(
+        [](const std::string& folder) {
+            return folder.empty() ? std::string("an empty folder: leave --move-to out to move nothing") : std::string();
+        },
+        "FOLDER"));
     dupes
         ->add_option("--keep", options->keep,
             "which file of a group stays with --move-to: first (in path order, the default), newest, oldest "
             "(by modification time), shortest-path")
-        ->check(CLI::IsMember({ "first", "newest", "oldest", "shortest-path" }));
+        ->check(CLI::IsMember({ "first", "newest", "oldest", "shortest-path" }))
+        ->needs(moveTo);
     addConflictsOption(*dupes, options->conflicts);
-    dupes->add_flag("-n,--dry-run", options->dryRun, "with --move-to: show the moves and change nothing");
+    dupes->get_option("--conflicts")->needs(moveTo);
+    dupes->add_flag("-n,--dry-run", options->dryRun, "with --move-to: show the moves and change nothing")
+        ->needs(moveTo);
     dupes->footer(kExitStatusHelp);
     dupes->callback([options, &run] {
         run = [options] {
