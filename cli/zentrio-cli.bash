@@ -1,5 +1,5 @@
 # bash completion for zentrio-cli: its commands (and tag's own commands),
-# their options, and the values of --fs and --conflicts; paths complete as files and folders,
+# their options, the values of --fs and --conflicts, a query's field names; paths complete as files and folders,
 # each name one word whatever blanks it holds.
 
 # The word as the shell will read it: "a\ b", "'a b" and "\"a b" are "a b".
@@ -65,17 +65,22 @@ _zentrio_cli()
         --ext) COMPREPLY=($(compgen -W "mp3 flac ogg opus m4a wav aiff wv ape" -- "$cur")); return ;;
         --song|--artist|--album|--year|--genre|--albumartist|--track|--disc) return ;;
         --plan-out) _zentrio_cli_paths -f "$cur"; return ;;
+        -q|--query)
+            # A query's first field, "year:" and the like; the value is the user's.
+            compopt -o nospace 2>/dev/null || true
+            COMPREPLY=($(compgen -W "song: artist: album: track: tracks: disc: discs: year: genre: albumartist: path: name: folder: ext: format:" -- "$cur"))
+            return ;;
     esac
 
     local options=""
     case $command in
-        list) options="-r --recursive --ext --id3v1 -f --format --paths -0 --null --json --help" ;;
-        rename) options="-p --pattern -r --recursive --ext --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
+        list) options="-r --recursive --ext -q --query --id3v1 -f --format --paths -0 --null --json --count --help" ;;
+        rename) options="-p --pattern -r --recursive --ext -q --query --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;
-        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --ext --id3v1 -n --dry-run --keep-time --json --help" ;;
-        tag-from-name) options="-p --pattern --underscore -r --recursive --ext -n --dry-run --keep-time --json --help" ;;
+        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --ext -q --query --id3v1 -n --dry-run --keep-time --json --help" ;;
+        tag-from-name) options="-p --pattern --underscore -r --recursive --ext -q --query -n --dry-run --keep-time --json --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

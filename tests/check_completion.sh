@@ -31,6 +31,8 @@ expect "--albumartist" zentrio-cli tag set --albuma
 expect "--underscore" zentrio-cli tag from-name --und
 expect "--list" zentrio-cli tag undo --li
 expect "--paths" zentrio-cli list --pa
+expect "--count" zentrio-cli list --co
+expect "year:" zentrio-cli tag set -q ye
 
 # A name with blanks is one reply, as typed in any quoting; nothing typed is run.
 folder=$(mktemp -d)
