@@ -10,6 +10,11 @@ namespace zentrio {
 
 namespace {
 
+    bool isAscii(const QString& text)
+    {
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    }
+
     // The file's values, each made only when a term asks for it.
     class FileValues {
     public:
@@ -74,7 +79,9 @@ namespace {
     {
         switch (term.test) {
         case QueryTerm::Test::Contains:
-            return foldedText(value).contains(term.text);
+            // ASCII has no accents to drop: compared in place, nothing folded.
+            return isAscii(value) ? value.contains(term.text, Qt::CaseInsensitive)
+                                  : foldedText(value).contains(term.text);
         case QueryTerm::Test::Exact:
             return value == term.text;
         case QueryTerm::Test::Regex:
@@ -103,8 +110,7 @@ namespace {
 
 QString foldedText(const QString& text)
 {
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
+    if (isAscii(text))
         return text.toLower();
     QString decomposed = text.normalized(QString::NormalizationForm_D);
     decomposed.removeIf([](QChar c) {
