@@ -318,7 +318,9 @@ void libraryQueryBench(int files, int repetitions)
     libraryReadFloor(root, 16); // warms the cache
     const std::vector<std::string> list { ZENTRIO_CLI, "list", "-r", root };
     const std::vector<std::string> query { ZENTRIO_CLI, "list", "-r", "-q", "year:1990..1999", root };
-    const std::vector<std::string> count { ZENTRIO_CLI, "list", "-r", "--count", "-q", "artist:0042,year:..1965", root };
+    const std::vector<std::string> count {
+        ZENTRIO_CLI, "list", "-r", "--count", "-q", "artist:0042,year:..1965", root
+    };
     const double listMs = measure(repetitions, [&] { run(list); });
     reportFloor("zentrio-cli list -r", listMs);
     report("zentrio-cli list -r -q 'year:1990..1999'", measure(repetitions, [&] { run(query); }), listMs, 1.1);

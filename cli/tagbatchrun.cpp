@@ -267,8 +267,9 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     walk.keepGoing = [](std::size_t, std::size_t) { return !interrupted.load(); };
     Progress progress(!options.json);
     TagBatch batch = batchFor(options);
-    const auto targets
-        = walkLibrary(walk) ? targetsOf(std::move(found), *paths, batch, valuesOf, query->get(), progress) : std::nullopt;
+    const auto targets = walkLibrary(walk)
+        ? targetsOf(std::move(found), *paths, batch, valuesOf, query->get(), progress)
+        : std::nullopt;
     if (!targets) {
         complain("interrupted while reading; nothing was changed");
         return kInterrupted;

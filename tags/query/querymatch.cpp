@@ -100,9 +100,10 @@ namespace {
     {
         static constexpr std::array kAnyText { QueryField::Artist, QueryField::Album, QueryField::Song,
             QueryField::AlbumArtist };
+        const auto holdsIn = [&](QueryField field) { return holdsFor(term, file.of(field)); };
         const bool found = term.field == QueryField::AnyText
-            ? std::any_of(kAnyText.begin(), kAnyText.end(), [&](QueryField field) { return holdsFor(term, file.of(field)); })
-            : holdsFor(term, file.of(term.field));
+            ? std::any_of(kAnyText.begin(), kAnyText.end(), holdsIn)
+            : holdsIn(term.field);
         return found != term.negated;
     }
 

@@ -1,6 +1,5 @@
 #include "tags/query/queryparse.h"
 
-#include "rename/naming/pattern.h"
 #include "tags/query/querymatch.h"
 
 #include <algorithm>
@@ -9,54 +8,6 @@
 namespace zentrio {
 
 namespace {
-
-    // A query field by the pattern language's name of it, so that
-    // "{albumartist}" and "albumartist:" name one field.
-    std::optional<QueryField> queryFieldOf(PatternField field)
-    {
-        switch (field) {
-        case PatternField::Song: return QueryField::Song;
-        case PatternField::Artist: return QueryField::Artist;
-        case PatternField::Album: return QueryField::Album;
-        case PatternField::Track: return QueryField::Track;
-        case PatternField::Tracks: return QueryField::Tracks;
-        case PatternField::Disc: return QueryField::Disc;
-        case PatternField::Discs: return QueryField::Discs;
-        case PatternField::Year: return QueryField::Year;
-        case PatternField::Genre: return QueryField::Genre;
-        case PatternField::AlbumArtist: return QueryField::AlbumArtist;
-        case PatternField::Path: return QueryField::Path;
-        case PatternField::Name: return QueryField::Name;
-        case PatternField::Folder: return QueryField::Folder;
-        case PatternField::Extension: return QueryField::Extension;
-        case PatternField::Number: // a run's number and its separator are no file's
-        case PatternField::Separator:
-        case PatternField::Ignore:
-            break;
-        }
-        return std::nullopt;
-    }
-
-    std::vector<std::pair<QString, QueryField>> knownFields()
-    {
-        std::vector<std::pair<QString, QueryField>> fields;
-        for (const PatternFieldName& name : patternFieldNames(PatternUse::Listing)) {
-            if (const auto field = queryFieldOf(name.field))
-                fields.emplace_back(QLatin1String(name.name), *field);
-        }
-        fields.emplace_back(QStringLiteral("format"), QueryField::Format);
-        return fields;
-    }
-
-    std::optional<QueryField> fieldNamed(const QString& name)
-    {
-        static const auto fields = knownFields();
-        for (const auto& [known, field] : fields) {
-            if (name.compare(known, Qt::CaseInsensitive) == 0)
-                return field;
-        }
-        return std::nullopt;
-    }
 
     bool endsTerm(QChar c) { return c.isSpace() || c == u','; }
 
@@ -110,7 +61,7 @@ namespace {
                 ++end;
             if (end < m_text.size() && m_text.at(end) == u':') {
                 const QString name = m_text.mid(m_at, end - m_at);
-                const auto field = fieldNamed(name);
+                const auto field = queryFieldNamed(name);
                 if (!field) {
                     fail(QueryError::Reason::UnknownField, m_at, name);
                     return term;
@@ -141,7 +92,8 @@ namespace {
             if (term.test == QueryTerm::Test::Regex) {
                 term.regex = QRegularExpression(text, QRegularExpression::UseUnicodePropertiesOption);
                 if (!term.regex.isValid())
-                    fail(QueryError::Reason::BadRegex, start + term.regex.patternErrorOffset(), term.regex.errorString());
+                    fail(QueryError::Reason::BadRegex, start + term.regex.patternErrorOffset(),
+                        term.regex.errorString());
                 else
                     term.regex.optimize(); // compiled here, not by the first of several threads to match
             } else if (text.isEmpty()) {
@@ -234,54 +186,9 @@ namespace {
 
 } // namespace
 
-bool isNumberQueryField(QueryField field)
-{
-    return field == QueryField::Track || field == QueryField::Tracks || field == QueryField::Disc
-        || field == QueryField::Discs || field == QueryField::Year;
-}
-
 ParsedQuery parseQuery(const QString& text)
 {
     return Parser(text).query();
-}
-
-QStringList queryFieldNames()
-{
-    QStringList names;
-    for (const auto& [name, field] : knownFields())
-        names << name;
-    return names;
-}
-
-QString queryErrorText(const QueryError& error)
-{
-    QString reason;
-    switch (error.reason) {
-    case QueryError::Reason::Empty:
-        return QStringLiteral("the query is empty");
-    case QueryError::Reason::UnknownField:
-        reason = QStringLiteral("unknown field \"%1\" (the fields: %2)").arg(error.detail, queryFieldNames().join(", "));
-        break;
-    case QueryError::Reason::UnclosedQuote:
-        reason = QStringLiteral("the quote is not closed");
-        break;
-    case QueryError::Reason::MissingTerm:
-        reason = QStringLiteral("a term is missing here");
-        break;
-    case QueryError::Reason::BadRegex:
-        reason = QStringLiteral("the regular expression cannot be read: ") + error.detail;
-        break;
-    case QueryError::Reason::BadRange:
-        reason = QStringLiteral("a range needs a number on at least one side of \"..\"");
-        break;
-    case QueryError::Reason::EmptyRange:
-        reason = QStringLiteral("the range starts past its end");
-        break;
-    case QueryError::Reason::NumberTooLarge:
-        reason = QStringLiteral("the number is too large");
-        break;
-    }
-    return QStringLiteral("the query cannot be read at character %1: %2").arg(error.position + 1).arg(reason);
 }
 
 } // namespace zentrio

@@ -89,7 +89,9 @@ ParsedQuery parseQuery(const QString& text);
 // "the query cannot be read at character 7: unknown field "artst"".
 QString queryErrorText(const QueryError& error);
 
-// The field names a query takes, in the order the help lists them.
+// The field names a query takes (the naming pattern's, and "format"), in
+// the order the help lists them; the field a name gives, in any letter case.
 QStringList queryFieldNames();
+std::optional<QueryField> queryFieldNamed(const QString& name);
 
 } // namespace zentrio

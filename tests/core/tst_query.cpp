@@ -100,7 +100,8 @@ void QueryTest::filesAreTakenByTheQuery_data()
 
     QTest::newRow("fault: unknown field") << "year:1968 artst:x" << beatles << mp3
                                           << "at character 11: unknown field \"artst\"";
-    QTest::newRow("fault: a colon makes a field") << "ac:dc" << beatles << mp3 << "at character 1: unknown field \"ac\"";
+    QTest::newRow("fault: a colon makes a field") << "ac:dc" << beatles << mp3
+                                                  << "at character 1: unknown field \"ac\"";
     QTest::newRow("fault: the run's number is no file's") << "n:1" << beatles << mp3 << "unknown field \"n\"";
     QTest::newRow("fault: unclosed quote") << "year:1968 genre:\"rock" << beatles << mp3
                                            << "at character 17: the quote is not closed";
