@@ -36,14 +36,15 @@ struct FolderOutput {
 };
 
 // The files a folder lists, by their place in it: those the query takes
-// (every one without a query) and those that cannot be read, which are
-// said to have failed whatever the query.
+// (every one without a query), and those that cannot be read unless where
+// they lie rules them out, which are said to have failed.
 std::vector<std::size_t> listedFiles(const WalkedFolder& folder, const FolderReads& reads, const Query* query)
 {
     std::vector<std::size_t> listed;
     listed.reserve(reads.size());
     for (std::size_t i = 0; i < reads.size(); ++i) {
-        if (!query || !reads[i] || matchesQuery(*query, reads[i]->tag, joinPath(folder.path, folder.audio[i].name)))
+        const std::string path = query ? joinPath(folder.path, folder.audio[i].name) : std::string();
+        if (!query || (reads[i] ? matchesQuery(*query, reads[i]->tag, path) : !placeRulesOut(*query, path)))
             listed.push_back(i);
     }
     return listed;

@@ -133,7 +133,9 @@ std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const 
     };
     TakenFor taken;
     if (query)
-        taken = [&](std::size_t i, const TagFields& now) { return matchesQuery(*query, now, targets[i].path); };
+        taken = [&](std::size_t i, const TagFields* now) {
+            return now ? matchesQuery(*query, *now, targets[i].path) : !placeRulesOut(*query, targets[i].path);
+        };
     auto planned = planTagWrites(
         batch, paths, [&](std::size_t i) { return valuesOf(pathBelow(targets[i].path, given[targets[i].argument])); },
         taken);
@@ -283,7 +285,8 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         if (*query) {
             // Never written, so not read before: read now for the query alone.
             const auto fields = readFileTag(target.path, batch.source);
-            const bool matched = !fields || matchesQuery(**query, *fields, target.path);
+            const bool matched
+                = fields ? matchesQuery(**query, *fields, target.path) : !placeRulesOut(**query, target.path);
             tally(counts, fields.has_value(), matched);
             if (!matched)
                 continue;

@@ -126,15 +126,16 @@ private:
 
     // The files of the folder the run takes, by their place in it: those
     // the query matches (every one without a query), and those that cannot
-    // be read, which fail whatever the query.
+    // be read unless where they lie rules them out, which fail.
     std::vector<std::size_t> takenFiles(const WalkedFolder& folder, const FolderReads& reads, NamedFolder& named) const
     {
         std::vector<std::size_t> taken;
         taken.reserve(reads.size());
+        const Query* query = m_request.query.get();
         for (std::size_t i = 0; i < reads.size(); ++i) {
             named.read += reads[i] ? 1 : 0;
-            if (m_request.query && reads[i]
-                && !matchesQuery(*m_request.query, reads[i]->tag, joinPath(folder.path, folder.audio[i].name)))
+            const std::string path = query ? joinPath(folder.path, folder.audio[i].name) : std::string();
+            if (query && (reads[i] ? !matchesQuery(*query, reads[i]->tag, path) : placeRulesOut(*query, path)))
                 continue;
             named.matched += reads[i] ? 1 : 0;
             taken.push_back(i);

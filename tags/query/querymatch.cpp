@@ -96,6 +96,12 @@ namespace {
         return false;
     }
 
+    bool isPlaceField(QueryField field)
+    {
+        return field == QueryField::Path || field == QueryField::Name || field == QueryField::Folder
+            || field == QueryField::Extension || field == QueryField::Format;
+    }
+
     bool holds(const QueryTerm& term, const FileValues& file)
     {
         static constexpr std::array kAnyText { QueryField::Artist, QueryField::Album, QueryField::Song,
@@ -133,6 +139,16 @@ std::optional<std::int64_t> leadingNumber(const QString& text)
         ++digits;
     }
     return digits > 0 ? std::optional(number) : std::nullopt;
+}
+
+bool placeRulesOut(const Query& query, std::string_view path)
+{
+    static const TagFields noTag;
+    const FileValues file(noTag, path);
+    const auto fails = [&](const QueryTerm& term) { return isPlaceField(term.field) && !holds(term, file); };
+    return std::any_of(query.all.begin(), query.all.end(), [&](const QueryAlternatives& alternatives) {
+        return std::all_of(alternatives.begin(), alternatives.end(), fails);
+    });
 }
 
 bool matchesQuery(const Query& query, const TagFields& tag, std::string_view path)

@@ -22,6 +22,11 @@ std::optional<std::int64_t> leadingNumber(const QString& text);
 // as the walk reached it) with these fields. Safe on several threads at once.
 bool matchesQuery(const Query& query, const TagFields& tag, std::string_view path);
 
+// True when where the file lies makes the query fail whatever its tags
+// hold ("format:flac" for an MP3 file): a file that cannot be read is then
+// left out rather than said to have failed.
+bool placeRulesOut(const Query& query, std::string_view path);
+
 // How many of the files a command read its query matched.
 struct QueryTally {
     std::size_t read = 0;

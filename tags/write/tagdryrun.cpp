@@ -31,18 +31,20 @@ namespace {
     // False when `taken` leaves the file out by the fields it has now: those of
     // its layout, or, where its tag cannot be rewritten, those the readers give.
     bool isTaken(const TagBatch& batch, const std::string& path, const std::optional<TagLayout>& layout,
-        const std::function<bool(const TagFields&)>& taken)
+        const std::function<bool(const TagFields*)>& taken)
     {
         if (!taken)
             return true;
-        if (layout)
-            return taken(fieldsNow(*layout, batch.source));
+        if (layout) {
+            const TagFields now = fieldsNow(*layout, batch.source);
+            return taken(&now);
+        }
         const auto fields = readFileTag(path, batch.source);
-        return !fields || taken(*fields); // a file no reader reads is reported, whatever the filter
+        return taken(fields ? &*fields : nullptr);
     }
 
     Read planOne(const TagBatch& batch, const std::string& path,
-        const std::function<std::optional<TagValues>()>& valuesOf, const std::function<bool(const TagFields&)>& taken)
+        const std::function<std::optional<TagValues>()>& valuesOf, const std::function<bool(const TagFields*)>& taken)
     {
         Read read;
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
@@ -114,8 +116,8 @@ std::optional<std::vector<PlannedTagWrite>> planTagWrites(
             count,
             [&](std::size_t i) {
                 const std::size_t file = first + i;
-                const auto takenHere = taken ? std::function([&](const TagFields& now) { return taken(file, now); })
-                                             : std::function<bool(const TagFields&)>();
+                const auto takenHere = taken ? std::function([&](const TagFields* now) { return taken(file, now); })
+                                             : std::function<bool(const TagFields*)>();
                 return std::optional(planOne(batch, paths[file], [&] { return valuesFor(file); }, takenHere));
             },
             ReadAll::Yes);

@@ -68,8 +68,9 @@ struct PlannedTagWrite {
 using ValuesFor = std::function<std::optional<TagValues>(std::size_t file)>;
 
 // Whether the file at an index is taken, by the fields it shows now (by the
-// batch's source); asked before its values, on the read pool's threads.
-using TakenFor = std::function<bool(std::size_t file, const TagFields& now)>;
+// batch's source; nullptr: it cannot be read); asked before its values, on
+// the read pool's threads.
+using TakenFor = std::function<bool(std::size_t file, const TagFields* now)>;
 
 // Plans the batch's rule (batch.files is not used) for each path, read once
 // on the read pool a few thousand at a time; batch.keepGoing is asked after
