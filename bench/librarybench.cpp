@@ -307,6 +307,27 @@ void libraryBench(int files, LibraryPlaces places, int repetitions, long delayMi
 #endif
 }
 
+void libraryQueryBench(int files, int repetitions)
+{
+    QTemporaryDir work;
+    const std::string root = work.path().toStdString() + "/library";
+    const auto started = std::chrono::steady_clock::now();
+    makeLibrary(root, files);
+    std::printf("\nLibrary: %d files made in %.1f s; local disk, warm cache\n", files,
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    libraryReadFloor(root, 16); // warms the cache
+    const std::vector<std::string> list { ZENTRIO_CLI, "list", "-r", root };
+    const std::vector<std::string> query { ZENTRIO_CLI, "list", "-r", "-q", "year:1990..1999", root };
+    const std::vector<std::string> count {
+        ZENTRIO_CLI, "list", "-r", "--count", "-q", "artist:0042,year:..1965", root
+    };
+    const double listMs = measure(repetitions, [&] { run(list); });
+    reportFloor("zentrio-cli list -r", listMs);
+    report("zentrio-cli list -r -q 'year:1990..1999'", measure(repetitions, [&] { run(query); }), listMs, 1.1);
+    report("zentrio-cli list -r --count -q 'artist:0042,year:..1965'", measure(repetitions, [&] { run(count); }),
+        listMs, 1.1);
+}
+
 void bigFolderBench(int files)
 {
     QTemporaryDir work;

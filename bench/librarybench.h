@@ -20,6 +20,10 @@ struct LibraryPlaces {
 // slow mount.
 void libraryBench(int files, LibraryPlaces places, int repetitions, long delayMicroseconds);
 
+// The library listed whole and by a query of a tenth of its years, warm:
+// the query's filter against the listing it filters.
+void libraryQueryBench(int files, int repetitions);
+
 // One folder of `files` files (no folder limit): a dry run, the rename and
 // its undo, each checked to have done every file.
 void bigFolderBench(int files);

@@ -601,6 +601,8 @@ int main(int argc, char* argv[])
         libraryBench(libraryFiles, { true, true, false, true }, std::min(repetitions, 5), delay);
     if (only == QLatin1String("librarytags") || only == QLatin1String("mixedtags"))
         libraryTags(3, libraryFiles, only == QLatin1String("mixedtags"));
+    if (only == QLatin1String("libraryquery"))
+        libraryQueryBench(libraryFiles, std::min(repetitions, 5));
     if (only == QLatin1String("bigfolder"))
         bigFolderBench(20000);
     if (only == QLatin1String("dupes"))

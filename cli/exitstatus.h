@@ -6,7 +6,7 @@ namespace zentrio::cli {
 enum ExitStatus : int {
     kDone = 0,
     kSomeFailed = 1, // some files failed (the others done, the journal complete), or nothing could be done
-    kUsage = 2, // a usage or pattern fault
+    kUsage = 2, // a usage, pattern or query fault
     kConflicts = 3, // conflicts or a stale plan: nothing changed
     kInterrupted = 130, // Ctrl-C: stopped after the rename in flight
 };
@@ -15,7 +15,7 @@ inline constexpr const char* kExitStatusHelp = "Exit status:\n"
                                                "  0    done\n"
                                                "  1    some files failed (the others done, the journal complete),\n"
                                                "       or the run could not be recorded (nothing changed)\n"
-                                               "  2    a usage or pattern fault\n"
+                                               "  2    a usage, pattern or query fault\n"
                                                "  3    conflicts or a stale plan (nothing changed)\n"
                                                "  130  interrupted (Ctrl-C); zentrio-cli undo takes back what was done";
 
@@ -25,7 +25,7 @@ inline constexpr const char* kTagExitStatusHelp = "Exit status:\n"
                                                   "  1    some files failed or were left alone (the others done, the\n"
                                                   "       journal complete), or the change could not be recorded\n"
                                                   "       (nothing changed)\n"
-                                                  "  2    a usage or pattern fault\n"
+                                                  "  2    a usage, pattern or query fault\n"
                                                   "  130  interrupted (Ctrl-C); zentrio-cli tag undo takes back what\n"
                                                   "       was done";
 

@@ -1,6 +1,7 @@
 #include "cli/performplan.h"
 
 #include "cli/exitstatus.h"
+#include "cli/queryargument.h"
 #include "rename/history/journalfolder.h"
 #include "rename/moves/moverun.h"
 #include "rename/library/planfile.h"
@@ -153,6 +154,12 @@ void reportOutcome(Report& report, const LibraryPlan& plan, const MovesDone& don
     }
 }
 
+// "; the query matched 3 of 120 files read" for a plan made for a query.
+std::string queriedText(const LibraryPlan& plan)
+{
+    return plan.queried ? "; " + matchedText(plan.queried->matched, plan.queried->read) : std::string();
+}
+
 int reportConflicts(const LibraryPlan& plan, const PathDisplay& display, bool json)
 {
     Report report(display, json, Stage::Refused);
@@ -213,6 +220,7 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
                                             : "plan written to " + how.planOut + ", nothing changed: ")
             + report.counts().text(true)
             + (playlists > 0 ? "; playlists to rewrite " + std::to_string(playlists) : std::string())
+            + queriedText(plan)
             + (how.planOut.empty() ? "" : "; run it with: zentrio-cli apply " + how.planOut));
         return report.counts().failed > 0 ? kSomeFailed : status;
     }
@@ -244,6 +252,7 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
             + std::to_string(done.foldersRemoved);
     if (!playlists.rewritten.empty())
         summary += "; playlists rewritten " + std::to_string(playlists.rewritten.size());
+    summary += queriedText(plan);
     if (!plan.order.steps.empty())
         summary += "; undo with: zentrio-cli undo";
     report.summary(summary);

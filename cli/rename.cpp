@@ -4,6 +4,7 @@
 #include "cli/formatoption.h"
 #include "cli/patternargument.h"
 #include "cli/performplan.h"
+#include "cli/queryargument.h"
 #include "rename/history/runstarted.h"
 
 namespace zentrio::cli {
@@ -25,6 +26,7 @@ struct RenameOptions {
     std::string separator = " - ";
     bool noAccent = false;
     bool noSpace = false;
+    std::optional<std::string> query;
 };
 
 int runRename(const RenameOptions& options)
@@ -34,9 +36,11 @@ int runRename(const RenameOptions& options)
         return kUsage;
     const auto paths = absolutePaths(options.paths);
     const auto formats = chosenFormats(options.formats, options.id3v1);
-    if (!paths || !formats)
+    const auto query = readQuery(options.query);
+    if (!paths || !formats || !query)
         return kUsage;
     LibraryRequest request;
+    request.query = *query;
     request.paths = *paths;
     request.recursive = options.recursive;
     request.formats = *formats;
@@ -89,6 +93,7 @@ void addRenameCommand(CLI::App& app, Command& run)
         ->required();
     rename->add_flag("-r,--recursive", options->recursive, "every folder below each folder too");
     addFormatOption(*rename, options->formats);
+    addQueryOption(*rename, options->query);
     rename->add_flag("--id3v1", options->id3v1,
         "read the ID3v1 tag of MP3 files only (default: ID3v2 first, then ID3v1; other formats by their own tags)");
     rename->add_option("--to", options->to, "the new paths go under this folder (default: each file's own folder)")

@@ -2,6 +2,7 @@
 #include "cli/exitstatus.h"
 #include "cli/formatoption.h"
 #include "cli/fromname.h"
+#include "cli/queryargument.h"
 #include "cli/setvalues.h"
 #include "cli/tagbatchrun.h"
 
@@ -28,6 +29,7 @@ void addBatchOptions(CLI::App& command, TagRunOptions& run)
         ->required();
     command.add_flag("-r,--recursive", run.recursive, "every folder below each folder too");
     addFormatOption(command, run.ext);
+    addQueryOption(command, run.query);
     command.add_flag("-n,--dry-run", run.dryRun, "show, per file, what would change from what to what; change nothing");
     command.add_flag("--keep-time", run.keepTime,
         "give each file written its modification time back (tag undo puts back the time it had before, either way)");

@@ -3,8 +3,10 @@
 #include "cli/arguments.h"
 #include "cli/exitstatus.h"
 #include "cli/formatoption.h"
+#include "cli/queryargument.h"
 #include "platform/fs/filenames.h"
 #include "platform/fs/readpool.h"
+#include "tags/query/querymatch.h"
 #include "tags/read/treewalk.h"
 #include "tags/write/tagdryrun.h"
 #include "tags/write/tagfilewrite.h"
@@ -119,7 +121,7 @@ std::string pathBelow(const std::string& path, const std::string& given)
 
 // Every file below the paths, with what the batch would do to it.
 std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const std::vector<std::string>& given,
-    TagBatch batch, const ValuesOf& valuesOf, Progress& progress)
+    TagBatch batch, const ValuesOf& valuesOf, const Query* query, Progress& progress)
 {
     std::vector<std::string> paths;
     paths.reserve(targets.size());
@@ -129,8 +131,14 @@ std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const 
         progress.update("reading", done, targets.size());
         return !interrupted.load();
     };
-    auto planned = planTagWrites(batch, paths,
-        [&](std::size_t i) { return valuesOf(pathBelow(targets[i].path, given[targets[i].argument])); });
+    TakenFor taken;
+    if (query)
+        taken = [&](std::size_t i, const TagFields* now) {
+            return now ? matchesQuery(*query, *now, targets[i].path) : !placeRulesOut(*query, targets[i].path);
+        };
+    auto planned = planTagWrites(
+        batch, paths, [&](std::size_t i) { return valuesOf(pathBelow(targets[i].path, given[targets[i].argument])); },
+        taken);
     if (!planned)
         return std::nullopt;
     progress.clear();
@@ -142,21 +150,37 @@ std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const 
 struct Counts {
     int written = 0, unchanged = 0, nomatch = 0, failed = 0, notDone = 0;
     bool interrupted = false; // the files not done were stopped by Ctrl-C (else by a failure)
+    std::optional<QueryTally> queried; // with -q: the files read and those it matched
     std::string text(bool planned) const
     {
         std::string line = std::string(planned ? "to write " : "written ") + std::to_string(written) + ", unchanged "
             + std::to_string(unchanged) + ", no match " + std::to_string(nomatch) + ", failed " + std::to_string(failed);
         if (notDone > 0)
             line += std::string(interrupted ? ", not done (interrupted) " : ", not done ") + std::to_string(notDone);
+        if (queried)
+            line += "; " + matchedText(queried->matched, queried->read);
         return line;
     }
 };
+
+// A file the query is asked of: read, and, with a query, matched.
+void tally(Counts& counts, bool read, bool matched)
+{
+    if (counts.queried && read) {
+        ++counts.queried->read;
+        counts.queried->matched += matched ? 1 : 0;
+    }
+}
 
 // The files that are left alone whatever happens, counted and reported.
 void reportLeftAlone(const std::vector<Target>& targets, Report& report, Counts& counts)
 {
     for (const Target& target : targets) {
-        switch (target.plan.state) {
+        const PlannedTagWrite::State state = target.plan.state;
+        tally(counts, state != PlannedTagWrite::State::Unreadable, state != PlannedTagWrite::State::NotTaken);
+        switch (state) {
+        case PlannedTagWrite::State::NotTaken:
+            break; // left out by the query: not said, only counted
         case PlannedTagWrite::State::Unchanged:
             ++counts.unchanged;
             report.file(target, "unchanged");
@@ -215,7 +239,8 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
 {
     const auto formats = chosenFormats(options.ext, options.id3v1);
     const auto paths = formats ? absolutePaths(options.paths) : std::nullopt;
-    if (!paths)
+    const auto query = paths ? readQuery(options.query) : std::nullopt;
+    if (!query)
         return kUsage;
     if (!options.dryRun)
         reportRepair(repairInterruptedTagWrites());
@@ -244,16 +269,28 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     walk.keepGoing = [](std::size_t, std::size_t) { return !interrupted.load(); };
     Progress progress(!options.json);
     TagBatch batch = batchFor(options);
-    const auto targets
-        = walkLibrary(walk) ? targetsOf(std::move(found), *paths, batch, valuesOf, progress) : std::nullopt;
+    const auto targets = walkLibrary(walk)
+        ? targetsOf(std::move(found), *paths, batch, valuesOf, query->get(), progress)
+        : std::nullopt;
     if (!targets) {
         complain("interrupted while reading; nothing was changed");
         return kInterrupted;
     }
     Report report(display, options.json);
     Counts counts;
+    if (*query)
+        counts.queried = QueryTally {};
     reportLeftAlone(*targets, report, counts);
     for (const Target& target : leftOut) {
+        if (*query) {
+            // Never written, so not read before: read now for the query alone.
+            const auto fields = readFileTag(target.path, batch.source);
+            const bool matched
+                = fields ? matchesQuery(**query, *fields, target.path) : !placeRulesOut(**query, target.path);
+            tally(counts, fields.has_value(), matched);
+            if (!matched)
+                continue;
+        }
         ++counts.failed;
         report.file(target, "failed",
             "the tags of this format are not written (only those of " + writableFormatList() + "); left alone");

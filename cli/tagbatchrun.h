@@ -23,6 +23,7 @@ struct TagRunOptions {
     bool json = false;
     bool keepTime = false; // each file written keeps its modification time
     std::string ext; // --ext: the formats taken (empty: every one)
+    std::optional<std::string> query; // -q: only the files that match are written
 };
 
 // A file's new values, by its path below the path named on the command line

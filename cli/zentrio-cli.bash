@@ -1,6 +1,6 @@
 # bash completion for zentrio-cli: its commands (and tag's own commands),
-# their options, and the values of --fs, --conflicts, --by and --keep; paths complete as files and folders,
-# each name one word whatever blanks it holds.
+# their options, the values of --fs, --conflicts, --by and --keep, and a query's field names; paths
+# complete as files and folders, each name one word whatever blanks it holds.
 
 # The word as the shell will read it: "a\ b", "'a b" and "\"a b" are "a b".
 # Read by hand, never by eval, so no part of the line is ever run.
@@ -67,18 +67,23 @@ _zentrio_cli()
         --ext) COMPREPLY=($(compgen -W "mp3 flac ogg opus m4a wav aiff wv ape" -- "$cur")); return ;;
         --song|--artist|--album|--year|--genre|--albumartist|--track|--disc) return ;;
         --plan-out) _zentrio_cli_paths -f "$cur"; return ;;
+        -q|--query)
+            # A query's first field, "year:" and the like; the value is the user's.
+            compopt -o nospace 2>/dev/null || true
+            COMPREPLY=($(compgen -W "song: artist: album: track: tracks: disc: discs: year: genre: albumartist: path: name: folder: ext: format:" -- "$cur"))
+            return ;;
     esac
 
     local options=""
     case $command in
-        list) options="-r --recursive --ext --id3v1 -f --format --paths -0 --null --json --help" ;;
-        rename) options="-p --pattern -r --recursive --ext --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
+        list) options="-r --recursive --ext -q --query --id3v1 -f --format --paths -0 --null --json --count --help" ;;
+        rename) options="-p --pattern -r --recursive --ext -q --query --id3v1 --to --fs --conflicts -n --dry-run --plan-out --json --sep --no-accent --no-space --help" ;;
         dupes) options="-r --recursive --ext --by -0 --null --json --move-to --keep --conflicts -n --dry-run --help" ;;
         apply) options="--conflicts -n --dry-run --json --help" ;;
         undo) options="-n --dry-run --list --json --drop --help" ;;
         tag-undo) options="-n --dry-run --list --drop --json --help" ;;
-        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --ext --id3v1 -n --dry-run --keep-time --json --help" ;;
-        tag-from-name) options="-p --pattern --underscore -r --recursive --ext -n --dry-run --keep-time --json --help" ;;
+        tag-set) options="--song --artist --album --year --genre --albumartist --track --disc -r --recursive --ext -q --query --id3v1 -n --dry-run --keep-time --json --help" ;;
+        tag-from-name) options="-p --pattern --underscore -r --recursive --ext -q --query -n --dry-run --keep-time --json --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

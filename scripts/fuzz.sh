@@ -12,7 +12,7 @@ cmake --build "$build"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in trailer compose settings id3v2 pattern journal paths formats; do
+for target in trailer compose settings id3v2 pattern journal paths formats query; do
     max_len=600
     [ "$target" = formats ] && max_len=8192 # a tagged file with its padding
     mkdir -p "$work/$target"

@@ -35,6 +35,8 @@ expect "dupes" zentrio-cli du
 expect "--move-to" zentrio-cli dupes --mo
 expect "shortest-path" zentrio-cli dupes --keep s
 expect "tags" zentrio-cli dupes --by t
+expect "--count" zentrio-cli list --co
+expect "year:" zentrio-cli tag set -q ye
 
 # A name with blanks is one reply, as typed in any quoting; nothing typed is run.
 folder=$(mktemp -d)

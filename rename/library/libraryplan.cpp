@@ -5,6 +5,7 @@
 #include "rename/moves/conflictpolicy.h"
 #include "rename/naming/foldernames.h"
 #include "rename/naming/pathnaming.h"
+#include "tags/query/querymatch.h"
 #include "tags/read/treewalk.h"
 
 #include <algorithm>
@@ -44,6 +45,14 @@ struct CompanionSource {
     std::vector<std::string> companions;
 };
 
+// A folder's files the run takes, named; `whole` when it takes every one.
+struct NamedFolder {
+    std::vector<PlannedFile> files;
+    std::size_t read = 0;
+    std::size_t matched = 0;
+    bool whole = true;
+};
+
 // Files named by one thread at a time: a few hundred microseconds of work.
 constexpr std::size_t kNamedPerChunk = 256;
 
@@ -57,27 +66,31 @@ public:
     }
 
     // Safe to call from several threads at once.
-    std::vector<PlannedFile> nameFolder(const WalkedFolder& folder, const FolderReads& reads)
+    NamedFolder nameFolder(const WalkedFolder& folder, const FolderReads& reads)
     {
-        std::vector<PlannedFile> files(folder.audio.size());
+        NamedFolder named;
+        const std::vector<std::size_t> taken = takenFiles(folder, reads, named);
+        std::vector<PlannedFile>& files = named.files;
+        files.resize(taken.size());
         FolderTags tags(files.size());
-        for (std::size_t i = 0; i < files.size(); ++i)
-            tags[i] = reads[i] && reads[i]->tag.found ? &reads[i]->tag : nullptr;
+        for (std::size_t k = 0; k < files.size(); ++k)
+            tags[k] = reads[taken[k]] && reads[taken[k]]->tag.found ? &reads[taken[k]]->tag : nullptr;
         const std::string& root = m_request.to.empty() ? folder.path : m_request.to;
         const FsNames names = namesUnder(m_request.fsChoice, m_fs.of(root));
         // A folder of thousands of files is named on every core: its naming
         // waits for its last read, and the whole run waits for it.
         composeFolder(
             tags, m_request.options,
-            [&](std::size_t i, const TagFields*, const NameOptions& options, int number) {
-                PlannedFile& file = files[i];
+            [&](std::size_t k, const TagFields*, const NameOptions& options, int number) {
+                const std::size_t i = taken[k];
+                PlannedFile& file = files[k];
                 file = { joinPath(folder.path, folder.audio[i].name), {}, {}, folder.argument };
                 if (reads[i])
                     file.identity = reads[i]->identity;
                 decide(file, folder.audio[i], reads[i], options, number, root, names);
             },
             kNamedPerChunk);
-        return files;
+        return named;
     }
 
 private:
@@ -109,6 +122,26 @@ private:
         file.status = to == file.from             ? FileStatus::Unchanged
             : parentOf(to) == parentOf(file.from) ? FileStatus::Renamed
                                                   : FileStatus::Moved;
+    }
+
+    // The files of the folder the run takes, by their place in it: those
+    // the query matches (every one without a query), and those that cannot
+    // be read unless where they lie rules them out, which fail.
+    std::vector<std::size_t> takenFiles(const WalkedFolder& folder, const FolderReads& reads, NamedFolder& named) const
+    {
+        std::vector<std::size_t> taken;
+        taken.reserve(reads.size());
+        const Query* query = m_request.query.get();
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            named.read += reads[i] ? 1 : 0;
+            const std::string path = query ? joinPath(folder.path, folder.audio[i].name) : std::string();
+            if (query && (reads[i] ? !matchesQuery(*query, reads[i]->tag, path) : placeRulesOut(*query, path)))
+                continue;
+            named.matched += reads[i] ? 1 : 0;
+            taken.push_back(i);
+        }
+        named.whole = taken.size() == reads.size();
+        return taken;
     }
 
     const LibraryRequest& m_request;
@@ -313,13 +346,20 @@ LibraryPlan planLibraryRename(
     walk.source = request.source;
     walk.onPool
         = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };
-    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& named) {
-        auto& files = std::any_cast<std::vector<PlannedFile>&>(named);
+    if (request.query)
+        plan.queried = QueryTally {};
+    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& made) {
+        auto& named = std::any_cast<NamedFolder&>(made);
+        if (plan.queried) {
+            plan.queried->read += named.read;
+            plan.queried->matched += named.matched;
+        }
         if (plan.files.empty())
-            plan.files = std::move(files);
+            plan.files = std::move(named.files);
         else
-            std::move(files.begin(), files.end(), std::back_inserter(plan.files));
-        if (!folder.whole)
+            std::move(named.files.begin(), named.files.end(), std::back_inserter(plan.files));
+        // Companions go along only with every audio file of their folder.
+        if (!folder.whole || !named.whole)
             return;
         CompanionSource source { folder.path, folder.argument, {} };
         std::copy_if(folder.others.begin(), folder.others.end(), std::back_inserter(source.companions),

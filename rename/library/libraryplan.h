@@ -4,6 +4,7 @@
 #include "rename/history/journalrecord.h"
 #include "rename/moves/pathplan.h"
 #include "rename/moves/targetfs.h"
+#include "tags/query/querymatch.h"
 #include "tags/read/treewalk.h"
 #include "tags/read/tagsource.h"
 
@@ -33,6 +34,8 @@ struct LibraryRequest {
     std::string to; // absolute; empty: each file's own folder
     FsChoice fsChoice = FsChoice::Auto;
     ConflictPolicy conflicts = ConflictPolicy::Stop;
+    // Only the files that match are named, numbered and checked; nullptr: every one.
+    std::shared_ptr<const Query> query;
 };
 
 enum class FileStatus {
@@ -65,6 +68,7 @@ struct LibraryPlan {
     std::vector<EmptiedFolder> emptied; // folders the run may empty, deepest first
     OrderedMoves order;
     Recognition recognition; // by size and time on the devices whose inode numbers do not last
+    std::optional<QueryTally> queried; // made for a query: the files it matched
     bool hasConflicts() const { return !order.conflicts.empty(); }
     // The journal's record of this run, but for its moves (they are written
     // from order.steps) and its batch, which the run that performs it sets.

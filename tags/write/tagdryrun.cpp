@@ -1,6 +1,7 @@
 #include "tags/write/tagdryrun.h"
 
 #include "platform/fs/readpool.h"
+#include "tags/read/tagsource.h"
 
 namespace zentrio {
 
@@ -27,10 +28,31 @@ namespace {
         std::string path; // the file itself
     };
 
-    Read planOne(const TagBatch& batch, const std::string& path, const std::optional<TagValues>& values)
+    // False when `taken` leaves the file out by the fields it has now: those of
+    // its layout, or, where its tag cannot be rewritten, those the readers give.
+    bool isTaken(const TagBatch& batch, const std::string& path, const std::optional<TagLayout>& layout,
+        const std::function<bool(const TagFields*)>& taken)
+    {
+        if (!taken)
+            return true;
+        if (layout) {
+            const TagFields now = fieldsNow(*layout, batch.source);
+            return taken(&now);
+        }
+        const auto fields = readFileTag(path, batch.source);
+        return taken(fields ? &*fields : nullptr);
+    }
+
+    Read planOne(const TagBatch& batch, const std::string& path,
+        const std::function<std::optional<TagValues>()>& valuesOf, const std::function<bool(const TagFields*)>& taken)
     {
         Read read;
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
+        if (!isTaken(batch, path, layout, taken)) {
+            read.file.state = PlannedTagWrite::State::NotTaken;
+            return read;
+        }
+        const std::optional<TagValues> values = valuesOf();
         const auto otherFormat = [&] {
             const auto byName = audioFormatOf(path).value_or(AudioFormat::Mp3);
             return audioFormatOf(linkTarget(path)).value_or(byName) != AudioFormat::Mp3 || holdsAnotherFormat(path);
@@ -82,7 +104,7 @@ bool ReachedFiles::firstReach(const fs::Expectation& file, const std::string& pa
 }
 
 std::optional<std::vector<PlannedTagWrite>> planTagWrites(
-    const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor)
+    const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor, const TakenFor& taken)
 {
     constexpr std::size_t kChunk = 4096;
     std::vector<PlannedTagWrite> planned;
@@ -91,7 +113,13 @@ std::optional<std::vector<PlannedTagWrite>> planTagWrites(
     for (std::size_t first = 0; first < paths.size(); first += kChunk) {
         const std::size_t count = std::min(kChunk, paths.size() - first);
         auto reads = readInOrder(
-            count, [&](std::size_t i) { return std::optional(planOne(batch, paths[first + i], valuesFor(first + i))); },
+            count,
+            [&](std::size_t i) {
+                const std::size_t file = first + i;
+                const auto takenHere = taken ? std::function([&](const TagFields* now) { return taken(file, now); })
+                                             : std::function<bool(const TagFields*)>();
+                return std::optional(planOne(batch, paths[file], [&] { return valuesFor(file); }, takenHere));
+            },
             ReadAll::Yes);
         for (auto& read : reads) {
             if (read->expected && !reached.firstReach(*read->expected, read->path)) {

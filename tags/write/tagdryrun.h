@@ -56,6 +56,7 @@ struct PlannedTagWrite {
         Unreadable, // it cannot be read, or its tag cannot be rewritten
         TagPastEnd, // its ID3v2 tag claims more bytes than the file holds
         SameFile, // it changes, but another path before it reaches the same file
+        NotTaken, // the batch's filter leaves it out by the fields it has now
         NotWritable, // a file of another format than MP3 that was read, but whose metadata this program does not
                      // write safely: a layout it does not follow, or a write that would change a field not named
     } state = State::Changes;
@@ -66,11 +67,17 @@ struct PlannedTagWrite {
 // The values the file at an index gets; nullopt: the batch leaves it alone.
 using ValuesFor = std::function<std::optional<TagValues>(std::size_t file)>;
 
+// Whether the file at an index is taken, by the fields it shows now (by the
+// batch's source; nullptr: it cannot be read); asked before its values, on
+// the read pool's threads.
+using TakenFor = std::function<bool(std::size_t file, const TagFields* now)>;
+
 // Plans the batch's rule (batch.files is not used) for each path, read once
 // on the read pool a few thousand at a time; batch.keepGoing is asked after
 // each of these with the count read, and false gives nullopt. A file that
-// cannot be read is Unreadable whatever its values.
-std::optional<std::vector<PlannedTagWrite>> planTagWrites(
-    const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor);
+// cannot be read is Unreadable whatever its values; one `taken` refuses is
+// NotTaken (no `taken`: every file is taken).
+std::optional<std::vector<PlannedTagWrite>> planTagWrites(const TagBatch& batch,
+    const std::vector<std::string>& paths, const ValuesFor& valuesFor, const TakenFor& taken = {});
 
 } // namespace zentrio

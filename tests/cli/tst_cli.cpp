@@ -181,6 +181,8 @@ private Q_SLOTS:
     void jsonSaysWhatWasDone_data();
     void jsonSaysWhatWasDone();
     void listShowsPathsAndFields();
+    void aQueryTakesOnlyItsFiles_data();
+    void aQueryTakesOnlyItsFiles();
     void pathsCanBeReused_data();
     void pathsCanBeReused();
     void aPlanIsAppliedOnlyToTheFilesItSaw();
@@ -572,6 +574,91 @@ void CliTest::listShowsPathsAndFields()
     const QByteArray absolute = QByteArray::fromStdString(library.root() + "/m/\xFF.mp3");
     QVERIFY(json.out.contains("\"path_hex\":\"" + absolute.toHex() + "\""));
     QVERIFY(json.out.contains("\"song\":\"X\""));
+}
+
+void CliTest::aQueryTakesOnlyItsFiles_data()
+{
+    QTest::addColumn<QStringList>("files"); // as Library::make takes them; "!path": a file too short to be read
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // on stdout or stderr (a listing: all it prints); empty: not checked
+    QTest::addColumn<QStringList>("after"); // empty: as before
+    QTest::addColumn<QByteArray>("shown"); // what "list -f {name}={song}={genre}" shows after; null: not checked
+    const QStringList three { "m/a.mp3=One/Band/Album/1", "m/b.mp3=Two/Solo/Album/2", "m/c.flac=Three/Band/Live/3" };
+    QTest::newRow("list: and, negation") << three << QStringList { "list", "-f", "{name}", "-q", "band -album:live", "m" }
+                                         << 0 << "a.mp3\n" << QStringList {} << QByteArray();
+    QTest::newRow("list --count") << three << QStringList { "list", "--count", "-q", "format:flac,track:2", "m" } << 0
+                                  << "2\n" << QStringList {} << QByteArray();
+    QTest::newRow("list: a file that cannot be read is said")
+        << three + QStringList { "!m/bad.mp3" } << QStringList { "list", "--count", "-q", "format:flac,artist:solo", "m" }
+        << 1 << "m/bad.mp3: cannot be read" << QStringList {} << QByteArray();
+    QTest::newRow("list: ... unless where it lies rules it out")
+        << three + QStringList { "!m/bad.mp3" } << QStringList { "list", "--count", "-q", "format:flac", "m" } << 0
+        << "1\n" << QStringList {} << QByteArray();
+    QTest::newRow("list: a fault names its place")
+        << three << QStringList { "list", "-q", "artist:band yaer:1990..", "m" } << 2
+        << "the query cannot be read at character 13: unknown field \"yaer\"" << QStringList {} << QByteArray();
+    QTest::newRow("rename: only the matches, numbered among them")
+        << three << QStringList { "rename", "-p", "{n} {song}", "-q", "artist:band", "m" } << 0
+        << "the query matched 2 of 3 files read" << QStringList { "m/01 One.mp3<m/a.mp3", "m/02 Three.flac<m/c.flac", "m/b.mp3" }
+        << QByteArray();
+    QTest::newRow("rename: the cover stays with a file left out")
+        << QStringList { "m/x/a.mp3=One/Band", "m/x/b.mp3=Two/Solo", "m/x/cover.jpg" }
+        << QStringList { "rename", "-r", "--to", "lib", "-p", "{artist}/{song}", "-q", "artist:=Band", "m" } << 0 << ""
+        << QStringList { "lib/Band/One.mp3<m/x/a.mp3", "m/x/b.mp3", "m/x/cover.jpg" } << QByteArray();
+    QTest::newRow("rename: a file left out is never replaced")
+        << QStringList { "m/a.mp3=b/Band", "m/b.mp3=Other/Solo" }
+        << QStringList { "rename", "-p", "{song}", "-q", "artist:band", "m" } << 3 << "conflict: " << QStringList {}
+        << QByteArray();
+    QTest::newRow("rename: a dry run says the matches")
+        << three << QStringList { "rename", "-n", "-p", "{song}", "-q", "-format:mp3", "m" } << 0
+        << "dry run, nothing changed: to rename 1, to move 0, unchanged 0, skipped 0, failed 0; the query matched 1 of 3"
+        << QStringList {} << QByteArray();
+    QTest::newRow("tag set: only the matches")
+        << three << QStringList { "tag", "set", "--genre", "Jazz", "-q", "artist:solo,album:live", "m" } << 0
+        << "written 2, unchanged 0, no match 0, failed 0; the query matched 2 of 3 files read" << QStringList {}
+        << QByteArray("a.mp3=One=\nb.mp3=Two=Jazz\nc.flac=Three=Jazz\n");
+    QTest::newRow("tag from-name: only the matches")
+        << three << QStringList { "tag", "from-name", "-p", "{song}", "-q", "track:..2 -artist:solo", "m" } << 0
+        << "the query matched 1 of 3" << QStringList {} << QByteArray("a.mp3=a=\nb.mp3=Two=\nc.flac=Three=\n");
+    QTest::newRow("tag set: a file that cannot be read, ruled out")
+        << three + QStringList { "!m/bad.mp3" } << QStringList { "tag", "set", "--genre", "Jazz", "-q", "format:flac", "m" }
+        << 0 << "written 1, unchanged 0, no match 0, failed 0" << QStringList {}
+        << QByteArray("a.mp3=One=\nb.mp3=Two=\nc.flac=Three=Jazz\n");
+    QTest::newRow("tag set: a fault writes nothing")
+        << three << QStringList { "tag", "set", "--genre", "Jazz", "-q", "song::(", "m" } << 2
+        << "at character 8: the regular expression cannot be read" << QStringList {}
+        << QByteArray("a.mp3=One=\nb.mp3=Two=\nc.flac=Three=\n");
+}
+
+void CliTest::aQueryTakesOnlyItsFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QStringList, after);
+    QFETCH(QByteArray, shown);
+    Library library;
+    library.make(files.filter(QRegularExpression("^[^!]")));
+    for (const QString& file : files.filter(QRegularExpression("^!")))
+        testsupport::writeFile(library.root(), textToName(file.mid(1)), "x");
+    const QStringList show { "list", "-r", "-f", "{name}={song}={genre}", "m" };
+    const QStringList before = library.listing();
+    const QByteArray shownBefore = library.run(show).out;
+    const Result run = library.run(arguments);
+    QVERIFY2(run.status == status, run.err.constData());
+    if (arguments.front() == "list" && status == 0)
+        QCOMPARE(run.out, said.toUtf8()); // the records of the matches alone
+    QVERIFY2((run.out + run.err).contains(said.toUtf8()), (run.out + run.err).constData());
+    if (arguments.front() != "tag") // a tag write changes the bytes the listing knows a file by
+        QCOMPARE(library.listing(), after.isEmpty() ? before : after);
+    if (!shown.isNull())
+        QCOMPARE(library.run(show).out, shown);
+    // The undo takes back exactly what the run did.
+    library.run(arguments.front() == "tag" ? QStringList { "tag", "undo" } : QStringList { "undo" });
+    QCOMPARE(library.listing(), before);
+    QCOMPARE(library.run(show).out, shownBefore);
 }
 
 void CliTest::pathsCanBeReused_data()
