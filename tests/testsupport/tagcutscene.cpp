@@ -73,6 +73,12 @@ PowerMount::Run runAndCut(
         ZENTRIO_CLI, arguments, environment(mount), mount.root() + "/music", freezeAfter, cut, loseSync);
 }
 
+PowerMount::Run repairAndCut(PowerMount& mount, int freezeAfter)
+{
+    return mount.runAndCut(
+        ZENTRIO_CLI, { "tag", "set", "--albumartist", "X", "." }, environment(mount), mount.root() + "/empty", freezeAfter);
+}
+
 QStringList tagSet() { return { "tag", "set", "--albumartist", "X", "." }; }
 
 QByteArray digest(const QString& path)

@@ -37,6 +37,9 @@ QByteArray run(const PowerMount& mount, const QStringList& arguments);
 PowerMount::Run runAndCut(PowerMount& mount, const QStringList& arguments, int freezeAfter,
     const QByteArray& cut = "cut", int loseSync = 0);
 
+// The start-up repair alone (a tag set over "empty"), cut as runAndCut cuts.
+PowerMount::Run repairAndCut(PowerMount& mount, int freezeAfter);
+
 // The tag change the tests cut: --albumartist X over the whole folder.
 QStringList tagSet();
 
