@@ -29,6 +29,7 @@ class TestPowerCutLostSync : public QObject {
 
     QMap<QString, QByteArray> m_new; // each file's digest after a whole run
     QStringList m_points; // the whole run's sync points
+    QStringList m_change = tagcut::tagSet(); // the run
     QString m_skip;
 
     // What broke at one cut after losing sync point `lost`; empty when nothing did.
@@ -42,7 +43,7 @@ class TestPowerCutLostSync : public QObject {
             return {};
         if (duringSync)
             mount.send("lose-sync " + QByteArray::number(freeze));
-        const PowerMount::Run cut = tagcut::runAndCut(mount, tagcut::tagSet(), freeze, how, lost);
+        const PowerMount::Run cut = tagcut::runAndCut(mount, m_change, freeze, how, lost);
         const QString point = cut.syncPoints.value(lost - 1);
         if (!point.endsWith(" lost") || named(point) != m_points[lost - 1])
             return "the run's sync points differ: " + cut.syncPoints.join("; ");
@@ -73,19 +74,23 @@ class TestPowerCutLostSync : public QObject {
         return {};
     }
 
-private Q_SLOTS:
-    void initTestCase()
+    // The run whole: its sync points and the files' new bytes.
+    void runWhole()
     {
         PowerMount mount;
         tagcut::lay(mount.backing(), tagcut::files());
         if (!mount.mount(m_skip))
             return;
-        const PowerMount::Run whole = tagcut::runAndCut(mount, tagcut::tagSet(), -1);
+        const PowerMount::Run whole = tagcut::runAndCut(mount, m_change, -1);
         QVERIFY2(whole.ended && whole.exitCode == 0, whole.output.constData());
+        m_points.clear();
         for (const QString& point : whole.syncPoints)
             m_points << named(point);
         m_new = tagcut::digests(mount, tagcut::files());
     }
+
+private Q_SLOTS:
+    void initTestCase() { runWhole(); }
 
     void everySyncPointIsNeeded()
     {
@@ -105,11 +110,31 @@ private Q_SLOTS:
         // copy's name (the next copy's removal syncs the same folder), and
         // the journal's end (a command left open is closed by the next use).
         // The second crash copy's syncs no cut here shows needed: its files'
-        // writes each fall within one 512-byte block, never torn.
+        // writes each fall within one 512-byte block, never torn (the next
+        // test shows them needed for a longer write).
         const QStringList covered { "2 (fsyncdir /state/zentrio)", "8 (fsyncdir /state/zentrio/tagsaves)",
             "9 (fsync /state/zentrio/tagsaves/tmp-XXXXXX)", "10 (fsyncdir /state/zentrio/tagsaves)",
             "14 (fsync /state/zentrio/tagjournal)" };
         QCOMPARE(needless, covered);
+    }
+
+    // A value long enough that its in-place write spans several 512-byte
+    // blocks: the crash copy of the files written in place (the last copy
+    // of the run) is needed then, its bytes and its name.
+    void copyOfAWriteOverSeveralBlocksIsNeeded()
+    {
+        if (!m_skip.isEmpty())
+            QSKIP(qPrintable(m_skip));
+        m_change = { "tag", "set", "--albumartist", QString(700, u'x'), "." };
+        runWhole();
+        const int copy = static_cast<int>(m_points.lastIndexOf(QRegularExpression("^fsync .*/tagsaves/tmp-XXXXXX$"))) + 1;
+        QVERIFY(copy > 0);
+        QCOMPARE(m_points.value(copy), QString("fsyncdir /state/zentrio/tagsaves"));
+        for (const int lost : { copy, copy + 1 }) {
+            const QString broken = firstBreak(lost);
+            qInfo("sync %d, %s: %s", lost, qPrintable(m_points[lost - 1]), qPrintable(broken.left(300)));
+            QVERIFY2(!broken.isEmpty(), qPrintable(QString("nothing breaks without sync point %1").arg(lost)));
+        }
     }
 };
 
