@@ -109,6 +109,13 @@ private Q_SLOTS:
             << "printf %0900d 0 | dd of=a bs=900 seek=100 oflag=seek_bytes conv=notrunc iflag=fullblock status=none"
             << -1 << 0 << QStringList { "a=" + dash.left(100) + QString(412, '0') + dash.mid(512) }
             << QByteArray("cut tear=1");
+        QTest::newRow("a disk kept the second of three writes and every later one")
+            << QStringList { "a=-----" } << pokes << -1 << 0 << QStringList { "a=--x-x" } << QByteArray("cut keep=2-");
+        QTest::newRow("a lost fsync makes nothing durable, the next one does")
+            << QStringList { "a=old" } << "echo lose-sync 1 > .powerfs && printf new > a && sync a && printf 2 > b && sync b"
+            << -1 << 2 << QStringList { "a=old" } << QByteArray("cut");
+        QTest::newRow("a lost folder sync keeps the old names")
+            << old << "echo lose-sync 2 > .powerfs && sync . && mv a b && sync ." << -1 << 2 << old << QByteArray("cut");
     }
 
     void cutKeepsWhatWasSynced()

@@ -33,13 +33,26 @@
  *   sync            make everything durable.
  *   cut keep=I,J tear=K
  *                   as a disk may do: besides the durable state, the pending
- *                   writes (and truncations) numbered I, J... are kept, and
- *                   the Kth up to its first 512-byte boundary; they are
+ *                   writes (and truncations) numbered I, J... (or a range,
+ *                   "I-J", "I-" up to the last, or "last") are kept, and
+ *                   the Kth ("last": the last one) up to its first
+ *                   512-byte boundary; they are
  *                   numbered from 1 in the order they were made, since the
  *                   last sync of their file. Names stay as the folders'
  *                   syncs left them.
+ *   lose-sync K     the Kth sync point from now returns success but makes
+ *                   nothing durable, as a disk that drops a flush would: it
+ *                   tells which sync a program's safety rests on. Sent
+ *                   again, each of the sync points named is lost; a cut
+ *                   forgets them. Lost and frozen at the same sync point,
+ *                   the power goes while that sync is under way: its writes
+ *                   are pending at the cut, to be kept or torn.
  * Reading it gives "syncs N", "frozen 0|1", "cuts N" and "pending N" (the
- * writes and truncations not yet durable), a line each. */
+ * writes and truncations not yet durable), a line each.
+ *
+ * The file /.powerfs-syncs lists every sync point since the mount, a line
+ * each: "N fsync|fdatasync|fsyncdir PATH [lost]" (PATH "?" for a file no
+ * longer named), so that a test can tell which call each sync point was. */
 #define FUSE_USE_VERSION 35
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
@@ -92,6 +105,7 @@ struct Durable {
 };
 
 const char* const kControl = "/.powerfs";
+const char* const kSyncLog = "/.powerfs-syncs";
 const char* const kGrave = "/.powerfs-grave";
 const char* const kStage = "/.powerfs-cut";
 
@@ -103,6 +117,8 @@ std::unordered_map<ino_t, Durable> durable;
 std::vector<Pending> pending;
 unsigned long syncs = 0, cuts = 0, graves = 0;
 long freezeAt = -1;
+std::set<unsigned long> losing; // the sync points that make nothing durable
+std::string syncLog;
 bool frozen = false;
 
 bool hidden(const char* path) { return strncmp(path, "/.powerfs", 9) == 0; }
@@ -244,9 +260,13 @@ void removeTree(const std::string& path)
     }
 }
 
-void countSync()
+// True when the sync point about to be counted is the one to lose.
+bool losingSync() { return losing.count(syncs + 1) != 0; }
+
+void countSync(const char* kind, const char* path, bool lost)
 {
     ++syncs;
+    syncLog += std::to_string(syncs) + ' ' + kind + ' ' + (path && *path ? path : "?") + (lost ? " lost\n" : "\n");
     if (freezeAt >= 0 && syncs >= static_cast<unsigned long>(freezeAt))
         frozen = true;
 }
@@ -395,20 +415,28 @@ void cutPower(const std::string& how)
 {
     std::set<size_t> kept;
     size_t torn = 0;
-    if (const size_t at = how.find("keep="); at != std::string::npos)
+    if (how.find("keep=last") != std::string::npos)
+        kept.insert(pending.size());
+    else if (const size_t at = how.find("keep="); at != std::string::npos)
         for (const char* n = how.c_str() + at + 5; *n >= '0' && *n <= '9';) {
             char* end = nullptr;
-            kept.insert(strtoul(n, &end, 10));
+            const size_t first = strtoul(n, &end, 10);
+            size_t last = first;
+            if (*end == '-') // a range, "I-" up to the last pending write
+                last = end[1] >= '0' && end[1] <= '9' ? strtoul(end + 1, &end, 10) : (++end, pending.size());
+            for (size_t i = first; i <= last; ++i)
+                kept.insert(i);
             n = *end == ',' ? end + 1 : end;
         }
     if (const size_t at = how.find("tear="); at != std::string::npos)
-        torn = strtoul(how.c_str() + at + 5, nullptr, 10);
+        torn = how.compare(at + 5, 4, "last") == 0 ? pending.size() : strtoul(how.c_str() + at + 5, nullptr, 10);
     keepPending(kept, torn);
     Cut().run();
     everythingDurable();
     ++cuts;
     frozen = false;
     freezeAt = -1;
+    losing.clear();
     thawed.notify_all();
 }
 
@@ -424,6 +452,8 @@ int command(const std::string& text)
     if (text.rfind("freeze-after ", 0) == 0) {
         freezeAt = static_cast<long>(syncs) + atol(text.c_str() + 13);
         frozen = static_cast<long>(syncs) >= freezeAt;
+    } else if (text.rfind("lose-sync ", 0) == 0) {
+        losing.insert(syncs + strtoul(text.c_str() + 10, nullptr, 10));
     } else if (text.rfind("cut", 0) == 0) {
         cutPower(text);
     } else if (text.rfind("sync", 0) == 0) {
@@ -448,9 +478,11 @@ void* pfInit(fuse_conn_info*, fuse_config* cfg)
     return nullptr;
 }
 
+bool controlFile(const char* path) { return strcmp(path, kControl) == 0 || strcmp(path, kSyncLog) == 0; }
+
 int pfGetattr(const char* path, struct stat* st, fuse_file_info* fi)
 {
-    if (strcmp(path, kControl) == 0) {
+    if (controlFile(path)) {
         *st = {};
         st->st_mode = S_IFREG | 0666;
         st->st_nlink = 1;
@@ -478,7 +510,7 @@ int pfReaddir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_fil
 
 int pfOpen(const char* path, fuse_file_info* fi)
 {
-    if (strcmp(path, kControl) == 0) {
+    if (controlFile(path)) {
         fi->direct_io = 1;
         fi->fh = ~0ULL;
         return 0;
@@ -519,9 +551,9 @@ int pfCreate(const char* path, mode_t mode, fuse_file_info* fi)
 
 int pfRead(const char* path, char* buf, size_t size, off_t offset, fuse_file_info* fi)
 {
-    if (strcmp(path, kControl) == 0) {
+    if (controlFile(path)) {
         std::lock_guard<std::mutex> held(lock);
-        const std::string text = status();
+        const std::string text = strcmp(path, kControl) == 0 ? status() : syncLog;
         if (offset >= static_cast<off_t>(text.size()))
             return 0;
         const size_t n = std::min(size, text.size() - static_cast<size_t>(offset));
@@ -535,6 +567,8 @@ int pfRead(const char* path, char* buf, size_t size, off_t offset, fuse_file_inf
 
 int pfWrite(const char* path, const char* buf, size_t size, off_t offset, fuse_file_info* fi)
 {
+    if (strcmp(path, kSyncLog) == 0)
+        return -EACCES;
     if (strcmp(path, kControl) == 0) {
         const int rc = command(std::string(buf, size));
         return rc < 0 ? rc : static_cast<int>(size);
@@ -570,12 +604,16 @@ int pfRelease(const char*, fuse_file_info* fi)
     return 0;
 }
 
-int pfFsync(const char*, int datasync, fuse_file_info* fi)
+int pfFsync(const char* path, int datasync, fuse_file_info* fi)
 {
     if (fi->fh == ~0ULL)
         return 0;
     GATE;
     const int fd = static_cast<int>(fi->fh);
+    if (losingSync()) {
+        countSync(datasync ? "fdatasync" : "fsync", path, true);
+        return 0;
+    }
     keepBytesOfHandle(fd);
     struct stat st {};
     if (fstat(fd, &st) != 0)
@@ -587,19 +625,23 @@ int pfFsync(const char*, int datasync, fuse_file_info* fi)
     else
         kept.replace(0, live.size(), live);
     std::erase_if(pending, [&](const Pending& p) { return p.ino == st.st_ino; });
-    countSync();
+    countSync(datasync ? "fdatasync" : "fsync", path, false);
     return 0;
 }
 
 int pfFsyncdir(const char* path, int, fuse_file_info*)
 {
     GATE;
+    if (losingSync()) {
+        countSync("fsyncdir", path, true);
+        return 0;
+    }
     const std::string folder = real(path);
     const ino_t ino = inoOf(folder);
     Durable& d = durable[ino];
     d.entries = listFolder(folder, ino == rootIno);
     d.entriesKept = true;
-    countSync();
+    countSync("fsyncdir", path, false);
     return 0;
 }
 

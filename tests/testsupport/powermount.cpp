@@ -46,12 +46,20 @@ bool PowerMount::mount(QString& why)
         why = "the file system did not start: " + m_fs.errorString();
         return false;
     }
+    // The control files stay open: a program frozen while it creates a
+    // file holds its folder's lock in the kernel, and a lookup of the root
+    // to open them would wait for it.
     const QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired() && m_fs.state() == QProcess::Running) {
-        if (status().syncs >= 0) {
+        m_control.setFileName(root() + "/.powerfs");
+        m_syncLog.setFileName(root() + "/.powerfs-syncs");
+        if (m_control.open(QIODevice::ReadWrite | QIODevice::Unbuffered)
+            && m_syncLog.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && status().syncs >= 0) {
             m_mounted = true;
             return true;
         }
+        m_control.close();
+        m_syncLog.close();
         m_fs.waitForFinished(10);
     }
     why = "FUSE cannot mount here: " + QString::fromLocal8Bit(m_fs.readAll()).trimmed();
@@ -63,6 +71,8 @@ bool PowerMount::mount(QString& why)
 
 void PowerMount::unmount()
 {
+    m_control.close();
+    m_syncLog.close();
     if (m_fs.state() == QProcess::NotRunning)
         return;
     if (m_mounted && !tryUnmount(root(), { "-u" }))
@@ -76,30 +86,46 @@ void PowerMount::unmount()
 
 bool PowerMount::send(const QByteArray& command) const
 {
-    QFile control(root() + "/.powerfs");
-    return control.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && control.write(command) == command.size();
+    return m_control.isOpen() && m_control.seek(0) && m_control.write(command) == command.size();
 }
 
 PowerMount::Status PowerMount::status() const
 {
     Status status;
-    QFile control(root() + "/.powerfs");
-    if (!control.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!m_control.isOpen() || !m_control.seek(0))
         return status;
-    for (const QByteArray& line : control.readAll().split('\n')) {
+    for (const QByteArray& line : m_control.readAll().split('\n')) {
         if (line.startsWith("syncs "))
             status.syncs = line.mid(6).toLongLong();
         else if (line.startsWith("frozen "))
             status.frozen = line.mid(7) == "1";
+        else if (line.startsWith("pending "))
+            status.pending = line.mid(8).toLongLong();
     }
     return status;
 }
 
+QStringList PowerMount::syncPoints() const
+{
+    QStringList points;
+    if (!m_syncLog.isOpen() || !m_syncLog.seek(0))
+        return points;
+    for (const QByteArray& line : m_syncLog.readAll().split('\n')) {
+        const qsizetype space = line.indexOf(' ');
+        if (space > 0)
+            points << QString::fromUtf8(line.mid(space + 1));
+    }
+    return points;
+}
+
 PowerMount::Run PowerMount::runAndCut(const QString& program, const QStringList& arguments,
-    const QProcessEnvironment& environment, const QString& folder, int freezeAfter, const QByteArray& cut)
+    const QProcessEnvironment& environment, const QString& folder, int freezeAfter, const QByteArray& cut,
+    int loseSync)
 {
     Run run;
     const qint64 before = status().syncs;
+    if (loseSync > 0)
+        send("lose-sync " + QByteArray::number(loseSync));
     if (freezeAfter >= 0)
         send("freeze-after " + QByteArray::number(freezeAfter));
     QProcess child;
@@ -112,7 +138,10 @@ PowerMount::Run PowerMount::runAndCut(const QString& program, const QStringList&
         run.frozen = freezeAfter >= 0 && status().frozen;
     run.ended = child.state() == QProcess::NotRunning && child.exitStatus() == QProcess::NormalExit;
     run.exitCode = run.ended ? child.exitCode() : -1;
-    run.syncs = status().syncs - before;
+    const Status now = status();
+    run.syncs = now.syncs - before;
+    run.pending = now.pending;
+    run.syncPoints = syncPoints().mid(before, run.syncs);
     child.kill();
     send(cut); // lets the killed program's last call return, so it can die
     child.waitForFinished(kWaitMs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -16,12 +17,15 @@ public:
     struct Status {
         qint64 syncs = -1; // sync points since the mount
         bool frozen = false;
+        qint64 pending = 0; // writes and truncations not yet durable
     };
     struct Run {
         bool frozen = false; // the program reached the sync point and was cut there
         bool ended = false; // the program ended on its own before that
         int exitCode = -1;
         qint64 syncs = 0; // the program's sync points before the cut
+        qint64 pending = 0; // writes and truncations not yet durable at the cut, numbered from 1 for `cut keep=`
+        QStringList syncPoints; // each of them: "fsync|fdatasync|fsyncdir PATH [lost]", PATH within the mount
         QByteArray output; // stdout and stderr
     };
 
@@ -39,18 +43,23 @@ public:
 
     bool send(const QByteArray& command) const;
     Status status() const;
+    // Every sync point since the mount, oldest first, as Run::syncPoints tells them.
+    QStringList syncPoints() const;
 
     // Runs the program in `folder` with the power cut after `freezeAfter`
     // more sync points (never where negative): waits until the mount is
     // frozen or the program ends, kills it (SIGKILL) and cuts (`cut` may
     // keep pending writes, or tear one). The mount serves the durable state
-    // from then on.
+    // from then on. With `loseSync` K > 0 the program's Kth sync point
+    // returns success but makes nothing durable.
     Run runAndCut(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-        const QString& folder, int freezeAfter, const QByteArray& cut = "cut");
+        const QString& folder, int freezeAfter, const QByteArray& cut = "cut", int loseSync = 0);
 
 private:
     QTemporaryDir m_dir;
     QProcess m_fs;
+    mutable QFile m_control; // the control file, open for as long as the mount
+    mutable QFile m_syncLog;
     bool m_mounted = false;
 };
 
