@@ -6,6 +6,7 @@
 #include "platform/fs/statedir.h"
 #include "platform/fs/readpool.h"
 #include "platform/fs/setaside.h"
+#include "tags/write/endregionwrite.h"
 #include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournalformat.h"
 #include "tags/journal/tagjournalpick.h"
@@ -158,6 +159,19 @@ namespace {
                 return std::nullopt;
         }
         write.keepModified = old.modified; // the time the file had before the command
+        if (now.regionAtEnd) {
+            // The old region back at its offset, the file cut or extended to
+            // its old length; a region that is not where it was recorded is
+            // not the one the command wrote.
+            const auto writes = old.regionOffset == now.regionOffset ? endRegionWrites(now, region) : std::nullopt;
+            if (!writes)
+                return std::nullopt;
+            write.patches = writes->patches;
+            write.newLength = writes->newLength;
+            return write;
+        }
+        if (old.regionOffset != 0)
+            return std::nullopt; // recorded at the end of a file whose region now lies at its start
         if (region.size() != now.region.size()) {
             write.splice = fs::Splice { region, static_cast<std::int64_t>(now.region.size()), now.recordOffset(),
                 old.record.value_or(std::string()) };

@@ -44,6 +44,10 @@ struct TagSnapshot {
     // The file's modification time before the command (nanoseconds), put
     // back by undo; journals of earlier versions have none.
     std::optional<std::int64_t> modified = std::nullopt;
+    // Where the region lies in the file: 0 at its start; for a format whose
+    // tags follow the audio (tags/write/endregion.h), where it begins and
+    // runs to the end. Journals of earlier versions held regions at 0 alone.
+    std::int64_t regionOffset = 0;
 };
 
 // Which program recorded a command.

@@ -198,13 +198,17 @@ namespace {
         std::int64_t n[6] = {};
         const std::size_t count = withIds ? 6 : 5;
         const std::size_t words = 1 + count + (withIds ? 2 : 0);
-        const bool withTime = withIds && w.size() == words + 1; // a time only from versions that keep it
+        // A time only from versions that keep it, an offset only for a region that needs one.
+        const bool withTime = withIds && (w.size() == words + 1 || w.size() == words + 2);
+        const bool withOffset = withIds && w.size() == words + 2;
         if ((w.size() != words && !withTime) || w[0] != "file" || !numbers(w, 1, count, n) || n[4] > kLargest)
             return false;
         TagSnapshot parsed;
         if (withIds && (!parseFingerprint(w[7], parsed.before) || !parseFingerprint(w[8], parsed.written)))
             return false;
         if (withTime && !parseTime(w[9], parsed.modified))
+            return false;
+        if (withOffset && (!numbers(w, 10, 1, &parsed.regionOffset) || parsed.regionOffset > n[1]))
             return false;
         const std::int64_t recordBytes = n[2] ? kRecordSize : 0;
         if (!file) {
@@ -349,6 +353,7 @@ std::string formatFile(const TagSnapshot& f)
     std::string out = "file " + std::to_string(f.path.size()) + ' ' + std::to_string(f.length) + ' '
         + (f.record ? '1' : '0') + ' ' + (f.regionCaptured ? '1' : '0') + ' ' + std::to_string(f.region.size()) + ' '
         + std::to_string(f.pieces.size()) + ' ' + fingerprintText(f.before) + ' ' + fingerprintText(f.written) + ' ' + timeText(f.modified)
+        + (f.regionOffset != 0 ? ' ' + std::to_string(f.regionOffset) : std::string()) // none at 0, as earlier versions wrote
         + '\n' + f.path + f.record.value_or(std::string()) + f.region + '\n';
     for (const OldPiece& piece : f.pieces) {
         switch (piece.kind) {

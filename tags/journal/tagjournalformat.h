@@ -11,11 +11,13 @@
 // time while its files are written, then closed:
 //
 //   tagcommand ID TIME ORIGIN    (ORIGIN: window or cli)
-//   file PATHSIZE LENGTH HASRECORD CAPTURED REGIONSIZE PIECES BEFORE WRITTEN MTIME
+//   file PATHSIZE LENGTH HASRECORD CAPTURED REGIONSIZE PIECES BEFORE WRITTEN MTIME [AT]
 //   PATH RECORD REGION           (raw bytes), a line end, then PIECES lines:
 //   piece b SIZE / BYTES         piece m OFFSET SIZE DIGEST    piece z SIZE
 //   ...                          (BEFORE and WRITTEN: LENGTH:DIGEST fingerprints;
-//                                MTIME: nanoseconds, or "-"; journals before it had none)
+//                                MTIME: nanoseconds, or "-"; journals before it had none;
+//                                AT: the region's offset where it is not 0, a region
+//                                at the file's end; journals before it had none)
 //   end ID COUNT
 //   notwritten ID COUNT          then COUNT lines, each a file's index
 //

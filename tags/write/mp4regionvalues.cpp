@@ -93,40 +93,52 @@ namespace {
 
     bool fits(std::int64_t room) { return room == 0 || room >= 8; } // a free atom is 8 bytes at least
 
+    // The values written into the region; `audioFollows`: the audio lies
+    // after the region, and moves with its growth.
+    std::optional<std::string> withValues(std::string_view region, const TagValues& values, bool audioFollows)
+    {
+        const auto path = ilstPathOf(region);
+        if (!path)
+            return std::nullopt;
+        const Mp4Atom* ilst = path->ilstAt ? &path->meta[*path->ilstAt] : nullptr;
+        auto items = withMp4Items(ilst ? region.substr(ilst->body(), ilst->end() - ilst->body()) : std::string_view(), values);
+        if (!items)
+            return std::nullopt;
+        if (!ilst && items->empty())
+            return std::string(region); // nothing to remove, nothing to add
+        const Renderer renderer(region, *path, std::move(*items));
+        const auto inner = static_cast<std::int64_t>(renderer.innerFree());
+        const auto after = static_cast<std::int64_t>(renderer.freeAfter());
+        // The free atoms' room when the region keeps its size: the free atom
+        // after ilst takes the change where it can (moov keeps its size too),
+        // else the free space after moov, else one free atom after moov holds it all.
+        const std::int64_t room = std::int64_t(region.size()) - std::int64_t(renderer.render(0, 0).size());
+        if (fits(room)) {
+            if (inner > 0 && fits(room - after))
+                return renderer.render(std::size_t(room - after), std::size_t(after));
+            if (fits(room - inner))
+                return renderer.render(std::size_t(inner), std::size_t(room - inner));
+            return renderer.render(0, std::size_t(room));
+        }
+        // The region grows, with room to spare for the next change; audio
+        // behind it moves, and its chunk offsets with it.
+        std::string grown = renderer.render(std::size_t(inner), kFreeToSpare);
+        const std::int64_t delta = std::int64_t(grown.size()) - std::int64_t(region.size());
+        if (audioFollows && !moveChunkOffsets(grown, region.size(), delta))
+            return std::nullopt;
+        return grown;
+    }
+
 } // namespace
 
 std::optional<std::string> mp4RegionWithValues(std::string_view region, const TagValues& values)
 {
-    const auto path = ilstPathOf(region);
-    if (!path)
-        return std::nullopt;
-    const Mp4Atom* ilst = path->ilstAt ? &path->meta[*path->ilstAt] : nullptr;
-    auto items = withMp4Items(ilst ? region.substr(ilst->body(), ilst->end() - ilst->body()) : std::string_view(), values);
-    if (!items)
-        return std::nullopt;
-    if (!ilst && items->empty())
-        return std::string(region); // nothing to remove, nothing to add
-    const Renderer renderer(region, *path, std::move(*items));
-    const auto inner = static_cast<std::int64_t>(renderer.innerFree());
-    const auto after = static_cast<std::int64_t>(renderer.freeAfter());
-    // The free atoms' room when the region keeps its size: the free atom
-    // after ilst takes the change where it can (moov keeps its size too),
-    // else the free space after moov, else one free atom after moov holds it all.
-    const std::int64_t room = std::int64_t(region.size()) - std::int64_t(renderer.render(0, 0).size());
-    if (fits(room)) {
-        if (inner > 0 && fits(room - after))
-            return renderer.render(std::size_t(room - after), std::size_t(after));
-        if (fits(room - inner))
-            return renderer.render(std::size_t(inner), std::size_t(room - inner));
-        return renderer.render(0, std::size_t(room));
-    }
-    // The region grows, with room to spare for the next change; the audio
-    // behind it moves, and its chunk offsets with it.
-    std::string grown = renderer.render(std::size_t(inner), kFreeToSpare);
-    const std::int64_t delta = std::int64_t(grown.size()) - std::int64_t(region.size());
-    if (!moveChunkOffsets(grown, region.size(), delta))
-        return std::nullopt;
-    return grown;
+    return withValues(region, values, true);
+}
+
+std::optional<std::string> mp4EndRegionWithValues(std::string_view region, const TagValues& values)
+{
+    return withValues(region, values, false);
 }
 
 } // namespace zentrio

@@ -7,6 +7,7 @@
 #include "tags/write/id3v2save.h"
 #include "tags/read/formattags.h"
 #include "tags/read/tagsource.h"
+#include "tags/write/endregion.h"
 #include "tags/write/startregion.h"
 
 #include <QRegularExpression>
@@ -189,6 +190,8 @@ namespace {
 
 } // namespace
 
+std::vector<FrameValue> id3v2FramesOf(const TagValues& values, int version) { return frameValues(values, version); }
+
 QString fieldValue(const TagFields& tag, TagField field)
 {
     const auto pair = [](const QString& number, const QString& total) {
@@ -219,40 +222,67 @@ namespace {
 
     // A file's fields with `region` as its metadata, read as the lister
     // reads the file: the metadata, then the file's last bytes (where a FLAC
-    // file's ID3v1 record is read when the comment gives nothing).
-    std::optional<TagFields> startRegionFields(std::string_view region, const TagLayout& layout)
+    // file's ID3v1 record is read when the comment gives nothing); an end
+    // region after the metadata before it (a WAV file's INFO list gives the
+    // fields where its ID3 tag gives none).
+    std::optional<TagFields> regionFieldsOf(std::string_view region, const TagLayout& layout)
     {
+        if (layout.regionAtEnd)
+            return formatFieldsOf(layout.context + std::string(region), layout.format);
         const auto format = startRegionFormat(layout.format);
         if (format && !format->tailGivesFields)
             return formatFieldsOf(region, layout.format);
         return formatFieldsOf(std::string(region) + layout.tail, layout.format);
     }
 
-    // The metadata at the file's start takes the values; it keeps its size
-    // where its padding has room, and the whole old metadata is kept for undo.
-    // Refused: metadata so large or audio so short that the file's last bytes
-    // are not audio, and a write after which a field not named would read
-    // otherwise (a FLAC file shows an ID3 tag's fields, which a comment with
-    // a value hides).
-    std::optional<TagRewrite> rewriteStartRegion(
-        const TagLayout& layout, const StartRegionFormat& format, const TagValues& values)
+    using RegionWithValues = std::optional<std::string> (*)(std::string_view region, const TagValues& values);
+
+    // The fields not named whose values the write would change.
+    TagValues unnamedChanges(const TagFields& before, const TagFields& after, const TagValues& named)
+    {
+        TagValues changed;
+        for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {
+            const auto field = static_cast<TagField>(i);
+            if (!named.contains(field) && fieldValue(before, field) != fieldValue(after, field))
+                changed[field] = fieldValue(before, field);
+        }
+        return changed;
+    }
+
+    // The format's metadata region (at the file's start, or at its end)
+    // takes the values; it keeps its size where its padding has room, and
+    // the whole old region is kept for undo. Refused: metadata so large or
+    // audio so short that the file's last bytes are not audio (an end region
+    // is the file's last bytes, so that does not hold for it), and a write
+    // after which a field not named would read otherwise (a FLAC file shows
+    // an ID3 tag's fields, which a comment with a value hides). Where an end
+    // region's fields came from metadata it hides once it has a value (a WAV
+    // file's INFO list behind a new ID3 tag), the region takes them too.
+    std::optional<TagRewrite> rewriteFormatRegion(const TagLayout& layout, RegionWithValues withValues, TagValues values)
     {
         TagRewrite rewrite;
         if (values.empty())
             return rewrite;
         if (layout.region.size() > kMaxStartRegion
-            || layout.region.size() + layout.tail.size() > static_cast<std::size_t>(layout.length))
+            || (!layout.regionAtEnd && layout.region.size() + layout.tail.size() > static_cast<std::size_t>(layout.length)))
             return std::nullopt;
-        auto region = format.withValues(layout.region, values);
-        const auto before = startRegionFields(layout.region, layout);
-        const auto after = region ? startRegionFields(*region, layout) : std::nullopt;
+        auto region = withValues(layout.region, values);
+        const auto before = regionFieldsOf(layout.region, layout);
+        auto after = region ? regionFieldsOf(*region, layout) : std::nullopt;
         if (!before || !after)
             return std::nullopt; // what TagLib cannot read back is never written
-        for (int i = 0; i <= static_cast<int>(TagField::AlbumArtist); ++i) {
-            const auto field = static_cast<TagField>(i);
-            if (!values.contains(field) && fieldValue(*before, field) != fieldValue(*after, field))
+        if (const TagValues carried = unnamedChanges(*before, *after, values); !carried.empty()) {
+            if (!layout.regionAtEnd)
+                return std::nullopt;
+            values.insert(carried.begin(), carried.end());
+            region = withValues(layout.region, values);
+            after = region ? regionFieldsOf(*region, layout) : std::nullopt;
+            if (!after || !unnamedChanges(*before, *after, values).empty())
                 return std::nullopt;
         }
+        const auto endFormat = layout.regionAtEnd ? endRegionFormat(layout.format) : std::nullopt;
+        if (endFormat && !lengthFits(*endFormat, layout.regionOffset + static_cast<std::int64_t>(region->size())))
+            return std::nullopt;
         rewrite.region = region->size() == layout.region.size() ? TagRewrite::Region::InPlace : TagRewrite::Region::Grows;
         rewrite.regionBytes = std::move(*region);
         rewrite.oldRegion = oldAgainstNew(layout.region, rewrite.regionBytes);
@@ -263,8 +293,12 @@ namespace {
 
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change)
 {
+    if (layout.regionAtEnd) {
+        const auto endRegion = endRegionFormat(layout.format);
+        return endRegion ? rewriteFormatRegion(layout, endRegion->withValues, change.values) : std::nullopt;
+    }
     if (const auto startRegion = startRegionFormat(layout.format))
-        return rewriteStartRegion(layout, *startRegion, change.values);
+        return rewriteFormatRegion(layout, startRegion->withValues, change.values);
     TagRewrite rewrite;
     if (change.source == TagSource::Id3v2First) {
         auto region = rewriteRegion(layout, change.values);
@@ -303,7 +337,11 @@ TagFingerprint fingerprintAfter(const TagLayout& layout, const TagRewrite& rewri
     if (rewrite.region == TagRewrite::Region::Grows)
         length = static_cast<std::int64_t>(rewrite.regionBytes.size()) + layout.length
             - static_cast<std::int64_t>(layout.region.size()) + added;
-    // The file ends with the record written, or with the bytes it ended with.
+    // The file ends with the record written, or with the bytes it ended
+    // with, or with its new end region.
+    if (layout.regionAtEnd)
+        return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(),
+            layout.lastBytesWith(withRegion ? rewrite.regionBytes : layout.region), length);
     const std::string_view last = rewrite.record ? std::string_view(*rewrite.record)
                                                  : std::string_view(layout.tail).substr(layout.tail.size() - kRecordSize);
     return fingerprint(withRegion ? std::string_view(rewrite.regionBytes) : std::string_view(), last, length);
@@ -321,13 +359,15 @@ std::optional<TagFingerprint> fingerprintRestored(
                                          : tail.substr(tail.size() - kRecordSize);
     const std::int64_t length = now.length - static_cast<std::int64_t>(now.region.size())
         + static_cast<std::int64_t>(region.size()) - (now.record ? kRecordSize : 0) + (record ? kRecordSize : 0);
+    if (now.regionAtEnd) // the file ends with the region put back
+        return fingerprint(withRegion ? region : std::string_view(), now.lastBytesWith(region), length);
     return fingerprint(withRegion ? region : std::string_view(), last, length);
 }
 
 TagFields fieldsNow(const TagLayout& layout, TagSource source)
 {
     if (layout.format != AudioFormat::Mp3)
-        return startRegionFields(layout.region, layout).value_or(TagFields {});
+        return regionFieldsOf(layout.region, layout).value_or(TagFields {});
     return tagFieldsOf(layout.region, layout.tail, source);
 }
 
@@ -336,7 +376,7 @@ TagFields fieldsAfter(const TagLayout& layout, const TagRewrite& rewrite, TagSou
     const std::string_view region
         = rewrite.region == TagRewrite::Region::Unchanged ? std::string_view(layout.region) : std::string_view(rewrite.regionBytes);
     if (layout.format != AudioFormat::Mp3)
-        return startRegionFields(region, layout).value_or(TagFields {});
+        return regionFieldsOf(region, layout).value_or(TagFields {});
     if (!rewrite.record)
         return tagFieldsOf(region, layout.tail, source);
     // The file's last 257 bytes: the 129 before the record, then the record.

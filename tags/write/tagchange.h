@@ -49,6 +49,10 @@ struct TagRewrite {
 // more bytes than the file holds, or TagLib cannot write it).
 std::optional<TagRewrite> rewriteTags(const TagLayout& layout, const TagChange& change);
 
+// The ID3v2 text frames that take the values in a tag of that version
+// (the year: TDRC in 2.4, TYER before).
+std::vector<FrameValue> id3v2FramesOf(const TagValues& values, int version);
+
 // A field as a file shows it: a track or disc with its total ("3/12").
 QString fieldValue(const TagFields& tag, TagField field);
 

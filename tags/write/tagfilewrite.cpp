@@ -4,6 +4,7 @@
 #include "platform/fs/filelock.h"
 #include "platform/fs/readpool.h"
 #include "tags/journal/tagjournal.h"
+#include "tags/write/endregionwrite.h"
 #include "platform/fs/statedir.h"
 
 #include <fcntl.h>
@@ -133,6 +134,21 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bo
 {
     PlannedWrite write;
     write.expected = layout.expectation();
+    if (layout.regionAtEnd) {
+        // Behind the audio: the region's changed bytes in place, the file
+        // cut or extended at its end, all behind one crash copy.
+        if (rewrite.region == TagRewrite::Region::Unchanged)
+            return write;
+        auto writes = endRegionWrites(layout, rewrite.regionBytes);
+        if (!writes) { // not for a rewrite that was planned: a write that no file takes, so it fails
+            write.expected.length = -1;
+            write.patches = { { -1, {} } };
+            return write;
+        }
+        write.patches = std::move(writes->patches);
+        write.newLength = writes->newLength;
+        return write;
+    }
     if (rewrite.region == TagRewrite::Region::Grows) {
         write.splice = fs::Splice { rewrite.regionBytes, static_cast<std::int64_t>(layout.region.size()),
             layout.recordOffset(), rewrite.record.value_or(std::string()) };

@@ -3,6 +3,7 @@
 #include "platform/fs/digest.h"
 #include "tags/read/id3v2.h"
 #include "tags/read/formatguard.h"
+#include "tags/write/endregion.h"
 #include "tags/write/startregion.h"
 
 #include <climits>
@@ -41,6 +42,46 @@ namespace {
             return false;
         layout.region = std::move(*bytes);
         return true;
+    }
+
+    // The metadata after the audio as its region, with the metadata before
+    // it that the fields are read with; false for a layout no write touches.
+    bool readEndRegion(const fs::FileReader& file, const EndRegionFormat& format, TagLayout& layout)
+    {
+        const auto place = format.place(
+            [&](std::int64_t offset, std::size_t count) { return file.readAt(offset, count); }, layout.length);
+        if (!place || !safeForTagLib(file, layout.format))
+            return false;
+        layout.regionRead = layout.regionAtEnd = true;
+        layout.regionOffset = place->offset;
+        layout.contextRanges = place->context;
+        layout.context.clear();
+        for (const auto& [offset, size] : place->context) {
+            const auto bytes = file.readAt(offset, static_cast<std::size_t>(size));
+            if (!bytes)
+                return false;
+            layout.context += *bytes;
+        }
+        const std::int64_t before = std::min<std::int64_t>(place->offset, kRecordSize);
+        auto region = file.readAt(place->offset, static_cast<std::size_t>(layout.length - place->offset));
+        auto last = file.readAt(place->offset - before, static_cast<std::size_t>(before));
+        if (!region || !last)
+            return false;
+        layout.region = std::move(*region);
+        layout.beforeRegion = std::move(*last);
+        return true;
+    }
+
+    // The region at the start where the format keeps one, else at the end
+    // (an MP4 file's moov comes first or last); false when neither reads.
+    bool readRegion(const fs::FileReader& file, TagLayout& layout)
+    {
+        const auto startRegion = startRegionFormat(layout.format);
+        if (startRegion && readStartRegion(file, *startRegion, layout))
+            return true;
+        layout.regionRead = false;
+        const auto endRegion = endRegionFormat(layout.format);
+        return endRegion && readEndRegion(file, *endRegion, layout);
     }
 
     // A link named for another format ("song.m4a") whose file has a name
@@ -94,12 +135,8 @@ std::optional<TagLayout> readTagLayout(const std::string& named, bool withRegion
     layout.format = audioFormatOf(layout.path).value_or(AudioFormat::Mp3); // the file itself, as undo finds it
     if (namesAnotherFormat(named, layout.path))
         return std::nullopt;
-    if (const auto startRegion = startRegionFormat(layout.format)) {
-        if (!readStartRegion(file, *startRegion, layout))
-            return std::nullopt;
-    } else if (layout.format != AudioFormat::Mp3) {
+    if (layout.format != AudioFormat::Mp3 && !readRegion(file, layout))
         return std::nullopt;
-    }
     if (layout.format == AudioFormat::Mp3 && endsWithRecord(layout.window()))
         layout.record = layout.tail.substr(layout.tail.size() - kRecordSize);
     const std::size_t region = layout.format == AudioFormat::Mp3 ? regionSizeOf(file) : 0;
@@ -133,13 +170,25 @@ fs::Expectation TagLayout::expectation() const
     fs::Expectation expected { identity.device, identity.inode, inodesIdentify, length, {}, 0 };
     Digest digest;
     if (regionRead && !region.empty()) {
-        expected.ranges.push_back({ 0, static_cast<std::int64_t>(region.size()) });
+        expected.ranges.push_back({ regionOffset, static_cast<std::int64_t>(region.size()) });
         digest.add(region);
+    }
+    if (!contextRanges.empty()) {
+        expected.ranges.insert(expected.ranges.end(), contextRanges.begin(), contextRanges.end());
+        digest.add(context);
     }
     expected.ranges.push_back({ length - static_cast<std::int64_t>(tail.size()), static_cast<std::int64_t>(tail.size()) });
     digest.add(tail);
     expected.digest = digest.value();
     return expected;
+}
+
+std::string TagLayout::lastBytesWith(std::string_view newRegion) const
+{
+    const auto lastOf = [](std::string_view bytes) {
+        return std::string(bytes.substr(bytes.size() - std::min<std::size_t>(bytes.size(), kRecordSize)));
+    };
+    return lastOf(beforeRegion + lastOf(newRegion));
 }
 
 std::string linkTarget(const std::string& path)

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // What a tag write needs to know of a file, read once: which file it is,
 // how long, its ID3v2 region, and where its ID3v1 record is or would go.
@@ -29,10 +31,21 @@ struct TagLayout {
     std::string region; // the bytes at the start that a tag rewrite replaces (empty: no tag); other formats: their metadata
     std::string following; // up to 4 KiB after the region, which TagLib's rewrite must keep
     bool regionFits = true; // false: the tag claims more bytes than the file holds
+    // A format whose tags follow its audio (tags/write/endregion.h): the
+    // region runs from its offset to the file's end; the metadata before it
+    // that the fields are read with; the (up to) 128 bytes right before it.
+    bool regionAtEnd = false;
+    std::int64_t regionOffset = 0;
+    std::string context;
+    std::vector<std::pair<std::int64_t, std::int64_t>> contextRanges;
+    std::string beforeRegion;
 
     std::string_view window() const { return std::string_view(tail).substr(0, kWindowSize); }
     // Where the record is, or where a new one is appended (audio is never overwritten).
     std::int64_t recordOffset() const { return record ? length - kRecordSize : length; }
+    // The file's last 128 bytes once its region is `region` (an end region;
+    // the bytes before it stay).
+    std::string lastBytesWith(std::string_view region) const;
     // What a write computed from this reading expects the file still to hold.
     fs::Expectation expectation() const;
 };

@@ -1,5 +1,6 @@
 #include "tags/write/tagwrite.h"
 
+#include "tags/write/endregion.h"
 #include "tags/write/startregion.h"
 #include "tags/write/tagdryrun.h"
 #include "tags/write/tagfilewrite.h"
@@ -23,6 +24,7 @@ namespace {
         snapshot.written = fingerprintAfter(layout, rewrite);
         if (layout.identity.modified != 0)
             snapshot.modified = layout.identity.modified;
+        snapshot.regionOffset = layout.regionOffset;
         return snapshot;
     }
 
@@ -155,6 +157,11 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
 AudioFormats writableFormats()
 {
     AudioFormats formats = startRegionFormats();
+    const AudioFormats atEnd = endRegionFormats();
+    for (int i = 0; i <= static_cast<int>(AudioFormat::Ape); ++i) {
+        if (atEnd.contains(static_cast<AudioFormat>(i)))
+            formats.add(static_cast<AudioFormat>(i));
+    }
     formats.add(AudioFormat::Mp3);
     return formats;
 }

@@ -35,8 +35,9 @@ struct TagBatch {
     std::function<bool()> keepWaiting = {};
 };
 
-// The formats whose tags are written: MP3 (ID3v2 and the ID3v1 record)
-// and those whose metadata lies at the file's start (tags/write/startregion.h).
+// The formats whose tags are written: MP3 (ID3v2 and the ID3v1 record),
+// those whose metadata lies at the file's start (tags/write/startregion.h)
+// and those whose tags follow the audio (tags/write/endregion.h).
 AudioFormats writableFormats();
 
 // What became of one file of a batch.

@@ -144,13 +144,14 @@ void Mp4WriteTest::itemsAreWrittenAndUndone()
 }
 
 // Files whose metadata the writer cannot replace as a region at the start
-// are left as they are.
+// (nor, after the audio, at the end) are left as they are.
 void Mp4WriteTest::aFileTheWriterDoesNotHoldIsRefused_data()
 {
     QTest::addColumn<QByteArray>("file");
     const QByteArray fastStart = testsupport::mp4File({ oddOrder() });
     const qsizetype audio = fastStart.indexOf("mdat") - 4;
-    QTest::newRow("moov after the audio") << testsupport::mp4File({ oddOrder(), 0, 0, true });
+    QTest::newRow("moov between two audio atoms")
+        << testsupport::mp4File({ oddOrder(), 0, 0, true }) + QByteArray("\0\0\0\x10mdat", 8) + QByteArray(8, 'a');
     QTest::newRow("a movie fragment") << fastStart + QByteArray("\0\0\0\x08moof", 8);
     QTest::newRow("two movie atoms") << fastStart + fastStart.mid(28, audio - 28);
     QTest::newRow("an atom that overruns the file") << fastStart + QByteArray("\0\0\x10\0free", 8);

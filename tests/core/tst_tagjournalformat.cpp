@@ -22,6 +22,8 @@ TagSnapshot oddFile(int n)
     file.before = TagFingerprint { 5000, 0xFFFFFFFFFFFFFFFFULL };
     file.written = TagFingerprint { 5010, 7 };
     file.modified = 1700000000123456789LL;
+    if (n % 2 == 1)
+        file.regionOffset = 4000; // a region at the file's end (a WAV file's ID3 chunk)
     return file;
 }
 
@@ -45,6 +47,8 @@ void TagJournalFormatTest::journalIsReadBack_data()
     QTest::newRow("a closed command") << 2 << true << QByteArray() << false;
     QTest::newRow("a command cut short") << 2 << false << QByteArray() << true;
     QTest::newRow("a torn file after a whole one") << 1 << false << QByteArray("file 12 5000 1 1 9 0 - - -\n/m/a") << true;
+    QTest::newRow("a region's offset past the file's length")
+        << 1 << false << QByteArray("file 4 5000 0 1 0 0 - - - 5001\n/m/a\n") << true;
     QTest::newRow("odd bytes after a closed command") << 1 << true << QByteArray("\xFF\0tagcommand x\n", 15) << false;
 }
 
@@ -87,6 +91,7 @@ void TagJournalFormatTest::journalIsReadBack()
         QCOMPARE(got.before, made.before);
         QCOMPARE(got.written, made.written);
         QCOMPARE(got.modified, made.modified);
+        QCOMPARE(got.regionOffset, made.regionOffset);
     }
     QCOMPARE(fullChangeId(block.id), std::string("abcdef0123456789"));
     QCOMPARE(changeId(block.id), std::string("abcdef01"));

@@ -2,8 +2,10 @@
 // first byte picks the format): reading its fields never crashes, never
 // hangs and never holds more than the file's bytes, and gives no field
 // with a NUL. As a FLAC file's metadata, a comment written into it leaves
-// metadata that reads back whole.
+// metadata that reads back whole; as a WAV or AIFF file, a tag written into
+// its ID3 chunk leaves chunks that add up, the tag where it was.
 #include "tags/read/formattags.h"
+#include "tags/write/endregion.h"
 #include "tags/write/flacmetadata.h"
 
 #include <cstdint>
@@ -29,6 +31,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const zentrio::TagFields& tag = read->tag;
         for (const QString* field : { &tag.song, &tag.artist, &tag.album, &tag.albumArtist, &tag.track, &tag.year }) {
             if (field->contains(QChar(0)))
+                std::abort();
+        }
+    }
+    if (format == AudioFormat::Wav || format == AudioFormat::Aiff) {
+        const std::string file(reinterpret_cast<const char*>(data + 1), size - 1);
+        const auto readIn = [](const std::string& bytes) {
+            return [&bytes](std::int64_t offset, std::size_t count) -> std::optional<std::string> {
+                if (offset < 0 || std::size_t(offset) + count > bytes.size())
+                    return std::nullopt;
+                return bytes.substr(std::size_t(offset), count);
+            };
+        };
+        const auto ends = zentrio::endRegionFormat(format);
+        const auto place = ends->place(readIn(file), static_cast<std::int64_t>(file.size()));
+        const zentrio::TagValues values { { zentrio::TagField::Song, QStringLiteral("Ä") },
+            { zentrio::TagField::Track, QStringLiteral("5") }, { zentrio::TagField::Year, QString() } };
+        const auto region = place ? ends->withValues(std::string_view(file).substr(std::size_t(place->offset)), values)
+                                  : std::nullopt;
+        if (region) {
+            std::string written = file.substr(0, std::size_t(place->offset)) + *region;
+            const auto size = zentrio::sizeFieldPatch(*ends, static_cast<std::int64_t>(written.size()));
+            written.replace(std::size_t(size->offset), size->bytes.size(), size->bytes);
+            const auto again = ends->place(readIn(written), static_cast<std::int64_t>(written.size()));
+            if (!again || again->offset != place->offset)
                 std::abort();
         }
     }

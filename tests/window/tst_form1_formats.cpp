@@ -131,8 +131,10 @@ void Form1FormatsTest::theAllFormatsSwitch_data()
         << QStringList { "a.mp3|Ann|New", "b.flac|Bea|Beta", "c.m4a|Bea|Gamma", "d.ogg|Bea|Delta" } << kAllOnDisk
         << "*";
     QTest::newRow("on: set for checked writes every format whose tags are written") << true << "set for checked"
-        << QStringList { "a.mp3|Band|Alpha", "b.flac|Band|Beta", "c.m4a|Band|Gamma", "d.ogg|Band|Delta", "e.wav||" }
-        << QStringList { "a.mp3", "b.flac", "c.m4a", "d.ogg", "e.wav", "notes.txt" } << " tags written: 4, no match: 0, failed: 0;" + kLeftAlone.arg(1);
+        << QStringList { "a.mp3|Band|Alpha", "b.flac|Band|Beta", "c.m4a|Band|Gamma", "d.ogg|Band|Delta", "e.wav|Band|",
+               "f.wv||" }
+        << QStringList { "a.mp3", "b.flac", "c.m4a", "d.ogg", "e.wav", "f.wv", "notes.txt" }
+        << " tags written: 5, no match: 0, failed: 0;" + kLeftAlone.arg(1);
 }
 
 void Form1FormatsTest::theAllFormatsSwitch()
@@ -145,8 +147,10 @@ void Form1FormatsTest::theAllFormatsSwitch()
 
     FormFixture f;
     writeMixedFolder(f.music());
-    if (step == "set for checked") // a format whose tags are not written
+    if (step == "set for checked") { // a WAV file gets an ID3 chunk; a WavPack file is not written
         testsupport::writeFile(f.music(), "e.wav", testsupport::untaggedFile("wav"));
+        testsupport::writeFile(f.music(), "f.wv", QByteArray("wvpk") + QByteArray(28, '\0') + testsupport::audio(600));
+    }
     const std::vector<QByteArray> otherBytes = otherFormatBytes(f.music());
     f.start();
     QCOMPARE(f.form().formats->text(), QString("all formats"));
