@@ -249,6 +249,29 @@ namespace {
         return changed;
     }
 
+    // A field removed that still reads a value once written: an end
+    // region's ID3 tag left without fields lets the INFO list show again.
+    bool removedFieldShows(const TagFields& after, const TagValues& named)
+    {
+        for (const auto& [field, value] : named) {
+            if (value.isEmpty() && !fieldValue(after, field).isEmpty())
+                return true;
+        }
+        return false;
+    }
+
+    // Only values the new tag hides are carried into it; an empty one would
+    // remove a frame whose value TagLib did not show (it reads a version 2.3
+    // tag with an extended header as empty).
+    bool carriesOnlyValues(const TagValues& carried)
+    {
+        for (const auto& entry : carried) {
+            if (entry.second.isEmpty())
+                return false;
+        }
+        return true;
+    }
+
     // The format's metadata region (at the file's start, or at its end)
     // takes the values; it keeps its size where its padding has room, and
     // the whole old region is kept for undo. Refused: metadata so large or
@@ -272,14 +295,18 @@ namespace {
         if (!before || !after)
             return std::nullopt; // what TagLib cannot read back is never written
         if (const TagValues carried = unnamedChanges(*before, *after, values); !carried.empty()) {
-            if (!layout.regionAtEnd)
+            if (!layout.regionAtEnd || !carriesOnlyValues(carried))
                 return std::nullopt;
-            values.insert(carried.begin(), carried.end());
-            region = withValues(layout.region, values);
+            TagValues withCarried = values;
+            withCarried.insert(carried.begin(), carried.end());
+            region = withValues(layout.region, withCarried);
             after = region ? regionFieldsOf(*region, layout) : std::nullopt;
+            // Every field not named, carried or not, reads as it did.
             if (!after || !unnamedChanges(*before, *after, values).empty())
                 return std::nullopt;
         }
+        if (layout.regionAtEnd && removedFieldShows(*after, values))
+            return std::nullopt;
         const auto endFormat = layout.regionAtEnd ? endRegionFormat(layout.format) : std::nullopt;
         if (endFormat && !lengthFits(*endFormat, layout.regionOffset + static_cast<std::int64_t>(region->size())))
             return std::nullopt;

@@ -55,6 +55,22 @@ QByteArray id3Tag(const QByteArray& title)
     return QByteArray("ID3\3\0\0", 6) + QByteArray(syncsafe, 4) + frames + QByteArray(64, '\0');
 }
 
+// An ID3v2.3 tag of text frames ("TIT2=Old"), with an extended header (a
+// CRC) where asked, and 64 bytes of padding.
+QByteArray id3Frames(const QStringList& frames, bool extendedHeader = false)
+{
+    QByteArray body;
+    if (extendedHeader)
+        body += QByteArray("\0\0\0\x0a\x80\0\0\0\0\0\0\0\0\0", 14);
+    for (const QString& frame : frames) {
+        const QByteArray text = '\0' + frame.section('=', 1).toLatin1();
+        body += frame.section('=', 0, 0).toLatin1() + sizeBytes(quint32(text.size()), true) + QByteArray(2, '\0') + text;
+    }
+    const int size = body.size() + 64;
+    const char syncsafe[4] = { char((size >> 21) & 0x7F), char((size >> 14) & 0x7F), char((size >> 7) & 0x7F), char(size & 0x7F) };
+    return QByteArray("ID3\3\0", 5) + char(extendedHeader ? 0x40 : 0) + QByteArray(syncsafe, 4) + body + QByteArray(64, '\0');
+}
+
 QByteArray wavWith(const QByteArray& after, int audioBytes = 600)
 {
     return sized(testsupport::untaggedFile("wav", audioBytes) + after);
@@ -160,6 +176,15 @@ void EndRegionWriteTest::tagsAfterTheAudio_data()
     QTest::newRow("refused: audio after the aiff's ID3 chunk")
         << std::string("aiff") << aiffWith(chunk("ID3 ", id3Tag("Old"), true) + chunk("SSND", QByteArray(16, 'a'), true))
         << song << "refused" << "";
+    // A field not named keeps its frame, and a field removed reads empty:
+    // what TagLib cannot show as the frames hold it is not written.
+    QTest::newRow("refused: a v2.3 tag with an extended header, which TagLib reads as empty")
+        << std::string("wav") << wavWith(chunk("ID3 ", id3Frames({ "TIT2=Old", "TPE1=Band" }, true))) << song << "refused" << "";
+    QTest::newRow("refused: fields removed from the ID3 tag that the INFO list would show again")
+        << std::string("wav")
+        << wavWith(chunk("ID3 ", id3Frames({ "TIT2=Old", "TPE1=Band" }))
+               + chunk("LIST", "INFO" + chunk("IART", QByteArray("Info\0", 5)) + chunk("INAM", QByteArray("Info song\0", 10))))
+        << QStringList { "song=", "artist=" } << "refused" << "";
     const QByteArray moovLast = testsupport::mp4File({ items, 0, 0, true });
     QTest::newRow("refused: m4a audio after its moov")
         << std::string("m4a") << moovLast + QByteArray("\0\0\0\x10mdat", 8) + QByteArray(8, 'a') << song << "refused" << "";
