@@ -213,6 +213,14 @@ bool inodesIdentifyFiles(const std::string& folder)
         && type != fstype::kFuse;
 }
 
+bool sameLinkedFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return a != b && ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
+        && sa.st_nlink > 1 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool hasExactEntry(const std::string& folder, const std::string& name)
 {
     bool found = false;

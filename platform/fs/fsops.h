@@ -71,6 +71,11 @@ std::optional<FileIdentity> identityOfOpen(int fd);
 // of a name its own number). Such numbers can change between mounts.
 bool inodesIdentifyFiles(const std::string& folder);
 
+// True when both paths are names of one regular file with more than one
+// name (hard links), as a power cut can leave a move between two folders
+// synced at its new folder only.
+bool sameLinkedFile(const std::string& a, const std::string& b);
+
 // True when the folder holds an entry of exactly this name (bytes compared).
 bool hasExactEntry(const std::string& folder, const std::string& name);
 

@@ -18,6 +18,9 @@ RecordedRun runRecordedRename(const RunHistory& history, const std::string& fold
         run.recorded = journal.has_value();
     };
     run.result = runRename(folder, items, options, afterItem, source, record, formats);
+    // The new names last through a power cut once the folder is synced.
+    if (run.result.movesDone > 0)
+        (void)fs::syncFolder(folder);
     // The end names the renames made, which are the first ones recorded:
     // undo looks at no more.
     if (journal)
@@ -37,6 +40,8 @@ RecordedRename renameRecorded(
         rename.recorded = journal.has_value();
     }
     rename.result = fs::renameNoReplace(prefix + from, prefix + to);
+    if (rename.result == fs::RenameResult::Renamed && from != to)
+        (void)fs::syncFolder(folder);
     if (journal) {
         const bool renamed = rename.result == fs::RenameResult::Renamed;
         journal->finish(renamed ? 1 : 0, renamed ? RunEnd::Completed : RunEnd::Failed);

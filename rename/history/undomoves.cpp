@@ -4,6 +4,7 @@
 #include "platform/fs/readpool.h"
 #include "rename/moves/movedeps.h"
 #include "rename/moves/moverun.h"
+#include "rename/moves/movesync.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -236,9 +237,11 @@ public:
     {
         runOnGrowingPool([this] { return work(); });
         MovesUndone outcome = outcomeOf(m_request.moves, m_verdicts);
-        outcome.foldersMade = m_foldersMade;
+        outcome.foldersMade = static_cast<int>(m_madeAgain.size());
         return outcome;
     }
+
+    const std::vector<std::string>& foldersMadeAgain() const { return m_madeAgain; }
 
 private:
     Piece work()
@@ -279,6 +282,10 @@ private:
         };
         if (!at(move.to))
             return at(move.from) ? Verdict::NeverMoved : Verdict::Changed;
+        // A power cut between the syncs of the two folders left the file
+        // under both names: the old one stays, the run's goes.
+        if (fs::sameLinkedFile(move.to, move.from))
+            return ::unlink(move.to.c_str()) == 0 ? Verdict::Back : Verdict::Cannot;
         if (m_request.makeFolders)
             makeFolder(parentOf(move.from));
         switch (fs::renameNoReplace(move.to, move.from)) {
@@ -311,7 +318,7 @@ private:
                 if (emptied != m_modes.end())
                     ::chmod(folder.c_str(), mode);
                 const std::lock_guard lock(m_foldersMutex);
-                ++m_foldersMade;
+                m_madeAgain.push_back(folder);
             }
         }
         const std::lock_guard lock(m_foldersMutex);
@@ -331,7 +338,7 @@ private:
     std::size_t m_finished = 0;
     std::mutex m_foldersMutex;
     std::unordered_set<std::string> m_present; // folders there or made
-    int m_foldersMade = 0;
+    std::vector<std::string> m_madeAgain;
 };
 
 } // namespace
@@ -340,8 +347,18 @@ MovesUndone undoMoves(const UndoMoves& request)
 {
     if (request.dryRun)
         return undoInThought(request);
-    MovesUndone outcome = UndoRunner(request).run();
+    UndoRunner runner(request);
+    MovesUndone outcome = runner.run();
+    // The moves back last before the folders the run made go, and before
+    // a playlist is written back (which syncs the folder it lies in).
+    (void)syncIntoParents(runner.foldersMadeAgain());
+    std::vector<Move> back;
+    for (const Move& move : outcome.back)
+        back.push_back({ move.to, move.from, move.identity });
+    (void)syncMoves(back, [](std::size_t) { return true; });
     outcome.foldersRemoved = removeEmptyFoldersAtOnce(request.madeFolders);
+    if (outcome.foldersRemoved > 0)
+        (void)syncIntoParents(request.madeFolders);
     return outcome;
 }
 

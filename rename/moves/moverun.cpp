@@ -2,6 +2,7 @@
 
 #include "platform/fs/readpool.h"
 #include "rename/moves/movedeps.h"
+#include "rename/moves/movesync.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -263,14 +264,18 @@ MovesDone performMoves(const OrderedMoves& order, const std::vector<EmptiedFolde
         outcome.end = RunEnd::Failed;
         outcome.failure = std::move(failure);
     } else {
+        (void)syncIntoParents(order.madeFolders); // before anything is moved into them
         outcome = MoveRunner(order.steps, journal, stop, recognition).run(progress);
+        (void)syncMoves(order.steps, [&](std::size_t step) { return outcome.made(step); });
     }
     outcome.foldersMade = foldersMade;
     if (outcome.end == RunEnd::Completed) {
         std::vector<std::string> folders;
         for (const EmptiedFolder& folder : emptied)
             folders.push_back(folder.path);
-        outcome.foldersRemoved = removeEmptyFoldersAtOnce(std::move(folders)); // only an empty folder goes
+        outcome.foldersRemoved = removeEmptyFoldersAtOnce(folders); // only an empty folder goes
+        if (outcome.foldersRemoved > 0)
+            (void)syncIntoParents(folders);
     }
     if (beforeEnd)
         beforeEnd(outcome);

@@ -2,7 +2,9 @@
 
 #include "platform/fs/digest.h"
 #include "platform/fs/fsops.h"
+#include "platform/fs/filenames.h"
 #include "rename/moves/moverun.h"
+#include "rename/moves/movesync.h"
 
 #include <algorithm>
 #include <optional>
@@ -34,6 +36,15 @@ void leaveAlone(MovesUndone& result, const std::string& path, const std::string&
     result.leftAlone.push_back({ path, reason });
 }
 
+// The carried playlist moved back to its old path as the run rewrote it,
+// the move synced as a run's are.
+bool moveBack(const PlaylistRewrite& playlist, bool linked)
+{
+    const bool moved = linked ? ::unlink(playlist.path.c_str()) == 0
+                              : fs::renameNoReplace(playlist.path, playlist.before) == fs::RenameResult::Renamed;
+    return moved && syncMoves({ { playlist.path, playlist.before, {} } }, [](std::size_t) { return true; });
+}
+
 bool exists(const std::string& path)
 {
     struct stat st {};
@@ -46,16 +57,31 @@ PlaylistUndo planPlaylistUndo(
     const std::vector<PlaylistRewrite>& playlists, std::vector<Move>& moves, MovesUndone& result)
 {
     PlaylistUndo undo;
-    for (auto playlist = playlists.rbegin(); playlist != playlists.rend(); ++playlist) {
-        const Found found = lookAt(*playlist);
+    for (auto listed = playlists.rbegin(); listed != playlists.rend(); ++listed) {
+        const PlaylistRewrite* playlist = &*listed;
+        Found found = lookAt(*playlist);
         if (found == Found::AsBefore)
             continue; // the run ended before its rewrite: a carried one goes back with the moves
+        // A carried playlist gone from where the run put it may be back at
+        // its old path: its move never lasted through a power cut, or an
+        // undo that a cut ended moved it back (and maybe wrote it back).
+        PlaylistRewrite movedBack = *playlist;
+        movedBack.path = playlist->before;
+        const Found back = found == Found::Gone && playlist->carried() ? lookAt(movedBack) : Found::Gone;
+        if (back == Found::AsBefore) { // nothing left to do, whichever file it is
+            std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
+            continue;
+        }
         std::optional<fs::FileIdentity> known = fs::identityOf(playlist->path);
         if (playlist->carried()) {
             const auto carried
                 = std::find_if(moves.begin(), moves.end(), [&](const Move& move) { return move.to == playlist->path; });
             known = carried == moves.end() ? std::nullopt : std::optional(carried->identity);
             std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
+        }
+        if (back == Found::AsRewritten) {
+            playlist = &movedBack; // written back in place
+            found = back;
         }
         if (found == Found::AsRewritten) {
             undo.restore.push_back(*playlist);
@@ -75,7 +101,9 @@ void restorePlaylists(PlaylistUndo& undo, MovesUndone& result, const std::vector
     undo.newInodes.clear();
     for (std::size_t k = 0; k < undo.restore.size(); ++k) {
         PlaylistRewrite& playlist = undo.restore[k];
-        if (playlist.carried() && exists(playlist.before)) {
+        // Under both names after a power cut during the run or an undo.
+        const bool linked = playlist.carried() && fs::sameLinkedFile(playlist.path, playlist.before);
+        if (playlist.carried() && !linked && exists(playlist.before)) {
             leaveAlone(result, playlist.path, "its old path is taken: " + playlist.before);
             undo.kept.push_back(std::move(playlist));
             continue;
@@ -84,14 +112,20 @@ void restorePlaylists(PlaylistUndo& undo, MovesUndone& result, const std::vector
             leaveAlone(result, playlist.path, "the playlist was changed since the run: left as it is");
             continue;
         }
+        // A carried one goes back first, then gets its old bytes where it
+        // lay: a power cut in between leaves it whole at one of its paths,
+        // which the next undo finishes.
+        if (!dryRun && playlist.carried() && !moveBack(playlist, linked)) {
+            leaveAlone(result, playlist.path, "cannot be moved back to " + playlist.before);
+            undo.kept.push_back(std::move(playlist));
+            continue;
+        }
         if (!dryRun && !fs::replaceFileAtomically(playlist.before, playlist.oldBytes)) {
             leaveAlone(result, playlist.path, "cannot be written back: " + playlist.before);
             undo.kept.push_back(std::move(playlist));
             continue;
         }
         if (playlist.carried()) {
-            if (!dryRun)
-                ::unlink(playlist.path.c_str());
             const auto identity = dryRun ? std::nullopt : fs::identityOf(playlist.before);
             result.back.push_back({ playlist.before, playlist.path, identity.value_or(fs::FileIdentity {}) });
             ++result.movedBack;
@@ -101,8 +135,12 @@ void restorePlaylists(PlaylistUndo& undo, MovesUndone& result, const std::vector
         if (!dryRun)
             undo.newInodes.push_back(known[k]);
     }
-    if (carriedBack && !dryRun)
-        result.foldersRemoved += removeEmptyFoldersAtOnce(madeFolders);
+    if (carriedBack && !dryRun) {
+        const int removed = removeEmptyFoldersAtOnce(madeFolders);
+        if (removed > 0)
+            (void)syncIntoParents(madeFolders);
+        result.foldersRemoved += removed;
+    }
 }
 
 } // namespace zentrio

@@ -1,0 +1,388 @@
+#include "testsupport/id3v2fixture.h"
+#include "testsupport/mp3fixture.h"
+#include "testsupport/powermount.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using testsupport::PowerMount;
+
+namespace {
+
+// A file of the tree a run starts from, by its path under the mount's root.
+using Tree = QMap<QString, QByteArray>; // path: bytes
+
+QByteArray mp3(const QString& song, const QString& album, const QString& track, int audioBytes)
+{
+    testsupport::Id3v2Content tag({ song }, { "Band" }, { album });
+    tag.track = track;
+    return testsupport::id3v2(3, tag) + testsupport::audio(audioBytes);
+}
+
+// One folder renamed in place: three files to new names, and two that swap
+// names (a cycle, through a temporary name).
+Tree oneFolder()
+{
+    return {
+        { "music/b.mp3", mp3("One", "Album", "1", 3000) },
+        { "music/a.mp3", mp3("Two", "Album", "2", 2500) },
+        { "music/c.mp3", testsupport::audio(2200) + testsupport::id3v1("Three", "Band", "Album") },
+        { "music/Four.mp3", mp3("Five", "Album", "4", 2100) },
+        { "music/Five.mp3", mp3("Four", "Album", "5", 2300) },
+    };
+}
+
+// Two album folders moved into a library, a cover picture and a playlist
+// (rewritten for the new names) carried along with each: the first into
+// folders the run makes, its own folder emptied and removed; the second
+// into an album folder the library has already, a text file staying behind.
+Tree twoAlbums()
+{
+    return {
+        { "src/first/01.mp3", mp3("One", "First", "1", 3000) },
+        { "src/first/02.mp3", mp3("Two", "First", "2", 2600) },
+        { "src/first/cover.jpg", testsupport::audio(700) },
+        { "src/first/first.m3u", "01.mp3\n02.mp3\n" },
+        { "src/second/x.mp3", mp3("Three", "Second", "1", 2400) },
+        { "src/second/y.mp3", mp3("Four", "Second", "2", 2200) },
+        { "src/second/folder.jpg", testsupport::audio(900) },
+        { "src/second/second.m3u", "x.mp3\ny.mp3\n" },
+        { "src/second/notes.txt", "ripped 2009\n" },
+    };
+}
+
+QByteArray digest(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
+
+// Every file under the root but the program's own state: path and digest.
+QMap<QString, QByteArray> filesUnder(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = QDir(root).relativeFilePath(it.next());
+        if (!path.startsWith("state/") && !path.startsWith("config/"))
+            files[path] = digest(testsupport::readFile(it.filePath().toStdString()));
+    }
+    return files;
+}
+
+QStringList foldersUnder(const QString& root)
+{
+    QStringList folders;
+    QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = QDir(root).relativeFilePath(it.next());
+        if (!path.startsWith("state") && !path.startsWith("config"))
+            folders << path;
+    }
+    folders.sort();
+    return folders;
+}
+
+bool oneFile(const QString& a, const QString& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(QFile::encodeName(a).constData(), &sa) == 0 && ::lstat(QFile::encodeName(b).constData(), &sb) == 0
+        && sa.st_ino == sb.st_ino && sa.st_dev == sb.st_dev;
+}
+
+// Where each file of the tree went in a whole run, and its bytes there: a
+// file moved keeps its bytes; a playlist is the one file whose bytes change.
+struct Place {
+    QString path;
+    QByteArray digest;
+};
+QMap<QString, Place> whereEachWent(const Tree& tree, const QMap<QString, QByteArray>& after)
+{
+    QMap<QString, Place> went;
+    QMap<QString, QByteArray> unclaimed = after;
+    for (auto file = tree.begin(); file != tree.end(); ++file)
+        for (auto found = unclaimed.begin(); found != unclaimed.end(); ++found)
+            if (found.value() == digest(file.value())) {
+                went[file.key()] = { found.key(), found.value() };
+                unclaimed.erase(found);
+                break;
+            }
+    for (auto file = tree.begin(); file != tree.end(); ++file)
+        for (auto found = unclaimed.begin(); !went.contains(file.key()) && found != unclaimed.end(); ++found)
+            if (QFileInfo(found.key()).suffix() == QFileInfo(file.key()).suffix()) {
+                went[file.key()] = { found.key(), found.value() };
+                unclaimed.erase(found);
+                break;
+            }
+    return went;
+}
+
+enum class Cut {
+    Run, // the run itself
+    Undo, // the undo of the whole run, made durable first
+    RunThenUndo, // the run, then the undo that follows (the repair), cut again
+};
+
+struct Scenario {
+    Tree tree;
+    QStringList folders; // made empty beside the tree (a library to fill)
+    QString program;
+    QStringList arguments;
+    QString folder; // where the program runs
+    Cut cut = Cut::Run;
+};
+
+QMap<QString, Scenario> scenarios()
+{
+    const Scenario inPlace { oneFolder(), {}, ZENTRIO_CLI, { "rename", "-p", "{song}", "." }, "music", Cut::Run };
+    const Scenario toLibrary { twoAlbums(), { "lib/Band/Second" }, ZENTRIO_CLI,
+        { "rename", "-r", "--to", "../lib", "-p", "{artist}/{album}/{track} - {song}", "." }, "src", Cut::Run };
+    Scenario undo = toLibrary;
+    undo.cut = Cut::Undo;
+    Scenario repairCut = toLibrary;
+    repairCut.cut = Cut::RunThenUndo;
+    const Scenario window { oneFolder(), {}, ZENTRIO_FOLDERRUN, { "." }, "music", Cut::Run };
+    return {
+        { "rename in place", inPlace },
+        { "rename to a library", toLibrary },
+        { "undo of the library run", undo },
+        { "library run, then its undo", repairCut },
+        { "window's folder run", window },
+    };
+}
+
+} // namespace
+
+// Renames and moves with the power cut at each of their sync points, the
+// run history on the same mount: every file at exactly one of its paths
+// with its bytes, then zentrio-cli undo brings each back, as a person
+// would run it once the machine is back.
+class TestPowerCutMove : public QObject {
+    Q_OBJECT
+
+    struct Whole {
+        QMap<QString, Place> went;
+        qint64 syncs = 0;
+    };
+    QMap<QString, Whole> m_whole; // each scenario's whole run, uncut
+    QString m_skip;
+
+    static void lay(const QString& root, const Scenario& scenario)
+    {
+        for (const QString& folder : scenario.folders + QStringList { "state", "config" })
+            QDir(root).mkpath(folder);
+        for (auto file = scenario.tree.begin(); file != scenario.tree.end(); ++file) {
+            const QFileInfo info(root + "/" + file.key());
+            QDir(root).mkpath(info.dir().path());
+            testsupport::writeFile(info.dir().path().toStdString(), info.fileName().toStdString(), file.value());
+        }
+    }
+
+    static QProcessEnvironment environment(const PowerMount& mount)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", mount.root() + "/state");
+        env.insert("XDG_CONFIG_HOME", mount.root() + "/config");
+        return env;
+    }
+
+    struct Ran {
+        int exitCode = -1;
+        QByteArray output;
+        qint64 syncs = 0;
+    };
+    static Ran run(const PowerMount& mount, const QString& program, const QStringList& arguments, const QString& folder)
+    {
+        const qint64 before = mount.status().syncs;
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setProcessEnvironment(environment(mount));
+        process.setWorkingDirectory(mount.root() + "/" + folder);
+        process.start(program, arguments);
+        process.waitForFinished(60000);
+        return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAll(),
+            mount.status().syncs - before };
+    }
+    static Ran undo(const PowerMount& mount) { return run(mount, ZENTRIO_CLI, { "undo" }, "."); }
+
+    static PowerMount::Run undoAndCut(PowerMount& mount, int freezeAfter, const QByteArray& cut = "cut")
+    {
+        return mount.runAndCut(ZENTRIO_CLI, { "undo" }, environment(mount), mount.root(), freezeAfter, cut);
+    }
+
+    // After a cut: each file of the tree at exactly one of its paths, old
+    // or new, with its bytes there (a playlist with its old or its new
+    // bytes), and no other file beside them.
+    static QString eachFileOnce(const QString& root, const Tree& tree, const QMap<QString, Place>& went)
+    {
+        QMap<QString, QByteArray> found = filesUnder(root);
+        QStringList faults;
+        for (auto file = tree.begin(); file != tree.end(); ++file) {
+            const Place& to = went[file.key()];
+            const QList<QByteArray> bytes { digest(file.value()), to.digest };
+            int at = 0;
+            for (const QString& path : { file.key(), to.path })
+                if (found.contains(path) && bytes.contains(found[path])) {
+                    ++at;
+                    found.remove(path);
+                }
+            // A move synced at its new folder and not yet at its old one
+            // leaves one file under both names: nothing lost, undo settles it.
+            if (at == 0 || (at == 2 && !oneFile(root + "/" + file.key(), root + "/" + to.path)))
+                faults << file.key() + (at == 0 ? " is at neither " : " is at both ") + "its old and new path";
+        }
+        for (auto stray = found.begin(); stray != found.end(); ++stray)
+            faults << "a file not of the run, or with other bytes: " + stray.key();
+        return faults.join("; ");
+    }
+
+    // After a whole run: every file where the run put it, with its bytes there.
+    static QString allMoved(const QString& root, const QMap<QString, Place>& went)
+    {
+        QMap<QString, QByteArray> expected;
+        for (const Place& place : went)
+            expected[place.path] = place.digest;
+        const QMap<QString, QByteArray> now = filesUnder(root);
+        QStringList faults;
+        for (auto file = expected.begin(); file != expected.end(); ++file)
+            if (now.value(file.key()) != file.value())
+                faults << file.key() + " not there with its bytes";
+        for (auto file = now.begin(); file != now.end(); ++file)
+            if (!expected.contains(file.key()))
+                faults << "still there: " + file.key();
+        return faults.join("; ");
+    }
+
+    // After the undo: every file back at its path with its bytes, no other
+    // file, the folders as they were.
+    static QString allBack(const QString& root, const Scenario& scenario, const QStringList& foldersBefore)
+    {
+        QMap<QString, QByteArray> before;
+        for (auto file = scenario.tree.begin(); file != scenario.tree.end(); ++file)
+            before[file.key()] = digest(file.value());
+        QStringList faults;
+        const QMap<QString, QByteArray> now = filesUnder(root);
+        for (auto file = before.begin(); file != before.end(); ++file)
+            if (now.value(file.key()) != file.value())
+                faults << file.key() + " not back with its bytes";
+        for (auto file = now.begin(); file != now.end(); ++file)
+            if (!before.contains(file.key()))
+                faults << "left: " + file.key();
+        if (foldersUnder(root) != foldersBefore)
+            faults << "folders " + foldersUnder(root).join(", ") + " instead of " + foldersBefore.join(", ");
+        return faults.join("; ");
+    }
+
+    void measure(const QString& name, const Scenario& scenario)
+    {
+        PowerMount mount;
+        lay(mount.backing(), scenario);
+        if (!mount.mount(m_skip))
+            return;
+        const Ran whole = run(mount, scenario.program, scenario.arguments, scenario.folder);
+        QVERIFY2(whole.exitCode == 0, whole.output.constData());
+        m_whole[name].went = whereEachWent(scenario.tree, filesUnder(mount.root()));
+        m_whole[name].syncs = whole.syncs;
+        if (scenario.cut == Cut::Undo) {
+            QVERIFY(mount.send("sync"));
+            m_whole[name].syncs = undo(mount).syncs;
+        }
+    }
+
+    // The syncs of the undo that follows the run cut after `cutAfter`.
+    qint64 undoSyncsAfter(const Scenario& scenario, int cutAfter)
+    {
+        PowerMount mount;
+        lay(mount.backing(), scenario);
+        if (!mount.mount(m_skip))
+            return 0;
+        mount.runAndCut(scenario.program, scenario.arguments, environment(mount), mount.root() + "/" + scenario.folder,
+            cutAfter);
+        return undo(mount).syncs;
+    }
+
+private Q_SLOTS:
+    void eachFileOnceThenUndone_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<int>("cutAfter");
+        QTest::addColumn<QByteArray>("cut");
+        QTest::addColumn<int>("undoCutAfter");
+        const auto all = scenarios();
+        for (auto scenario = all.begin(); scenario != all.end(); ++scenario) {
+            measure(scenario.key(), scenario.value());
+            if (!m_skip.isEmpty()) {
+                QTest::newRow("no mount") << QString() << -1 << QByteArray() << -1;
+                return;
+            }
+            const QString name = scenario.key();
+            const qint64 syncs = m_whole[name].syncs;
+            // Past the last sync point: the power goes right after the run ended.
+            for (int n = 1; n <= syncs + 1; ++n) {
+                if (scenario->cut != Cut::RunThenUndo) {
+                    QTest::addRow("%s, cut after sync %d of %lld", qPrintable(name), n, syncs)
+                        << name << n << QByteArray("cut") << -1;
+                    if (n <= syncs && scenario->cut == Cut::Run)
+                        QTest::addRow("%s, cut after sync %d of %lld, first pending write torn", qPrintable(name), n,
+                            syncs) << name << n << QByteArray("cut keep=2,3 tear=1") << -1;
+                    continue;
+                }
+                const qint64 undoSyncs = undoSyncsAfter(scenario.value(), n);
+                for (int k = 1; k <= undoSyncs; ++k)
+                    QTest::addRow("%s, run cut after sync %d of %lld, undo after sync %d of %lld", qPrintable(name), n,
+                        syncs, k, undoSyncs) << name << n << QByteArray("cut") << k;
+            }
+        }
+    }
+
+    void eachFileOnceThenUndone()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(int, cutAfter);
+        QFETCH(QByteArray, cut);
+        QFETCH(int, undoCutAfter);
+        if (!m_skip.isEmpty())
+            QSKIP(qPrintable(m_skip));
+        const Scenario chosen = scenarios()[scenario];
+        PowerMount mount;
+        lay(mount.backing(), chosen);
+        QString why;
+        if (!mount.mount(why))
+            QSKIP(qPrintable(why));
+        const QStringList foldersBefore = foldersUnder(mount.root());
+        PowerMount::Run cutRun;
+        if (chosen.cut == Cut::Undo) {
+            QCOMPARE(run(mount, chosen.program, chosen.arguments, chosen.folder).exitCode, 0);
+            QVERIFY(mount.send("sync"));
+            cutRun = undoAndCut(mount, cutAfter, cut);
+        } else {
+            cutRun = mount.runAndCut(
+                chosen.program, chosen.arguments, environment(mount), mount.root() + "/" + chosen.folder, cutAfter, cut);
+        }
+        if (undoCutAfter > 0)
+            cutRun = undoAndCut(mount, undoCutAfter);
+        QVERIFY2(cutRun.frozen || cutRun.ended, cutRun.output.constData());
+
+        const QString once = eachFileOnce(mount.root(), chosen.tree, m_whole[scenario].went);
+        QVERIFY2(once.isEmpty(), qPrintable(once + "\n" + cutRun.output));
+        // A run that ended and said so lasts through the cut after it.
+        const bool undoEnded = chosen.cut == Cut::Undo || undoCutAfter > 0;
+        if (cutRun.ended && cutRun.exitCode == 0) {
+            const QString lasted = undoEnded ? allBack(mount.root(), chosen, foldersBefore)
+                                             : allMoved(mount.root(), m_whole[scenario].went);
+            QVERIFY2(lasted.isEmpty(), qPrintable("after the run ended: " + lasted));
+        }
+
+        const Ran undone = undo(mount);
+        const QString back = allBack(mount.root(), chosen, foldersBefore);
+        QVERIFY2(back.isEmpty(), qPrintable(back + "\nundo said: " + undone.output));
+        QVERIFY2(undone.exitCode == 0, qPrintable("every file is back, yet undo said: " + undone.output));
+        const Ran again = undo(mount);
+        QCOMPARE(again.output, QByteArray("nothing to undo\n"));
+        QCOMPARE(again.exitCode, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPowerCutMove)
+#include "tst_powercut_move.moc"
