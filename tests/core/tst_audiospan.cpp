@@ -46,6 +46,15 @@ void AudioSpanTest::spanBetweenTheTags_data()
     QTest::newRow("an APE footer without a header") << audio + footer << mp3 << 600 << 32;
     QTest::newRow("a WavPack file with APE and ID3v1") << audio + footer + record << int(AudioFormat::WavPack) << 600
                                                        << 32 + 128;
+    // An ID3v2.4 tag put at the end: "3DI", the header's version, flags (0x10: a footer) and size.
+    const QByteArray frames = QByteArray("TIT2") + QByteArray("\0\0\0\x05\0\0\0Song", 11);
+    const QByteArray sizes = QByteArray("\x04\0\x10\0\0\0", 6) + char(frames.size());
+    const QByteArray appended = "ID3" + sizes + frames + "3DI" + sizes;
+    const QByteArray extended = "TAG+" + QByteArray(223, 'x');
+    QTest::newRow("an ID3v2.4 tag with a footer and a TAG+ block at the end")
+        << audio + appended + extended + record << mp3 << 600 << int(appended.size() + extended.size() + 128);
+    QTest::newRow("audio that ends in a footer's bytes without its tag")
+        << audio + "3DI" + sizes << mp3 << 610 << 0;
     QTest::newRow("only tags") << tag + record << mp3 << -1 << 0;
     const QByteArray ftyp = atom("ftyp", "M4A \0\0\0\0");
     QTest::newRow("MP4 mdat to the end of the file")
