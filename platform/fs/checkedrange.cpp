@@ -14,9 +14,9 @@ CheckedRange::CheckedRange(const std::string& path, std::int64_t begin, std::int
         return;
     m_opened = stampOf(m_fd.get());
     const auto found = identityOfOpen(m_fd.get());
-    if (!found || found->device != expected.device || found->inode != expected.inode || found->size != expected.size
-        || found->modified != expected.modified || !m_opened || m_opened->size != found->size || end > found->size || begin < 0
-        || begin > end)
+    const bool same = found && m_opened && found->device == expected.device && found->inode == expected.inode
+        && found->size == expected.size && found->modified == expected.modified && m_opened->size == found->size;
+    if (!same || begin < 0 || begin > end || end > found->size)
         m_fd = Fd(-1);
 }
 
