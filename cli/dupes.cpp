@@ -10,6 +10,7 @@
 #include "tags/dupes/dupeconfirm.h"
 #include "tags/dupes/dupemoves.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace zentrio::cli {
@@ -84,6 +85,12 @@ int runDupes(const DupesOptions& options)
             return kUsage;
         moveTo = *to;
         display.setTarget(moveTo, options.moveTo);
+        const auto roots = rootsOf(*paths);
+        if (std::find(roots.begin(), roots.end(), moveTo) != roots.end()) {
+            // Each copy would be moved onto its own name.
+            complain("--move-to " + options.moveTo + ": a folder searched; copies are moved out of it");
+            return kUsage;
+        }
     }
     const bool changes = !moveTo.empty() && !options.dryRun;
     const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
@@ -145,9 +152,9 @@ void addDupesCommand(CLI::App& app, Command& run)
         ->excludes(nul);
     CLI::Option* moveTo = dupes->add_option("--move-to", options->moveTo,
         "move all but one file of each group into this folder, each keeping its name and its folder below the "
-        "path it was found from; this folder and those below it are not searched; each file is compared byte for "
-        "byte with the one that stays first; checked as a whole run, and taken back by zentrio-cli undo; "
-        "symbolic links to a moved file and further hard links are named on stderr and stay");
+        "path it was found from; this folder (not one of the PATHs) and those below it are not searched; each "
+        "file is compared byte for byte with the one that stays first; checked as a whole run, and taken back by "
+        "zentrio-cli undo; symbolic links to a moved file and further hard links are named on stderr and stay");
     moveTo->check(CLI::Validator(
         [](const std::string& folder) {
             return folder.empty() ? std::string("an empty folder: leave --move-to out to move nothing") : std::string();
