@@ -48,7 +48,8 @@ int reportFaults(const DupesFound& found, const PathDisplay& display)
     for (const WalkFailure& failure : found.failures)
         complain(display.said(failure.path) + ": " + failure.reason);
     for (const DupeFault& fault : found.faults)
-        complain(display.said(fault.path, fault.argument) + ": " + fault.reason);
+        complain(display.said(fault.path, fault.argument) + ": " + fault.reason
+            + (fault.kept.empty() ? "" : " " + display.said(fault.kept, fault.keptArgument)));
     return found.failures.empty() && found.faults.empty() ? kDone : kSomeFailed;
 }
 

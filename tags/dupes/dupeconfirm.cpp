@@ -22,12 +22,13 @@ namespace {
         return { file.path, file.span->begin, file.span->end, file.identity };
     }
 
-    std::string faultText(fs::RangesCompared compared, const DupeFile& kept)
+    // Followed by the kept file's path.
+    std::string faultText(fs::RangesCompared compared)
     {
         if (compared == fs::RangesCompared::Differ)
-            return "its audio differs from that of " + kept.path
-                + " byte for byte though their digests match: left out of the group, not moved";
-        return "it or " + kept.path + " changed or cannot be read since their audio was digested: not moved";
+            return "left out of its group, not moved: its audio differs byte for byte, though the digests match, "
+                   "from that of";
+        return "not moved: it changed or cannot be read since its audio was digested, or so did";
     }
 
 } // namespace
@@ -76,7 +77,8 @@ bool confirmGroups(DupesFound& found, KeepRule rule,
         if (*results[k] == fs::RangesCompared::Same)
             continue;
         const DupeFile& other = found.files[pairs[k].other];
-        found.faults.push_back({ other.path, other.argument, faultText(*results[k], found.files[pairs[k].kept]) });
+        const DupeFile& kept = found.files[pairs[k].kept];
+        found.faults.push_back({ other.path, other.argument, faultText(*results[k]), kept.path, kept.argument });
         std::erase(found.groups[pairs[k].group].files, pairs[k].other);
     }
     std::erase_if(found.groups, [](const DupeGroup& group) { return group.files.size() < 2; });

@@ -49,6 +49,9 @@ struct DupeFault {
     std::string path;
     std::size_t argument = 0;
     std::string reason; // "cannot be read", "its audio cannot be delimited: ..."
+    // The file the reason ends with, where it names one: the file that stays.
+    std::string kept;
+    std::size_t keptArgument = 0;
 };
 
 // Another name of a file searched: a hard link (left out of the search,

@@ -332,7 +332,7 @@ void DupesTest::copiesMovedIntoTheLibraryItself()
     QVERIFY2(moved.status == 1, moved.err.constData()); // y is reported
     const char records[] = "m/a.mp3\0m/b.mp3\0\0";
     QCOMPARE(moved.out, QByteArray(records, sizeof records - 1));
-    for (const char* told : { "m/a.mp3 -> m/dupes/a.mp3", "m/y.mp3: its audio differs from that of",
+    for (const char* told : { "m/a.mp3 -> m/dupes/a.mp3", "from that of m/x.mp3",
              "m/l.mp3: a symbolic link to m/a.mp3", "m/h.mp3: another name (hard link) of m/a.mp3" })
         QVERIFY2(moved.err.contains(told), moved.err.constData());
     auto after = library.contents();
