@@ -2,10 +2,7 @@
 
 #include "platform/fs/rangecompare.h"
 #include "platform/fs/readpool.h"
-
-#include <chrono>
-#include <future>
-#include <thread>
+#include "tags/dupes/withprogress.h"
 
 namespace zentrio {
 
@@ -33,8 +30,7 @@ namespace {
 
 } // namespace
 
-bool confirmGroups(DupesFound& found, KeepRule rule,
-    const std::function<bool(const char*, std::size_t, std::size_t)>& progress)
+bool confirmGroups(DupesFound& found, KeepRule rule, const DupeProgress& progress)
 {
     std::vector<Pair> pairs;
     for (std::size_t g = 0; g < found.groups.size(); ++g) {
@@ -47,30 +43,22 @@ bool confirmGroups(DupesFound& found, KeepRule rule,
     }
     std::atomic<std::size_t> done { 0 };
     std::atomic<bool> stop { false };
-    auto compare = [&] {
-        return readInOrder(
-            pairs.size(),
-            [&](std::size_t k) -> std::optional<fs::RangesCompared> {
-                if (stop.load())
-                    return std::nullopt;
-                const auto compared
-                    = fs::compareRanges(rangeOf(found.files[pairs[k].kept]), rangeOf(found.files[pairs[k].other]));
-                ++done;
-                return compared;
-            },
-            ReadAll::Yes);
-    };
     std::vector<std::optional<fs::RangesCompared>> results;
-    if (!progress) {
-        results = compare();
-    } else {
-        auto ended = std::async(std::launch::async, compare);
-        while (ended.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-            if (!stop.load() && !progress("comparing", done.load(), pairs.size()))
-                stop = true;
-        }
-        results = ended.get();
-    }
+    withProgress(
+        [&] {
+            results = readInOrder(
+                pairs.size(),
+                [&](std::size_t k) -> std::optional<fs::RangesCompared> {
+                    if (stop.load())
+                        return std::nullopt;
+                    const auto compared = fs::compareRanges(
+                        rangeOf(found.files[pairs[k].kept]), rangeOf(found.files[pairs[k].other]));
+                    ++done;
+                    return compared;
+                },
+                ReadAll::Yes);
+        },
+        done, pairs.size(), "comparing", progress, stop);
     if (stop.load())
         return false;
     for (std::size_t k = 0; k < pairs.size(); ++k) {

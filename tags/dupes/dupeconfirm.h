@@ -2,9 +2,7 @@
 
 #include "tags/dupes/dupemoves.h"
 #include "tags/dupes/dupesearch.h"
-
-#include <atomic>
-#include <functional>
+#include "tags/dupes/withprogress.h"
 
 // A group's digest is no proof: before the extra copies are moved, each is
 // compared byte for byte with the file that stays (its audio span, and the
@@ -15,7 +13,6 @@ namespace zentrio {
 
 // `progress` as findDuplicates takes it (the stage "comparing"); false
 // stops, and then false is returned and `found` must not be moved from.
-bool confirmGroups(DupesFound& found, KeepRule rule,
-    const std::function<bool(const char* stage, std::size_t done, std::size_t total)>& progress = {});
+bool confirmGroups(DupesFound& found, KeepRule rule, const DupeProgress& progress = {});
 
 } // namespace zentrio

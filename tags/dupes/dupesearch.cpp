@@ -4,20 +4,20 @@
 #include "platform/fs/rangedigest.h"
 #include "platform/fs/readpool.h"
 #include "tags/dupes/dupegroups.h"
+#include "tags/dupes/withprogress.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <sys/stat.h>
 #include <atomic>
-#include <future>
+#include <cstdlib>
 #include <unordered_set>
-#include <thread>
+
+#include <sys/stat.h>
 
 namespace zentrio {
 
 namespace {
 
-    using Progress = std::function<bool(const char*, std::size_t, std::size_t)>;
+    using Progress = DupeProgress;
 
     // What a folder gave: its files (with their spans or tags) and the files
     // that could not be taken.
@@ -94,28 +94,6 @@ namespace {
             otherNames.push_back({ file.path, file.argument, file.identity.device, file.identity.inode, false });
             return true;
         });
-    }
-
-    // `work` on another thread while the calling thread tells `progress`
-    // how far it got, ten times a second; `stop` is set when it says so.
-    template <typename Work>
-    void withProgress(Work work, const std::atomic<std::size_t>& done, std::size_t total, const char* stage,
-        const Progress& progress, std::atomic<bool>& stop)
-    {
-        if (!progress) {
-            work();
-            return;
-        }
-        std::promise<void> finished;
-        std::future<void> ended = finished.get_future();
-        std::jthread worker([&] {
-            work();
-            finished.set_value();
-        });
-        while (ended.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-            if (!stop.load() && !progress(stage, done.load(), total))
-                stop = true;
-        }
     }
 
     // The digest of each file of `indices`, the longest first so that no
