@@ -77,10 +77,11 @@ struct Counts {
 
 class Report {
 public:
-    Report(const PathDisplay& display, bool json, Stage stage = Stage::Done)
+    Report(const PathDisplay& display, bool json, Stage stage = Stage::Done, bool toStderr = false)
         : m_display(display)
         , m_json(json)
         , m_stage(stage)
+        , m_toStderr(toStderr)
     {
     }
 
@@ -103,7 +104,7 @@ public:
             return;
         }
         if (file.moves())
-            writeRecord(m_display.show(file.from, file.argument) + " -> " + m_display.show(file.to, file.argument));
+            line(m_display.show(file.from, file.argument) + " -> " + m_display.show(file.to, file.argument));
         else if (file.status != FileStatus::Unchanged)
             tell(std::string(statusWord(file.status, m_stage)) + ": " + m_display.said(file.from, file.argument)
                 + (file.to.empty() ? "" : " -> " + m_display.said(file.to, file.argument)) + ": " + file.reason);
@@ -114,15 +115,24 @@ public:
         if (m_json)
             tell(line);
         else
-            writeRecord(line);
+            this->line(line);
     }
 
     const Counts& counts() const { return m_counts; }
 
 private:
+    void line(const std::string& text)
+    {
+        if (m_toStderr)
+            tell(text);
+        else
+            writeRecord(text);
+    }
+
     const PathDisplay& m_display;
     bool m_json;
     Stage m_stage;
+    bool m_toStderr;
     Counts m_counts;
 };
 
@@ -207,7 +217,7 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
     if (plan.hasConflicts())
         return reportConflicts(plan, display, how.json);
     const bool planned = how.dryRun || !how.planOut.empty();
-    Report report(display, how.json, planned ? Stage::Planned : Stage::Done);
+    Report report(display, how.json, planned ? Stage::Planned : Stage::Done, how.reportToStderr);
     if (planned) {
         for (const PlannedFile& file : plan.files)
             report.file(file);

@@ -21,6 +21,9 @@ struct PlanRun {
     bool json = false;
     bool dryRun = false;
     std::string planOut; // write the checked plan here instead of running it
+    // The text report (moves and summary) on stderr: stdout holds records
+    // of another kind (dupes -0).
+    bool reportToStderr = false;
 };
 int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanRun& how);
 

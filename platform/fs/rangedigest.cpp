@@ -1,7 +1,7 @@
 #include "platform/fs/rangedigest.h"
 
+#include "platform/fs/checkedrange.h"
 #include "platform/fs/digest.h"
-#include "platform/fs/posixio.h"
 
 #include <fcntl.h>
 #include <memory>
@@ -19,22 +19,23 @@ namespace {
 std::optional<std::uint64_t> digestOfRange(
     const std::string& path, std::int64_t begin, std::int64_t end, const FileIdentity& expected)
 {
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    const auto found = fd.valid() ? identityOfOpen(fd.get()) : std::nullopt;
-    if (!found || found->device != expected.device || found->inode != expected.inode || found->size != expected.size
-        || found->modified != expected.modified || end > found->size || begin > end)
+    const CheckedRange range(path, begin, end, expected);
+    if (!range.valid())
         return std::nullopt;
     if (end - begin > static_cast<std::int64_t>(kBlock)) // one read needs no read-ahead advice
-        ::posix_fadvise(fd.get(), begin, end - begin, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(range.fd(), begin, end - begin, POSIX_FADV_SEQUENTIAL);
     thread_local const std::unique_ptr<char[]> buffer(new char[kBlock]);
     Digest digest;
     for (std::int64_t at = begin; at < end;) {
         const std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(end - at, kBlock));
-        if (!readFully(fd.get(), buffer.get(), count, static_cast<off_t>(at)))
+        if (!range.read(buffer.get(), count, at))
             return std::nullopt;
         digest.add(std::string_view(buffer.get(), count));
         at += static_cast<std::int64_t>(count);
     }
+    // Written to while it was read: the digest is of no one version of it.
+    if (!range.unchanged())
+        return std::nullopt;
     return digest.value();
 }
 

@@ -12,7 +12,8 @@ namespace zentrio::fs {
 
 // nullopt when the file cannot be read to `end`, or is no longer the file
 // `expected` was taken of (another inode, size or modification time): its
-// bytes would be another file's.
+// bytes would be another file's; nullopt too when it was written to while
+// it was read (platform/fs/checkedrange.h).
 std::optional<std::uint64_t> digestOfRange(
     const std::string& path, std::int64_t begin, std::int64_t end, const FileIdentity& expected);
 

@@ -28,7 +28,8 @@ bool Recognition::byInode(std::uint64_t device) const
 
 bool Recognition::recognises(const fs::FileIdentity& recorded, const fs::FileIdentity& found) const
 {
-    return fs::sameUnchangedFile(recorded, found, byInode(recorded.device));
+    const bool sameContents = recorded.size == found.size && recorded.modified == found.modified;
+    return fs::sameUnchangedFile(recorded, found, byInode(recorded.device)) && (!unchangedContents || sameContents);
 }
 
 std::size_t RunProgress::begunMoves(const RunRecord& record) const

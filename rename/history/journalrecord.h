@@ -37,6 +37,10 @@ enum class RunEnd { Completed, Failed, Interrupted };
 struct Recognition {
     bool inodesIdentify = true;
     std::vector<std::uint64_t> nameOnlyDevices;
+    // Also the size and modification time recorded, on every device: for
+    // files moved as copies of another, which a write since makes no copy.
+    // Never kept in a record (undo finds files as a rename run does).
+    bool unchangedContents = false;
     bool byInode(std::uint64_t device) const;
     // True when `found` is the file `recorded` was taken of.
     bool recognises(const fs::FileIdentity& recorded, const fs::FileIdentity& found) const;

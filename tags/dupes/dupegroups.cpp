@@ -20,9 +20,10 @@ std::vector<std::size_t> sharedLengths(const std::vector<std::int64_t>& lengths)
     return shared;
 }
 
-std::string audioKey(std::int64_t length, std::uint64_t digest)
+std::string audioKey(AudioFormat format, const AudioSpan& span, std::uint64_t digest)
 {
-    return std::to_string(length) + ':' + std::to_string(digest);
+    return std::to_string(int(format)) + ':' + std::to_string(span.length()) + ':' + std::to_string(digest) + ':'
+        + span.described;
 }
 
 std::optional<std::string> tagKey(const TagFields& tag)

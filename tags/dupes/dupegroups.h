@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tags/read/audiospan.h"
 #include "tags/read/trailer.h"
 
 #include <cstdint>
@@ -17,8 +18,11 @@ namespace zentrio {
 // (no audio span) shares nothing.
 std::vector<std::size_t> sharedLengths(const std::vector<std::int64_t>& lengths);
 
-// The key of the same audio: its length and its digest.
-std::string audioKey(std::int64_t length, std::uint64_t digest);
+// The key of the same audio: its format (the same bytes are other sound as
+// FLAC frames and as MP3 frames), its length and digest, and the bytes that
+// describe how it is played (AudioSpan::described: a WAV file's rate and
+// channels), whole, since a digest of them could meet another's.
+std::string audioKey(AudioFormat format, const AudioSpan& span, std::uint64_t digest);
 
 // The key of the same song: artist, album and song, trimmed and compared
 // without regard to letter case; nullopt when the song or the artist is

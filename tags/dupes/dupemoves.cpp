@@ -68,7 +68,9 @@ LibraryPlan planDupeMoves(const DupesFound& found, const std::vector<std::string
     }
     std::sort(saved.files.begin(), saved.files.end(),
         [](const PlannedFile& a, const PlannedFile& b) { return pathLess(a.from, b.from); });
-    return replanSavedMoves(std::move(saved), policy);
+    LibraryPlan plan = replanSavedMoves(std::move(saved), policy);
+    plan.recognition.unchangedContents = true;
+    return plan;
 }
 
 } // namespace zentrio

@@ -4,33 +4,49 @@
 #include "platform/fs/rangedigest.h"
 #include "platform/fs/readpool.h"
 #include "tags/dupes/dupegroups.h"
+#include "tags/dupes/withprogress.h"
 
 #include <algorithm>
 #include <atomic>
-#include <future>
+#include <cstdlib>
 #include <unordered_set>
-#include <thread>
+
+#include <sys/stat.h>
 
 namespace zentrio {
 
 namespace {
 
-    using Progress = std::function<bool(const char*, std::size_t, std::size_t)>;
+    using Progress = DupeProgress;
 
     // What a folder gave: its files (with their spans or tags) and the files
     // that could not be taken.
     struct FolderFound {
         std::vector<DupeFile> files;
         std::vector<DupeFault> faults;
+        std::vector<OtherName> links;
     };
+
+    // A symbolic link to a file: what it names, so that a move of that file
+    // can say which links it leaves pointing at nothing.
+    void addLink(FolderFound& found, std::string path, std::size_t argument)
+    {
+        struct stat st { };
+        char* target = ::realpath(path.c_str(), nullptr);
+        if (target && ::stat(target, &st) == 0)
+            found.links.push_back({ std::move(path), argument, fs::deviceNumber(st.st_dev), st.st_ino, true, target });
+        std::free(target);
+    }
 
     FolderFound spansOf(const WalkedFolder& folder)
     {
         FolderFound found;
         for (const WalkedFile& walked : folder.audio) {
-            if (walked.isLink) // the file it names is no copy of itself
-                continue;
             std::string path = joinPath(folder.path, walked.name);
+            if (walked.isLink) { // the file it names is no copy of itself
+                addLink(found, std::move(path), folder.argument);
+                continue;
+            }
             const fs::FileReader file(path);
             if (!file.isOpen()) {
                 found.faults.push_back({ std::move(path), folder.argument, "cannot be read" });
@@ -51,8 +67,10 @@ namespace {
         FolderFound found;
         for (std::size_t i = 0; i < reads.size(); ++i) {
             std::string path = joinPath(folder.path, folder.audio[i].name);
-            if (folder.audio[i].isLink)
+            if (folder.audio[i].isLink) {
+                addLink(found, std::move(path), folder.argument);
                 continue;
+            }
             if (!reads[i])
                 found.faults.push_back({ std::move(path), folder.argument, "cannot be read" });
             else
@@ -62,38 +80,20 @@ namespace {
         return found;
     }
 
-    // A further path of a file already found (a hard link) is no copy of it.
-    void dropSecondLinks(std::vector<DupeFile>& files)
+    // A further path of a file already found (a hard link) is no copy of it:
+    // it is kept among the other names.
+    void dropSecondLinks(std::vector<DupeFile>& files, std::vector<OtherName>& otherNames)
     {
         const auto hash = [](const std::pair<std::uint64_t, std::uint64_t>& key) {
             return std::hash<std::uint64_t>()(key.first * 0x9E3779B97F4A7C15ull ^ key.second);
         };
         std::unordered_set<std::pair<std::uint64_t, std::uint64_t>, decltype(hash)> seen(files.size(), hash);
         std::erase_if(files, [&](const DupeFile& file) {
-            return !seen.insert({ file.identity.device, file.identity.inode }).second;
+            if (seen.insert({ file.identity.device, file.identity.inode }).second)
+                return false;
+            otherNames.push_back({ file.path, file.argument, file.identity.device, file.identity.inode, false });
+            return true;
         });
-    }
-
-    // `work` on another thread while the calling thread tells `progress`
-    // how far it got, ten times a second; `stop` is set when it says so.
-    template <typename Work>
-    void withProgress(Work work, const std::atomic<std::size_t>& done, std::size_t total, const char* stage,
-        const Progress& progress, std::atomic<bool>& stop)
-    {
-        if (!progress) {
-            work();
-            return;
-        }
-        std::promise<void> finished;
-        std::future<void> ended = finished.get_future();
-        std::jthread worker([&] {
-            work();
-            finished.set_value();
-        });
-        while (ended.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-            if (!stop.load() && !progress(stage, done.load(), total))
-                stop = true;
-        }
     }
 
     // The digest of each file of `indices`, the longest first so that no
@@ -163,7 +163,8 @@ namespace {
         std::vector<std::optional<std::string>> keys(found.files.size());
         for (const std::size_t i : shared) {
             if (digests[i])
-                keys[i] = audioKey(lengths[i], *digests[i]);
+                keys[i] = audioKey(
+                    audioFormatOf(found.files[i].path).value_or(AudioFormat::Mp3), *found.files[i].span, *digests[i]);
             else if (!stop.load())
                 found.faults.push_back({ found.files[i].path, found.files[i].argument,
                     "cannot be read to its end, or changed while it was read" });
@@ -194,6 +195,7 @@ DupesFound findDuplicates(const DupeRequest& request, const Progress& progress)
     LibraryWalk walk;
     walk.paths = request.paths;
     walk.recursive = request.recursive;
+    walk.leftOut = request.leftOut;
     walk.formats = request.formats;
     walk.readTags = !byAudio; // by audio, the spans are found on the pool instead
     walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
@@ -207,6 +209,7 @@ DupesFound findDuplicates(const DupeRequest& request, const Progress& progress)
         FolderFound& folder = std::any_cast<FolderFound&>(made);
         std::move(folder.files.begin(), folder.files.end(), std::back_inserter(found.files));
         std::move(folder.faults.begin(), folder.faults.end(), std::back_inserter(found.faults));
+        std::move(folder.links.begin(), folder.links.end(), std::back_inserter(found.otherNames));
     };
     walk.failed = [&](const WalkFailure& failure) { found.failures.push_back(failure); };
     walk.keepGoing = [&](std::size_t read, std::size_t total) {
@@ -221,7 +224,7 @@ DupesFound findDuplicates(const DupeRequest& request, const Progress& progress)
     const auto byPath = [](const DupeFile& a, const DupeFile& b) { return pathLess(a.path, b.path); };
     if (!std::is_sorted(found.files.begin(), found.files.end(), byPath))
         std::stable_sort(found.files.begin(), found.files.end(), byPath);
-    dropSecondLinks(found.files);
+    dropSecondLinks(found.files, found.otherNames);
     std::atomic<bool> stop { false };
     if (byAudio)
         groupByAudio(found, progress, stop);

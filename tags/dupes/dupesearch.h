@@ -24,6 +24,7 @@ enum class DupeKind { Audio, Tags };
 struct DupeRequest {
     std::vector<std::string> paths; // absolute: audio files and folders
     bool recursive = false;
+    std::vector<std::string> leftOut; // folders not searched (LibraryWalk::leftOut): where copies are moved
     AudioFormats formats = AudioFormats::all();
     DupeKind kind = DupeKind::Audio;
 };
@@ -48,6 +49,21 @@ struct DupeFault {
     std::string path;
     std::size_t argument = 0;
     std::string reason; // "cannot be read", "its audio cannot be delimited: ..."
+    // The file the reason ends with, where it names one: the file that stays.
+    std::string kept;
+    std::size_t keptArgument = 0;
+};
+
+// Another name of a file searched: a hard link (left out of the search,
+// which takes each file once) or a symbolic link to a file, met in a folder
+// searched. A move of the file it names leaves it behind.
+struct OtherName {
+    std::string path;
+    std::size_t argument = 0;
+    std::uint64_t device = 0; // of the file it names
+    std::uint64_t inode = 0;
+    bool symbolic = false;
+    std::string target; // a symbolic link: the path it resolves to
 };
 
 struct DupesFound {
@@ -55,6 +71,7 @@ struct DupesFound {
     std::vector<DupeGroup> groups; // the largest first
     std::vector<DupeFault> faults; // files left out of the search, in path order
     std::vector<WalkFailure> failures; // paths or folders that could not be listed
+    std::vector<OtherName> otherNames;
     bool complete = true; // false: stopped by `progress`
 };
 

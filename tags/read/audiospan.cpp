@@ -12,6 +12,8 @@ namespace {
 
     constexpr std::size_t kBlock = 4096;
     constexpr int kMostStructures = 4096; // atoms, chunks, tags in a row: more is no real file
+    constexpr std::int64_t kMostDescribed = 64 * 1024; // of a format description: real ones are far smaller
+    constexpr std::int64_t kExtendedRecord = 227; // a "TAG+" block before an ID3v1 record
 
     // The file's first and last 4 KiB read once each, so that a header, a
     // chain of tags and every trailer check cost two reads in all.
@@ -92,13 +94,33 @@ namespace {
         return std::nullopt;
     }
 
+    // An ID3v2.4 tag put at the end of the file, found from its footer (the
+    // header's ten bytes with "3DI" for "ID3"): the tag's bytes, or 0 when
+    // the footer is none after all (no header where it points), so that
+    // the bytes stay audio.
+    std::int64_t appendedId3v2(CachedReads& read, std::int64_t room, std::int64_t end)
+    {
+        std::string header = *read(end - 10, 10);
+        header.replace(0, 3, "ID3");
+        const bool footer = static_cast<unsigned char>(header[5]) & 0x10;
+        const auto size = std::int64_t(id3v2TagSize(header)); // with its header and its footer
+        if (!footer || size == 0 || size > room)
+            return 0;
+        const auto start = read(end - size, kId3v2HeaderSize);
+        return start && start->substr(0, 3) == "ID3" && start->substr(3) == header.substr(3) ? size : 0;
+    }
+
     // The bytes of one trailer that ends at `end`: 0 for none, -1 for one
     // that claims more than lies between `begin` and `end`.
     std::int64_t trailerBefore(CachedReads& read, std::int64_t begin, std::int64_t end)
     {
         const std::int64_t room = end - begin;
         if (room >= 128 && holds(read, end - 128, "TAG"))
-            return 128;
+            return room >= 128 + kExtendedRecord && holds(read, end - 128 - kExtendedRecord, "TAG+")
+                ? 128 + kExtendedRecord
+                : 128;
+        if (room >= 2 * std::int64_t(kId3v2HeaderSize) && holds(read, end - 10, "3DI"))
+            return appendedId3v2(read, room, end);
         if (room >= 32 && holds(read, end - 32, "APETAGEX")) {
             const auto footer = read(end - 32, 32);
             const std::int64_t size = le32(*footer, 12) + ((le32(*footer, 20) & 0x80000000u) ? 32 : 0);
@@ -128,15 +150,35 @@ namespace {
             if (size < 0)
                 return none("a tag at its end claims more bytes than the file holds");
             if (size == 0)
-                return { AudioSpan { begin, end }, {} };
+                return { AudioSpan { begin, end, {} }, {} };
             end -= size;
         }
         return none("too many tags at its end");
     }
 
+    // The sample descriptions (stsd atoms, header and body) of every track
+    // below the atoms in [begin, end), in order: the codec and its setup.
+    void sampleDescriptions(CachedReads& read, std::int64_t begin, std::int64_t end, int& budget, std::string& out)
+    {
+        for (std::int64_t at = begin; at + 8 <= end && budget-- > 0;) {
+            const auto header = read(at, 8);
+            const std::int64_t size = header ? be32(*header, 0) : 0;
+            if (size < 8 || size > end - at)
+                return; // a 64-bit size or a damaged atom: what was found stands
+            const std::string type = header->substr(4);
+            if (type == "trak" || type == "mdia" || type == "minf" || type == "stbl")
+                sampleDescriptions(read, at + 8, at + size, budget, out);
+            else if (const auto body = type == "stsd" ? read(at + 8, std::size_t(std::min(size - 8, kMostDescribed)))
+                                                      : std::nullopt)
+                out += *header + *body;
+            at += size;
+        }
+    }
+
     SpanFound mp4Span(CachedReads& read, std::int64_t length)
     {
         std::optional<AudioSpan> span;
+        std::optional<std::pair<std::int64_t, std::int64_t>> moov;
         std::int64_t at = 0;
         for (int atoms = 0; at < length; ++atoms) {
             const auto header = atoms < kMostStructures ? read(at, 8) : std::nullopt;
@@ -158,11 +200,18 @@ namespace {
             if (header->substr(4) == "mdat") {
                 if (span)
                     return none("more than one mdat atom");
-                span = AudioSpan { at + headerSize, at + size };
+                span = AudioSpan { at + headerSize, at + size, {} };
+            } else if (header->substr(4) == "moov" && !moov) {
+                moov = { at + headerSize, at + size };
             }
             at += size;
         }
-        return span ? SpanFound { span, {} } : none("no mdat atom");
+        if (!span)
+            return none("no mdat atom");
+        int budget = kMostStructures;
+        if (moov)
+            sampleDescriptions(read, moov->first, moov->second, budget, span->described);
+        return { span, {} };
     }
 
     // WAV (little-endian sizes) or AIFF (big-endian): the body of the audio chunk.
@@ -175,19 +224,30 @@ namespace {
         if (!known)
             return none(aiff ? "no AIFF header" : "no RIFF WAVE header");
         const std::string_view audio = aiff ? "SSND" : "data";
+        const std::string_view description = aiff ? "COMM" : "fmt ";
+        std::optional<AudioSpan> span;
+        std::optional<std::string> described;
         std::int64_t at = 12;
-        for (int chunks = 0; chunks < kMostStructures && at + 8 <= length; ++chunks) {
+        for (int chunks = 0; chunks < kMostStructures && at + 8 <= length && !(span && described); ++chunks) {
             const auto header = read(at, 8);
             if (!header)
                 break;
             const std::int64_t size = aiff ? be32(*header, 4) : le32(*header, 4);
+            if (size > length - at - 8 && span)
+                break; // past the audio (a COMM chunk after it is looked for): the span stands
             if (size > length - at - 8)
                 return none("a chunk claims more bytes than the file holds");
-            if (header->substr(0, 4) == audio)
-                return { AudioSpan { at + 8, at + 8 + size }, {} };
+            const std::string_view type = std::string_view(*header).substr(0, 4);
+            if (type == audio && !span)
+                span = AudioSpan { at + 8, at + 8 + size, {} };
+            else if (type == description && !described)
+                described = read(at + 8, std::size_t(std::min(size, kMostDescribed)));
             at += 8 + size + (size & 1);
         }
-        return none(aiff ? "no SSND chunk" : "no data chunk");
+        if (!span)
+            return none(aiff ? "no SSND chunk" : "no data chunk");
+        span->described = described.value_or(std::string());
+        return { span, {} };
     }
 
     SpanFound spanByFormat(CachedReads& read, std::int64_t length, AudioFormat format)
@@ -207,7 +267,7 @@ namespace {
             if (!end)
                 return none("its metadata cannot be followed to the audio");
             if (format != AudioFormat::Flac)
-                return { AudioSpan { std::int64_t(*end), length }, {} };
+                return { AudioSpan { std::int64_t(*end), length, {} }, {} };
             return betweenTags(read, std::int64_t(*end), length);
         }
         case AudioFormat::Mp3:

@@ -339,6 +339,9 @@ private:
     {
         for (const std::string& name : names) {
             std::string path = joinPath(parent.folder.path, name);
+            const auto& leftOut = m_request.leftOut;
+            if (std::find(leftOut.begin(), leftOut.end(), path) != leftOut.end())
+                continue;
             if (!m_named.contains(path)) // named too: its own node, reached from its own argument
                 m_toList.insert(addNode({ std::move(path), parent.folder.argument, true, {}, {} }));
         }

@@ -45,6 +45,9 @@ using FolderReads = std::vector<std::optional<IdentifiedTag>>; // by the folder'
 struct LibraryWalk {
     std::vector<std::string> paths; // absolute: audio files and folders
     bool recursive = false;
+    // Folders (absolute, resolved as the paths are) a recursive walk does not
+    // go into, nor below: the folder a run moves files into.
+    std::vector<std::string> leftOut;
     AudioFormats formats = AudioFormats::only(AudioFormat::Mp3); // the audio files taken
     TagSource source = TagSource::Id3v2First;
     bool readTags = true; // false: folders are only listed (their reads stay empty)

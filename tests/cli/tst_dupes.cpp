@@ -40,14 +40,35 @@ QByteArray lyrics3v2()
 // ID3v2.3 tag "Song/Artist/Album"), v2:Title (the same with another title,
 // so a tag of another size), v1 (an ID3v1 record), ape, lyrics, and the
 // damaged: huge (an ID3v2 header that claims 1 MiB), apehuge (an APE
-// footer that claims more than the file holds).
+// footer that claims more than the file holds); at the end v24end (an
+// ID3v2.4 tag with a footer) and tagplus (a TAG+ block, before v1). AUDIO
+// "F600" is the audio of a FLAC file of 600 bytes (its frame sync first);
+// xxh1 and xxh2 make two audios whose XXH3 digests meet (the first half
+// of their first 64-bit word is the digest's key, so that its product is
+// 0, and the other half of the words at 4 and 68 differ by +1 and -1).
 QByteArray mp3Bytes(const QString& spec)
 {
     const QStringList parts = spec.split('+');
     QByteArray audio = testsupport::audio(parts[0].mid(1).toInt());
     audio[0] = parts[0][0].toLatin1();
+    if (parts[0][0] == 'F')
+        audio = "\xFF\xF8" + testsupport::audio(parts[0].mid(1).toInt());
     QByteArray head, tail;
     for (const QString& part : parts.mid(1)) {
+        if (part == "xxh1" || part == "xxh2") {
+            const char step = part == "xxh2" ? 1 : 0;
+            audio.replace(0, 8, QByteArray("\xB8\xFE\x6C\x39\x11\x11\x11\x11", 8));
+            audio.replace(64, 8, QByteArray("\x7C\x01\x81\x2C\x22\x22\x22\x22", 8));
+            audio[4] = char(audio[4] + step);
+            audio[68] = char(audio[68] - step);
+        }
+        if (part == "v24end")
+            tail += QByteArray("ID3\x04\0\x10\0\0\0\x0f"
+                               "TIT2\0\0\0\x05\0\0\0Song"
+                               "3DI\x04\0\x10\0\0\0\x0f",
+                35);
+        if (part == "tagplus")
+            tail += "TAG+" + QByteArray(223, ' ');
         if (part.startsWith("v2"))
             head = testsupport::id3v2(3, { { part.section(':', 1).isEmpty() ? "Song" : part.section(':', 1) },
                                              { "Artist" }, { "Album" } });
@@ -70,11 +91,22 @@ public:
     std::string root() const { return m_dir.path().toStdString(); }
 
     // "path=spec": an MP3 file by mp3Bytes, or for another format's
-    // extension its untagged file, tagged with the title given ("x.flac=Two").
+    // extension its untagged file, tagged with the title given ("x.flac=Two"),
+    // and then given the bytes after "|" in hex at the offset before them
+    // ("x.wav=|24:80bb0000": a WAV file at 48000 Hz).
     void make(const QStringList& files)
     {
         for (const QString& entry : files) {
             const QString path = entry.section('=', 0, 0);
+            if (entry.contains('|')) {
+                make({ entry.section('|', 0, 0) });
+                const QString patch = entry.section('|', 1);
+                QByteArray bytes = testsupport::readFile(root() + "/" + path.toStdString());
+                bytes.replace(patch.section(':', 0, 0).toInt(), patch.section(':', 1).size() / 2,
+                    QByteArray::fromHex(patch.section(':', 1).toLatin1()));
+                testsupport::writeFile(root(), path.toStdString(), bytes);
+                continue;
+            }
             QDir(m_dir.path()).mkpath(QFileInfo(path).path());
             const QString format = QFileInfo(path).suffix();
             if (format == "mp3") {
@@ -164,6 +196,7 @@ private Q_SLOTS:
     void extraCopiesMovedAndBack_data();
     void extraCopiesMovedAndBack();
     void nulRecordsEndEachGroup();
+    void copiesMovedIntoTheLibraryItself();
 };
 
 void DupesTest::groupsOfCopies_data()
@@ -194,6 +227,12 @@ void DupesTest::groupsOfCopies_data()
     QTest::newRow("an APE tag that claims more than the file")
         << QStringList { "m/a.mp3=a600", "m/b.mp3=a600+apehuge" } << QStringList {} << QStringList {}
         << "m/b.mp3: its audio cannot be delimited: a tag at its end claims more bytes than the file holds";
+    QTest::newRow("the same samples at another rate or as other frames")
+        << QStringList { "m/a.wav=", "m/b.wav=|24:80bb0000", "m/c.flac=", "m/d.mp3=F600" } << QStringList {}
+        << QStringList {} << QString();
+    QTest::newRow("an ID3v2.4 tag and a TAG+ block at the end")
+        << QStringList { "m/a.mp3=a600", "m/b.mp3=a600+v24end+v1", "m/c.mp3=a600+v2+tagplus+v1" } << QStringList {}
+        << QStringList { "m/a.mp3 m/b.mp3 m/c.mp3" } << QString();
     QTest::newRow("a hard link is no copy") << QStringList { "m/a.mp3=a600" } << QStringList { "link" }
                                             << QStringList {} << QString();
     QTest::newRow("FLAC, Ogg, MP4, WAV and AIFF copies with other tags")
@@ -268,6 +307,41 @@ void DupesTest::nulRecordsEndEachGroup()
     QCOMPARE(run.status, 0);
     const char expected[] = "m/a b.mp3\0m/c.mp3\0\0m/d.mp3\0m/e.mp3\0\0";
     QCOMPARE(run.out, QByteArray(expected, sizeof expected - 1));
+}
+
+// The folder the copies go to lies in the library: it is not searched
+// again, -0 keeps stdout for the records, a file whose digest meets the
+// kept one's without its bytes stays, and the names a move leaves behind
+// are told.
+void DupesTest::copiesMovedIntoTheLibraryItself()
+{
+    Library library;
+    library.make({ "m/a.mp3=a900+v2", "m/b.mp3=a900", "m/x.mp3=c1200+xxh1", "m/y.mp3=c1200+xxh2" });
+    QCOMPARE(::link((library.root() + "/m/a.mp3").c_str(), (library.root() + "/m/h.mp3").c_str()), 0);
+    QCOMPARE(::symlink("a.mp3", (library.root() + "/m/l.mp3").c_str()), 0);
+    library.setTime("m/a.mp3", 100);
+    library.setTime("m/y.mp3", 100); // b and x are the newest
+    const QStringList command { "dupes", "-r", "m", "--keep", "newest", "--move-to", "m/dupes" };
+    const auto listed = library.run({ "dupes", "--json", "m" });
+    QCOMPARE(library.groups(listed.out), QStringList({ "m/a.mp3 m/b.mp3", "m/x.mp3 m/y.mp3" })); // by digest
+    const auto dry = library.run(command + QStringList { "-n" });
+    const QByteArray bytes = QByteArray::number(QFileInfo(QString::fromStdString(library.root()) + "/m/a.mp3").size());
+    QVERIFY2(dry.err.contains("groups 1, files beyond one a group 1 (" + bytes + " bytes)"), dry.err.constData());
+    const auto before = library.contents();
+    const auto moved = library.run(command + QStringList { "-0" });
+    QVERIFY2(moved.status == 1, moved.err.constData()); // y is reported
+    const char records[] = "m/a.mp3\0m/b.mp3\0\0";
+    QCOMPARE(moved.out, QByteArray(records, sizeof records - 1));
+    for (const char* told : { "m/a.mp3 -> m/dupes/a.mp3", "from that of m/x.mp3",
+             "m/l.mp3: a symbolic link to m/a.mp3", "m/h.mp3: another name (hard link) of m/a.mp3" })
+        QVERIFY2(moved.err.contains(told), moved.err.constData());
+    auto after = library.contents();
+    QCOMPARE(after.value("m/dupes/a.mp3"), before.value("m/a.mp3"));
+    QVERIFY(after.contains("m/y.mp3"));
+    const auto again = library.run(command + QStringList { "-0" });
+    QVERIFY2(!again.out.contains("m/dupes/"), again.out.constData());
+    QVERIFY(library.contents().contains("m/b.mp3")); // a copy stays outside the folder
+    QVERIFY(!library.contents().contains("m/dupes/dupes/a.mp3"));
 }
 
 QTEST_GUILESS_MAIN(DupesTest)

@@ -16,6 +16,15 @@ QByteArray be32(quint32 value)
 
 QByteArray atom(const char* type, const QByteArray& body) { return be32(quint32(body.size() + 8)) + type + body; }
 
+SpanReadAt readsOf(const QByteArray& bytes)
+{
+    return [&bytes](std::int64_t offset, std::size_t count) -> std::optional<std::string> {
+        if (offset < 0 || offset + qsizetype(count) > bytes.size())
+            return std::nullopt;
+        return bytes.mid(offset, qsizetype(count)).toStdString();
+    };
+}
+
 } // namespace
 
 // The structures a tagger leaves around the audio that the copies' search
@@ -26,6 +35,8 @@ class AudioSpanTest : public QObject {
 private Q_SLOTS:
     void spanBetweenTheTags_data();
     void spanBetweenTheTags();
+    void descriptionApartFromTheSpan_data();
+    void descriptionApartFromTheSpan();
 };
 
 void AudioSpanTest::spanBetweenTheTags_data()
@@ -46,6 +57,15 @@ void AudioSpanTest::spanBetweenTheTags_data()
     QTest::newRow("an APE footer without a header") << audio + footer << mp3 << 600 << 32;
     QTest::newRow("a WavPack file with APE and ID3v1") << audio + footer + record << int(AudioFormat::WavPack) << 600
                                                        << 32 + 128;
+    // An ID3v2.4 tag put at the end: "3DI", the header's version, flags (0x10: a footer) and size.
+    const QByteArray frames = QByteArray("TIT2") + QByteArray("\0\0\0\x05\0\0\0Song", 11);
+    const QByteArray sizes = QByteArray("\x04\0\x10\0\0\0", 6) + char(frames.size());
+    const QByteArray appended = "ID3" + sizes + frames + "3DI" + sizes;
+    const QByteArray extended = "TAG+" + QByteArray(223, 'x');
+    QTest::newRow("an ID3v2.4 tag with a footer and a TAG+ block at the end")
+        << audio + appended + extended + record << mp3 << 600 << int(appended.size() + extended.size() + 128);
+    QTest::newRow("audio that ends in a footer's bytes without its tag")
+        << audio + "3DI" + sizes << mp3 << 610 << 0;
     QTest::newRow("only tags") << tag + record << mp3 << -1 << 0;
     const QByteArray ftyp = atom("ftyp", "M4A \0\0\0\0");
     QTest::newRow("MP4 mdat to the end of the file")
@@ -81,6 +101,41 @@ void AudioSpanTest::spanBetweenTheTags()
         QCOMPARE(int(bytes.size() - found.span->end), after);
     else
         QVERIFY(!found.reason.empty());
+}
+
+// The bytes that say how the span is played, which copies share and the
+// same samples at another rate do not: missed, two such files are one.
+void AudioSpanTest::descriptionApartFromTheSpan_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QByteArray>("described");
+    const QByteArray audio = testsupport::audio(600);
+    const QByteArray fmt("\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0", 16);
+    QTest::newRow("WAV: its fmt chunk")
+        << QByteArray("RIFF\0\0\0\0WAVEfmt \x10\0\0\0", 20) + fmt + "data" + QByteArray("\x58\x02\0\0", 4) + audio
+        << int(AudioFormat::Wav) << fmt;
+    const QByteArray common("\0\x02\0\0\0\x96\0\x10\x40\x0E\xAC\x44\0\0\0\0\0\0", 18);
+    QTest::newRow("AIFF: its COMM chunk after SSND")
+        << QByteArray("FORM") + be32(0) + "AIFF" + "SSND" + be32(600) + audio + "COMM" + be32(18) + common
+        << int(AudioFormat::Aiff) << common;
+    const QByteArray stsd = atom("stsd", be32(0) + be32(1) + atom("mp4a", QByteArray(28, '\x01')));
+    const QByteArray track = atom("trak", atom("mdia", atom("minf", atom("stbl", stsd))));
+    const QByteArray moov = atom("moov", atom("mvhd", {}) + track);
+    QTest::newRow("MP4: its sample descriptions, moov after mdat")
+        << atom("ftyp", "M4A \0\0\0\0") + atom("mdat", audio) + moov << int(AudioFormat::Mp4) << stsd;
+    QTest::newRow("MP3: none") << audio << int(AudioFormat::Mp3) << QByteArray();
+}
+
+void AudioSpanTest::descriptionApartFromTheSpan()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, format);
+    QFETCH(QByteArray, described);
+    const SpanFound found = audioSpanOf(readsOf(bytes), bytes.size(), AudioFormat(format));
+    QVERIFY2(found.span, found.reason.c_str());
+    QCOMPARE(found.span->length(), 600);
+    QCOMPARE(QByteArray::fromStdString(found.span->described), described);
 }
 
 QTEST_GUILESS_MAIN(AudioSpanTest)
