@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace testsupport {
 
 namespace {
@@ -27,6 +30,10 @@ PowerMount::PowerMount()
     QDir(m_dir.path()).mkdir("backing");
     QDir(m_dir.path()).mkdir("mnt");
     m_fs.setProcessChannelMode(QProcess::MergedChannels);
+    // A test killed while the mount is frozen (a timeout) takes the file
+    // system with it: a frozen mount left behind would block every later
+    // program that looks at the machine's mounts, as the window's drive list does.
+    m_fs.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
 PowerMount::~PowerMount() { unmount(); }
