@@ -1,6 +1,7 @@
 #include "rename/history/undo.h"
 
 #include "platform/fs/filenames.h"
+#include "platform/fs/fsops.h"
 #include "platform/fs/setaside.h"
 #include "platform/fs/statedir.h"
 #include "rename/playlists/playlistundo.h"
@@ -72,12 +73,22 @@ NewestUndo fromLegacyJournal(const std::string& path, bool dryRun)
     return undo;
 }
 
+// A run's record removed, with its folder synced: after a power cut the
+// record of a run undone in full must not come back to offer the undo again.
+bool removeRecord(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0)
+        return false;
+    fs::syncFolder(parentOf(path));
+    return true;
+}
+
 // What is left of a run after its undo: its file keeps only that.
 void keepRemaining(const std::string& path, RunRecord record, std::vector<Move> remaining,
     const std::vector<PlaylistRewrite>& playlists = {})
 {
     if (remaining.empty() && playlists.empty()) {
-        ::unlink(path.c_str());
+        removeRecord(path);
         return;
     }
     record.moves = std::move(remaining);
@@ -173,7 +184,7 @@ NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun pa
         // runs before it can be undone.
         undo.status = NewestUndo::Status::Dropped;
         undo.result.remaining = std::move(request.moves);
-        if (::unlink(file.path.c_str()) != 0)
+        if (!removeRecord(file.path))
             return failed(NewestUndo::Status::Unavailable, "the rename journal " + file.path + " cannot be removed");
         return undo;
     }

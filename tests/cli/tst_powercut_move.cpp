@@ -375,6 +375,9 @@ private Q_SLOTS:
         }
 
         const Ran undone = undo(mount);
+        // An undo that ended and said so is not offered again after the cut.
+        if (undoEnded && cutRun.ended && cutRun.exitCode == 0)
+            QCOMPARE(undone.output, QByteArray("nothing to undo\n"));
         const QString back = allBack(mount.root(), chosen, foldersBefore);
         QVERIFY2(back.isEmpty(), qPrintable(back + "\nundo said: " + undone.output));
         QVERIFY2(undone.exitCode == 0, qPrintable("every file is back, yet undo said: " + undone.output));
