@@ -46,9 +46,9 @@ QByteArray lyrics3v2()
 // xxh1 and xxh2 make two audios whose XXH3 digests meet (the first half
 // of their first 64-bit word is the digest's key, so that its product is
 // 0, and the other half of the words at 4 and 68 differ by +1 and -1).
-QByteArray mp3Bytes(const QString& spec)
+QByteArray mp3Bytes(const QString& description)
 {
-    const QStringList parts = spec.split('+');
+    const QStringList parts = description.split('+');
     QByteArray audio = testsupport::audio(parts[0].mid(1).toInt());
     audio[0] = parts[0][0].toLatin1();
     if (parts[0][0] == 'F')
@@ -90,7 +90,7 @@ class Library {
 public:
     std::string root() const { return m_dir.path().toStdString(); }
 
-    // "path=spec": an MP3 file by mp3Bytes, or for another format's
+    // "path=description": an MP3 file by mp3Bytes, or for another format's
     // extension its untagged file, tagged with the title given ("x.flac=Two"),
     // and then given the bytes after "|" in hex at the offset before them
     // ("x.wav=|24:80bb0000": a WAV file at 48000 Hz).
