@@ -5,6 +5,7 @@
 #include <taglib/textidentificationframe.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <cstdio>
@@ -20,6 +21,19 @@
 #include <unistd.h>
 
 namespace bench {
+
+void parallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& each)
+{
+    std::atomic<std::size_t> next { 0 };
+    const auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++)
+            each(i);
+    };
+    std::vector<std::jthread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+}
 
 std::string fileName(int i, const char* prefix) { return std::string(prefix) + std::to_string(10000 + i) + ".mp3"; }
 

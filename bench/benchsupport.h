@@ -13,6 +13,10 @@ constexpr int kFiles = 3000;
 
 std::string fileName(int i, const char* prefix);
 
+// Calls `each` for 0 to count - 1 on `threads` threads (the calling one
+// among them), each taking the next index as it is free.
+void parallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& each);
+
 // 3000 files: 2000 audio-like bytes and an ID3v1 record "Song N".
 void makeFolder(const std::string& folder);
 // 3000 files with an ID3v2.3 tag (20 KiB cover, padding), audio and ID3v1.

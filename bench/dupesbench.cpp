@@ -91,25 +91,12 @@ namespace {
         return shared;
     }
 
-    void onThreads(std::size_t count, int threads, const std::function<void(std::size_t)>& each)
-    {
-        std::atomic<std::size_t> next { 0 };
-        const auto work = [&] {
-            for (std::size_t i = next++; i < count; i = next++)
-                each(i);
-        };
-        std::vector<std::jthread> pool;
-        for (int t = 1; t < threads; ++t)
-            pool.emplace_back(work);
-        work();
-    }
-
     // The floor: the folders listed and each file's first and last 4 KiB
     // read, then the shared lengths' audio read once in 1 MiB blocks.
     void dupesFloor(const std::string& root, const std::vector<Span>& shared, int threads)
     {
         std::vector<std::string> folders = namesIn(root);
-        onThreads(folders.size(), threads, [&](std::size_t f) {
+        parallelFor(folders.size(), threads, [&](std::size_t f) {
             const std::string folder = root + "/" + folders[f];
             char block[4096];
             for (const std::string& name : namesIn(folder)) {
@@ -122,7 +109,7 @@ namespace {
                 ::close(fd);
             }
         });
-        onThreads(shared.size(), threads, [&](std::size_t s) {
+        parallelFor(shared.size(), threads, [&](std::size_t s) {
             thread_local std::unique_ptr<char[]> buffer(new char[1 << 20]);
             const int fd = ::open(shared[s].path.c_str(), O_RDONLY | O_CLOEXEC);
             for (off_t at = shared[s].begin; fd >= 0 && at < shared[s].end; at += 1 << 20)

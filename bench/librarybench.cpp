@@ -26,19 +26,6 @@ namespace bench {
 
 namespace {
 
-void parallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& each)
-{
-    std::atomic<std::size_t> next { 0 };
-    const auto work = [&] {
-        for (std::size_t i = next++; i < count; i = next++)
-            each(i);
-    };
-    std::vector<std::jthread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-}
-
 // The library's renames by "{albumartist}/{album}/{track} - {song}" under
 // `newRoot`: "Artist NNNN/Album K/TT Title I.mp3" goes to
 // "Artist NNNN/Album K of Artist NNNN/TT - Title I.mp3".
