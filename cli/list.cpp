@@ -82,7 +82,7 @@ int runList(const ListOptions& options)
     walk.formats = *formats;
     walk.source = options.id3v1 ? TagSource::Id3v1 : TagSource::Id3v2First;
     std::size_t listed = 0;
-    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads, std::any& made) {
         const auto pathOf = [&](std::size_t i) { return joinPath(folder.path, folder.audio[i].name); };
         const std::vector<std::size_t> files = listedFiles(folder, reads, query->get());
         FolderOutput output;
@@ -93,8 +93,10 @@ int runList(const ListOptions& options)
                 output.unreadable.push_back(display.said(pathOf(files[k]), folder.argument));
         }
         output.listed = files.size() - output.unreadable.size();
-        if (options.count)
-            return output;
+        if (options.count) {
+            made = std::move(output);
+            return;
+        }
         composeFolder(tags, listNaming, [&](std::size_t k, const TagFields* tag, const NameOptions& naming, int number) {
             if (!tag)
                 return;
@@ -103,7 +105,7 @@ int runList(const ListOptions& options)
             addRecord(output.records, listRecord(how, path, display.place(path, folder.argument), *tag, context),
                 options.nul && !options.json);
         });
-        return output;
+        made = std::move(output);
     };
     walk.inOrder = [&](const WalkedFolder&, FolderReads&, std::any& made) {
         const FolderOutput& output = std::any_cast<const FolderOutput&>(made);

@@ -39,28 +39,40 @@ std::optional<std::string> PathDisplay::below(const std::string& path, const Bas
 {
     if (path == base.absolute)
         return base.shownAs.empty() ? std::string(".") : base.shownAs;
-    const std::string prefix = folderPath(base.absolute);
-    if (!path.starts_with(prefix) || path.size() == prefix.size())
+    // Compared in place, without the base's folder path made: a report
+    // shows every file of a run through here.
+    const std::string_view folder = base.absolute;
+    const bool slashed = !folder.empty() && folder.back() == '/';
+    const std::size_t prefix = folder.size() + (slashed ? 0 : 1);
+    if (path.size() <= prefix || !path.starts_with(folder) || (!slashed && path[folder.size()] != '/'))
         return std::nullopt;
-    const std::string relative = path.substr(prefix.size());
-    return base.shownAs.empty() ? relative : joinPath(base.shownAs, relative);
+    const std::string_view relative = std::string_view(path).substr(prefix);
+    if (base.shownAs.empty())
+        return std::string(relative);
+    std::string shown;
+    shown.reserve(base.shownAs.size() + 1 + relative.size());
+    shown += base.shownAs;
+    if (shown.back() != '/')
+        shown += '/';
+    shown += relative;
+    return shown;
 }
 
 std::string PathDisplay::place(const std::string& path, std::size_t base) const
 {
     if (base < m_bases.size()) {
         if (auto shown = below(path, m_bases[base]))
-            return *shown;
+            return std::move(*shown);
     }
     // A path without its own base (a folder that could not be listed) is
     // shown under the first that holds it.
     for (const Base& other : m_bases) {
         if (auto shown = below(path, other))
-            return *shown;
+            return std::move(*shown);
     }
     if (m_target) {
         if (auto shown = below(path, *m_target))
-            return *shown;
+            return std::move(*shown);
     }
     return path;
 }

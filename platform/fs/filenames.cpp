@@ -77,6 +77,13 @@ QString nameForDisplay(std::string_view bytes) { return decode(bytes, true); }
 
 std::string textToName(const QString& text)
 {
+    // Most names are ASCII: their bytes are their units.
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+    if (std::all_of(units, units + text.size(), [](char16_t c) { return c < 0x80; })) {
+        std::string ascii(static_cast<size_t>(text.size()), '\0');
+        std::transform(units, units + text.size(), ascii.begin(), [](char16_t c) { return static_cast<char>(c); });
+        return ascii;
+    }
     std::string out;
     out.reserve(static_cast<size_t>(text.size()));
     const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
@@ -107,7 +114,16 @@ std::string folderPath(const std::string& folder)
     return folder + '/';
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) { return folderPath(folder) + name; }
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
 
 std::string parentOf(std::string_view path)
 {

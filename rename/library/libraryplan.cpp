@@ -1,16 +1,12 @@
 #include "rename/library/libraryplan.h"
 
 #include "platform/fs/filenames.h"
-#include "platform/fs/readpool.h"
+#include "rename/library/librarynamer.h"
 #include "rename/moves/conflictpolicy.h"
-#include "rename/naming/foldernames.h"
-#include "rename/naming/pathnaming.h"
-#include "tags/query/querymatch.h"
 #include "tags/read/treewalk.h"
 
 #include <algorithm>
 #include <iterator>
-#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -20,132 +16,11 @@ namespace zentrio {
 
 namespace {
 
-// The file systems of the folders a run touches, each looked up once;
-// asked from the pool's threads too.
-class FsCache {
-public:
-    TargetFs of(const std::string& folder)
-    {
-        const std::lock_guard lock(m_mutex);
-        auto found = m_known.find(folder);
-        if (found == m_known.end())
-            found = m_known.emplace(folder, targetFsOf(folder).value_or(TargetFs {})).first;
-        return found->second;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::unordered_map<std::string, TargetFs> m_known;
-};
-
 // A folder whose album companions may go along with its MP3 files.
 struct CompanionSource {
     std::string path;
     std::size_t argument = 0;
     std::vector<std::string> companions;
-};
-
-// A folder's files the run takes, named; `whole` when it takes every one.
-struct NamedFolder {
-    std::vector<PlannedFile> files;
-    std::size_t read = 0;
-    std::size_t matched = 0;
-    bool whole = true;
-};
-
-// Files named by one thread at a time: a few hundred microseconds of work.
-constexpr std::size_t kNamedPerChunk = 256;
-
-// Names a folder's MP3 files by the pattern, numbered in the folder's order.
-class Namer {
-public:
-    Namer(const LibraryRequest& request, FsCache& fs)
-        : m_request(request)
-        , m_fs(fs)
-    {
-    }
-
-    // Safe to call from several threads at once.
-    NamedFolder nameFolder(const WalkedFolder& folder, const FolderReads& reads)
-    {
-        NamedFolder named;
-        const std::vector<std::size_t> taken = takenFiles(folder, reads, named);
-        std::vector<PlannedFile>& files = named.files;
-        files.resize(taken.size());
-        FolderTags tags(files.size());
-        for (std::size_t k = 0; k < files.size(); ++k)
-            tags[k] = reads[taken[k]] && reads[taken[k]]->tag.found ? &reads[taken[k]]->tag : nullptr;
-        const std::string& root = m_request.to.empty() ? folder.path : m_request.to;
-        const FsNames names = namesUnder(m_request.fsChoice, m_fs.of(root));
-        // A folder of thousands of files is named on every core: its naming
-        // waits for its last read, and the whole run waits for it.
-        composeFolder(
-            tags, m_request.options,
-            [&](std::size_t k, const TagFields*, const NameOptions& options, int number) {
-                const std::size_t i = taken[k];
-                PlannedFile& file = files[k];
-                file = { joinPath(folder.path, folder.audio[i].name), {}, {}, folder.argument };
-                if (reads[i])
-                    file.identity = reads[i]->identity;
-                decide(file, folder.audio[i], reads[i], options, number, root, names);
-            },
-            kNamedPerChunk);
-        return named;
-    }
-
-private:
-    void decide(PlannedFile& file, const WalkedFile& walked, const std::optional<IdentifiedTag>& read,
-        const NameOptions& options, int number, const std::string& root, FsNames names)
-    {
-        const auto skip = [&](FileStatus status, std::string reason) {
-            file.status = status;
-            file.reason = std::move(reason);
-        };
-        if (walked.isLink)
-            return skip(FileStatus::Skipped, "a symbolic link: not renamed");
-        if (!read)
-            return skip(FileStatus::Failed, "cannot be read");
-        if (!read->tag.found)
-            return skip(FileStatus::Skipped, "no tag");
-        if (const QStringList missing = missingFields(options.own->parts, read->tag); !missing.isEmpty())
-            return skip(FileStatus::Skipped, "no " + missing.join(", ").toStdString());
-        // An MP3 file's options need no copy: ".mp3" is their extension.
-        const std::vector<QString> components = ownAudioExtension(walked.name) == ".mp3"
-            ? composeNewPath(read->tag, options, number)
-            : composeNewPath(read->tag, forFile(options, walked.name), number);
-        if (components.empty())
-            return skip(FileStatus::Skipped, "the pattern gives no name");
-        std::string to = root;
-        for (const QString& component : components)
-            to = joinPath(to, textToName(fitComponent(component, names)));
-        file.to = to;
-        file.status = to == file.from             ? FileStatus::Unchanged
-            : parentOf(to) == parentOf(file.from) ? FileStatus::Renamed
-                                                  : FileStatus::Moved;
-    }
-
-    // The files of the folder the run takes, by their place in it: those
-    // the query matches (every one without a query), and those that cannot
-    // be read unless where they lie rules them out, which fail.
-    std::vector<std::size_t> takenFiles(const WalkedFolder& folder, const FolderReads& reads, NamedFolder& named) const
-    {
-        std::vector<std::size_t> taken;
-        taken.reserve(reads.size());
-        const Query* query = m_request.query.get();
-        for (std::size_t i = 0; i < reads.size(); ++i) {
-            named.read += reads[i] ? 1 : 0;
-            const std::string path = query ? joinPath(folder.path, folder.audio[i].name) : std::string();
-            if (query && (reads[i] ? !matchesQuery(*query, reads[i]->tag, path) : placeRulesOut(*query, path)))
-                continue;
-            named.matched += reads[i] ? 1 : 0;
-            taken.push_back(i);
-        }
-        named.whole = taken.size() == reads.size();
-        return taken;
-    }
-
-    const LibraryRequest& m_request;
-    FsCache& m_fs;
 };
 
 // When every MP3 file of a whole folder goes to one folder that takes no
@@ -154,6 +29,8 @@ private:
 void sendCompanionsAlong(const std::vector<CompanionSource>& sources, const std::unordered_set<std::string>& roots,
     std::vector<PlannedFile>& files)
 {
+    if (sources.empty())
+        return; // no folder has companions: nothing to send
     std::unordered_map<std::string, std::unordered_set<std::string>> sourcesOf; // target folder -> source folders
     for (const PlannedFile& file : files) {
         if (!file.to.empty() && file.status != FileStatus::Skipped) // a file skipped by Skip goes nowhere
@@ -249,11 +126,20 @@ void checkAndOrder(LibraryPlan& plan)
     for (;;) {
         std::vector<MoveRequest> requests;
         std::vector<std::size_t> fileOf;
+        // A run's files come folder by folder: the last target folder's
+        // file system is not looked up again.
+        std::string_view lastFolder;
+        TargetFs lastTarget;
         for (std::size_t i = 0; i < plan.files.size(); ++i) {
             PlannedFile& file = plan.files[i];
             if (!file.moves())
                 continue;
-            TargetFs target = fs.of(parentOf(file.to));
+            const std::string_view folder = std::string_view(file.to).substr(0, file.to.rfind('/'));
+            if (lastFolder.empty() || folder != lastFolder) {
+                lastTarget = fs.of(parentOf(file.to));
+                lastFolder = folder;
+            }
+            TargetFs target = lastTarget;
             if (plan.fsChoice == FsChoice::Fat)
                 target.ignoresCase = true; // the same names anywhere: two spellings are one
             requests.push_back({ { file.from, file.to, file.identity }, target });
@@ -337,15 +223,19 @@ LibraryPlan planLibraryRename(
     plan.fsChoice = request.fsChoice;
     plan.policy = request.conflicts;
     FsCache fs;
-    Namer namer(request, fs);
+    LibraryNamer namer(request, fs);
     std::vector<CompanionSource> companionSources;
     LibraryWalk walk;
     walk.paths = request.paths;
     walk.recursive = request.recursive;
     walk.formats = request.formats;
     walk.source = request.source;
-    walk.onPool
-        = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any { return namer.nameFolder(folder, reads); };
+    walk.onListed = [&](const WalkedFolder& folder) { return namer.listed(folder); };
+    walk.onRead = [&](const WalkedFolder& folder, std::size_t file, const std::optional<IdentifiedTag>& tag,
+                      std::any& made) { namer.read(folder, file, tag, made); };
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads, std::any& made) {
+        namer.named(folder, reads, made);
+    };
     if (request.query)
         plan.queried = QueryTally {};
     walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& made) {

@@ -128,6 +128,11 @@ namespace {
     // the whole name fits the file system's limit in bytes.
     QString fitted(const QString& prefix, QString body, const QString& suffix)
     {
+        // A UTF-16 unit takes at most three bytes on disk (a pair of them
+        // four): a name that short fits without being converted.
+        const qsizetype units = prefix.size() + body.size() + suffix.size();
+        if (units * 3 <= static_cast<qsizetype>(kMaxNameBytes))
+            return prefix.isEmpty() && suffix.isEmpty() ? body : prefix + body + suffix;
         const auto size = [&] { return textToName(prefix + body + suffix).size(); };
         if (size() <= kMaxNameBytes)
             return prefix + body + suffix;

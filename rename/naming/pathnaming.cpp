@@ -52,6 +52,10 @@ std::vector<QString> composeNewPath(const TagFields& tag, const NameOptions& opt
     if (!options.own || !options.own->ok())
         return {};
     const QString text = formatPattern(options.own->parts, tag, { number, options.separator, options.widths });
+    if (!text.contains(u'/')) { // a name alone, no folders: nothing to split
+        QString name = composePathComponent(text, options, true);
+        return name.isEmpty() ? std::vector<QString>() : std::vector<QString> { std::move(name) };
+    }
     const QStringList pieces = text.split(u'/');
     std::vector<QString> components;
     for (qsizetype i = 0; i < pieces.size(); ++i) {

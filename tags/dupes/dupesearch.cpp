@@ -198,12 +198,13 @@ DupesFound findDuplicates(const DupeRequest& request, const Progress& progress)
     walk.leftOut = request.leftOut;
     walk.formats = request.formats;
     walk.readTags = !byAudio; // by audio, the spans are found on the pool instead
-    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads) -> std::any {
-        if (!byAudio)
-            return tagsOf(folder, reads);
-        FolderFound folderFound = spansOf(folder);
+    walk.onPool = [&](const WalkedFolder& folder, FolderReads& reads, std::any& made) {
+        if (!byAudio) {
+            made = tagsOf(folder, reads);
+            return;
+        }
+        made = spansOf(folder);
         spans += folder.audio.size();
-        return folderFound;
     };
     walk.inOrder = [&](const WalkedFolder&, FolderReads&, std::any& made) {
         FolderFound& folder = std::any_cast<FolderFound&>(made);

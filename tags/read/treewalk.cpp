@@ -113,7 +113,7 @@ struct Node {
     std::size_t claimed = 0; // reads begun, under the walker's mutex
     std::atomic<std::size_t> read { 0 }; // reads done
     bool ready = false; // listed, read, and onPool done: it may be handed over
-    std::any made; // onPool's
+    std::any made; // onListed's, onRead's and onPool's
 };
 
 struct ByPath {
@@ -212,6 +212,8 @@ private:
             node->listed = true;
             node->reads.resize(node->folder.audio.size());
             m_found += node->folder.audio.size();
+            if (m_request.onListed)
+                node->made = m_request.onListed(node->folder);
             if (m_request.readTags)
                 m_toRead.insert(node);
             else
@@ -306,14 +308,14 @@ private:
         const auto begun = std::chrono::steady_clock::now();
         Listing listing = listOne(node->folder.path, m_request.formats);
         const bool waited = listingWaited(std::chrono::steady_clock::now() - begun, listing.entries);
+        bool failed = false;
         bool none = false;
         {
             const std::lock_guard lock(m_mutex);
-            --m_listing;
             node->listed = true;
             if (!listing.error.empty()) {
                 node->error = std::move(listing.error);
-                node->ready = true;
+                failed = true;
             } else {
                 node->folder.audio = std::move(listing.audio);
                 node->folder.others = std::move(listing.others);
@@ -325,9 +327,20 @@ private:
                 if (m_request.recursive)
                     addSubfolders(*node, listing.subfolders);
                 none = node->folder.audio.empty() || !m_request.readTags;
-                if (!none)
-                    m_toRead.insert(node);
             }
+        }
+        // Outside the lock: no other thread looks at the node's files before
+        // its reads are queued, and the listing counts as in flight until
+        // then, so no thread of the pool ends for want of work meanwhile.
+        if (!failed && m_request.onListed)
+            node->made = m_request.onListed(node->folder);
+        {
+            const std::lock_guard lock(m_mutex);
+            --m_listing;
+            if (failed)
+                node->ready = true;
+            else if (!none)
+                m_toRead.insert(node);
         }
         if (none)
             finish(node);
@@ -357,6 +370,8 @@ private:
             const auto begun = std::chrono::steady_clock::now();
             node->reads[i]
                 = readIdentifiedTag(joinPath(node->folder.path, node->folder.audio[i].name), m_request.source);
+            if (m_request.onRead)
+                m_request.onRead(node->folder, i, node->reads[i], node->made);
             if (std::chrono::steady_clock::now() - begun > kWaitedWork) {
                 waited = true;
                 m_waited = true;
@@ -372,7 +387,7 @@ private:
     void finish(Node* node)
     {
         if (m_request.onPool)
-            node->made = m_request.onPool(node->folder, node->reads);
+            m_request.onPool(node->folder, node->reads, node->made);
         {
             const std::lock_guard lock(m_mutex);
             node->ready = true;

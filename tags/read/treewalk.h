@@ -51,12 +51,23 @@ struct LibraryWalk {
     AudioFormats formats = AudioFormats::only(AudioFormat::Mp3); // the audio files taken
     TagSource source = TagSource::Id3v2First;
     bool readTags = true; // false: folders are only listed (their reads stay empty)
+    // Once a folder is listed, before any of its reads: where onRead puts
+    // what it makes of each file (see `made` below). May be empty.
+    std::function<std::any(const WalkedFolder&)> onListed;
+    // Right after a file's read, on the thread that read it: what can be
+    // made of the file alone, put into its own place in `made` (threads
+    // read a folder's files at once, each file once), so that it is made
+    // while the other files are read. May be empty.
+    std::function<void(const WalkedFolder&, std::size_t file, const std::optional<IdentifiedTag>&, std::any& made)>
+        onRead;
     // Once a folder's tags are read, on the thread that read the last of
     // them: what can be made of the folder alone (names, output lines), so
-    // that it is made on all cores. May be empty.
-    std::function<std::any(const WalkedFolder&, FolderReads&)> onPool;
+    // that it is made on all cores; `made` holds what onListed and onRead
+    // made (empty without them) and is replaced by what this makes. May be
+    // empty.
+    std::function<void(const WalkedFolder&, FolderReads&, std::any& made)> onPool;
     // On the calling thread, folder after folder in path order, with its
-    // reads and what onPool made of them. A folder that cannot be listed
+    // reads and what onListed, onRead and onPool made of them. A folder that cannot be listed
     // comes as a failure in its place.
     std::function<void(const WalkedFolder&, FolderReads&, std::any&)> inOrder;
     std::function<void(const WalkFailure&)> failed;

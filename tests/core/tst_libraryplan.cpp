@@ -1,5 +1,6 @@
 #include "rename/library/libraryplan.h"
 #include "rename/naming/pattern.h"
+#include "testsupport/id3v2fixture.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
 
@@ -18,6 +19,8 @@ private Q_SLOTS:
     void plansTheLibrary_data();
     void plansTheLibrary();
     void theWholeDiskIsRefused();
+    void numbersAsWideAsTheirFolder_data();
+    void numbersAsWideAsTheirFolder();
 };
 
 void LibraryPlanTest::plansTheLibrary_data()
@@ -116,6 +119,52 @@ void LibraryPlanTest::theWholeDiskIsRefused()
         QVERIFY(plan.hasConflicts());
         QVERIFY(plan.order.steps.empty());
     }
+}
+
+// Files are named as each tag is read, before the rest of their folder is
+// read: a folder whose widest track number is wider than two digits names
+// every file again by it, the first files read as well; a number field
+// without a width keeps the file's place in its folder.
+void LibraryPlanTest::numbersAsWideAsTheirFolder_data()
+{
+    QTest::addColumn<QStringList>("tracks"); // "folder/name=track", each song is the file's name
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("names"); // the new names, in path order
+    QTest::newRow("ordinary numbers: two digits")
+        << QStringList { "a/1.mp3=1", "a/2.mp3=2", "a/3.mp3=12" } << "{track} - {song}"
+        << QStringList { "01 - 1.mp3", "02 - 2.mp3", "12 - 3.mp3" };
+    QTest::newRow("a wide number widens its whole folder, not the next")
+        << QStringList { "a/1.mp3=1", "a/2.mp3=2", "a/3.mp3=100", "b/1.mp3=1", "b/2.mp3=7" } << "{track} - {song}"
+        << QStringList { "001 - 1.mp3", "002 - 2.mp3", "100 - 3.mp3", "01 - 1.mp3", "07 - 2.mp3" };
+    QTest::newRow("named again: the number of its place kept")
+        << QStringList { "a/x.mp3=1", "a/y.mp3=100", "a/z.mp3=2/9" } << "{n} {track} - {song}"
+        << QStringList { "01 001 - x.mp3", "02 100 - y.mp3", "03 02 - z.mp3" };
+}
+
+void LibraryPlanTest::numbersAsWideAsTheirFolder()
+{
+    QFETCH(QStringList, tracks);
+    QFETCH(QString, pattern);
+    testsupport::TempDir dir;
+    const QString root = dir.path();
+    for (const QString& entry : tracks) {
+        const QString path = entry.section('=', 0, 0);
+        QVERIFY(QDir(root).mkpath(QFileInfo(root + "/" + path).path()));
+        testsupport::Id3v2Content content({ QFileInfo(path).completeBaseName() }, { "X" }, { "Y" });
+        content.track = entry.section('=', 1);
+        testsupport::writeFile(root.toStdString(), path.toStdString(),
+            testsupport::id3v2(3, content) + testsupport::audio(300));
+    }
+    LibraryRequest request;
+    request.paths = { root.toStdString() };
+    request.recursive = true;
+    request.options.pattern = Pattern::Own;
+    request.options.own = std::make_shared<const ParsedPattern>(parsePattern(pattern));
+    const LibraryPlan plan = planLibraryRename(request);
+    QStringList names;
+    for (const PlannedFile& file : plan.files)
+        names << QString::fromStdString(file.to).section('/', -1);
+    QTEST(names, "names");
 }
 
 QTEST_GUILESS_MAIN(LibraryPlanTest)
