@@ -162,9 +162,9 @@ void LibraryNamer::nameFile(PlannedFile& file, const WalkedFolder& folder, std::
         to = joinPath(to, textToName(fitComponent(component, place.names)));
     // Both paths are absolute: their folders compare as the text before their last "/".
     const auto folderOf = [](std::string_view path) { return path.substr(0, path.rfind('/')); };
-    file.status = to == file.from                   ? FileStatus::Unchanged
+    file.status = to == file.from                 ? FileStatus::Unchanged
         : folderOf(to) == folderOf(file.from) ? FileStatus::Renamed
-                                                    : FileStatus::Moved;
+                                              : FileStatus::Moved;
     file.to = std::move(to);
 }
 

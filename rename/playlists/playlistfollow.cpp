@@ -97,13 +97,20 @@ bool playlistsNear(const std::vector<Move>& steps)
         const std::size_t slash = from.rfind('/');
         folders.insert(slash == 0 ? std::string_view("/") : from.substr(0, slash));
     }
+    // Only the names are looked at, as the folder is read: a folder of
+    // thousands of files makes no list of its entries for it.
     const std::vector<std::string> listed(folders.begin(), folders.end());
-    const auto entries = readInOrder(
-        listed.size(), [&](std::size_t i) { return fs::listFolder(listed[i]); }, ReadAll::Yes);
-    return std::any_of(entries.begin(), entries.end(), [](const auto& folder) {
-        return folder && std::any_of(folder->begin(), folder->end(),
-                             [](const fs::DirEntry& entry) { return isPlaylistName(entry.name); });
-    });
+    const auto holdsOne = readInOrder(
+        listed.size(),
+        [&](std::size_t i) -> std::optional<bool> {
+            bool found = false;
+            const int error = fs::forEachEntry(listed[i], [&](int, const dirent& entry) {
+                found = found || (entry.d_name[0] != '.' && isPlaylistName(entry.d_name));
+            });
+            return error == 0 ? std::optional(found) : std::nullopt; // a folder not listed whole holds none
+        },
+        ReadAll::Yes);
+    return std::any_of(holdsOne.begin(), holdsOne.end(), [](const auto& holds) { return holds.value_or(false); });
 }
 
 // Each playlist whose entries name moved files, with its new text, read
