@@ -1,5 +1,6 @@
 #include "rename/library/libraryplan.h"
 #include "rename/naming/pattern.h"
+#include "tags/query/queryparse.h"
 #include "testsupport/id3v2fixture.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
@@ -130,15 +131,23 @@ void LibraryPlanTest::numbersAsWideAsTheirFolder_data()
     QTest::addColumn<QStringList>("tracks"); // "folder/name=track", each song is the file's name
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QStringList>("names"); // the new names, in path order
+    QTest::addColumn<QString>("query"); // empty: none
     QTest::newRow("ordinary numbers: two digits")
         << QStringList { "a/1.mp3=1", "a/2.mp3=2", "a/3.mp3=12" } << "{track} - {song}"
-        << QStringList { "01 - 1.mp3", "02 - 2.mp3", "12 - 3.mp3" };
+        << QStringList { "01 - 1.mp3", "02 - 2.mp3", "12 - 3.mp3" } << QString();
     QTest::newRow("a wide number widens its whole folder, not the next")
         << QStringList { "a/1.mp3=1", "a/2.mp3=2", "a/3.mp3=100", "b/1.mp3=1", "b/2.mp3=7" } << "{track} - {song}"
-        << QStringList { "001 - 1.mp3", "002 - 2.mp3", "100 - 3.mp3", "01 - 1.mp3", "07 - 2.mp3" };
+        << QStringList { "001 - 1.mp3", "002 - 2.mp3", "100 - 3.mp3", "01 - 1.mp3", "07 - 2.mp3" } << QString();
     QTest::newRow("named again: the number of its place kept")
         << QStringList { "a/x.mp3=1", "a/y.mp3=100", "a/z.mp3=2/9" } << "{n} {track} - {song}"
-        << QStringList { "01 001 - x.mp3", "02 100 - y.mp3", "03 02 - z.mp3" };
+        << QStringList { "01 001 - x.mp3", "02 100 - y.mp3", "03 02 - z.mp3" } << QString();
+    // With a query, numbers and widths count the files it takes alone.
+    QTest::newRow("a query: the wide number left out, the places among matches")
+        << QStringList { "a/1.mp3=1", "a/2.mp3=100", "a/3.mp3=3", "a/4.mp3=4" } << "{n} {track} - {song}"
+        << QStringList { "01 01 - 1.mp3", "02 03 - 3.mp3", "03 04 - 4.mp3" } << "track:..99";
+    QTest::newRow("a query: ordinary numbers, the places among matches")
+        << QStringList { "a/1.mp3=1", "a/2.mp3=2", "a/3.mp3=3" } << "{n} {track} - {song}"
+        << QStringList { "01 01 - 1.mp3", "02 03 - 3.mp3" } << "-track:2";
 }
 
 void LibraryPlanTest::numbersAsWideAsTheirFolder()
@@ -160,6 +169,9 @@ void LibraryPlanTest::numbersAsWideAsTheirFolder()
     request.recursive = true;
     request.options.pattern = Pattern::Own;
     request.options.own = std::make_shared<const ParsedPattern>(parsePattern(pattern));
+    QFETCH(QString, query);
+    if (!query.isEmpty())
+        request.query = std::make_shared<const Query>(parseQuery(query).query);
     const LibraryPlan plan = planLibraryRename(request);
     QStringList names;
     for (const PlannedFile& file : plan.files)
