@@ -44,6 +44,18 @@ Tree swappedPair()
     };
 }
 
+// An album whose files keep their names when moved into a library: its
+// playlist moves along unchanged.
+Tree namedAlbum()
+{
+    return {
+        { "src/first/One.mp3", mp3("One", "First", "1", 3000) },
+        { "src/first/Two.mp3", mp3("Two", "First", "2", 2600) },
+        { "src/first/first.m3u", "One.mp3\nTwo.mp3\n" },
+        { "lib/.keep", "" },
+    };
+}
+
 const QStringList kToLibrary { "rename", "-r", "--to", "../lib", "-p", "{artist}/{album}/{track} - {song}", "." };
 
 enum class Case {
@@ -51,6 +63,7 @@ enum class Case {
     NoOpRunThenCut, // a run that changed nothing, then a power cut: undo takes the run before it
     KilledDuringPlaylistRewrite, // killed at a sync point of a playlist's rewrite: undo leaves nothing behind
     RepairAfterCutUndo, // the undo after a cut undo says no file was left alone when all are back
+    CutBeforeOlderRunLearns, // a playlist rewritten over one an older run moved, cut before that run learns it
 };
 
 } // namespace
@@ -156,6 +169,8 @@ private Q_SLOTS:
             << int(Case::KilledDuringPlaylistRewrite) << "playlist rewrite's temporary file stays";
         QTest::newRow("undo cut after its moves back: the next undo leaves no file alone")
             << int(Case::RepairAfterCutUndo) << "a cycle's last step judged changed";
+        QTest::newRow("playlist rewritten, cut before the older run learns it: both undos bring it back")
+            << int(Case::CutBeforeOlderRunLearns) << "older run knows the playlist's old identity only";
     }
 
     void historyFault()
@@ -163,7 +178,9 @@ private Q_SLOTS:
         QFETCH(int, which);
         QFETCH(QString, known);
         const Case chosen = static_cast<Case>(which);
-        const Tree tree = chosen == Case::RepairAfterCutUndo ? swappedPair() : twoAlbums();
+        const Tree tree = chosen == Case::RepairAfterCutUndo ? swappedPair()
+            : chosen == Case::CutBeforeOlderRunLearns        ? namedAlbum()
+                                                             : twoAlbums();
         PowerMount mount;
         lay(mount.backing(), tree);
         QString why;
@@ -227,6 +244,32 @@ private Q_SLOTS:
             const Ran repair = run(mount, { "undo" });
             if (repair.exitCode != 0 || repair.output.contains("left alone"))
                 fault = "every file is back, yet undo said: " + repair.output;
+            break;
+        }
+        case Case::CutBeforeOlderRunLearns: {
+            const QStringList keepNames { "rename", "-r", "--to", "../lib", "-p", "{artist}/{album}/{song}", "." };
+            const QStringList inPlace { "rename", "-p", "{track} - {song}", "." };
+            QCOMPARE(run(mount, keepNames, "src").exitCode, 0);
+            QVERIFY(mount.send("sync"));
+            // The sync point that makes the rewritten playlist's name last.
+            PowerMount probe;
+            lay(probe.backing(), tree);
+            QVERIFY(probe.mount(why));
+            QCOMPARE(run(probe, keepNames, "src").exitCode, 0);
+            const qint64 before = probe.status().syncs;
+            QCOMPARE(run(probe, inPlace, "lib/Band/First").exitCode, 0);
+            const QStringList points = probe.syncPoints().mid(before);
+            const auto copy = std::find_if(
+                points.begin(), points.end(), [](const QString& point) { return point.contains("/.first.m3u."); });
+            QVERIFY(copy != points.end() && copy + 1 != points.end());
+            const auto cut = mount.runAndCut(ZENTRIO_CLI, inPlace, environment(mount), mount.root() + "/lib/Band/First",
+                static_cast<int>(copy - points.begin()) + 2);
+            QVERIFY(cut.frozen);
+            const Ran newer = run(mount, { "undo" });
+            const Ran older = run(mount, { "undo" });
+            fault = notBack(mount.root(), tree);
+            if (!fault.isEmpty() || newer.exitCode != 0 || older.exitCode != 0)
+                fault += "; undo said: " + newer.output + "then: " + older.output;
             break;
         }
         }
