@@ -72,7 +72,10 @@ RunStarted::~RunStarted()
 {
     if (m_fd < 0)
         return;
-    ::unlink(m_path.c_str());
+    // Its removal synced: a marker back after a power cut would pass for a
+    // run killed before its record, and undo would refuse the newest run.
+    if (::unlink(m_path.c_str()) == 0)
+        (void)fs::syncFolder(parentOf(m_path));
     ::close(m_fd);
 }
 
