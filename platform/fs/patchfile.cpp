@@ -2,6 +2,7 @@
 
 #include "platform/fs/copiedfile.h"
 #include "platform/fs/digest.h"
+#include "platform/fs/durablebatch.h"
 #include "platform/fs/filelock.h"
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
@@ -324,15 +325,14 @@ namespace {
         return opened;
     }
 
+    // Writes the patches, not yet synced: the group's batch makes them last.
     bool writePatches(int fd, const FilePatches& file)
     {
         for (const Patch& patch : file.patches) {
             if (!pwriteFully(fd, patch.bytes, static_cast<off_t>(patch.offset)))
                 return false;
         }
-        if (file.newLength && ::ftruncate(fd, static_cast<off_t>(*file.newLength)) != 0)
-            return false;
-        return ::fsync(fd) == 0;
+        return !file.newLength || ::ftruncate(fd, static_cast<off_t>(*file.newLength)) == 0;
     }
 
     // One copy for up to kFilesPerCopy files.
@@ -356,14 +356,31 @@ namespace {
         if (afterCopy)
             afterCopy();
         std::vector<const Entry*> unsettled; // neither written nor put back
+        const auto settle = [&](std::size_t i) {
+            if (!putBack(opened[i]->fd.get(), opened[i]->entry))
+                unsettled.push_back(&opened[i]->entry);
+        };
+        // Every file written first, then all made durable at once: the copy
+        // is removed only once each write it guards lasts.
+        DurableBatch batch;
+        std::vector<std::size_t> inBatch;
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (!opened[i])
                 continue;
             if (!untouchedSince(opened[i]->fd.get(), opened[i]->seen))
                 continue; // another program wrote it meanwhile: its bytes are not ours to replace
-            written[i] = writePatches(opened[i]->fd.get(), files[i]);
-            if (!written[i] && !putBack(opened[i]->fd.get(), opened[i]->entry))
-                unsettled.push_back(&opened[i]->entry);
+            if (!writePatches(opened[i]->fd.get(), files[i])) {
+                settle(i);
+                continue;
+            }
+            batch.add(opened[i]->fd.get());
+            inBatch.push_back(i);
+        }
+        const std::vector<bool> durable = batch.commit();
+        for (std::size_t k = 0; k < inBatch.size(); ++k) {
+            written[inBatch[k]] = durable[k];
+            if (!durable[k])
+                settle(inBatch[k]);
         }
         // Only the files left half written keep a copy; the others are settled.
         if (unsettled.empty())
