@@ -167,7 +167,7 @@ void syncChoicesBench(int repetitions)
     QDir(disk.path()).mkpath("batch");
     QDir(disk.path()).mkpath("other");
     measurePlace({ "Local disk", disk.path().toStdString() + "/batch", disk.path().toStdString() + "/other" },
-        { 64, 256, 512, 1024 }, repetitions);
+        { 64, 256, 512, 1024, 2048 }, repetitions);
     QTemporaryDir shm("/dev/shm/zentrio-bench-XXXXXX");
     if (!shm.isValid()) {
         std::printf("\ntmpfs: skipped, /dev/shm is not writable\n");

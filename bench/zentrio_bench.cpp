@@ -627,7 +627,7 @@ int main(int argc, char* argv[])
         libraryQueryBench(libraryFiles, std::min(repetitions, 5));
     if (only == QLatin1String("bigfolder"))
         bigFolderBench(20000);
-    // The ways to sync a batch, with another program's 1 GiB of unwritten
+    // The ways to sync a batch, with up to 2 GiB of another program's unwritten
     // data among them: not part of a run of every section.
     if (only == QLatin1String("syncs"))
         syncChoicesBench(repetitions);
