@@ -1,4 +1,5 @@
 #include "benchsupport.h"
+#include "durable.h"
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
@@ -136,7 +137,8 @@ void makeNamedFolder(const std::string& folder, std::size_t coverBytes, bool pic
     }
 }
 
-void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes)
+void tagWriteFloorOf(
+    const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes, FloorSync sync)
 {
     const std::string journal = journalFolder + "/floor-journal";
     const int jfd = open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -153,10 +155,13 @@ void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& j
             region.resize(length);
             (void)pread(fd, region.data(), region.size(), 0);
             (void)pwrite(fd, region.data(), region.size(), 0);
-            fsync(fd);
+            if (sync == FloorSync::EachFile)
+                fsync(fd);
         }
         close(fd);
     }
+    if (sync == FloorSync::OneSyncfs)
+        syncFileSystemOf(journalFolder);
 }
 
 std::size_t metadataRegionLength(int fd)
@@ -184,12 +189,12 @@ std::size_t metadataRegionLength(int fd)
     return 0;
 }
 
-void tagWriteFloor(const std::string& folder, std::size_t journalBytes)
+void tagWriteFloor(const std::string& folder, std::size_t journalBytes, FloorSync sync)
 {
     std::vector<std::string> paths;
     for (const std::string& name : namesIn(folder))
         paths.push_back(folder + "/" + name);
-    tagWriteFloorOf(paths, folder + "/..", journalBytes);
+    tagWriteFloorOf(paths, folder + "/..", journalBytes, sync);
 }
 
 std::vector<std::string> makeLibrary(const std::string& root, int files)

@@ -37,10 +37,15 @@ constexpr int kLibraryAlbumFiles = 20;
 constexpr int kLibraryArtistAlbums = 5;
 std::vector<std::string> makeLibrary(const std::string& root, int files);
 
-// The tag-write floor over given files: per file open, read the tag's
-// header and region, write the region back in place, sync, close; then one
-// synced write of `journalBytes` bytes beside `journalFolder`.
-void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes);
+// How a floor makes its writes durable: an fsync of each file as it is
+// written, or no sync per file and one syncfs of the file system at the end.
+enum class FloorSync { EachFile, OneSyncfs };
+
+// The tag-write floor over given files: first one synced write of
+// `journalBytes` bytes beside `journalFolder`; then per file open, read the
+// tag's header and region, write the region back in place, (sync,) close.
+void tagWriteFloorOf(const std::vector<std::string>& paths, const std::string& journalFolder, std::size_t journalBytes,
+    FloorSync sync = FloorSync::EachFile);
 // The length of the metadata at the start of an open file: an ID3v2 tag,
 // FLAC's blocks up to the audio, or an MP4 file's atoms up to the end of
 // moov; 0 for none.
@@ -59,10 +64,8 @@ void id3v2ScanFloor(const std::string& folder);
 // has room to spare, 16 KiB audio and an ID3v1 record; with `coverBytes`, a
 // cover picture of that size before or after the text frames.
 void makeNamedFolder(const std::string& folder, std::size_t coverBytes = 0, bool pictureFirst = false);
-// The tag-write floor: per file open, read the tag's header and region,
-// write the region back in place, sync, close; then one synced write of
-// `journalBytes` bytes.
-void tagWriteFloor(const std::string& folder, std::size_t journalBytes);
+// The tag-write floor of tagWriteFloorOf over every file of `folder`.
+void tagWriteFloor(const std::string& folder, std::size_t journalBytes, FloorSync sync = FloorSync::EachFile);
 // The frame-walk floor: per file open, length, the 10-byte header, each
 // 10-byte frame header, and the bodies of the frames a name uses, close;
 // spread over `threads` threads.

@@ -1,0 +1,59 @@
+#include "durable.h"
+
+#include "benchsupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+    int openForSync(const std::string& path)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            std::fprintf(stderr, "cannot open %s to sync it\n", path.c_str());
+            std::abort();
+        }
+        return fd;
+    }
+
+} // namespace
+
+void syncFileSystemOf(const std::string& path)
+{
+    const int fd = openForSync(path);
+    if (::syncfs(fd) != 0) {
+        std::fprintf(stderr, "syncfs failed on %s\n", path.c_str());
+        std::abort();
+    }
+    ::close(fd);
+}
+
+void syncPath(const std::string& path)
+{
+    const int fd = openForSync(path);
+    if (::fsync(fd) != 0) {
+        std::fprintf(stderr, "fsync failed on %s\n", path.c_str());
+        std::abort();
+    }
+    ::close(fd);
+}
+
+void syncEach(const std::vector<std::string>& paths, int threads)
+{
+    parallelFor(paths.size(), threads, [&](std::size_t i) { syncPath(paths[i]); });
+}
+
+double loadAverage()
+{
+    double load = -1;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
+}
+
+} // namespace bench
