@@ -1,6 +1,7 @@
 #include "rename/history/cutmoves.h"
 
 #include "platform/fs/digest.h"
+#include "platform/fs/filelock.h"
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/posixio.h"
@@ -99,8 +100,10 @@ SettledMoves settleCutMoves(const RunHistory& history)
     SettledMoves settled;
     if (history.folder().empty() || !fs::isFolder(history.folder()))
         return settled;
-    const auto lock = history.lock(); // no undo runs meanwhile, no run is being recorded
-    if (!lock)
+    // No undo runs meanwhile and no run is being recorded; one going on
+    // elsewhere is not waited for (the next start settles what is left).
+    const fs::FileLock lock(history.folder() + "/lock", fs::FileLock::Wait::No);
+    if (!lock.held())
         return settled;
     const auto files = history.files();
     std::vector<std::string> folders, markers;
