@@ -8,6 +8,7 @@
 #include "platform/windowplacement.h"
 #include "platform/fs/patchfile.h"
 #include "popup/menuform.h"
+#include "rename/history/cutmoves.h"
 #include "tags/write/tagfilewrite.h"
 
 #include <QCheckBox>
@@ -113,6 +114,10 @@ void Form1::load()
     // A tag save cut short by a crash left the old tag's bytes behind: they
     // go back before anything reads the files.
     const fs::RepairOutcome repaired = repairInterruptedTagWrites();
+    // A move between two folders cut by a power cut left its file under
+    // both names: one goes. Nothing is lost either way, so nothing is said;
+    // a name left (not removable) the next undo settles.
+    (void)settleCutMoves(RunHistory::standard());
     try {
         restoreSettings();
         m_texts.installBuiltInMessages();

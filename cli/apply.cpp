@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/cutrepair.h"
 #include "cli/exitstatus.h"
 #include "cli/performplan.h"
 #include "platform/fs/fsops.h"
@@ -29,6 +30,8 @@ int runApply(const ApplyOptions& options)
         complain(shellQuoted(options.file) + ": " + error);
         return kUsage;
     }
+    if (!options.dryRun)
+        repairCutMoves();
     const RunStarted started = RunStarted::leave(RunHistory::standard());
     const PathDisplay display = displayFromHere();
     const LibraryPlan plan = replanSavedMoves(std::move(*saved), conflictPolicy(options.conflicts));

@@ -1,5 +1,6 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/cutrepair.h"
 #include "cli/dupenotes.h"
 #include "cli/duperecords.h"
 #include "cli/exitstatus.h"
@@ -94,6 +95,8 @@ int runDupes(const DupesOptions& options)
         }
     }
     const bool changes = !moveTo.empty() && !options.dryRun;
+    if (changes)
+        repairCutMoves();
     const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
     DupeRequest request;
     request.paths = *paths;

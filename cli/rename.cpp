@@ -1,4 +1,5 @@
 #include "cli/arguments.h"
+#include "cli/cutrepair.h"
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
 #include "cli/formatoption.h"
@@ -63,6 +64,8 @@ int runRename(const RenameOptions& options)
         display.setTarget(*to, options.to);
     }
     const bool changes = !options.dryRun && options.planOut.empty();
+    if (changes)
+        repairCutMoves();
     const RunStarted started = changes ? RunStarted::leave(RunHistory::standard()) : RunStarted();
     Progress progress(!options.json);
     const LibraryPlan plan = planLibraryRename(request, [&](std::size_t read, std::size_t total) {

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/cutrepair.h"
 #include "cli/exitstatus.h"
 #include "cli/undolist.h"
 #include "platform/fs/fsops.h"
@@ -198,6 +199,8 @@ int dropRun(const NewestUndo& dropped, bool json)
 int runUndo(const UndoOptions& options)
 {
     const RunHistory history = RunHistory::standard();
+    if (!options.list && !options.dryRun)
+        repairCutMoves();
     if (options.list)
         return listRuns(history, options.json);
     if (const auto stop = checkUnrecorded(history, options))

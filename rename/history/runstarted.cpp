@@ -34,6 +34,22 @@ std::optional<Marker> readMarker(const std::string& path)
     return Marker { time, after };
 }
 
+std::vector<std::string> markersIn(const RunHistory& history)
+{
+    std::vector<std::string> markers;
+    fs::forEachEntry(history.folder(), [&](int, const dirent& e) {
+        if (std::string_view(e.d_name).starts_with(kPrefix))
+            markers.push_back(history.folder() + "/" + e.d_name);
+    });
+    return markers;
+}
+
+std::uint64_t newestRecord(const RunHistory& history)
+{
+    const auto files = history.files();
+    return files.empty() ? 0 : files.back().number;
+}
+
 } // namespace
 
 RunStarted RunStarted::leave(const RunHistory& history)
@@ -81,22 +97,18 @@ RunStarted::~RunStarted()
 
 std::optional<UnrecordedRun> unrecordedRun(const RunHistory& history)
 {
-    const auto files = history.files();
-    const std::uint64_t newest = files.empty() ? 0 : files.back().number;
+    const std::uint64_t newest = newestRecord(history);
     std::optional<UnrecordedRun> found;
-    std::vector<std::string> markers;
-    fs::forEachEntry(history.folder(), [&](int, const dirent& e) {
-        if (std::string_view(e.d_name).starts_with(kPrefix))
-            markers.push_back(history.folder() + "/" + e.d_name);
-    });
-    for (const std::string& path : markers) {
+    for (const std::string& path : markersIn(history)) {
         const bool going = runInProgress(path);
         const auto marker = readMarker(path);
-        if (!marker || marker->after < newest) {
+        if (!marker) {
             if (!going)
-                ::unlink(path.c_str()); // its run was recorded (or its marker is unreadable)
+                ::unlink(path.c_str());
             continue;
         }
+        if (marker->after < newest)
+            continue; // its run was recorded: cutRecordedRuns' to look at
         if (!found || marker->time > found->time)
             found = UnrecordedRun { marker->time, going, path };
     }
@@ -107,6 +119,18 @@ void forgetUnrecorded(const UnrecordedRun& run)
 {
     if (!runInProgress(run.marker))
         ::unlink(run.marker.c_str());
+}
+
+std::vector<CutRun> cutRecordedRuns(const RunHistory& history)
+{
+    const std::uint64_t newest = newestRecord(history);
+    std::vector<CutRun> cut;
+    for (const std::string& path : markersIn(history)) {
+        const auto marker = readMarker(path);
+        if (marker && marker->after < newest && !runInProgress(path))
+            cut.push_back({ marker->after, path });
+    }
+    return cut;
 }
 
 } // namespace zentrio

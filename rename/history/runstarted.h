@@ -37,8 +37,20 @@ struct UnrecordedRun {
     bool going = false; // its program is still walking or planning
     std::string marker;
 };
-// The newest such run, if any; markers a newer record has passed are removed.
+// The newest such run, if any. A marker a newer record has passed is left
+// for cutRecordedRuns; an unreadable one is removed.
 std::optional<UnrecordedRun> unrecordedRun(const RunHistory& history);
+
+// A marker left behind by a run that was recorded: its program was killed,
+// or the power went, before the marker could go, and the run's moves may be
+// half made (see rename/history/cutmoves.h). Its run's record is one of
+// those numbered after `after`.
+struct CutRun {
+    std::uint64_t after = 0; // the newest record when the run began
+    std::string marker;
+};
+// Those markers whose program is gone.
+std::vector<CutRun> cutRecordedRuns(const RunHistory& history);
 
 // Removes the marker of a run that ended without its record: the person was
 // told and chose the run to undo.

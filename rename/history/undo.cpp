@@ -4,6 +4,7 @@
 #include "platform/fs/fsops.h"
 #include "platform/fs/setaside.h"
 #include "platform/fs/statedir.h"
+#include "rename/history/cutmoves.h"
 #include "rename/playlists/playlistundo.h"
 #include "rename/history/runreach.h"
 #include "rename/history/runtrace.h"
@@ -205,6 +206,10 @@ NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun pa
     }
     MovesUndone playlistRefusals;
     PlaylistUndo playlists = planPlaylistUndo(parsed.playlists, request.moves, playlistRefusals);
+    // Cut between the syncs of a move back, a file is under both names; the
+    // marker tells the start-up repair to keep the old one.
+    const std::string marker
+        = changes && crossesFolders(request.moves) ? leaveUndoMarker(history, file.number) : std::string();
     undo.result = undoMoves(request);
     undo.result.notUndone += playlistRefusals.notUndone;
     undo.result.leftAlone.insert(
@@ -214,6 +219,8 @@ NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun pa
     undo.playlistInodes = std::move(playlists.newInodes);
     if (changes) {
         recordUndone(history, record, undo.result.back);
+        if (!marker.empty())
+            ::unlink(marker.c_str()); // synced with the record as left
         keepRemaining(file.path, std::move(record), undo.result.remaining, playlists.kept);
     }
     return undo;

@@ -36,6 +36,10 @@ bool syncMoves(const std::vector<Move>& moves, const std::function<bool(std::siz
         left.push_back(parentOf(moves[k].from));
     }
     const bool intoSynced = syncFoldersAtOnce(into);
+    // A folder both gained and lost names (a rename within it, a chain
+    // through it): its first sync made both durable, the moves being over.
+    const std::set<std::string> synced(into.begin(), into.end());
+    std::erase_if(left, [&](const std::string& folder) { return synced.contains(folder); });
     return syncFoldersAtOnce(left) && intoSynced;
 }
 

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -53,6 +54,21 @@ Tree twoAlbums()
         { "src/second/second.m3u", "x.mp3\ny.mp3\n" },
         { "src/second/notes.txt", "ripped 2009\n" },
     };
+}
+
+// A sync point as the log names it, a started marker's process number, a
+// temporary file's random part and an undo note's time left out, so that
+// two runs name their sync points alike.
+QString named(const QString& point)
+{
+    static const QRegularExpression pid(QStringLiteral("/started-[0-9]+$"));
+    static const QRegularExpression temporary(QStringLiteral("(/\\.[^/]+)\\.[A-Za-z0-9]{6}$"));
+    static const QRegularExpression undone(QStringLiteral("/\\.undone-([0-9]+)-[0-9]+\\."));
+    return QString(point)
+        .remove(QStringLiteral(" lost"))
+        .replace(pid, QStringLiteral("/started-PID"))
+        .replace(temporary, QStringLiteral("\\1.XXXXXX"))
+        .replace(undone, QStringLiteral("/.undone-\\1-TIME."));
 }
 
 QByteArray digest(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
@@ -164,6 +180,8 @@ class TestPowerCutMove : public QObject {
     struct Whole {
         QMap<QString, Place> went;
         qint64 syncs = 0;
+        QStringList points; // the program's sync points, named()
+        QStringList folders; // after the whole run
     };
     QMap<QString, Whole> m_whole; // each scenario's whole run, uncut
     QString m_skip;
@@ -211,10 +229,21 @@ class TestPowerCutMove : public QObject {
         return mount.runAndCut(ZENTRIO_CLI, { "undo" }, environment(mount), mount.root(), freezeAfter, cut);
     }
 
+    // The start-up repair, as a person starts once the machine is back: a
+    // rename over an empty folder.
+    static void repair(const PowerMount& mount)
+    {
+        QDir(mount.root()).mkpath("state/nothing");
+        run(mount, ZENTRIO_CLI, { "rename", "-p", "{song}", "." }, "state/nothing");
+    }
+
     // After a cut: each file of the tree at exactly one of its paths, old
     // or new, with its bytes there (a playlist with its old or its new
-    // bytes), and no other file beside them.
-    static QString eachFileOnce(const QString& root, const Tree& tree, const QMap<QString, Place>& went)
+    // bytes), and no other file beside them. Before the start-up repair, a
+    // move synced at its new folder and not yet at its old one may leave
+    // one file under both names (`bothNames`).
+    static QString eachFileOnce(const QString& root, const Tree& tree, const QMap<QString, Place>& went,
+        bool bothNames = false, bool* underBoth = nullptr)
     {
         QMap<QString, QByteArray> found = filesUnder(root);
         QStringList faults;
@@ -227,9 +256,9 @@ class TestPowerCutMove : public QObject {
                     ++at;
                     found.remove(path);
                 }
-            // A move synced at its new folder and not yet at its old one
-            // leaves one file under both names: nothing lost, undo settles it.
-            if (at == 0 || (at == 2 && !oneFile(root + "/" + file.key(), root + "/" + to.path)))
+            if (at == 2 && underBoth)
+                *underBoth = true;
+            if (at == 0 || (at == 2 && !(bothNames && oneFile(root + "/" + file.key(), root + "/" + to.path))))
                 faults << file.key() + (at == 0 ? " is at neither " : " is at both ") + "its old and new path";
         }
         for (auto stray = found.begin(); stray != found.end(); ++stray)
@@ -237,8 +266,9 @@ class TestPowerCutMove : public QObject {
         return faults.join("; ");
     }
 
-    // After a whole run: every file where the run put it, with its bytes there.
-    static QString allMoved(const QString& root, const QMap<QString, Place>& went)
+    // After a whole run: every file where the run put it, with its bytes
+    // there, and the folders as the run left them.
+    static QString allMoved(const QString& root, const QMap<QString, Place>& went, const QStringList& folders)
     {
         QMap<QString, QByteArray> expected;
         for (const Place& place : went)
@@ -251,6 +281,8 @@ class TestPowerCutMove : public QObject {
         for (auto file = now.begin(); file != now.end(); ++file)
             if (!expected.contains(file.key()))
                 faults << "still there: " + file.key();
+        if (foldersUnder(root) != folders)
+            faults << "folders " + foldersUnder(root).join(", ") + " instead of " + folders.join(", ");
         return faults.join("; ");
     }
 
@@ -274,6 +306,60 @@ class TestPowerCutMove : public QObject {
         return faults.join("; ");
     }
 
+    // What a user finds broken after the cut, empty when nothing is: each
+    // file at one of its paths, before and after the start-up repair (which
+    // leaves no file under two names); a run that ended and said so
+    // lasted; undo brings every file back and says so; a second undo finds
+    // nothing to undo. `undoEnded`: the program cut was an undo.
+    static QString brokenAfterCut(const PowerMount& mount, const Scenario& chosen, const Whole& whole,
+        const PowerMount::Run& cutRun, bool undoEnded, const QStringList& foldersBefore)
+    {
+        const QMap<QString, Place>& went = whole.went;
+        const QString root = mount.root();
+        const QString cutSaid = "\n" + QString::fromUtf8(cutRun.output);
+        bool underBoth = false;
+        if (const QString once = eachFileOnce(root, chosen.tree, went, true, &underBoth); !once.isEmpty())
+            return once + cutSaid;
+        // The repair removes only a name of a file under two; with none it
+        // has nothing to do (undo runs it too).
+        if (underBoth)
+            repair(mount);
+        if (const QString once = eachFileOnce(root, chosen.tree, went); !once.isEmpty())
+            return "after the start-up repair: " + once + cutSaid;
+        // A run that ended and said so lasts through the cut after it.
+        if (cutRun.ended && cutRun.exitCode == 0) {
+            const QString lasted = undoEnded ? allBack(root, chosen, foldersBefore) : allMoved(root, went, whole.folders);
+            if (!lasted.isEmpty())
+                return "after the run ended: " + lasted;
+        }
+        const Ran undone = undo(mount);
+        const QString undoSaid = "\nundo said: " + QString::fromUtf8(undone.output);
+        // An undo that ended and said so is not offered again after the cut.
+        if (undoEnded && cutRun.ended && cutRun.exitCode == 0 && undone.output != "nothing to undo\n")
+            return "an undo that ended is offered again" + undoSaid;
+        if (const QString back = allBack(root, chosen, foldersBefore); !back.isEmpty())
+            return back + undoSaid;
+        if (undone.exitCode != 0)
+            return "every file is back, yet undo failed" + undoSaid;
+        const Ran again = undo(mount);
+        if (again.output != "nothing to undo\n" || again.exitCode != 0)
+            return "a second undo: " + QString::fromUtf8(again.output);
+        return {};
+    }
+
+    // The scenario's program cut after `freezeAfter` of its sync points (an
+    // undo: once the run it takes back is durable), the `loseSync`th lost.
+    static PowerMount::Run runAndCut(
+        PowerMount& mount, const Scenario& chosen, int freezeAfter, const QByteArray& cut, int loseSync = 0)
+    {
+        if (chosen.cut != Cut::Undo)
+            return mount.runAndCut(chosen.program, chosen.arguments, environment(mount),
+                mount.root() + "/" + chosen.folder, freezeAfter, cut, loseSync);
+        if (run(mount, chosen.program, chosen.arguments, chosen.folder).exitCode != 0 || !mount.send("sync"))
+            return {};
+        return mount.runAndCut(ZENTRIO_CLI, { "undo" }, environment(mount), mount.root(), freezeAfter, cut, loseSync);
+    }
+
     void measure(const QString& name, const Scenario& scenario)
     {
         PowerMount mount;
@@ -283,11 +369,19 @@ class TestPowerCutMove : public QObject {
         const Ran whole = run(mount, scenario.program, scenario.arguments, scenario.folder);
         QVERIFY2(whole.exitCode == 0, whole.output.constData());
         m_whole[name].went = whereEachWent(scenario.tree, filesUnder(mount.root()));
+        m_whole[name].folders = foldersUnder(mount.root());
         m_whole[name].syncs = whole.syncs;
+        qint64 before = 0;
         if (scenario.cut == Cut::Undo) {
             QVERIFY(mount.send("sync"));
+            before = mount.status().syncs;
             m_whole[name].syncs = undo(mount).syncs;
+        } else {
+            before = mount.status().syncs - whole.syncs;
         }
+        m_whole[name].points.clear();
+        for (const QString& point : mount.syncPoints().mid(before, m_whole[name].syncs))
+            m_whole[name].points << named(point);
     }
 
     // The syncs of the undo that follows the run cut after `cutAfter`.
@@ -302,7 +396,75 @@ class TestPowerCutMove : public QObject {
         return undo(mount).syncs;
     }
 
+    // What broke at the cut after `cutAfter` sync points (past the last:
+    // the run's end) with the `lost`th lost, empty when nothing did. The
+    // moves made at once sync their folders at once, in no fixed order: a
+    // try whose lost sync point came out another is made again, the point
+    // lost (and the cut with it) moved by one or two places; after eight
+    // tries the cut is left out, and said.
+    QString brokenWithout(const QString& name, int lost, int cutAfter, const QByteArray& how)
+    {
+        const Scenario chosen = scenarios()[name];
+        const QStringList& points = m_whole[name].points;
+        const auto occurrence = [](const QStringList& list, int upTo) {
+            return list.mid(0, upTo).count(list.value(upTo - 1));
+        };
+        QString seen;
+        for (const int shift : { 0, 1, -1, 2, -2, 0, 1, -1 }) {
+            const int position = lost + shift;
+            if (position < 1 || position > points.size())
+                continue;
+            const int freeze = cutAfter > points.size() ? -1 : std::min<int>(points.size(), cutAfter + shift);
+            PowerMount mount;
+            lay(mount.backing(), chosen);
+            QString why;
+            if (!mount.mount(why))
+                return {};
+            const QStringList foldersBefore = foldersUnder(mount.root());
+            const PowerMount::Run cut = runAndCut(mount, chosen, freeze, how, position);
+            QStringList trial;
+            for (const QString& point : cut.syncPoints)
+                trial << named(point);
+            seen = cut.syncPoints.value(position - 1);
+            if (!seen.endsWith(" lost") || trial.value(position - 1) != points[lost - 1]
+                || occurrence(trial, position) != occurrence(points, lost))
+                continue;
+            const bool undoEnded = chosen.cut == Cut::Undo;
+            return brokenAfterCut(mount, chosen, m_whole[name], cut, undoEnded, foldersBefore);
+        }
+        // Not tried: the moves made at once never synced in that order.
+        qInfo("cut after %d with %s lost not tried: %s came instead", cutAfter, qPrintable(points[lost - 1]),
+            qPrintable(seen));
+        return {};
+    }
+
+    // The first cut after losing sync point `lost` that breaks what a user
+    // relies on, as "after N: what broke"; empty when none does. The writes
+    // pending at a cut are dropped (a torn record line is ignored as a lost
+    // one is). Cuts past the next sync of the same file or folder are not
+    // tried: it makes durable what the lost one would have.
+    QString firstBreakWithout(const QString& name, int lost)
+    {
+        const QStringList& points = m_whole[name].points;
+        for (int cutAfter = lost; cutAfter <= points.size() + 1; ++cutAfter) {
+            if (cutAfter > lost && cutAfter <= points.size() && points[cutAfter - 1] == points[lost - 1])
+                break;
+            const QString what = brokenWithout(name, lost, cutAfter, "cut");
+            if (!what.isEmpty())
+                return (cutAfter > points.size() ? QString("at the end") : QString("after %1").arg(cutAfter)) + ": "
+                    + what;
+        }
+        return {};
+    }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        const auto all = scenarios();
+        for (auto scenario = all.begin(); scenario != all.end() && m_skip.isEmpty(); ++scenario)
+            measure(scenario.key(), scenario.value());
+    }
+
     void eachFileOnceThenUndone_data()
     {
         QTest::addColumn<QString>("scenario");
@@ -311,7 +473,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("undoCutAfter");
         const auto all = scenarios();
         for (auto scenario = all.begin(); scenario != all.end(); ++scenario) {
-            measure(scenario.key(), scenario.value());
             if (!m_skip.isEmpty()) {
                 QTest::newRow("no mount") << QString() << -1 << QByteArray() << -1;
                 return;
@@ -336,6 +497,55 @@ private Q_SLOTS:
         }
     }
 
+    // Each sync point of the move writers lost in turn (it returns success
+    // and makes nothing durable, as a disk that drops a flush would), then
+    // the power cut after each later one until something a user relies on
+    // breaks. `covered` are those no cut shows needed in the run.
+    void everySyncPointOfTheMovesIsNeeded_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QStringList>("covered");
+        // Covered here, needed elsewhere: the started marker's bytes (the
+        // repair reads them only for moves between folders) and name (the
+        // record's own folder sync follows before anything moves; without
+        // it a cut while the run plans would hide the run from undo); the
+        // last number given (needed once a run undone in full is gone);
+        // a folder emptied and removed (its parent's sync drops it whole);
+        // the folders an undo's moves left (the playlists' moves back sync
+        // them again here) and its note to older runs (there are none).
+        const QString runs = "/state/zentrio/runs";
+        const QStringList marker { "fsync " + runs + "/started-PID", "fsyncdir " + runs };
+        const QStringList last { "fsync " + runs + "/.last.XXXXXX", "fsyncdir " + runs };
+        QTest::newRow("rename in place") << "rename in place" << marker + last;
+        QTest::newRow("rename to a library")
+            << "rename to a library" << QStringList { "fsyncdir " + runs, "fsyncdir /src/first" } + last;
+        QTest::newRow("undo of the library run")
+            << "undo of the library run"
+            << QStringList { "fsyncdir /lib/Band/First", "fsyncdir /lib/Band/Second",
+                   "fsync " + runs + "/.undone-1-TIME.XXXXXX", "fsyncdir " + runs };
+    }
+
+    void everySyncPointOfTheMovesIsNeeded()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QStringList, covered);
+        if (!m_skip.isEmpty())
+            QSKIP(qPrintable(m_skip));
+        const QStringList& points = m_whole[scenario].points;
+        QVERIFY(!points.isEmpty());
+        QStringList needless;
+        for (int lost = 1; lost <= points.size(); ++lost) {
+            const QString broken = firstBreakWithout(scenario, lost);
+            qInfo("sync %d, %s: %s", lost, qPrintable(points[lost - 1]),
+                broken.isEmpty() ? "nothing breaks without it" : qPrintable(broken.left(300)));
+            if (broken.isEmpty())
+                needless << points[lost - 1];
+        }
+        needless.sort();
+        covered.sort();
+        QCOMPARE(needless, covered);
+    }
+
     void eachFileOnceThenUndone()
     {
         QFETCH(QString, scenario);
@@ -351,39 +561,14 @@ private Q_SLOTS:
         if (!mount.mount(why))
             QSKIP(qPrintable(why));
         const QStringList foldersBefore = foldersUnder(mount.root());
-        PowerMount::Run cutRun;
-        if (chosen.cut == Cut::Undo) {
-            QCOMPARE(run(mount, chosen.program, chosen.arguments, chosen.folder).exitCode, 0);
-            QVERIFY(mount.send("sync"));
-            cutRun = undoAndCut(mount, cutAfter, cut);
-        } else {
-            cutRun = mount.runAndCut(
-                chosen.program, chosen.arguments, environment(mount), mount.root() + "/" + chosen.folder, cutAfter, cut);
-        }
+        PowerMount::Run cutRun = runAndCut(mount, chosen, cutAfter, cut);
         if (undoCutAfter > 0)
             cutRun = undoAndCut(mount, undoCutAfter);
         QVERIFY2(cutRun.frozen || cutRun.ended, cutRun.output.constData());
 
-        const QString once = eachFileOnce(mount.root(), chosen.tree, m_whole[scenario].went);
-        QVERIFY2(once.isEmpty(), qPrintable(once + "\n" + cutRun.output));
-        // A run that ended and said so lasts through the cut after it.
         const bool undoEnded = chosen.cut == Cut::Undo || undoCutAfter > 0;
-        if (cutRun.ended && cutRun.exitCode == 0) {
-            const QString lasted = undoEnded ? allBack(mount.root(), chosen, foldersBefore)
-                                             : allMoved(mount.root(), m_whole[scenario].went);
-            QVERIFY2(lasted.isEmpty(), qPrintable("after the run ended: " + lasted));
-        }
-
-        const Ran undone = undo(mount);
-        // An undo that ended and said so is not offered again after the cut.
-        if (undoEnded && cutRun.ended && cutRun.exitCode == 0)
-            QCOMPARE(undone.output, QByteArray("nothing to undo\n"));
-        const QString back = allBack(mount.root(), chosen, foldersBefore);
-        QVERIFY2(back.isEmpty(), qPrintable(back + "\nundo said: " + undone.output));
-        QVERIFY2(undone.exitCode == 0, qPrintable("every file is back, yet undo said: " + undone.output));
-        const Ran again = undo(mount);
-        QCOMPARE(again.output, QByteArray("nothing to undo\n"));
-        QCOMPARE(again.exitCode, 0);
+        const QString broken = brokenAfterCut(mount, chosen, m_whole[scenario], cutRun, undoEnded, foldersBefore);
+        QVERIFY2(broken.isEmpty(), qPrintable(broken));
     }
 };
 
