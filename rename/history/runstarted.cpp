@@ -75,12 +75,14 @@ RunStarted RunStarted::leave(const RunHistory& history)
     fs::syncFolder(history.folder());
     started.m_fd = fd.release();
     started.m_path = path;
+    started.m_after = files.empty() ? 0 : files.back().number;
     return started;
 }
 
 RunStarted::RunStarted(RunStarted&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_path(std::move(other.m_path))
+    , m_after(other.m_after)
 {
 }
 
@@ -88,9 +90,12 @@ RunStarted::~RunStarted()
 {
     if (m_fd < 0)
         return;
-    // Its removal synced: a marker back after a power cut would pass for a
-    // run killed before its record, and undo would refuse the newest run.
-    if (::unlink(m_path.c_str()) == 0)
+    // A run that left no record has its marker's removal synced: back after
+    // a power cut, it would pass for a run killed before its record, and
+    // undo would refuse the newest run. A recorded run's marker back is one
+    // the start-up repair looks at and removes.
+    const bool recorded = newestRecord(RunHistory(parentOf(m_path))) > m_after;
+    if (::unlink(m_path.c_str()) == 0 && !recorded)
         (void)fs::syncFolder(parentOf(m_path));
     ::close(m_fd);
 }

@@ -29,6 +29,7 @@ public:
 private:
     int m_fd = -1;
     std::string m_path;
+    std::uint64_t m_after = 0; // the newest record when the run began
 };
 
 // A run begun after the newest record and not recorded.
