@@ -205,6 +205,8 @@ NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun pa
     }
     MovesUndone playlistRefusals;
     PlaylistUndo playlists = planPlaylistUndo(parsed.playlists, request.moves, playlistRefusals);
+    if (request.dryRun)
+        request.leaveAfter = leavingAfterMoves(playlists);
     undo.result = undoMoves(request);
     undo.result.notUndone += playlistRefusals.notUndone;
     undo.result.leftAlone.insert(

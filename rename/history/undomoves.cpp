@@ -171,13 +171,15 @@ public:
             if (identity)
                 receiving.insert(parentOf(path));
         }
+        const std::unordered_set<std::string> leaving(m_request.leaveAfter.begin(), m_request.leaveAfter.end());
         std::unordered_set<std::string> removed;
         for (const std::string& folder : made) {
             bool empty = !receiving.contains(folder) && fs::isFolder(folder);
             fs::forEachEntry(folder, [&](int, const dirent& e) {
                 const std::string path = folder + "/" + e.d_name;
                 const auto laid = m_laid.find(path);
-                empty = empty && (removed.contains(path) || (laid != m_laid.end() && !laid->second));
+                empty = empty
+                    && (removed.contains(path) || leaving.contains(path) || (laid != m_laid.end() && !laid->second));
             });
             if (empty)
                 removed.insert(folder);
