@@ -5,8 +5,8 @@
 #include "platform/fs/fsops.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,8 +14,9 @@ namespace zentrio {
 
 namespace {
 
-// A copy larger than this holds no bytes a playlist the run followed had.
-constexpr off_t kLargestCopy = 16 * 1024 * 1024;
+// A copy larger than this holds no bytes of a playlist the run followed
+// (16 MB at most before, its entries' new names seldom much longer).
+constexpr off_t kLargestCopy = 64 * 1024 * 1024;
 
 // The length of the random tail mkstemp puts in place of "XXXXXX".
 constexpr std::size_t kTailLength = 6;
@@ -34,16 +35,20 @@ bool holdsRunBytes(const std::string& path, const PlaylistRewrite& playlist)
     return bytes && (*bytes == playlist.oldBytes || digestOf(*bytes) == playlist.newDigest);
 }
 
-} // namespace
-
+// True when `name` is such a copy's name for the playlist named `playlist`.
 bool isRewriteCopyName(std::string_view name, std::string_view playlist)
 {
     if (playlist.empty() || name.size() != playlist.size() + 2 + kTailLength)
         return false;
     const std::string_view tail = name.substr(name.size() - kTailLength);
     return name.front() == '.' && name.substr(1, playlist.size()) == playlist && name[playlist.size() + 1] == '.'
-        && std::all_of(tail.begin(), tail.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+        && std::all_of(tail.begin(), tail.end(), [](char c) {
+               const char lower = static_cast<char>(c | 0x20);
+               return (c >= '0' && c <= '9') || (lower >= 'a' && lower <= 'z'); // mkstemp's letters
+           });
 }
+
+} // namespace
 
 RewriteCopies rewriteCopiesOf(const PlaylistRewrite& playlist)
 {

@@ -3,7 +3,6 @@
 #include "rename/playlists/playlistrecord.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 // The copies a playlist's rewrite leaves behind when the program is killed
@@ -18,9 +17,6 @@ struct RewriteCopies {
     std::vector<std::string> ours; // the run's new bytes or the playlist's old ones
     std::vector<std::string> others; // of that name, holding other bytes
 };
-
-// True when `name` is such a copy's name for the playlist named `playlist`.
-bool isRewriteCopyName(std::string_view name, std::string_view playlist);
 
 // The copies beside the playlist where the run left it and where it lay.
 RewriteCopies rewriteCopiesOf(const PlaylistRewrite& playlist);

@@ -9,7 +9,9 @@
 #include "rename/moves/movesync.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,18 +56,23 @@ bool exists(const std::string& path)
 }
 
 // Removes the copies a killed rewrite left beside each playlist (the
-// run's or an undo's); true when one went.
+// run's or an undo's), each looked at once; true when one went.
 bool removeCopies(const std::vector<PlaylistRewrite>& playlists, MovesUndone& result, bool dryRun)
 {
-    bool removed = false;
+    std::map<std::string, std::string> others; // each copy with other bytes: the playlist it is named for
+    std::set<std::string> ours;
     for (const PlaylistRewrite& playlist : playlists) {
-        const RewriteCopies copies = rewriteCopiesOf(playlist);
-        for (const std::string& other : copies.others)
-            result.leftAlone.push_back({ other, "not the copy a rewrite of " + playlist.before + " left: left as it is" });
-        if (!dryRun && removeRewriteCopies(copies.ours) > 0)
-            removed = true;
+        RewriteCopies copies = rewriteCopiesOf(playlist);
+        ours.insert(copies.ours.begin(), copies.ours.end());
+        for (std::string& other : copies.others)
+            others.emplace(std::move(other), playlist.before.substr(playlist.before.rfind('/') + 1));
     }
-    return removed;
+    for (const auto& [copy, playlist] : others) {
+        if (!ours.contains(copy))
+            result.leftAlone.push_back(
+                { copy, "named as a copy of " + playlist + " but holds other bytes: left as it is" });
+    }
+    return !dryRun && removeRewriteCopies({ ours.begin(), ours.end() }) > 0;
 }
 
 } // namespace
@@ -100,6 +107,7 @@ PlaylistUndo planPlaylistUndo(
             std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
         }
         if (back == Found::AsRewritten) {
+            undo.settled.push_back(*playlist); // the copies beside where the run left it go too
             playlist = &movedBack; // written back in place
             found = back;
         }

@@ -21,8 +21,9 @@ struct PlaylistUndo {
     // Each one put back, with the identity older runs know at its place: a
     // new inode holds the old bytes now, and those runs are to learn it.
     std::vector<RewrittenFile> newInodes;
-    // At their old paths as they were, or going back there with the moves:
-    // only the copies their rewrite left beside them are to go.
+    // Besides those put back, the playlists whose rewrite's copies are to
+    // go: at their old paths as they were, going back there with the moves,
+    // or moved back there by an undo a power cut ended.
     std::vector<PlaylistRewrite> settled;
 };
 
