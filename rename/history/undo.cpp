@@ -210,6 +210,8 @@ NewestUndo actOnRun(const RunHistory& history, const RunFile& file, ParsedRun pa
     // marker tells the start-up repair to keep the old one.
     const std::string marker
         = changes && crossesFolders(request.moves) ? leaveUndoMarker(history, file.number) : std::string();
+    if (request.dryRun)
+        request.leaveAfter = leavingAfterMoves(playlists);
     undo.result = undoMoves(request);
     undo.result.notUndone += playlistRefusals.notUndone;
     undo.result.leftAlone.insert(

@@ -47,6 +47,22 @@ std::unordered_map<std::string, unsigned> modesOf(const std::vector<EmptiedFolde
     return modes;
 }
 
+// For each step out of a cycle's temporary name, the path its file had
+// before the step into that name (empty for other steps): a file found back
+// there was taken back by an undo a power cut ended before its record went.
+std::vector<std::string> cycleOrigins(const std::vector<Move>& moves)
+{
+    std::vector<std::string> origins(moves.size());
+    std::unordered_map<std::string, std::string> intoTemporary;
+    for (std::size_t k = 0; k < moves.size(); ++k) {
+        if (const auto into = intoTemporary.find(moves[k].from); into != intoTemporary.end())
+            origins[k] = into->second;
+        if (isCycleName(moves[k].to))
+            intoTemporary[moves[k].to] = moves[k].from;
+    }
+    return origins;
+}
+
 // The outcome from each move's verdict: the moves undone and left alone
 // newest first, as undo takes them, those kept in the run's order. A cycle's
 // halfway step is not counted as a file.
@@ -155,13 +171,15 @@ public:
             if (identity)
                 receiving.insert(parentOf(path));
         }
+        const std::unordered_set<std::string> leaving(m_request.leaveAfter.begin(), m_request.leaveAfter.end());
         std::unordered_set<std::string> removed;
         for (const std::string& folder : made) {
             bool empty = !receiving.contains(folder) && fs::isFolder(folder);
             fs::forEachEntry(folder, [&](int, const dirent& e) {
                 const std::string path = folder + "/" + e.d_name;
                 const auto laid = m_laid.find(path);
-                empty = empty && (removed.contains(path) || (laid != m_laid.end() && !laid->second));
+                empty = empty
+                    && (removed.contains(path) || leaving.contains(path) || (laid != m_laid.end() && !laid->second));
             });
             if (empty)
                 removed.insert(folder);
@@ -189,6 +207,7 @@ MovesUndone undoInThought(const UndoMoves& request)
 {
     LaidDisk disk(request);
     const std::vector<StepWaits> waits = stepWaits(request.moves);
+    const std::vector<std::string> origins = cycleOrigins(request.moves);
     std::vector<Verdict> verdicts(request.moves.size(), Verdict::NeverMoved);
     std::vector<bool> heldBack(request.moves.size(), false);
     for (std::size_t k = request.moves.size(); k-- > 0;) {
@@ -197,7 +216,8 @@ MovesUndone undoInThought(const UndoMoves& request)
             verdicts[k] = Verdict::Waits;
         else if (disk.holds(move.to, move.identity))
             verdicts[k] = disk.moveBack(move);
-        else if (!disk.holds(move.from, move.identity))
+        else if (!disk.holds(move.from, move.identity)
+            && (origins[k].empty() || !disk.holds(origins[k], move.identity)))
             verdicts[k] = Verdict::Changed;
         if (isKept(verdicts[k])) {
             for (const std::uint32_t earlier : waits[k]) {
@@ -221,6 +241,7 @@ public:
         : m_request(request)
         , m_modes(modesOf(request.emptiedFolders))
         , m_waits(stepWaits(request.moves))
+        , m_origins(cycleOrigins(request.moves))
         , m_verdicts(request.moves.size(), Verdict::NeverMoved)
         , m_heldBack(request.moves.size(), false)
     {
@@ -256,7 +277,7 @@ private:
         const bool heldBack = m_heldBack[step];
         lock.unlock();
         const auto begun = std::chrono::steady_clock::now();
-        const Verdict verdict = heldBack ? Verdict::Waits : takeBack(m_request.moves[step]);
+        const Verdict verdict = heldBack ? Verdict::Waits : takeBack(m_request.moves[step], m_origins[step]);
         const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
         lock.lock();
         --m_going;
@@ -274,14 +295,14 @@ private:
         return waited ? Piece::Waited : Piece::Quick;
     }
 
-    Verdict takeBack(const Move& move)
+    Verdict takeBack(const Move& move, const std::string& origin)
     {
         const auto at = [&](const std::string& path) {
             const auto found = fs::identityOf(path);
             return found && m_request.recognition.recognises(move.identity, *found);
         };
         if (!at(move.to))
-            return at(move.from) ? Verdict::NeverMoved : Verdict::Changed;
+            return at(move.from) || (!origin.empty() && at(origin)) ? Verdict::NeverMoved : Verdict::Changed;
         // A power cut between the syncs of the two folders left the file
         // under both names: the old one stays, the run's goes.
         if (fs::sameLinkedFile(move.to, move.from))
@@ -328,6 +349,7 @@ private:
     const UndoMoves& m_request;
     const std::unordered_map<std::string, unsigned> m_modes;
     const std::vector<StepWaits> m_waits;
+    const std::vector<std::string> m_origins; // of steps out of a cycle's temporary name
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Verdict> m_verdicts;

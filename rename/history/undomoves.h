@@ -32,6 +32,10 @@ struct UndoMoves {
     std::vector<EmptiedFolder> emptiedFolders;
     bool makeFolders = false; // make a missing folder a file goes back to
     bool dryRun = false; // decide, by the disk as it is, and change nothing
+    // A dry run: files undo takes from their folders after the moves (the
+    // carried playlists that go back, a killed rewrite's copies): a folder
+    // they alone keep is removed.
+    std::vector<std::string> leaveAfter;
 };
 
 // The moves taken back, each only for the file the run moved (its identity

@@ -1,5 +1,7 @@
 #include "rename/playlists/playlistundo.h"
 
+#include "rename/playlists/playlistcopies.h"
+
 #include "platform/fs/digest.h"
 #include "platform/fs/fsops.h"
 #include "platform/fs/filenames.h"
@@ -7,7 +9,9 @@
 #include "rename/moves/movesync.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +55,26 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// Removes the copies a killed rewrite left beside each playlist (the
+// run's or an undo's), each looked at once; true when one went.
+bool removeCopies(const std::vector<PlaylistRewrite>& playlists, MovesUndone& result, bool dryRun)
+{
+    std::map<std::string, std::string> others; // each copy with other bytes: the playlist it is named for
+    std::set<std::string> ours;
+    for (const PlaylistRewrite& playlist : playlists) {
+        RewriteCopies copies = rewriteCopiesOf(playlist);
+        ours.insert(copies.ours.begin(), copies.ours.end());
+        for (std::string& other : copies.others)
+            others.emplace(std::move(other), playlist.before.substr(playlist.before.rfind('/') + 1));
+    }
+    for (const auto& [copy, playlist] : others) {
+        if (!ours.contains(copy))
+            result.leftAlone.push_back(
+                { copy, "named as a copy of " + playlist + " but holds other bytes: left as it is" });
+    }
+    return !dryRun && removeRewriteCopies({ ours.begin(), ours.end() }) > 0;
+}
+
 } // namespace
 
 PlaylistUndo planPlaylistUndo(
@@ -60,8 +84,10 @@ PlaylistUndo planPlaylistUndo(
     for (auto listed = playlists.rbegin(); listed != playlists.rend(); ++listed) {
         const PlaylistRewrite* playlist = &*listed;
         Found found = lookAt(*playlist);
-        if (found == Found::AsBefore)
+        if (found == Found::AsBefore) {
+            undo.settled.push_back(*playlist);
             continue; // the run ended before its rewrite: a carried one goes back with the moves
+        }
         // A carried playlist gone from where the run put it may be back at
         // its old path: its move never lasted through a power cut, or an
         // undo that a cut ended moved it back (and maybe wrote it back).
@@ -69,6 +95,7 @@ PlaylistUndo planPlaylistUndo(
         movedBack.path = playlist->before;
         const Found back = found == Found::Gone && playlist->carried() ? lookAt(movedBack) : Found::Gone;
         if (back == Found::AsBefore) { // nothing left to do, whichever file it is
+            undo.settled.push_back(*playlist);
             std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
             continue;
         }
@@ -80,6 +107,7 @@ PlaylistUndo planPlaylistUndo(
             std::erase_if(moves, [&](const Move& move) { return move.to == playlist->path; });
         }
         if (back == Found::AsRewritten) {
+            undo.settled.push_back(*playlist); // the copies beside where the run left it go too
             playlist = &movedBack; // written back in place
             found = back;
         }
@@ -94,9 +122,26 @@ PlaylistUndo planPlaylistUndo(
     return undo;
 }
 
+std::vector<std::string> leavingAfterMoves(const PlaylistUndo& undo)
+{
+    std::vector<std::string> leaving;
+    for (const PlaylistRewrite& playlist : undo.restore) {
+        if (playlist.carried() && (fs::sameLinkedFile(playlist.path, playlist.before) || !exists(playlist.before)))
+            leaving.push_back(playlist.path);
+    }
+    for (const auto* playlists : { &undo.restore, &undo.settled }) {
+        for (const PlaylistRewrite& playlist : *playlists) {
+            const RewriteCopies copies = rewriteCopiesOf(playlist);
+            leaving.insert(leaving.end(), copies.ours.begin(), copies.ours.end());
+        }
+    }
+    return leaving;
+}
+
 void restorePlaylists(PlaylistUndo& undo, MovesUndone& result, const std::vector<std::string>& madeFolders, bool dryRun)
 {
     bool carriedBack = false;
+    std::vector<PlaylistRewrite> putBack = std::move(undo.settled);
     std::vector<RewrittenFile> known = std::move(undo.newInodes);
     undo.newInodes.clear();
     for (std::size_t k = 0; k < undo.restore.size(); ++k) {
@@ -132,10 +177,12 @@ void restorePlaylists(PlaylistUndo& undo, MovesUndone& result, const std::vector
             carriedBack = true;
         }
         undo.restored.push_back(playlist.before);
+        putBack.push_back(playlist);
         if (!dryRun)
             undo.newInodes.push_back(known[k]);
     }
-    if (carriedBack && !dryRun) {
+    const bool copiesRemoved = removeCopies(putBack, result, dryRun);
+    if ((carriedBack || copiesRemoved) && !dryRun) {
         const int removed = removeEmptyFoldersAtOnce(madeFolders);
         if (removed > 0)
             (void)syncIntoParents(madeFolders);

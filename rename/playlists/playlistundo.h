@@ -21,6 +21,10 @@ struct PlaylistUndo {
     // Each one put back, with the identity older runs know at its place: a
     // new inode holds the old bytes now, and those runs are to learn it.
     std::vector<RewrittenFile> newInodes;
+    // Besides those put back, the playlists whose rewrite's copies are to
+    // go: at their old paths as they were, going back there with the moves,
+    // or moved back there by an undo a power cut ended.
+    std::vector<PlaylistRewrite> settled;
 };
 
 // Before the moves are taken back: the carried playlists to put back, or
@@ -30,11 +34,17 @@ struct PlaylistUndo {
 PlaylistUndo planPlaylistUndo(
     const std::vector<PlaylistRewrite>& playlists, std::vector<Move>& moves, MovesUndone& result);
 
+// A dry run's look ahead: the files undo takes from their folders after the
+// moves, the carried playlists that go back and the copies of a rewrite.
+std::vector<std::string> leavingAfterMoves(const PlaylistUndo& undo);
+
 // After the moves are taken back (the old folders are there again): the
 // old bytes written beside each playlist, synced and renamed over it, or
-// into its old path, which must be free; a carried one counts as moved back,
-// and the folders the run made (`madeFolders`, parents first) that it alone
-// kept are removed once empty.
+// into its old path, which must be free; a carried one counts as moved back.
+// The copies a killed rewrite left beside each playlist put back or settled
+// go (those holding other bytes stay, said in `result.leftAlone`), and the
+// folders the run made (`madeFolders`, parents first) that they alone kept
+// are removed once empty.
 void restorePlaylists(
     PlaylistUndo& undo, MovesUndone& result, const std::vector<std::string>& madeFolders, bool dryRun);
 
