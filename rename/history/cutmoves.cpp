@@ -124,8 +124,10 @@ SettledMoves settleCutMoves(const RunHistory& history)
         if (const auto number = undoneRun(e.d_name))
             undos.emplace_back(history.folder() + "/" + e.d_name, *number);
     });
-    for (const auto& [marker, number] : undos)
-        settle(marker, [&](std::uint64_t run) { return run == number; }, Keep::OldName);
+    for (const auto& undo : undos) {
+        const std::uint64_t number = undo.second;
+        settle(undo.first, [number](std::uint64_t run) { return run == number; }, Keep::OldName);
+    }
     (void)syncFoldersAtOnce(folders);
     // The markers go once the names they stood for are settled for good.
     for (const std::string& marker : markers)
