@@ -89,20 +89,12 @@ class TestPowerCutHistory : public QObject {
         }
     }
 
-    static QProcessEnvironment environment(const PowerMount& mount)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", mount.root() + "/state");
-        env.insert("XDG_CONFIG_HOME", mount.root() + "/config");
-        return env;
-    }
-
     static Ran run(const PowerMount& mount, const QStringList& arguments, const QString& folder = ".")
     {
         const qint64 before = mount.status().syncs;
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.setProcessEnvironment(environment(mount));
+        process.setProcessEnvironment(mount.programEnvironment());
         process.setWorkingDirectory(mount.root() + "/" + folder);
         process.start(ZENTRIO_CLI, arguments);
         process.waitForFinished(60000);
@@ -117,7 +109,7 @@ class TestPowerCutHistory : public QObject {
     {
         mount.send("freeze-after " + QByteArray::number(n));
         QProcess child;
-        child.setProcessEnvironment(environment(mount));
+        child.setProcessEnvironment(mount.programEnvironment());
         child.setWorkingDirectory(mount.root() + "/" + folder);
         child.start(ZENTRIO_CLI, arguments);
         QDeadlineTimer deadline(30000);
@@ -240,7 +232,7 @@ private Q_SLOTS:
             }();
             // Every sync point but the last, the removal of the record.
             const auto cut = mount.runAndCut(
-                ZENTRIO_CLI, { "undo" }, environment(mount), mount.root(), static_cast<int>(whole.syncs) - 1);
+                ZENTRIO_CLI, { "undo" }, mount.programEnvironment(), mount.root(), static_cast<int>(whole.syncs) - 1);
             QVERIFY(cut.frozen);
             QVERIFY(notBack(mount.root(), tree).isEmpty());
             const Ran repair = run(mount, { "undo" });
@@ -264,7 +256,7 @@ private Q_SLOTS:
             const auto copy = std::find_if(
                 points.begin(), points.end(), [](const QString& point) { return point.contains("/.first.m3u."); });
             QVERIFY(copy != points.end() && copy + 1 != points.end());
-            const auto cut = mount.runAndCut(ZENTRIO_CLI, inPlace, environment(mount), mount.root() + "/lib/Band/First",
+            const auto cut = mount.runAndCut(ZENTRIO_CLI, inPlace, mount.programEnvironment(), mount.root() + "/lib/Band/First",
                 static_cast<int>(copy - points.begin()) + 2);
             QVERIFY(cut.frozen);
             const Ran newer = run(mount, { "undo" });

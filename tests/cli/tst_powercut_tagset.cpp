@@ -62,17 +62,9 @@ class TestPowerCutTagSet : public QObject {
         return mount.send("sync");
     }
 
-    static QProcessEnvironment environment(const PowerMount& mount)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", mount.root() + "/state");
-        env.insert("XDG_CONFIG_HOME", mount.root() + "/config");
-        return env;
-    }
-
     static PowerMount::Run tagSet(PowerMount& mount, const QString& folder, int freezeAfter)
     {
-        return mount.runAndCut(ZENTRIO_CLI, { "tag", "set", "--albumartist", "X", "." }, environment(mount),
+        return mount.runAndCut(ZENTRIO_CLI, { "tag", "set", "--albumartist", "X", "." }, mount.programEnvironment(),
             mount.root() + "/" + folder, freezeAfter);
     }
 
@@ -80,7 +72,7 @@ class TestPowerCutTagSet : public QObject {
     {
         QProcess cli;
         cli.setProcessChannelMode(QProcess::MergedChannels);
-        cli.setProcessEnvironment(environment(mount));
+        cli.setProcessEnvironment(mount.programEnvironment());
         cli.setWorkingDirectory(mount.root() + "/music");
         cli.start(ZENTRIO_CLI, arguments);
         cli.waitForFinished(60000);

@@ -156,4 +156,12 @@ PowerMount::Run PowerMount::runAndCut(const QString& program, const QStringList&
     return run;
 }
 
+QProcessEnvironment PowerMount::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_STATE_HOME", root() + "/state");
+    env.insert("XDG_CONFIG_HOME", root() + "/config");
+    return env;
+}
+
 } // namespace testsupport

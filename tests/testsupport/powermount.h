@@ -41,6 +41,10 @@ public:
     QString root() const { return m_dir.path() + "/mnt"; } // what programs see
     QString backing() const { return m_dir.path() + "/backing"; } // the durable state once cut and unmounted
 
+    // The environment of a program run on the mount: its state and its
+    // settings lie on the mount too, so that a cut reaches them as well.
+    QProcessEnvironment programEnvironment() const;
+
     bool send(const QByteArray& command) const;
     Status status() const;
     // Every sync point since the mount, oldest first, as Run::syncPoints tells them.

@@ -12,19 +12,11 @@ namespace testsupport::tagcut {
 
 namespace {
 
-    QProcessEnvironment environment(const PowerMount& mount)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", mount.root() + "/state");
-        env.insert("XDG_CONFIG_HOME", mount.root() + "/config");
-        return env;
-    }
-
     QByteArray runIn(const PowerMount& mount, const QString& folder, const QStringList& arguments)
     {
         QProcess cli;
         cli.setProcessChannelMode(QProcess::MergedChannels);
-        cli.setProcessEnvironment(environment(mount));
+        cli.setProcessEnvironment(mount.programEnvironment());
         cli.setWorkingDirectory(mount.root() + "/" + folder);
         cli.start(ZENTRIO_CLI, arguments);
         cli.waitForFinished(60000);
@@ -70,13 +62,13 @@ PowerMount::Run runAndCut(
     PowerMount& mount, const QStringList& arguments, int freezeAfter, const QByteArray& cut, int loseSync)
 {
     return mount.runAndCut(
-        ZENTRIO_CLI, arguments, environment(mount), mount.root() + "/music", freezeAfter, cut, loseSync);
+        ZENTRIO_CLI, arguments, mount.programEnvironment(), mount.root() + "/music", freezeAfter, cut, loseSync);
 }
 
 PowerMount::Run repairAndCut(PowerMount& mount, int freezeAfter)
 {
     return mount.runAndCut(
-        ZENTRIO_CLI, { "tag", "set", "--albumartist", "X", "." }, environment(mount), mount.root() + "/empty", freezeAfter);
+        ZENTRIO_CLI, { "tag", "set", "--albumartist", "X", "." }, mount.programEnvironment(), mount.root() + "/empty", freezeAfter);
 }
 
 QStringList tagSet() { return { "tag", "set", "--albumartist", "X", "." }; }
