@@ -43,7 +43,7 @@ namespace {
             int major = 0, minor = 0;
             if (std::sscanf(name.release, "%d.%d", &major, &minor) != 2)
                 return false;
-            return major > 5 || (major == 5 && minor >= 8);
+            return major > 5 || (major == 5 && minor >= 17);
         }();
         return reports;
     }
@@ -86,9 +86,11 @@ bool syncsWholeFileSystem(int fd, std::size_t files)
 
 void DurableBatch::add(int fd)
 {
-    // Only starts the write-back: errors show at the commit's sync.
-    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // Only starts the write-back. An error here (a block that could not be
+    // allocated, its pages dropped) is told to this call alone, so the file
+    // is taken as not durable whatever the commit's sync says later.
     m_fds.push_back(fd);
+    m_failed.push_back(::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE) != 0);
 }
 
 std::vector<bool> DurableBatch::commit()
@@ -105,13 +107,16 @@ std::vector<bool> DurableBatch::commit()
             fds.push_back(m_fds[i]);
         // A syncfs that fails says only that some file of the file system
         // was not written; each file's fsync then tells which.
+        // The fdatasync after it makes the disk flush its cache: a syncfs
+        // whose journal had nothing left to commit (xfs, ext2) sends no flush.
         const bool whole = device != dev_t(-1) && syncsWholeFileSystem(fds.front(), fds.size())
-            && ::syncfs(fds.front()) == 0;
+            && ::syncfs(fds.front()) == 0 && ::fdatasync(fds.front()) == 0;
         const std::vector<bool> each = whole ? std::vector<bool>(fds.size(), true) : fsyncEach(fds);
         for (std::size_t k = 0; k < members.size(); ++k)
-            durable[members[k]] = each[k];
+            durable[members[k]] = each[k] && !m_failed[members[k]];
     }
     m_fds.clear();
+    m_failed.clear();
     return durable;
 }
 

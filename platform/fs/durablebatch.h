@@ -26,12 +26,13 @@ public:
 
 private:
     std::vector<int> m_fds;
+    std::vector<bool> m_failed; // its write-back could not even be started
 };
 
 // Whether a batch of `files` files, all on the file system of `fd`, is made
 // durable by one syncfs: the file system's kind, the kernel (which reports
-// a write-back error to syncfs only since Linux 5.8), the batch's size and
-// the data other programs have not yet written all decide.
+// an error of the journal's commit to syncfs only since Linux 5.17), the
+// batch's size and the data other programs have not yet written all decide.
 bool syncsWholeFileSystem(int fd, std::size_t files);
 
 } // namespace zentrio::fs

@@ -364,6 +364,7 @@ namespace {
         // is removed only once each write it guards lasts.
         DurableBatch batch;
         std::vector<std::size_t> inBatch;
+        std::vector<struct stat> asWritten; // each file as its write left it
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (!opened[i])
                 continue;
@@ -373,14 +374,23 @@ namespace {
                 settle(i);
                 continue;
             }
+            asWritten.emplace_back();
+            (void)::fstat(opened[i]->fd.get(), &asWritten.back());
             batch.add(opened[i]->fd.get());
             inBatch.push_back(i);
         }
         const std::vector<bool> durable = batch.commit();
         for (std::size_t k = 0; k < inBatch.size(); ++k) {
-            written[inBatch[k]] = durable[k];
-            if (!durable[k])
-                settle(inBatch[k]);
+            const std::size_t i = inBatch[k];
+            written[i] = durable[k];
+            if (durable[k])
+                continue;
+            // Another program wrote it while the slice was made durable: its
+            // bytes are not ours to put back over, so the copy keeps it.
+            if (untouchedSince(opened[i]->fd.get(), asWritten[k]))
+                settle(i);
+            else
+                unsettled.push_back(&opened[i]->entry);
         }
         // Only the files left half written keep a copy; the others are settled.
         if (unsettled.empty())
