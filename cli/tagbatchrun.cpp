@@ -119,9 +119,15 @@ std::string pathBelow(const std::string& path, const std::string& given)
     return baseOf(path);
 }
 
-// Every file below the paths, with what the batch would do to it.
+// The memory the writes planned while reading may keep, so that a batch
+// writes them without reading each file twice; the writes past it read
+// their files again.
+constexpr std::size_t kKeptWriteBytes = 64u << 20;
+
+// Every file below the paths, with what the batch would do to it; with
+// `keepBytes`, the writes it plans too (PlannedTagWrite::kept).
 std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const std::vector<std::string>& given,
-    TagBatch batch, const ValuesOf& valuesOf, const Query* query, Progress& progress)
+    TagBatch batch, const ValuesOf& valuesOf, const Query* query, Progress& progress, std::size_t keepBytes)
 {
     std::vector<std::string> paths;
     paths.reserve(targets.size());
@@ -138,7 +144,7 @@ std::optional<std::vector<Target>> targetsOf(std::vector<Target> targets, const 
         };
     auto planned = planTagWrites(
         batch, paths, [&](std::size_t i) { return valuesOf(pathBelow(targets[i].path, given[targets[i].argument])); },
-        taken);
+        taken, keepBytes);
     if (!planned)
         return std::nullopt;
     progress.clear();
@@ -270,7 +276,8 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
     Progress progress(!options.json);
     TagBatch batch = batchFor(options);
     const auto targets = walkLibrary(walk)
-        ? targetsOf(std::move(found), *paths, batch, valuesOf, query->get(), progress)
+        ? targetsOf(std::move(found), *paths, batch, valuesOf, query->get(), progress,
+              options.dryRun ? 0 : kKeptWriteBytes)
         : std::nullopt;
     if (!targets) {
         complain("interrupted while reading; nothing was changed");
@@ -307,8 +314,10 @@ int runTagBatch(const TagRunOptions& options, const ValuesOf& valuesOf)
         report.summary("dry run, nothing changed: " + counts.text(true));
         return counts.failed + counts.nomatch > 0 ? kSomeFailed : status;
     }
-    for (const Target* target : changing)
+    for (const Target* target : changing) {
         batch.files.emplace_back(target->path, target->plan.values);
+        batch.kept.push_back(target->plan.kept);
+    }
     batch.keepGoing = [&](std::size_t done) {
         progress.update("writing", done, changing.size());
         return !interrupted.load();

@@ -77,18 +77,42 @@ namespace {
         return fields;
     }
 
+    std::optional<TagFields> parsedRegionFields(std::string_view region)
+    {
+        const std::size_t size = std::min(id3v2TagSize(region), region.size());
+        if (size == 0)
+            return std::nullopt;
+        const ReadBytes read = [&](std::size_t offset, std::size_t count) {
+            return offset >= size ? std::string_view() : region.substr(offset, std::min(count, size - offset));
+        };
+        const auto frames = wantedFrames(region, size, read);
+        return id3v2FieldsOf(frames ? std::string_view(*frames) : region.substr(0, size));
+    }
+
+    // The fields of the last region read on this thread: planning a write
+    // asks for those of one region more than once (to carry values into
+    // it, to tell what changes), and a parse costs more than comparing.
+    struct LastRegion {
+        static constexpr std::size_t kLargest = 64 * 1024; // larger regions are not kept
+        std::string bytes;
+        std::optional<TagFields> fields;
+        bool valid = false;
+    };
+
 } // namespace
 
 std::optional<TagFields> id3v2FieldsOfRegion(std::string_view region)
 {
-    const std::size_t size = std::min(id3v2TagSize(region), region.size());
-    if (size == 0)
-        return std::nullopt;
-    const ReadBytes read = [&](std::size_t offset, std::size_t count) {
-        return offset >= size ? std::string_view() : region.substr(offset, std::min(count, size - offset));
-    };
-    const auto frames = wantedFrames(region, size, read);
-    return id3v2FieldsOf(frames ? std::string_view(*frames) : region.substr(0, size));
+    thread_local LastRegion last;
+    if (last.valid && region == last.bytes)
+        return last.fields;
+    auto fields = parsedRegionFields(region);
+    last.valid = region.size() <= LastRegion::kLargest;
+    if (last.valid) {
+        last.bytes.assign(region);
+        last.fields = fields;
+    }
+    return fields;
 }
 
 namespace {

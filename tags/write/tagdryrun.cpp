@@ -3,6 +3,8 @@
 #include "platform/fs/readpool.h"
 #include "tags/read/tagsource.h"
 
+#include <atomic>
+
 namespace zentrio {
 
 namespace {
@@ -21,6 +23,41 @@ namespace {
         }
         return changes;
     }
+
+    // The memory a kept write holds: its new bytes and the old ones the
+    // journal records.
+    std::size_t bytesOf(const KeptWrite& kept)
+    {
+        std::size_t bytes = kept.write.splice ? kept.write.splice->prefix.size() : 0;
+        for (const fs::Patch& patch : kept.write.patches)
+            bytes += patch.bytes.size();
+        bytes += kept.snapshot.region.size() + kept.snapshot.record.value_or(std::string()).size();
+        for (const OldPiece& piece : kept.snapshot.pieces)
+            bytes += piece.bytes.size();
+        return bytes + sizeof kept;
+    }
+
+    // Room for kept writes, shared by the read pool's threads.
+    class KeepRoom {
+    public:
+        explicit KeepRoom(std::size_t bytes)
+            : m_left(bytes)
+        {
+        }
+        bool take(std::size_t bytes)
+        {
+            std::size_t left = m_left.load();
+            while (left >= bytes) {
+                if (m_left.compare_exchange_weak(left, left - bytes))
+                    return true;
+            }
+            return false;
+        }
+        bool any() const { return m_left.load() > 0; }
+
+    private:
+        std::atomic<std::size_t> m_left;
+    };
 
     struct Read {
         PlannedTagWrite file;
@@ -44,7 +81,8 @@ namespace {
     }
 
     Read planOne(const TagBatch& batch, const std::string& path,
-        const std::function<std::optional<TagValues>()>& valuesOf, const std::function<bool(const TagFields*)>& taken)
+        const std::function<std::optional<TagValues>()>& valuesOf, const std::function<bool(const TagFields*)>& taken,
+        KeepRoom& room)
     {
         Read read;
         const auto layout = readTagLayout(path, batch.source == TagSource::Id3v2First);
@@ -67,7 +105,7 @@ namespace {
             return read;
         }
         read.file.values = *values;
-        const auto plan = planFileWrite(batch, *values, *layout);
+        auto plan = planFileWrite(batch, *values, *layout);
         if (!plan) {
             read.file.state = !layout->regionFits ? PlannedTagWrite::State::TagPastEnd
                 : otherFormat()                   ? PlannedTagWrite::State::NotWritable
@@ -81,6 +119,12 @@ namespace {
         read.file.changes = changesOf(*layout, plan->rewrite, batch.source);
         read.expected = plan->write.expected;
         read.path = layout->path;
+        if (room.any()) {
+            auto kept = std::make_shared<KeptWrite>(
+                KeptWrite { layout->path, std::move(plan->write), snapshotOf(*layout, plan->rewrite), layout->identity });
+            if (room.take(bytesOf(*kept)))
+                read.file.kept = std::move(kept);
+        }
         return read;
     }
 
@@ -103,9 +147,10 @@ bool ReachedFiles::firstReach(const fs::Expectation& file, const std::string& pa
     return file.inodesIdentify ? m_files.insert({ file.device, file.inode }).second : m_paths.insert(path).second;
 }
 
-std::optional<std::vector<PlannedTagWrite>> planTagWrites(
-    const TagBatch& batch, const std::vector<std::string>& paths, const ValuesFor& valuesFor, const TakenFor& taken)
+std::optional<std::vector<PlannedTagWrite>> planTagWrites(const TagBatch& batch, const std::vector<std::string>& paths,
+    const ValuesFor& valuesFor, const TakenFor& taken, std::size_t keepBytes)
 {
+    KeepRoom room(keepBytes);
     constexpr std::size_t kChunk = 4096;
     std::vector<PlannedTagWrite> planned;
     planned.reserve(paths.size());
@@ -118,13 +163,14 @@ std::optional<std::vector<PlannedTagWrite>> planTagWrites(
                 const std::size_t file = first + i;
                 const auto takenHere = taken ? std::function([&](const TagFields* now) { return taken(file, now); })
                                              : std::function<bool(const TagFields*)>();
-                return std::optional(planOne(batch, paths[file], [&] { return valuesFor(file); }, takenHere));
+                return std::optional(planOne(batch, paths[file], [&] { return valuesFor(file); }, takenHere, room));
             },
             ReadAll::Yes);
         for (auto& read : reads) {
             if (read->expected && !reached.firstReach(*read->expected, read->path)) {
                 read->file.state = PlannedTagWrite::State::SameFile;
                 read->file.changes.clear();
+                read->file.kept.reset();
             }
             planned.push_back(std::move(read->file));
         }

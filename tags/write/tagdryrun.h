@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -62,6 +63,7 @@ struct PlannedTagWrite {
     } state = State::Changes;
     std::vector<FieldChange> changes; // Changes: in the order of TagField
     TagValues values; // the values it gets
+    std::shared_ptr<const KeptWrite> kept = {}; // Changes: its write, when the plan was asked to keep it
 };
 
 // The values the file at an index gets; nullopt: the batch leaves it alone.
@@ -76,8 +78,11 @@ using TakenFor = std::function<bool(std::size_t file, const TagFields* now)>;
 // on the read pool a few thousand at a time; batch.keepGoing is asked after
 // each of these with the count read, and false gives nullopt. A file that
 // cannot be read is Unreadable whatever its values; one `taken` refuses is
-// NotTaken (no `taken`: every file is taken).
+// NotTaken (no `taken`: every file is taken). The writes of files that
+// change are kept (PlannedTagWrite::kept) while they hold no more than
+// `keepBytes` in all, so that writing the batch need not read them again.
 std::optional<std::vector<PlannedTagWrite>> planTagWrites(const TagBatch& batch,
-    const std::vector<std::string>& paths, const ValuesFor& valuesFor, const TakenFor& taken = {});
+    const std::vector<std::string>& paths, const ValuesFor& valuesFor, const TakenFor& taken = {},
+    std::size_t keepBytes = 0);
 
 } // namespace zentrio

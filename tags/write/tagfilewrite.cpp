@@ -57,22 +57,36 @@ namespace {
 
     // Plans files from `first` on, a few at a time on the read pool, until
     // the slice is full.
-    Slice planSlice(const std::vector<std::string>& paths, std::size_t first, bool withRegion, const WritePlanner& plan)
+    Slice planSlice(const std::vector<std::string>& paths, std::size_t first, bool withRegion, const WritePlanner& plan,
+        const KnownWrites& known)
     {
         constexpr std::size_t kChunk = 32;
         Slice slice { first, {}, {} };
         std::size_t bytes = 0;
         for (std::size_t at = first; at < paths.size() && slice.writes.size() < kSliceFiles && bytes < kSliceBytes;) {
             const std::size_t count = std::min({ kChunk, paths.size() - at, kSliceFiles - slice.writes.size() });
-            auto planned = readInOrder(
-                count,
-                [&](std::size_t i) -> std::optional<std::pair<std::string, std::optional<PlannedWrite>>> {
-                    const auto layout = readTagLayout(paths[at + i], withRegion);
+            // The writes the caller knows are taken as they are; only the
+            // other files are read, on the read pool.
+            std::vector<std::optional<std::pair<std::string, std::optional<PlannedWrite>>>> planned(count);
+            std::vector<std::size_t> unknown;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (auto write = known ? known(at + i) : std::nullopt)
+                    planned[i] = std::pair { std::move(write->path), std::optional(std::move(write->write)) };
+                else
+                    unknown.push_back(i);
+            }
+            auto reads = readInOrder(
+                unknown.size(),
+                [&](std::size_t k) -> std::optional<std::pair<std::string, std::optional<PlannedWrite>>> {
+                    const std::size_t file = at + unknown[k];
+                    const auto layout = readTagLayout(paths[file], withRegion);
                     if (!layout)
-                        return std::pair { paths[at + i], std::optional<PlannedWrite>() };
-                    return std::pair { layout->path, plan(at + i, *layout) };
+                        return std::pair { paths[file], std::optional<PlannedWrite>() };
+                    return std::pair { layout->path, plan(file, *layout) };
                 },
                 ReadAll::Yes);
+            for (std::size_t k = 0; k < unknown.size(); ++k)
+                planned[unknown[k]] = std::move(reads[k]);
             for (auto& one : planned) {
                 bytes += one->second ? bytesOf(*one->second) : 0;
                 slice.paths.push_back(std::move(one->first));
@@ -159,13 +173,13 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bo
     return write;
 }
 
-std::vector<bool> performTagWrites(
-    const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan, const SliceHooks& hooks)
+std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan,
+    const SliceHooks& hooks, const KnownWrites& known)
 {
     std::vector<bool> done;
     done.reserve(paths.size());
     while (done.size() < paths.size()) {
-        Slice slice = planSlice(paths, done.size(), withRegion, plan);
+        Slice slice = planSlice(paths, done.size(), withRegion, plan, known);
         const auto allowed = hooks.beforeWrites ? hooks.beforeWrites(slice.first, slice.writes)
                                                 : std::optional(std::vector<bool>(slice.writes.size(), true));
         if (!allowed)

@@ -42,6 +42,14 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bo
 
 using WritePlanner = std::function<std::optional<PlannedWrite>(std::size_t index, const TagLayout& layout)>;
 
+// A write the caller planned already, from its own reading of the file:
+// the file itself (links resolved) and its writes. nullopt: read the file.
+struct KnownWrite {
+    std::string path;
+    PlannedWrite write;
+};
+using KnownWrites = std::function<std::optional<KnownWrite>(std::size_t index)>;
+
 // What a caller does with each slice: before its writes, it sees the plans
 // (by the index of their first path) and gives which of them may be written,
 // or nullopt to stop the whole run there; after them, it learns which were.
@@ -53,11 +61,12 @@ struct SliceHooks {
 
 // Reads each file's layout (with its ID3v2 region when `withRegion`) and
 // plans its write on the read pool, a slice at a time, then performs the
-// slice's writes: the in-place ones behind one crash copy. Gives for each
-// path whether its write was done; a file that cannot be read, whose plan
-// is nullopt or whose write fails is not, and is left as it was.
-std::vector<bool> performTagWrites(
-    const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan, const SliceHooks& hooks = {});
+// slice's writes: the in-place ones behind one crash copy. A file `known`
+// gives a write for is not read again. Gives for each path whether its
+// write was done; a file that cannot be read, whose plan is nullopt or
+// whose write fails is not, and is left as it was.
+std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan,
+    const SliceHooks& hooks = {}, const KnownWrites& known = {});
 
 // Where an in-place tag write keeps the old bytes until it is done; a start
 // puts back what an interrupted write left there.

@@ -12,22 +12,6 @@ namespace zentrio {
 
 namespace {
 
-    TagSnapshot snapshotOf(const TagLayout& layout, const TagRewrite& rewrite)
-    {
-        TagSnapshot snapshot { layout.path, layout.length, layout.record };
-        snapshot.regionCaptured = rewrite.region != TagRewrite::Region::Unchanged;
-        if (rewrite.oldRegion.size() == 1 && rewrite.oldRegion.front().kind == OldPiece::Kind::Bytes)
-            snapshot.region = rewrite.oldRegion.front().bytes;
-        else
-            snapshot.pieces = rewrite.oldRegion;
-        snapshot.before = fingerprintOf(layout, snapshot.regionCaptured);
-        snapshot.written = fingerprintAfter(layout, rewrite);
-        if (layout.identity.modified != 0)
-            snapshot.modified = layout.identity.modified;
-        snapshot.regionOffset = layout.regionOffset;
-        return snapshot;
-    }
-
     // A slice's plans go to the journal, synced, before any of them is
     // written; a file reached a second time (by a link, or another hard
     // link) and a file that holds its new tags already are left out.
@@ -90,7 +74,36 @@ namespace {
         std::vector<std::size_t> m_notWritten;
     };
 
+    // The kept write of file i, while the file is still as its reading found it.
+    std::optional<KnownWrite> keptWrite(const TagBatch& batch, std::size_t i)
+    {
+        if (!batch.shown.empty() || i >= batch.kept.size() || !batch.kept[i])
+            return std::nullopt;
+        const KeptWrite& kept = *batch.kept[i];
+        const auto now = fs::identityOf(kept.path);
+        if (!now || !fs::sameIdentity(kept.seen, *now, kept.write.expected.inodesIdentify)
+            || now->modified != kept.seen.modified)
+            return std::nullopt;
+        return KnownWrite { kept.path, kept.write };
+    }
+
 } // namespace
+
+TagSnapshot snapshotOf(const TagLayout& layout, const TagRewrite& rewrite)
+{
+    TagSnapshot snapshot { layout.path, layout.length, layout.record };
+    snapshot.regionCaptured = rewrite.region != TagRewrite::Region::Unchanged;
+    if (rewrite.oldRegion.size() == 1 && rewrite.oldRegion.front().kind == OldPiece::Kind::Bytes)
+        snapshot.region = rewrite.oldRegion.front().bytes;
+    else
+        snapshot.pieces = rewrite.oldRegion;
+    snapshot.before = fingerprintOf(layout, snapshot.regionCaptured);
+    snapshot.written = fingerprintAfter(layout, rewrite);
+    if (layout.identity.modified != 0)
+        snapshot.modified = layout.identity.modified;
+    snapshot.regionOffset = layout.regionOffset;
+    return snapshot;
+}
 
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use)
 {
@@ -137,7 +150,13 @@ TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, Journ
              }
              return recorder.beforeWrites(first, plans);
          },
-            [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone); } });
+            [&](std::size_t first, const std::vector<bool>& sliceDone) { recorder.afterWrites(first, sliceDone); } },
+        [&](std::size_t i) {
+            auto known = keptWrite(batch, i);
+            if (known)
+                snapshots[i] = batch.kept[i]->snapshot;
+            return known;
+        });
     for (const FileOutcome outcome : result.outcomes) {
         if (outcome == FileOutcome::Written)
             ++result.written;

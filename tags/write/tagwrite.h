@@ -2,17 +2,30 @@
 
 #include "platform/fs/fsops.h"
 #include "tags/write/tagchange.h"
+#include "tags/write/tagfilewrite.h"
 #include "tags/journal/tagjournal.h"
 #include "tags/read/tagsource.h"
 #include "tags/write/tagvalues.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace zentrio {
 
+// A file's write as a reading of it before the batch planned it: the file
+// itself (links resolved), its writes, what the journal records of it, and
+// the file as that reading found it. The batch writes it without reading
+// the file again while the file is still so; its expectation is checked
+// against the file before the write, as every write's is.
+struct KeptWrite {
+    std::string path;
+    PlannedWrite write;
+    TagSnapshot snapshot;
+    fs::FileIdentity seen;
+};
 
 // Many files' changes: each file's values, written by one rule.
 struct TagBatch {
@@ -28,6 +41,9 @@ struct TagBatch {
     // When given, one per file: the file as a window showed it. A file
     // renamed or replaced under its name since is not written.
     std::vector<std::optional<fs::FileIdentity>> shown = {};
+    // When given, one per file (null: read it again): its write as planned
+    // from an earlier reading. Not used with `shown`.
+    std::vector<std::shared_ptr<const KeptWrite>> kept = {};
     // Asked after each slice of files with the count done so far; false
     // stops the batch there (the journal holds what was written).
     std::function<bool(std::size_t done)> keepGoing = {};
@@ -71,6 +87,9 @@ enum class JournalUse { Required, BestEffort };
 // counted, and the batch goes on. With JournalUse::Required a journal that
 // cannot be written stops the batch before any file is touched.
 TagBatchResult writeTags(const TagBatch& batch, const TagJournal* journal, JournalUse use = JournalUse::Required);
+
+// What the journal records of a file before the rewrite is written to it.
+TagSnapshot snapshotOf(const TagLayout& layout, const TagRewrite& rewrite);
 
 // The tag menu's batch: fields not named keep their values.
 TagBatchResult writeTagBatch(const std::vector<std::pair<std::string, TagValues>>& files, TagSource source, int year,

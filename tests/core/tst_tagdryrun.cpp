@@ -1,4 +1,5 @@
 #include "tags/write/tagdryrun.h"
+#include "tags/read/tagsource.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
 
@@ -15,8 +16,14 @@ class TagDryRunTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { qputenv("XDG_STATE_HOME", m_state.path().toUtf8()); }
     void eachFileIsToldWhatTheBatchWouldDo_data();
     void eachFileIsToldWhatTheBatchWouldDo();
+    void aKeptWriteIsTakenOnlyWhileTheFileIsAsPlanned_data();
+    void aKeptWriteIsTakenOnlyWhileTheFileIsAsPlanned();
+
+private:
+    testsupport::TempDir m_state; // the crash copies of the writes
 };
 
 void TagDryRunTest::eachFileIsToldWhatTheBatchWouldDo_data()
@@ -64,6 +71,48 @@ void TagDryRunTest::eachFileIsToldWhatTheBatchWouldDo()
         QCOMPARE(planned->front().changes.front().to, QString("B"));
     }
     QCOMPARE(testsupport::readFile(a), before); // nothing written
+}
+
+void TagDryRunTest::aKeptWriteIsTakenOnlyWhileTheFileIsAsPlanned_data()
+{
+    QTest::addColumn<bool>("changedSincePlan");
+    QTest::newRow("as planned: written from the plan, undone") << false;
+    QTest::newRow("written by another program since: read again, its change kept") << true;
+}
+
+// The batch writes the plan its first reading kept; a file another write
+// changed since must not get the stale plan over that change.
+void TagDryRunTest::aKeptWriteIsTakenOnlyWhileTheFileIsAsPlanned()
+{
+    QFETCH(bool, changedSincePlan);
+    testsupport::TempDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string a = writeTagged(folder, "a.mp3", "A");
+    const QByteArray before = testsupport::readFile(a);
+    TagBatch batch;
+    batch.source = TagSource::Id3v2First;
+    const TagValues song { { TagField::Song, "B" } };
+    const auto planned
+        = planTagWrites(batch, { a }, [&](std::size_t) { return std::optional(song); }, {}, std::size_t(1) << 20);
+    QVERIFY(planned && planned->front().kept);
+    if (changedSincePlan) {
+        TagBatch other = batch;
+        other.files = { { a, TagValues { { TagField::Artist, "X" } } } };
+        QCOMPARE(writeTags(other, nullptr).written, 1);
+    }
+    const QByteArray planTime = testsupport::readFile(a);
+    batch.files = { { a, song } };
+    batch.kept = { planned->front().kept };
+    const TagJournal journal(folder + "/journal");
+    QCOMPARE(writeTags(batch, &journal).written, 1);
+    const auto fields = readFileTag(a, TagSource::Id3v2First);
+    QVERIFY(fields);
+    QCOMPARE(fields->song, QString("B"));
+    QCOMPARE(fields->artist, QString(changedSincePlan ? "X" : "Artist"));
+    const auto undone = journal.undoNewest();
+    QVERIFY(undone && undone->restored == 1);
+    QCOMPARE(testsupport::readFile(a), planTime);
+    QVERIFY(changedSincePlan || planTime == before);
 }
 
 QTEST_GUILESS_MAIN(TagDryRunTest)
