@@ -89,6 +89,7 @@ namespace {
         if (st.stx_mask & STATX_BTIME)
             identity.birth = static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
         identity.modified = static_cast<std::int64_t>(st.stx_mtime.tv_sec) * 1000000000 + st.stx_mtime.tv_nsec;
+        identity.changed = static_cast<std::int64_t>(st.stx_ctime.tv_sec) * 1000000000 + st.stx_ctime.tv_nsec;
         return identity;
     }
 

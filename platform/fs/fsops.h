@@ -47,6 +47,7 @@ struct FileIdentity {
     std::int64_t size = 0;
     std::int64_t birth = 0; // nanoseconds since the epoch; 0 when unknown
     std::int64_t modified = 0; // nanoseconds since the epoch; 0 when unknown; not part of sameIdentity
+    std::int64_t changed = 0; // the status change (ctime), as modified; moves with every write, time kept or not
 };
 
 // A device number as FileIdentity holds it (major in the high 32 bits), from stat's.

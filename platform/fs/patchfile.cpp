@@ -17,6 +17,7 @@
 #include <set>
 #include <fcntl.h>
 #include <cstring>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace zentrio::fs {
@@ -29,7 +30,6 @@ namespace {
     constexpr std::string_view kPartialPrefix = "tmp-";
     constexpr std::string_view kAsidePrefix = "aside-";
     constexpr std::int64_t kBlock = 512; // a torn write leaves each such block old or new
-    constexpr std::size_t kFilesPerCopy = 256; // files held open between their copy and their write
     constexpr std::int64_t kLargest = std::int64_t(1) << 50; // no file offset or length is larger
 
     // One region of a file as the copy keeps it: its old bytes, and the
@@ -402,6 +402,17 @@ namespace {
 
 } // namespace
 
+std::size_t filesPerCrashCopy()
+{
+    constexpr std::size_t kFewest = 16, kMost = 4096;
+    constexpr std::size_t kKeptForTheRest = 256; // the program's other descriptors: its threads' reads, the journal, Qt
+    struct rlimit limit {};
+    const std::size_t open = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        ? static_cast<std::size_t>(limit.rlim_cur)
+        : kMost;
+    return std::clamp<std::size_t>(open > kKeptForTheRest ? (open - kKeptForTheRest) / 2 : 0, kFewest, kMost);
+}
+
 bool holds(int fd, const Expectation& expected)
 {
     Digest digest;
@@ -459,8 +470,9 @@ std::vector<bool> patchFiles(
         if (waiting.contains(file.path))
             file.path.clear(); // not opened, so not written
     }
-    for (std::size_t first = 0; first < files.size(); first += kFilesPerCopy) {
-        const auto last = files.begin() + static_cast<std::ptrdiff_t>(std::min(files.size(), first + kFilesPerCopy));
+    const std::size_t perCopy = filesPerCrashCopy();
+    for (std::size_t first = 0; first < files.size(); first += perCopy) {
+        const auto last = files.begin() + static_cast<std::ptrdiff_t>(std::min(files.size(), first + perCopy));
         const std::vector<FilePatches> group(files.begin() + static_cast<std::ptrdiff_t>(first), last);
         const auto done = patchGroup(group, copyFolder, afterCopy);
         written.insert(written.end(), done.begin(), done.end());

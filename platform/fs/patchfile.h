@@ -34,6 +34,12 @@ struct Expectation {
 // True when the open file holds what was expected.
 bool holds(int fd, const Expectation& expected);
 
+// How many files one crash copy guards: each is held open from its copy to
+// its write, and the copies, their syncs and the syncs of the writes are
+// paid once for them all. Half of what the process may open beside what
+// the rest of the program needs, from 16 to 4096.
+std::size_t filesPerCrashCopy();
+
 // The writes of one file, for patchFiles.
 struct FilePatches {
     std::string path;

@@ -14,9 +14,9 @@ namespace zentrio {
 
 namespace {
 
-    // A slice holds at most this many files, or this many bytes of tag
-    // regions read and written: the memory a batch needs whatever its size.
-    constexpr std::size_t kSliceFiles = 256;
+    // A slice holds at most the files one crash copy guards, or this many
+    // bytes of tag regions read and written: the memory a batch needs
+    // whatever its size.
     constexpr std::size_t kSliceBytes = 32u << 20;
 
     std::size_t bytesOf(const PlannedWrite& write)
@@ -61,10 +61,11 @@ namespace {
         const KnownWrites& known)
     {
         constexpr std::size_t kChunk = 32;
+        const std::size_t sliceFiles = fs::filesPerCrashCopy();
         Slice slice { first, {}, {} };
         std::size_t bytes = 0;
-        for (std::size_t at = first; at < paths.size() && slice.writes.size() < kSliceFiles && bytes < kSliceBytes;) {
-            const std::size_t count = std::min({ kChunk, paths.size() - at, kSliceFiles - slice.writes.size() });
+        for (std::size_t at = first; at < paths.size() && slice.writes.size() < sliceFiles && bytes < kSliceBytes;) {
+            const std::size_t count = std::min({ kChunk, paths.size() - at, sliceFiles - slice.writes.size() });
             // The writes the caller knows are taken as they are; only the
             // other files are read, on the read pool.
             std::vector<std::optional<std::pair<std::string, std::optional<PlannedWrite>>>> planned(count);

@@ -82,7 +82,7 @@ namespace {
         const KeptWrite& kept = *batch.kept[i];
         const auto now = fs::identityOf(kept.path);
         if (!now || !fs::sameIdentity(kept.seen, *now, kept.write.expected.inodesIdentify)
-            || now->modified != kept.seen.modified)
+            || now->modified != kept.seen.modified || now->changed != kept.seen.changed)
             return std::nullopt;
         return KnownWrite { kept.path, kept.write };
     }
