@@ -24,25 +24,24 @@ namespace {
 
 } // namespace
 
-void syncFileSystemOf(const std::string& path)
-{
-    const int fd = openForSync(path);
-    if (::syncfs(fd) != 0) {
-        std::fprintf(stderr, "syncfs failed on %s\n", path.c_str());
-        std::abort();
-    }
-    ::close(fd);
-}
+namespace {
 
-void syncPath(const std::string& path)
-{
-    const int fd = openForSync(path);
-    if (::fsync(fd) != 0) {
-        std::fprintf(stderr, "fsync failed on %s\n", path.c_str());
-        std::abort();
+    // Opens the path, syncs it by `sync` and closes it; a failed sync ends the bench.
+    void syncOpened(const std::string& path, int (*sync)(int), const char* name)
+    {
+        const int fd = openForSync(path);
+        if (sync(fd) != 0) {
+            std::fprintf(stderr, "%s failed on %s\n", name, path.c_str());
+            std::abort();
+        }
+        ::close(fd);
     }
-    ::close(fd);
-}
+
+} // namespace
+
+void syncFileSystemOf(const std::string& path) { syncOpened(path, ::syncfs, "syncfs"); }
+
+void syncPath(const std::string& path) { syncOpened(path, ::fsync, "fsync"); }
 
 void syncEach(const std::vector<std::string>& paths, int threads)
 {
