@@ -488,7 +488,23 @@ bool patchFile(const std::string& path, const std::vector<Patch>& patches, const
 
 namespace {
 
-    enum class Verdict { Restored, Waiting, SetAside };
+    enum class Verdict { Restored, Untouched, Waiting, SetAside };
+
+    // The file holds its old length and every region's old bytes: the
+    // write never reached it, and writing them again would only give it a
+    // new modification time.
+    bool holdsOldBytes(int fd, const Entry& entry, std::int64_t length)
+    {
+        if (length != entry.before)
+            return false;
+        std::string now;
+        for (const Region& region : entry.regions) {
+            now.resize(region.old.size());
+            if (!readFully(fd, now.data(), now.size(), static_cast<off_t>(region.offset)) || now != region.old)
+                return false;
+        }
+        return true;
+    }
 
     // Every block of the region within the file's old length holds its old
     // bytes or its new ones (by digest); bytes past the file's end are a
@@ -535,6 +551,10 @@ namespace {
             if (!oldOrNew(fd.get(), region, entry.before, st.st_size))
                 return Verdict::SetAside;
         }
+        // Synced all the same: old bytes a killed write put back may be in
+        // memory only, and the copy goes once this returns.
+        if (holdsOldBytes(fd.get(), entry, st.st_size))
+            return ::fsync(fd.get()) == 0 ? Verdict::Untouched : Verdict::Waiting;
         return putBack(fd.get(), entry) ? Verdict::Restored : Verdict::Waiting;
     }
 
@@ -605,6 +625,7 @@ namespace {
         for (const Entry& entry : *entries) {
             switch (repair(entry)) {
             case Verdict::Restored:
+            case Verdict::Untouched: // as it was, which is what the repair is for
                 ++outcome.restored;
                 break;
             case Verdict::Waiting:

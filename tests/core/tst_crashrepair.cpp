@@ -139,8 +139,13 @@ void CrashRepairTest::theRepairActsOnlyOnOldOrNewBytes()
         text.replace(text.indexOf("region "), 7, "region 0 0 0 9223372036854775807 ");
         testsupport::writeFile(copies, testsupport::everyEntry(copies).front(), text);
     }
+    struct stat seen {};
+    QCOMPARE(::stat(path.c_str(), &seen) == 0, Since(since) != Since::FolderGone);
     const fs::RepairOutcome outcome = fs::restoreInterruptedPatches(copies);
     QCOMPARE(outcome.restored, restored ? 1 : 0);
+    struct stat now {};
+    if (Written(written) == Written::Nothing && ::stat(path.c_str(), &now) == 0) // a write that never reached it: not even its time changes
+        QCOMPARE(now.st_mtim.tv_nsec + now.st_mtim.tv_sec * 1000000000ll, seen.st_mtim.tv_nsec + seen.st_mtim.tv_sec * 1000000000ll);
     QCOMPARE(outcome.setAside, restored ? 0 : 1);
     QCOMPARE(outcome.waiting, 0);
     if (Since(since) != Since::FolderGone)
