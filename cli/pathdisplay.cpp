@@ -6,7 +6,7 @@
 
 namespace zentrio::cli {
 
-std::string pathText(const std::string& path, PathForm form)
+std::string pathText(std::string path, PathForm form)
 {
     switch (form) {
     case PathForm::Quoted:

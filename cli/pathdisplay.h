@@ -15,7 +15,7 @@ namespace zentrio::cli {
 // its control characters as blanks (a record that must stay one line).
 enum class PathForm { AsIs, Quoted, OneLine };
 
-std::string pathText(const std::string& path, PathForm form);
+std::string pathText(std::string path, PathForm form);
 // The form of a path in a record on stdout: quoted on a terminal, else `elsewhere`.
 PathForm recordForm(PathForm elsewhere = PathForm::AsIs);
 

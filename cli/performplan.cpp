@@ -225,7 +225,7 @@ int performPlan(const LibraryPlan& plan, const PathDisplay& display, const PlanR
             complain("the plan cannot be written to " + how.planOut);
             return kSomeFailed;
         }
-        const std::size_t playlists = playlistsToRewrite(plan.order.steps).size();
+        const std::size_t playlists = plan.listedWithoutPlaylists ? 0 : playlistsToRewrite(plan.order.steps).size();
         report.summary((how.planOut.empty() ? "dry run, nothing changed: "
                                             : "plan written to " + how.planOut + ", nothing changed: ")
             + report.counts().text(true)

@@ -54,6 +54,7 @@ int runRename(const RenameOptions& options)
     request.options.ampersandToN = false;
     request.options.foldEveryAccent = true;
     request.conflicts = conflictPolicy(options.conflicts);
+    request.shownOnly = options.dryRun && options.planOut.empty();
     request.fsChoice = options.fs == "fat" ? FsChoice::Fat : options.fs == "posix" ? FsChoice::Posix : FsChoice::Auto;
     PathDisplay display = displayForArguments(options.paths, *paths);
     if (!options.to.empty()) {

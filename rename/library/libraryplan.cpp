@@ -3,6 +3,7 @@
 #include "platform/fs/filenames.h"
 #include "rename/library/librarynamer.h"
 #include "rename/moves/conflictpolicy.h"
+#include "rename/playlists/playlisttext.h"
 #include "tags/read/treewalk.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace zentrio {
 
@@ -119,13 +121,15 @@ std::vector<EmptiedFolder> foldersLeft(const std::vector<PlannedFile>& files, co
 // companion whose target is taken stays where it is instead, and so does,
 // by policy Skip, any file in conflict; the rest is checked again without
 // them.
-void checkAndOrder(LibraryPlan& plan)
+void checkAndOrder(LibraryPlan& plan, DiskNames listed)
 {
     FsCache fs;
     std::unordered_map<std::uint64_t, bool> identifies; // by device
     for (;;) {
         std::vector<MoveRequest> requests;
         std::vector<std::size_t> fileOf;
+        requests.reserve(plan.files.size());
+        fileOf.reserve(plan.files.size());
         // A run's files come folder by folder: the last target folder's
         // file system is not looked up again.
         std::string_view lastFolder;
@@ -148,7 +152,9 @@ void checkAndOrder(LibraryPlan& plan)
             if (added)
                 at->second = fs::inodesIdentifyFiles(parentOf(file.from));
         }
-        plan.order = orderMoves(requests);
+        // A check made again (without the files that stay) lists its folders anew.
+        plan.order = plan.ordered ? orderMoves(std::move(requests), std::exchange(listed, {}))
+                                  : checkMoves(std::move(requests), std::exchange(listed, {}));
         const bool companionStays = std::any_of(plan.order.conflicts.begin(), plan.order.conflicts.end(),
             [&](const PlanConflict& conflict) { return plan.files[fileOf[conflict.request]].carried; });
         const bool skipping = plan.policy == ConflictPolicy::Skip && !plan.order.conflicts.empty();
@@ -238,12 +244,21 @@ LibraryPlan planLibraryRename(
     };
     if (request.query)
         plan.queried = QueryTally {};
-    walk.inOrder = [&](const WalkedFolder& folder, FolderReads&, std::any& made) {
+    bool listedWithoutPlaylists = true;
+    DiskNames listed; // a plan only shown: the folders as the walk listed them
+    walk.keepEntries = request.shownOnly;
+    walk.inOrder = [&](WalkedFolder& folder, FolderReads&, std::any& made) {
         auto& named = std::any_cast<NamedFolder&>(made);
         if (plan.queried) {
             plan.queried->read += named.read;
             plan.queried->matched += named.matched;
         }
+        // A folder of files named one by one was not listed.
+        const bool wasListed = folder.whole || !folder.leftOut.empty();
+        if (!wasListed || std::any_of(folder.others.begin(), folder.others.end(), isPlaylistName))
+            listedWithoutPlaylists = false;
+        if (wasListed && request.shownOnly)
+            listed.assume(folder.path, std::move(folder.entries));
         if (plan.files.empty())
             plan.files = std::move(named.files);
         else
@@ -261,6 +276,9 @@ LibraryPlan planLibraryRename(
     walk.keepGoing = [&](std::size_t read, std::size_t found) { return !progress || progress(read, found); };
     if (!walkLibrary(walk))
         return plan;
+    plan.listedWithoutPlaylists = listedWithoutPlaylists
+        && std::none_of(plan.files.begin(), plan.files.end(),
+            [](const PlannedFile& file) { return isPlaylistName(file.from) || isPlaylistName(file.to); });
     sendCompanionsAlong(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files);
     bool refused = false;
     for (PlannedFile& file : plan.files) {
@@ -270,7 +288,8 @@ LibraryPlan planLibraryRename(
             refused = true;
         }
     }
-    checkWholeRun(plan, refused);
+    plan.ordered = !request.shownOnly || !plan.listedWithoutPlaylists;
+    checkWholeRun(plan, refused, std::move(listed));
     if (!refused && plan.policy == ConflictPolicy::Skip
         && sendCompanionsAfterSkip(companionSources, { plan.roots.begin(), plan.roots.end() }, plan.files))
         checkWholeRun(plan, refused); // the companions added checked with the rest
@@ -287,12 +306,12 @@ bool isBelow(const std::string& path, const std::string& folder)
     return path.starts_with(folderPath(folder)) && path.size() > folderPath(folder).size();
 }
 
-void checkWholeRun(LibraryPlan& plan, bool refused)
+void checkWholeRun(LibraryPlan& plan, bool refused, DiskNames listed)
 {
     if (plan.policy == ConflictPolicy::Number && !refused)
         numberConflicts(plan);
     plan.emptied = foldersLeft(plan.files, plan.roots);
-    checkAndOrder(plan);
+    checkAndOrder(plan, std::move(listed));
     if (refused && plan.order.conflicts.empty())
         plan.order.conflicts.push_back({ 0, "the plan breaks the rules of a rename" });
 }

@@ -36,6 +36,10 @@ struct LibraryRequest {
     ConflictPolicy conflicts = ConflictPolicy::Stop;
     // Only the files that match are named, numbered and checked; nullptr: every one.
     std::shared_ptr<const Query> query;
+    // A plan that is only shown: its check takes the folders as the walk
+    // listed them, and its moves are put in order only when a playlist may
+    // follow them (see LibraryPlan::ordered).
+    bool shownOnly = false;
 };
 
 enum class FileStatus {
@@ -69,6 +73,14 @@ struct LibraryPlan {
     OrderedMoves order;
     Recognition recognition; // by size and time on the devices whose inode numbers do not last
     std::optional<QueryTally> queried; // made for a query: the files it matched
+    // True when every folder the run's files lie in was listed while the
+    // plan was made and held no playlist then, and no file of the run is
+    // one: no playlist can follow the run, and a dry run need not list the
+    // folders again to say so.
+    bool listedWithoutPlaylists = false;
+    // False for a plan only shown that no playlist follows: it is checked
+    // whole, but order.steps stays empty.
+    bool ordered = true;
     bool hasConflicts() const { return !order.conflicts.empty(); }
     // The journal's record of this run, but for its moves (they are written
     // from order.steps) and its batch, which the run that performs it sets.
@@ -92,7 +104,8 @@ std::string faultOfRoot(const std::string& root);
 // checked and ordered, by the plan's conflict policy. `refused`: some moves
 // were marked Conflict before, for a rule they break; then nothing may be
 // done either, whatever the policy.
-void checkWholeRun(LibraryPlan& plan, bool refused = false);
+// `listed`: folders as they were listed while the plan was made.
+void checkWholeRun(LibraryPlan& plan, bool refused = false, DiskNames listed = {});
 
 // True when `path` lies below `folder` (not at it).
 bool isBelow(const std::string& path, const std::string& folder);

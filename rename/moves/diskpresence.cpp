@@ -16,6 +16,11 @@ std::string keyed(const std::string& name, int mode)
     return mode & 1 ? caselessKey(composed) : composed;
 }
 
+bool isPlain(std::string_view name)
+{
+    return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool isFolderAt(int folderFd, const char* name)
 {
     struct stat st { };
@@ -61,8 +66,7 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
         // other composed names come from names the disk holds in another
         // form, kept apart so that a folder of plain names is listed once.
         const Listing& exact = listed(folder, kExact);
-        const bool plain = mode == kExact
-            || std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const bool plain = mode == kExact || isPlain(name);
         const std::string composed = plain ? std::string() : composedKey(name);
         const std::string_view key = plain ? name : std::string_view(composed);
         if (const auto found = exact.find(key); found != exact.end())
@@ -78,6 +82,15 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
     const Listing& listing = listed(folder, mode);
     const auto found = listing.find(keyed(std::string(name), mode));
     return found == listing.end() ? Presence::Missing : found->second;
+}
+
+void DiskNames::assume(const std::string& folder, std::vector<std::pair<std::string, bool>> entries)
+{
+    Listing exact;
+    exact.reserve(entries.size());
+    for (auto& [name, isFolder] : entries)
+        exact.insert_or_assign(std::move(name), isFolder ? Presence::Folder : Presence::Other);
+    m_listed[folder].byMode[kExact] = std::move(exact);
 }
 
 // at() for the folders above the paths asked for, each decided once.
@@ -114,6 +127,8 @@ const DiskNames::Listing& DiskNames::listed(Folder& folder, int mode)
         return *listing;
     listing.emplace();
     for (const auto& [name, presence] : *folder.byMode[kExact]) {
+        if (mode == kComposed && isPlain(name))
+            continue; // its own composed form: nothing to key
         std::string key = keyed(name, mode);
         if (mode != kComposed || key != name)
             listing->insert_or_assign(std::move(key), presence);

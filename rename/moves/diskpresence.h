@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 // What stands at the paths a plan of moves looks at. Each folder is listed
 // once, so a run of thousands of files into one folder costs one listing,
@@ -26,6 +28,11 @@ public:
     // True when anything holds the path's name under its nameKey: a name a
     // new file must not take, even where the volume would keep the two apart.
     bool taken(const std::string& path, bool ignoresCase);
+    // The folder as it was listed a moment before, by the names it held and
+    // whether each is a folder: it is not listed again. A plan only shown
+    // takes its folders so from the walk that found its files; a plan to be
+    // run lists them itself, just before its check.
+    void assume(const std::string& folder, std::vector<std::pair<std::string, bool>> entries);
 
 private:
     // Keyed by names, found by views of them: a look-up copies nothing.

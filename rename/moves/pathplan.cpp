@@ -19,26 +19,45 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
+// A key with its hash: a plain path is its own key by bytes and by name,
+// and is hashed once for every table it is looked up in.
+struct HashedKey {
+    std::string_view text;
+    std::size_t hash = 0;
+    bool operator==(const HashedKey& other) const { return hash == other.hash && text == other.text; }
+};
+
+struct KeyHash {
+    std::size_t operator()(const HashedKey& key) const { return key.hash; }
+};
+
+using KeyTable = std::unordered_map<HashedKey, std::size_t, KeyHash>;
+
 // The keys a run's paths are compared by, as views: a path that is its own
 // key (letter case kept and nothing to compose, as plain names are) is not
 // copied; other keys are kept here.
 class PathKeys {
 public:
-    // The path's bytes, or with `ignoresCase` its caseless key.
-    std::string_view exact(const std::string& path, bool ignoresCase)
-    {
-        return ignoresCase ? std::string_view(m_kept.emplace_back(caselessKey(path))) : std::string_view(path);
-    }
+    struct Keys {
+        HashedKey exact; // the path's bytes, or with `ignoresCase` its caseless key
+        HashedKey name; // its nameKey
+    };
 
-    // Its nameKey.
-    std::string_view name(const std::string& path, bool ignoresCase)
+    Keys of(const std::string& path, bool ignoresCase)
     {
+        const std::string_view exact
+            = ignoresCase ? std::string_view(m_kept.emplace_back(caselessKey(path))) : std::string_view(path);
         const bool plain = !ignoresCase
             && std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        return plain ? std::string_view(path) : std::string_view(m_kept.emplace_back(nameKey(path, ignoresCase)));
+        const std::string_view name
+            = plain ? std::string_view(path) : std::string_view(m_kept.emplace_back(nameKey(path, ignoresCase)));
+        const HashedKey exactKey = hashed(exact);
+        return { exactKey, name.data() == exact.data() ? exactKey : hashed(name) };
     }
 
 private:
+    static HashedKey hashed(std::string_view text) { return { text, std::hash<std::string_view> {}(text) }; }
+
     std::deque<std::string> m_kept;
 };
 
@@ -57,19 +76,20 @@ std::string temporaryBeside(const std::string& path, std::size_t& counter, DiskN
 
 class Planner {
 public:
-    explicit Planner(const std::vector<MoveRequest>& requests)
-        : m_requests(requests)
-        , m_waitsFor(requests.size(), kNone)
+    Planner(std::vector<MoveRequest> requests, DiskNames listed)
+        : m_requests(std::move(requests))
+        , m_waitsFor(m_requests.size(), kNone)
+        , m_disk(std::move(listed))
     {
     }
 
-    OrderedMoves plan()
+    OrderedMoves plan(bool ordered)
     {
         checkTargets();
-        if (m_result.conflicts.empty())
-            order();
-        else
+        if (!m_result.conflicts.empty())
             m_result.madeFolders.clear();
+        else if (ordered)
+            order();
         return std::move(m_result);
     }
 
@@ -79,26 +99,25 @@ private:
     void checkTargets()
     {
         PathKeys keys;
-        std::unordered_map<std::string_view, std::size_t> sources;
-        std::unordered_map<std::string_view, std::size_t> sourceNames; // by nameKey: another spelling leaves too
+        KeyTable sources;
+        KeyTable sourceNames; // by nameKey: another spelling leaves too
         std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
         sources.reserve(m_requests.size());
         sourceNames.reserve(m_requests.size());
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
-            const bool ignoresCase = m_requests[i].target.ignoresCase;
-            const auto [at, added] = sources.try_emplace(keys.exact(m_requests[i].move.from, ignoresCase), i);
+            const PathKeys::Keys from = keys.of(m_requests[i].move.from, m_requests[i].target.ignoresCase);
+            const auto [at, added] = sources.try_emplace(from.exact, i);
             if (!added)
                 sameSource[i] = at->second;
-            sourceNames.try_emplace(keys.name(m_requests[i].move.from, ignoresCase), i);
+            sourceNames.try_emplace(from.name, i);
         }
-        std::unordered_map<std::string_view, std::size_t> targets;
+        KeyTable targets;
         targets.reserve(m_requests.size());
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const Move& move = m_requests[i].move;
             const TargetFs& target = m_requests[i].target;
-            const std::string_view key = keys.exact(move.to, target.ignoresCase);
-            const std::string_view name = keys.name(move.to, target.ignoresCase);
+            const auto [key, name] = keys.of(move.to, target.ignoresCase);
             if (target.device == 0) {
                 conflict(i, "the target folder cannot be reached");
                 continue;
@@ -201,7 +220,8 @@ private:
         }
     }
 
-    void emit(std::size_t i) { m_result.steps.push_back(m_requests[i].move); }
+    // Each request is emitted once, after its checks: its paths move into the step.
+    void emit(std::size_t i) { m_result.steps.push_back(std::move(m_requests[i].move)); }
 
     // Files whose target another file leaves go after it: each chain
     // from its free end; a cycle is opened by a temporary name.
@@ -222,12 +242,12 @@ private:
             }
             if (x != kNone && state[x] == State::OnPath) {
                 const std::size_t first = position[x];
-                const Move& opener = m_requests[path[first]].move;
+                Move& opener = m_requests[path[first]].move;
                 const std::string temporary = temporaryBeside(opener.from, counter, m_disk);
                 m_result.steps.push_back({ opener.from, temporary, opener.identity });
                 for (std::size_t k = path.size() - 1; k > first; --k)
                     emit(path[k]);
-                m_result.steps.push_back({ temporary, opener.to, opener.identity });
+                m_result.steps.push_back({ temporary, std::move(opener.to), opener.identity });
                 for (std::size_t k = first; k < path.size(); ++k)
                     state[path[k]] = State::Done;
                 path.resize(first);
@@ -239,7 +259,7 @@ private:
         }
     }
 
-    const std::vector<MoveRequest>& m_requests;
+    std::vector<MoveRequest> m_requests;
     std::vector<std::size_t> m_waitsFor; // the file whose path this one's target is
     DiskNames m_disk;
     WritableFolders m_writable;
@@ -256,9 +276,14 @@ bool isCycleName(std::string_view path)
     return path.substr(path.rfind('/') + 1).starts_with(kCycleNamePrefix);
 }
 
-OrderedMoves orderMoves(const std::vector<MoveRequest>& requests)
+OrderedMoves orderMoves(std::vector<MoveRequest> requests, DiskNames listed)
 {
-    return Planner(requests).plan();
+    return Planner(std::move(requests), std::move(listed)).plan(true);
+}
+
+OrderedMoves checkMoves(std::vector<MoveRequest> requests, DiskNames listed)
+{
+    return Planner(std::move(requests), std::move(listed)).plan(false);
 }
 
 } // namespace zentrio

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fs/fsops.h"
+#include "rename/moves/diskpresence.h"
 #include "rename/moves/targetfs.h"
 
 #include <cstddef>
@@ -45,7 +46,13 @@ struct OrderedMoves {
 // compared without letter case where the target file system ignores it;
 // a target that differs from its own path only in case is the file itself,
 // renamed in two steps through a temporary name, each of them recorded.
-OrderedMoves orderMoves(const std::vector<MoveRequest>& requests);
+// `listed` holds folders already listed (DiskNames::assume); the check
+// lists the others it looks into.
+OrderedMoves orderMoves(std::vector<MoveRequest> requests, DiskNames listed = {});
+
+// The same check without the order: its conflicts and the folders to make,
+// no steps. For a plan that is only shown.
+OrderedMoves checkMoves(std::vector<MoveRequest> requests, DiskNames listed = {});
 
 // The prefix of the temporary names a cycle goes through (and a rename that
 // changes only letter case on a volume that ignores it): hidden, so the

@@ -39,9 +39,7 @@ QStringList missingFields(const std::vector<PatternPart>& parts, const TagFields
     for (const PatternPart& part : parts) {
         if (part.kind != PatternPart::Kind::Field || !comesFromTheTag(part.field))
             continue;
-        PatternPart plain = part;
-        plain.width = 0; // a value is there or not, whatever its width
-        if (formatPattern({ plain }, tag, {}).isEmpty() && !missing.contains(fieldName(part.field)))
+        if (!fieldHasValue(part, tag) && !missing.contains(fieldName(part.field)))
             missing << fieldName(part.field);
     }
     return missing;

@@ -460,4 +460,13 @@ QString formatPattern(const std::vector<PatternPart>& parts, const TagFields& ta
     return formatted(parts, tag, context, false).value_or(QString());
 }
 
+bool fieldHasValue(const PatternPart& field, const TagFields& tag)
+{
+    if (field.width == 0) // a name's every file asks: no copy of the part
+        return !fieldValue(field, tag, {}).isEmpty();
+    PatternPart plain = field;
+    plain.width = 0;
+    return !fieldValue(plain, tag, {}).isEmpty();
+}
+
 } // namespace zentrio

@@ -155,4 +155,8 @@ struct PatternContext {
 // becomes a blank, so that a record stays one line.
 QString formatPattern(const std::vector<PatternPart>& parts, const TagFields& tag, const PatternContext& context);
 
+// True when the field part (or one of its fallbacks) gives a value from
+// the tag, whatever its width.
+bool fieldHasValue(const PatternPart& field, const TagFields& tag);
+
 } // namespace zentrio

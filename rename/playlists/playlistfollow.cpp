@@ -90,12 +90,16 @@ std::optional<std::string> playlistBytes(const std::string& path)
 bool playlistsNear(const std::vector<Move>& steps)
 {
     std::unordered_set<std::string_view> folders;
+    std::string_view last; // a run's steps come folder by folder
     for (const Move& step : steps) {
         if (isPlaylistName(step.from) || isPlaylistName(step.to))
             return true;
         const std::string_view from = step.from;
         const std::size_t slash = from.rfind('/');
-        folders.insert(slash == 0 ? std::string_view("/") : from.substr(0, slash));
+        const std::string_view folder = slash == 0 ? std::string_view("/") : from.substr(0, slash);
+        if (folder != last)
+            folders.insert(folder);
+        last = folder;
     }
     // Only the names are looked at, as the folder is read: a folder of
     // thousands of files makes no list of its entries for it.

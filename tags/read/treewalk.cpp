@@ -23,7 +23,7 @@ namespace zentrio {
 
 namespace {
 
-enum class Kind { File, Folder, FileLink, Other };
+enum class Kind { File, Folder, FileLink, FolderLink, Other };
 
 Kind kindAt(int folderFd, const dirent& entry)
 {
@@ -40,7 +40,9 @@ Kind kindAt(int folderFd, const dirent& entry)
     case DT_DIR:
         return Kind::Folder;
     case DT_LNK:
-        return ::fstatat(folderFd, entry.d_name, &st, 0) == 0 && S_ISREG(st.st_mode) ? Kind::FileLink : Kind::Other;
+        if (::fstatat(folderFd, entry.d_name, &st, 0) != 0)
+            return Kind::Other; // a link to nothing
+        return S_ISREG(st.st_mode) ? Kind::FileLink : S_ISDIR(st.st_mode) ? Kind::FolderLink : Kind::Other;
     default:
         return Kind::Other;
     }
@@ -51,18 +53,24 @@ struct Listing {
     std::vector<std::string> others;
     std::vector<std::string> subfolders;
     std::vector<std::string> leftOut; // audio files of formats not taken
+    std::vector<std::pair<std::string, bool>> kept; // every entry, with keepEntries
     std::size_t entries = 0;
     std::string error; // empty when listed
 };
 
-Listing listOne(const std::string& folder, AudioFormats formats)
+Listing listOne(const std::string& folder, AudioFormats formats, bool keepEntries)
 {
     Listing listing;
     const int error = fs::forEachEntry(folder, [&](int folderFd, const dirent& e) {
         ++listing.entries;
-        if (e.d_name[0] == '.')
-            return; // hidden, as in the window's list
+        const bool hidden = e.d_name[0] == '.';
+        if (hidden && !keepEntries)
+            return;
         const Kind kind = kindAt(folderFd, e);
+        if (keepEntries)
+            listing.kept.emplace_back(e.d_name, kind == Kind::Folder || kind == Kind::FolderLink);
+        if (hidden)
+            return; // hidden, as in the window's list
         if (kind == Kind::Folder)
             listing.subfolders.emplace_back(e.d_name);
         else if ((kind == Kind::File || kind == Kind::FileLink) && isAudioFileName(e.d_name, formats))
@@ -306,7 +314,7 @@ private:
     Piece list(Node* node)
     {
         const auto begun = std::chrono::steady_clock::now();
-        Listing listing = listOne(node->folder.path, m_request.formats);
+        Listing listing = listOne(node->folder.path, m_request.formats, m_request.keepEntries);
         const bool waited = listingWaited(std::chrono::steady_clock::now() - begun, listing.entries);
         bool failed = false;
         bool none = false;
@@ -319,6 +327,7 @@ private:
             } else {
                 node->folder.audio = std::move(listing.audio);
                 node->folder.others = std::move(listing.others);
+                node->folder.entries = std::move(listing.kept);
                 node->folder.whole = listing.leftOut.empty();
                 std::sort(listing.leftOut.begin(), listing.leftOut.end());
                 node->folder.leftOut = std::move(listing.leftOut);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The audio files below the paths a command names, with their tags: a file
@@ -33,6 +34,9 @@ struct WalkedFolder {
     std::vector<WalkedFile> audio; // the audio files of the formats taken, sorted by name
     std::vector<std::string> others; // the other regular files, sorted: pictures, cue sheets, logs
     std::vector<std::string> leftOut; // the audio files of formats not taken, sorted
+    // With LibraryWalk::keepEntries: every entry as listed, hidden ones too,
+    // each with whether it is a folder (a link to one too).
+    std::vector<std::pair<std::string, bool>> entries;
 };
 
 struct WalkFailure {
@@ -51,6 +55,7 @@ struct LibraryWalk {
     AudioFormats formats = AudioFormats::only(AudioFormat::Mp3); // the audio files taken
     TagSource source = TagSource::Id3v2First;
     bool readTags = true; // false: folders are only listed (their reads stay empty)
+    bool keepEntries = false; // each folder comes with every entry it was listed with
     // Once a folder is listed, before any of its reads: where onRead puts
     // what it makes of each file (see `made` below). May be empty.
     std::function<std::any(const WalkedFolder&)> onListed;
@@ -67,9 +72,10 @@ struct LibraryWalk {
     // empty.
     std::function<void(const WalkedFolder&, FolderReads&, std::any& made)> onPool;
     // On the calling thread, folder after folder in path order, with its
-    // reads and what onListed, onRead and onPool made of them. A folder that cannot be listed
-    // comes as a failure in its place.
-    std::function<void(const WalkedFolder&, FolderReads&, std::any&)> inOrder;
+    // reads and what onListed, onRead and onPool made of them; it may take
+    // the folder's entries. A folder that cannot be listed comes as a
+    // failure in its place.
+    std::function<void(WalkedFolder&, FolderReads&, std::any&)> inOrder;
     std::function<void(const WalkFailure&)> failed;
     // Asked on the calling thread after each folder with the files read and
     // found so far; false stops the walk.

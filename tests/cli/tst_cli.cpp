@@ -223,6 +223,11 @@ void CliTest::runsAndTheirUndo_data()
     QTest::newRow("a target held by another file")
         << QStringList { "m/a.mp3=B", "m/B.mp3" } << QStringList { "rename", "-p", "{song}", "m" } << 3
         << QStringList {};
+    QTest::newRow("a target held by a folder") << QStringList { "m/a.mp3=B", "m/B.mp3/keep.txt" }
+                                               << QStringList { "rename", "-p", "{song}", "m" } << 3 << QStringList {};
+    QTest::newRow("a file where a folder is to be made")
+        << QStringList { "m/a.mp3=One/Band", "m/Band" } << QStringList { "rename", "-p", "{artist}/{song}", "m" } << 3
+        << QStringList {};
     QTest::newRow("--fs fat") << QStringList { "m/a.mp3=What? Yes: No/Band/It|s" }
                               << QStringList { "rename", "--fs", "fat", "-p", "{album} {song}", "m" } << 0
                               << QStringList { "m/It-s What- Yes- No.mp3<m/a.mp3" };
@@ -282,8 +287,23 @@ void CliTest::runsAndTheirUndo()
     Library library;
     library.make(files);
     const QStringList before = library.listing();
+    // The dry run takes its folders as its walk listed them, the run lists
+    // them again just before its check: both must come to the same plan.
+    QStringList dryArguments = arguments;
+    if (!dryArguments.contains("-n"))
+        dryArguments.insert(1, "-n");
+    const Result dry = library.run(dryArguments);
+    QCOMPARE(library.listing(), before);
     const Result run = library.run(arguments);
     QVERIFY2(run.status == status, run.err.constData());
+    QCOMPARE(dry.status, status);
+    const auto moves = [](const QByteArray& out) {
+        QList<QByteArray> lines = out.split('\n');
+        lines.removeIf([](const QByteArray& line) { return !line.contains(" -> "); });
+        return lines;
+    };
+    QCOMPARE(moves(dry.out), moves(run.out));
+    QCOMPARE(dry.err, run.err);
     QCOMPARE(library.listing(), after.isEmpty() ? before : after);
     if (status == 3)
         QVERIFY(run.err.contains("conflict: "));
