@@ -44,11 +44,14 @@ constexpr std::pair<std::string_view, AddCommand> kCommands[] = {
 };
 
 // A command line that begins with a command's name is parsed by that
-// command alone: building every command's options takes about half a
-// millisecond of each run's start. Anything else (--help, --version, a
-// name mistyped) meets them all, and so the help and the errors it knows.
+// command alone, and one that begins with --version by none: building
+// every command's options takes about half a millisecond of each run's
+// start. Anything else (--help, a name mistyped) meets them all, and so
+// the help and the errors it knows.
 void addCommands(CLI::App& app, zentrio::cli::Command& run, std::string_view first)
 {
+    if (first == "--version")
+        return;
     for (const auto& [name, add] : kCommands) {
         if (name == first) {
             add(app, run);
