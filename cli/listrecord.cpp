@@ -5,6 +5,7 @@
 #include "platform/fs/filenames.h"
 
 #include <QJsonDocument>
+#include <array>
 #include <QJsonObject>
 
 namespace zentrio::cli {
@@ -13,9 +14,9 @@ namespace {
 
 const char* const kColumns[] = { "path", "artist", "album", "song", "track", "disc", "year", "genre", "albumartist" };
 
-std::vector<QString> columnsOf(const TagFields& tag)
+std::array<const QString*, 8> columnsOf(const TagFields& tag)
 {
-    return { tag.artist, tag.album, tag.song, tag.track, tag.disc, tag.year, tag.genre, tag.albumArtist };
+    return { &tag.artist, &tag.album, &tag.song, &tag.track, &tag.disc, &tag.year, &tag.genre, &tag.albumArtist };
 }
 
 QJsonObject jsonOf(const std::string& path, const TagFields& tag)
@@ -60,8 +61,10 @@ std::string textRecord(const ListFormat& format, const std::string& shown, const
     if (format.pathsOnly)
         return pathText(shown, form);
     std::string line = pathText(shown, recordForm(PathForm::OneLine));
-    for (const QString& value : columnsOf(tag))
-        line += '\t' + fieldText(value);
+    for (const QString* value : columnsOf(tag)) {
+        line += '\t';
+        appendFieldText(line, *value);
+    }
     return line;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -90,7 +91,29 @@ void tell(std::string_view text)
 
 std::string fieldText(const QString& value)
 {
-    return oneLine(value.toStdString());
+    std::string text;
+    appendFieldText(text, value);
+    return text;
+}
+
+void appendFieldText(std::string& line, const QString& value)
+{
+    // A listing writes thousands of fields, most of them ASCII: those go
+    // in as they are, without a UTF-8 copy made first.
+    const bool ascii = std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const std::size_t start = line.size();
+    if (ascii) {
+        line.reserve(start + static_cast<std::size_t>(value.size()));
+        for (const QChar c : value)
+            line.push_back(static_cast<char>(c.unicode()));
+    } else {
+        const QByteArray utf8 = value.toUtf8();
+        line.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
+    for (std::size_t i = start; i < line.size(); ++i) {
+        if (static_cast<unsigned char>(line[i]) < 0x20)
+            line[i] = ' ';
+    }
 }
 
 std::string oneLine(std::string_view text)

@@ -36,6 +36,8 @@ void tell(std::string_view text);
 
 // The text of a tag field made fit for a tab-separated line.
 std::string fieldText(const QString& value);
+// The same, appended to `line`.
+void appendFieldText(std::string& line, const QString& value);
 // The bytes with each control character (below 0x20) made a blank, so that
 // a record of a line-based format stays one line.
 std::string oneLine(std::string_view text);
