@@ -4,6 +4,7 @@
 #include "platform/fs/fsops.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace zentrio {
@@ -61,6 +62,8 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
     if (!known)
         m_last = { std::string(parent), bool(mode & kCaseless), &folder };
     const std::string_view name = path.substr(slash + 1);
+    if (folder.unlisted)
+        return presenceOne(path, name, mode);
     if (mode == kExact || mode == kComposed) {
         // A composed name that stands as it is on the disk is taken; the
         // other composed names come from names the disk holds in another
@@ -93,6 +96,25 @@ void DiskNames::assume(const std::string& folder, std::vector<std::pair<std::str
     m_listed[folder].byMode[kExact] = std::move(exact);
 }
 
+// What stands at the path of a folder that could not be listed, looked up
+// by itself: its bytes, and for a composed look-up its composed spelling
+// too. A name the system will not say is there or not is taken.
+Presence DiskNames::presenceOne(std::string_view path, std::string_view name, int mode)
+{
+    const auto at = [](const std::string& spelled) {
+        struct stat st { };
+        if (::lstat(spelled.c_str(), &st) != 0)
+            return errno == ENOENT || errno == ENOTDIR ? Presence::Missing : Presence::Other;
+        if (S_ISLNK(st.st_mode) && ::stat(spelled.c_str(), &st) != 0)
+            return Presence::Other; // a link to nothing
+        return S_ISDIR(st.st_mode) ? Presence::Folder : Presence::Other;
+    };
+    const Presence exact = at(std::string(path));
+    if (exact != Presence::Missing || !(mode & kComposed) || isPlain(name))
+        return exact;
+    return at(std::string(path.substr(0, path.size() - name.size())) + composedKey(name));
+}
+
 // at() for the folders above the paths asked for, each decided once.
 Presence DiskNames::folderAt(std::string_view folder, bool ignoresCase)
 {
@@ -110,11 +132,12 @@ DiskNames::Folder& DiskNames::listedFolder(std::string_view path)
         return known->second;
     Folder& folder = m_listed[std::string(path)];
     Listing& exact = folder.byMode[kExact].emplace();
-    fs::forEachEntry(std::string(path), [&](int folderFd, const dirent& e) {
+    const int error = fs::forEachEntry(std::string(path), [&](int folderFd, const dirent& e) {
         const bool folderEntry = e.d_type == DT_DIR
             || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
         exact.insert_or_assign(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
     });
+    folder.unlisted = error != 0; // a part of a listing tells nothing of the names it did not reach
     return folder;
 }
 

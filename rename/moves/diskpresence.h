@@ -45,9 +45,13 @@ private:
     enum Mode { kExact = 0, kCaseless = 1, kComposed = 2 }; // bits: how a listing's names are keyed
     struct Folder {
         std::array<std::optional<Listing>, 4> byMode; // each made from the exact one when first asked
+        // It could not be listed (a folder one may enter but not read): its
+        // names are looked up one by one.
+        bool unlisted = false;
     };
 
     Presence lookUp(std::string_view path, int mode);
+    Presence presenceOne(std::string_view path, std::string_view name, int mode);
     Presence folderAt(std::string_view folder, bool ignoresCase);
     Folder& listedFolder(std::string_view folder);
     const Listing& listed(Folder& folder, int mode);

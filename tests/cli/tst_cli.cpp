@@ -401,20 +401,26 @@ void CliTest::anAlteredPlanIsRefused()
 void CliTest::theWholeRunIsCheckedFirst_data()
 {
     QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("unwritable"); // a folder the run may not write in, or empty
+    QTest::addColumn<QString>("locked"); // a folder given `mode`, or empty
+    QTest::addColumn<int>("mode");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
     const QString longName(250, u'x');
     QTest::newRow("a new path longer than the system takes")
-        << QStringList { "m/a.mp3=" + longName + "/" + longName } << QString()
+        << QStringList { "m/a.mp3=" + longName + "/" + longName } << QString() << 0
         << QStringList { "rename", "-p", QStringList(17, "{artist}").join('/') + "/{song}", "m" }
         << "the new path is too long for its file system";
     QTest::newRow("a folder the run cannot write in")
-        << QStringList { "m/1/a.mp3=A", "m/2/b.mp3=B", "m/3/c.mp3=C" } << "m/2"
+        << QStringList { "m/1/a.mp3=A", "m/2/b.mp3=B", "m/3/c.mp3=C" } << "m/2" << 0555
         << QStringList { "rename", "-r", "-p", "{song}", "m" } << "/m/2 cannot be written";
     QTest::newRow("a folder to make in one the run cannot write in")
-        << QStringList { "m/a.mp3=One/Band", "lib/keep.txt" } << "lib"
+        << QStringList { "m/a.mp3=One/Band", "lib/keep.txt" } << "lib" << 0555
         << QStringList { "rename", "--to", "lib", "-p", "{artist}/{song}", "m" } << "/lib cannot be written";
+    // One may enter the folder and write in it, but not list it: its names
+    // are looked up one by one, and the one taken is found.
+    QTest::newRow("a target in a folder that cannot be listed")
+        << QStringList { "m/a.mp3=A", "m/b.mp3=B", "lib/B.mp3" } << "lib" << 0311
+        << QStringList { "rename", "--to", "lib", "-p", "{song}", "m" } << "the target exists and does not move away";
 }
 
 // What would stop the real run halfway is a conflict of the whole run,
@@ -422,22 +428,23 @@ void CliTest::theWholeRunIsCheckedFirst_data()
 void CliTest::theWholeRunIsCheckedFirst()
 {
     QFETCH(QStringList, files);
-    QFETCH(QString, unwritable);
+    QFETCH(QString, locked);
+    QFETCH(int, mode);
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
     Library library;
     library.make(files);
-    const std::string locked = library.root() + "/" + unwritable.toStdString();
-    if (!unwritable.isEmpty()) {
+    const std::string lockedPath = library.root() + "/" + locked.toStdString();
+    if (!locked.isEmpty()) {
         if (::geteuid() == 0) {
             const passwd* nobody = ::getpwnam("nobody");
             if (!nobody || QProcess::execute("setpriv", { "--reuid=" + QString::number(nobody->pw_uid), "true" }) != 0)
                 QSKIP("root writes in any folder, and no other user can be taken here");
             library.runAs(nobody);
         }
-        QVERIFY(::chmod(locked.c_str(), 0555) == 0);
+        QVERIFY(::chmod(lockedPath.c_str(), static_cast<mode_t>(mode)) == 0);
     }
-    const auto unlock = qScopeGuard([&] { ::chmod(locked.c_str(), 0755); });
+    const auto unlock = qScopeGuard([&] { ::chmod(lockedPath.c_str(), 0755); });
     const QStringList before = library.listing();
     for (const bool dryRun : { true, false }) {
         QStringList run = arguments;
