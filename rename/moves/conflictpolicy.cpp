@@ -12,6 +12,8 @@ namespace zentrio {
 
 namespace {
 
+constexpr int kMostCopies = 10000;
+
 class FreeNames {
 public:
     explicit FreeNames(const std::vector<std::string>& leaving)
@@ -134,7 +136,9 @@ void numberTargets(std::vector<NumberedTarget>& targets, const std::vector<std::
     // After every file that keeps its own name, so a song named "X (2)"
     // keeps it and the second "X" takes "X (3)".
     for (const std::size_t i : numbered) {
-        for (int number = 2;; ++number) {
+        // A name no number frees (a folder that answers "taken" for every
+        // name) stays as it is, a conflict the check then reports.
+        for (int number = 2; number <= kMostCopies; ++number) {
             const std::string candidate = numberedPath(targets[i].to, number);
             if (names.claim(candidate, targets[i].ignoresCase)) {
                 targets[i].to = candidate;

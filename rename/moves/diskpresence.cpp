@@ -97,22 +97,30 @@ void DiskNames::assume(const std::string& folder, std::vector<std::pair<std::str
 }
 
 // What stands at the path of a folder that could not be listed, looked up
-// by itself: its bytes, and for a composed look-up its composed spelling
-// too. A name the system will not say is there or not is taken.
+// by itself: its bytes, and for a composed look-up its composed and
+// decomposed spellings too. A name the system will not say is there or not
+// is taken; in a folder one may not enter, nothing is there (and the check
+// refuses the folder as one that cannot be written).
 Presence DiskNames::presenceOne(std::string_view path, std::string_view name, int mode)
 {
     const auto at = [](const std::string& spelled) {
         struct stat st { };
         if (::lstat(spelled.c_str(), &st) != 0)
-            return errno == ENOENT || errno == ENOTDIR ? Presence::Missing : Presence::Other;
+            return errno == ENOENT || errno == ENOTDIR || errno == EACCES ? Presence::Missing : Presence::Other;
         if (S_ISLNK(st.st_mode) && ::stat(spelled.c_str(), &st) != 0)
             return Presence::Other; // a link to nothing
         return S_ISDIR(st.st_mode) ? Presence::Folder : Presence::Other;
     };
     const Presence exact = at(std::string(path));
-    if (exact != Presence::Missing || !(mode & kComposed) || isPlain(name))
+    if (exact != Presence::Missing || !(mode & kComposed) || isPlain(name) || !isValidUtf8(name))
         return exact;
-    return at(std::string(path.substr(0, path.size() - name.size())) + composedKey(name));
+    const std::string folder(path.substr(0, path.size() - name.size()));
+    const QString text = nameToText(name);
+    for (const auto form : { QString::NormalizationForm_C, QString::NormalizationForm_D }) {
+        if (const Presence other = at(folder + textToName(text.normalized(form))); other != Presence::Missing)
+            return other;
+    }
+    return Presence::Missing;
 }
 
 // at() for the folders above the paths asked for, each decided once.

@@ -421,6 +421,16 @@ void CliTest::theWholeRunIsCheckedFirst_data()
     QTest::newRow("a target in a folder that cannot be listed")
         << QStringList { "m/a.mp3=A", "m/b.mp3=B", "lib/B.mp3" } << "lib" << 0311
         << QStringList { "rename", "--to", "lib", "-p", "{song}", "m" } << "the target exists and does not move away";
+    const QString nfd = QString::fromUtf8("Cafe\xCC\x81"), nfc = nfd.normalized(QString::NormalizationForm_C);
+    QTest::newRow("a target in another Unicode form in a folder that cannot be listed")
+        << QStringList { "m/a.mp3=" + nfc, "lib/" + nfd + ".mp3" } << "lib" << 0311
+        << QStringList { "rename", "--to", "lib", "-p", "{song}", "m" }
+        << "a file of the same name in another Unicode form exists";
+    // Every name there is unknown, none is free: numbering must give up, not count for ever.
+    QTest::newRow("--conflicts number into a folder that cannot be entered")
+        << QStringList { "m/a.mp3=A", "lib/keep.txt" } << "lib" << 0
+        << QStringList { "rename", "--conflicts", "number", "--to", "lib", "-p", "{song}", "m" }
+        << "/lib cannot be written";
 }
 
 // What would stop the real run halfway is a conflict of the whole run,
