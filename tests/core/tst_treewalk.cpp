@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace zentrio;
 
 // The MP3 files a command reaches below the paths it names: in path order,
@@ -15,6 +17,7 @@ class TreeWalkTest : public QObject {
 private Q_SLOTS:
     void walksTheTree_data();
     void walksTheTree();
+    void keepsEveryEntryForTheCheck();
 };
 
 void TreeWalkTest::walksTheTree_data()
@@ -74,6 +77,33 @@ void TreeWalkTest::walksTheTree()
     walk.failed = [&](const WalkFailure& failure) { failures << "!" + relative(failure.path); };
     QVERIFY(walkLibrary(walk));
     QTEST(failures + walked, "walked");
+}
+
+// A dry run checks its names against these entries instead of listing the
+// folder again: a hidden name and a link must be there, and a link to a
+// folder must count as a folder, as the check's own listing counts it.
+void TreeWalkTest::keepsEveryEntryForTheCheck()
+{
+    testsupport::TempDir dir;
+    const std::string root = dir.path().toStdString();
+    testsupport::writeFile(root, "a.mp3", testsupport::audio(200));
+    testsupport::writeFile(root, ".hidden.mp3", testsupport::audio(200));
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QVERIFY(::symlink("sub", (root + "/to folder").c_str()) == 0);
+    QVERIFY(::symlink("a.mp3", (root + "/to file.mp3").c_str()) == 0);
+    QVERIFY(::symlink("nowhere", (root + "/dangling").c_str()) == 0);
+    LibraryWalk walk;
+    walk.paths = { root };
+    walk.readTags = false;
+    walk.keepEntries = true;
+    QStringList entries;
+    walk.inOrder = [&](WalkedFolder& folder, FolderReads&, std::any&) {
+        for (const auto& [name, isFolder] : folder.entries)
+            entries << QString::fromStdString(name) + (isFolder ? "/" : "");
+    };
+    QVERIFY(walkLibrary(walk));
+    entries.sort();
+    QCOMPARE(entries, (QStringList { ".hidden.mp3", "a.mp3", "dangling", "sub/", "to file.mp3", "to folder/" }));
 }
 
 QTEST_GUILESS_MAIN(TreeWalkTest)
