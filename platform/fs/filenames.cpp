@@ -167,10 +167,14 @@ std::string caselessKey(std::string_view path)
     return ascii ? key : textToName(nameToText(path).toUpper().toCaseFolded());
 }
 
+bool isAsciiName(std::string_view bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string composedKey(std::string_view path)
 {
-    const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii || !isValidUtf8(path))
+    if (isAsciiName(path) || !isValidUtf8(path))
         return std::string(path);
     return textToName(nameToText(path).normalized(QString::NormalizationForm_C));
 }

@@ -46,6 +46,8 @@ std::string composedKey(std::string_view path);
 
 // True when the bytes are valid UTF-8 text.
 bool isValidUtf8(std::string_view bytes);
+// True when every byte is ASCII: such a name is its own composed form.
+bool isAsciiName(std::string_view bytes);
 
 // True when the name's last four bytes, lower-cased, are ".mp3".
 bool hasMp3Suffix(std::string_view name);

@@ -17,11 +17,6 @@ std::string keyed(const std::string& name, int mode)
     return mode & 1 ? caselessKey(composed) : composed;
 }
 
-bool isPlain(std::string_view name)
-{
-    return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 bool isFolderAt(int folderFd, const char* name)
 {
     struct stat st { };
@@ -69,7 +64,7 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
         // other composed names come from names the disk holds in another
         // form, kept apart so that a folder of plain names is listed once.
         const Listing& exact = listed(folder, kExact);
-        const bool plain = mode == kExact || isPlain(name);
+        const bool plain = mode == kExact || isAsciiName(name);
         const std::string composed = plain ? std::string() : composedKey(name);
         const std::string_view key = plain ? name : std::string_view(composed);
         if (const auto found = exact.find(key); found != exact.end())
@@ -112,7 +107,7 @@ Presence DiskNames::presenceOne(std::string_view path, std::string_view name, in
         return S_ISDIR(st.st_mode) ? Presence::Folder : Presence::Other;
     };
     const Presence exact = at(std::string(path));
-    if (exact != Presence::Missing || !(mode & kComposed) || isPlain(name) || !isValidUtf8(name))
+    if (exact != Presence::Missing || !(mode & kComposed) || isAsciiName(name) || !isValidUtf8(name))
         return exact;
     const std::string folder(path.substr(0, path.size() - name.size()));
     const QString text = nameToText(name);
@@ -158,7 +153,7 @@ const DiskNames::Listing& DiskNames::listed(Folder& folder, int mode)
         return *listing;
     listing.emplace();
     for (const auto& [name, presence] : *folder.byMode[kExact]) {
-        if (mode == kComposed && isPlain(name))
+        if (mode == kComposed && isAsciiName(name))
             continue; // its own composed form: nothing to key
         std::string key = keyed(name, mode);
         if (mode != kComposed || key != name)

@@ -47,8 +47,7 @@ public:
     {
         const std::string_view exact
             = ignoresCase ? std::string_view(m_kept.emplace_back(caselessKey(path))) : std::string_view(path);
-        const bool plain = !ignoresCase
-            && std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const bool plain = !ignoresCase && isAsciiName(path);
         const std::string_view name
             = plain ? std::string_view(path) : std::string_view(m_kept.emplace_back(nameKey(path, ignoresCase)));
         const HashedKey exactKey = hashed(exact);
