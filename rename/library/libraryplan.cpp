@@ -253,11 +253,9 @@ LibraryPlan planLibraryRename(
             plan.queried->read += named.read;
             plan.queried->matched += named.matched;
         }
-        // A folder of files named one by one was not listed.
-        const bool wasListed = folder.whole || !folder.leftOut.empty();
-        if (!wasListed || std::any_of(folder.others.begin(), folder.others.end(), isPlaylistName))
+        if (!folder.listed || std::any_of(folder.others.begin(), folder.others.end(), isPlaylistName))
             listedWithoutPlaylists = false;
-        if (wasListed && request.shownOnly)
+        if (folder.listed && request.shownOnly)
             listed.assume(folder.path, std::move(folder.entries));
         if (plan.files.empty())
             plan.files = std::move(named.files);

@@ -210,8 +210,10 @@ private:
             struct stat own { };
             const bool link = ::lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
             Node*& node = byFolder[folder];
-            if (!node)
+            if (!node) {
                 node = addNode({ folder, argument, false, {}, {} });
+                node->folder.listed = false;
+            }
             node->folder.audio.push_back({ baseOf(path), link });
         }
         for (auto& [folder, node] : byFolder) {

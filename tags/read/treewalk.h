@@ -34,6 +34,7 @@ struct WalkedFolder {
     std::vector<WalkedFile> audio; // the audio files of the formats taken, sorted by name
     std::vector<std::string> others; // the other regular files, sorted: pictures, cue sheets, logs
     std::vector<std::string> leftOut; // the audio files of formats not taken, sorted
+    bool listed = true; // false: files named one by one, their folder not listed
     // With LibraryWalk::keepEntries: every entry as listed, hidden ones too,
     // each with whether it is a folder (a link to one too).
     std::vector<std::pair<std::string, bool>> entries;
