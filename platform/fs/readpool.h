@@ -27,6 +27,21 @@ inline constexpr std::size_t kReadThreads = 16;
 // served from the page cache does.
 inline constexpr std::chrono::microseconds kWaitedWork { 100 };
 
+// Whether a piece that took `took` waited on its device. One slow piece may
+// have waited for a core instead (the scheduler ran another thread, or the
+// host another machine), and threads added for it only contend for the
+// cores; a device that waits slows the pieces after it too. So a slow piece
+// counts when the piece before it on the same thread was slow as well.
+inline bool waitedOnDevice(
+    std::chrono::steady_clock::duration took, std::chrono::steady_clock::duration quick = kWaitedWork)
+{
+    thread_local bool lastSlow = false;
+    const bool slow = took > quick;
+    const bool waited = slow && lastSlow;
+    lastSlow = slow;
+    return waited;
+}
+
 // What a call of a pool's work did: nothing (there is nothing left for this
 // thread), a piece served quickly, or a piece that waited on its device.
 enum class Piece { None, Quick, Waited };
@@ -122,7 +137,7 @@ template <typename Read> auto readInOrder(std::size_t count, Read read, ReadAll 
             return Piece::None;
         const auto begun = std::chrono::steady_clock::now();
         results[i] = read(i);
-        const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
+        const bool waited = waitedOnDevice(std::chrono::steady_clock::now() - begun);
         if (!results[i] && all == ReadAll::No) {
             std::size_t seen = firstFailure.load();
             while (i < seen && !firstFailure.compare_exchange_weak(seen, i)) { }

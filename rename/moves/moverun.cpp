@@ -160,7 +160,7 @@ private:
             failure = "changed, moved or replaced since it was planned: " + move.from;
         else if (const int error = fs::renameExclusive(move.from, move.to); error != 0)
             failure = whyNot(error, move);
-        const bool waited = std::chrono::steady_clock::now() - begun > kWaitedWork;
+        const bool waited = waitedOnDevice(std::chrono::steady_clock::now() - begun);
         lock.lock();
         --m_going;
         if (failure.empty()) {

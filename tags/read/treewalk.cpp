@@ -100,7 +100,7 @@ std::string notTakenReason(std::string_view name, AudioFormats formats)
 // its length would.
 bool listingWaited(std::chrono::steady_clock::duration took, std::size_t entries)
 {
-    return took > kWaitedWork + std::chrono::microseconds(2) * entries;
+    return waitedOnDevice(took, kWaitedWork + std::chrono::microseconds(2) * entries);
 }
 
 // Files read and not yet handed over; past this only the next folder to be
@@ -383,7 +383,7 @@ private:
                 = readIdentifiedTag(joinPath(node->folder.path, node->folder.audio[i].name), m_request.source);
             if (m_request.onRead)
                 m_request.onRead(node->folder, i, node->reads[i], node->made);
-            if (std::chrono::steady_clock::now() - begun > kWaitedWork) {
+            if (waitedOnDevice(std::chrono::steady_clock::now() - begun)) {
                 waited = true;
                 m_waited = true;
             }
