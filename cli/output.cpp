@@ -103,13 +103,13 @@ void appendFieldText(std::string& line, const QString& value)
     const bool ascii = std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x80; });
     const std::size_t start = line.size();
     if (ascii) {
-        line.reserve(start + static_cast<std::size_t>(value.size()));
-        for (const QChar c : value)
-            line.push_back(static_cast<char>(c.unicode()));
-    } else {
-        const QByteArray utf8 = value.toUtf8();
-        line.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        line.resize(start + static_cast<std::size_t>(value.size()));
+        std::transform(value.cbegin(), value.cend(), line.begin() + static_cast<std::ptrdiff_t>(start),
+            [](QChar c) { return c.unicode() < 0x20 ? ' ' : static_cast<char>(c.unicode()); });
+        return;
     }
+    const QByteArray utf8 = value.toUtf8();
+    line.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     for (std::size_t i = start; i < line.size(); ++i) {
         if (static_cast<unsigned char>(line[i]) < 0x20)
             line[i] = ' ';

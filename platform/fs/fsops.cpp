@@ -246,9 +246,21 @@ std::string currentDirectory()
     return buffer;
 }
 
+// O_NONBLOCK keeps a FIFO that happens to carry an .mp3 name from hanging the read.
 FileReader::FileReader(const std::string& path)
-    // O_NONBLOCK keeps a FIFO that happens to carry an .mp3 name from hanging the read.
     : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+{
+    takeIdentity();
+}
+
+FileReader::FileReader(int folderFd, const std::string& name)
+    : m_fd(::openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+{
+    takeIdentity();
+}
+
+// A reader of anything but a regular file is closed at once.
+void FileReader::takeIdentity()
 {
     const auto identity = m_fd >= 0 ? identityAt(m_fd, "", AT_EMPTY_PATH) : std::nullopt;
     if (m_fd >= 0 && !identity) {

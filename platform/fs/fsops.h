@@ -85,6 +85,8 @@ bool hasExactEntry(const std::string& folder, const std::string& name);
 class FileReader {
 public:
     explicit FileReader(const std::string& path);
+    // `name` within the folder open as `folderFd`: no walk of the folder's path.
+    FileReader(int folderFd, const std::string& name);
     ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
@@ -96,6 +98,8 @@ public:
     std::optional<std::string> readAt(std::int64_t offset, std::size_t count) const;
 
 private:
+    void takeIdentity();
+
     int m_fd = -1;
     FileIdentity m_identity;
 };

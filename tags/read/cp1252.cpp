@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <array>
 
 namespace zentrio {
@@ -33,6 +34,10 @@ namespace {
 
 QString decodeCp1252(std::string_view bytes)
 {
+    // Outside 0x80..0x9F the code page is Latin-1, which Qt decodes fastest.
+    const auto high = [](char b) { return (static_cast<unsigned char>(b) & 0xE0) == 0x80; };
+    if (std::none_of(bytes.begin(), bytes.end(), high))
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* data = out.data();
     for (size_t i = 0; i < bytes.size(); ++i)

@@ -137,30 +137,46 @@ TagFields tagFieldsOf(std::string_view region, std::string_view tail, TagSource 
     return record();
 }
 
+namespace {
+
+    std::optional<IdentifiedTag> identifiedMp3Tag(const fs::FileReader& file, TagSource source)
+    {
+        if (!file.isOpen())
+            return std::nullopt;
+        const auto windowLength = static_cast<std::int64_t>(kWindowSize + 1);
+        std::optional<TagFields> tag;
+        if (source == TagSource::Id3v2First)
+            tag = id3v2FieldsAtStart(file);
+        if (file.length() < windowLength) {
+            // Too short for the trailer window: only a whole ID3v2 tag is read.
+            const std::string header = file.readAt(0, kId3v2HeaderSize).value_or(std::string());
+            if (tag && id3v2TagSize(header) <= static_cast<std::size_t>(file.length()))
+                return IdentifiedTag { std::move(*tag), file.identity() };
+            return std::nullopt;
+        }
+        if (tag && namesTheSong(*tag))
+            return IdentifiedTag { std::move(*tag), file.identity() };
+        const auto tail = file.readAt(file.length() - windowLength, kWindowSize + 1);
+        if (!tail || tail->size() < kWindowSize)
+            return std::nullopt;
+        return IdentifiedTag { preferred(std::move(tag), [&] { return trailerFields(*tail); }), file.identity() };
+    }
+
+} // namespace
+
 std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source)
 {
     if (const auto format = audioFormatOf(path); format && *format != AudioFormat::Mp3)
         return readFormatTag(path, *format);
-    const fs::FileReader file(path);
-    if (!file.isOpen())
-        return std::nullopt;
-    const auto windowLength = static_cast<std::int64_t>(kWindowSize + 1);
-    std::optional<TagFields> tag;
-    if (source == TagSource::Id3v2First)
-        tag = id3v2FieldsAtStart(file);
-    if (file.length() < windowLength) {
-        // Too short for the trailer window: only a whole ID3v2 tag is read.
-        const std::string header = file.readAt(0, kId3v2HeaderSize).value_or(std::string());
-        if (tag && id3v2TagSize(header) <= static_cast<std::size_t>(file.length()))
-            return IdentifiedTag { std::move(*tag), file.identity() };
-        return std::nullopt;
-    }
-    if (tag && namesTheSong(*tag))
-        return IdentifiedTag { std::move(*tag), file.identity() };
-    const auto tail = file.readAt(file.length() - windowLength, kWindowSize + 1);
-    if (!tail || tail->size() < kWindowSize)
-        return std::nullopt;
-    return IdentifiedTag { preferred(std::move(tag), [&] { return trailerFields(*tail); }), file.identity() };
+    return identifiedMp3Tag(fs::FileReader(path), source);
+}
+
+std::optional<IdentifiedTag> readIdentifiedTagIn(
+    int folderFd, const std::string& name, const std::string& path, TagSource source)
+{
+    if (const auto format = audioFormatOf(name); format && *format != AudioFormat::Mp3)
+        return readFormatTag(path, *format);
+    return identifiedMp3Tag(fs::FileReader(folderFd, name), source);
 }
 
 std::optional<TagFields> readFileTag(const std::string& path, TagSource source)

@@ -36,5 +36,9 @@ struct IdentifiedTag {
     fs::FileIdentity identity;
 };
 std::optional<IdentifiedTag> readIdentifiedTag(const std::string& path, TagSource source);
+// The same read of the file `name` in the folder open as `folderFd`, whose
+// path is `path` (an MP3 file is opened without walking the folder's path).
+std::optional<IdentifiedTag> readIdentifiedTagIn(
+    int folderFd, const std::string& name, const std::string& path, TagSource source);
 
 } // namespace zentrio

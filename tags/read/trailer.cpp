@@ -6,6 +6,9 @@
 
 #include <taglib/id3v1genres.h>
 
+#include <algorithm>
+#include <array>
+
 namespace zentrio {
 
 namespace {
@@ -66,7 +69,10 @@ QString fieldAt(std::string_view window, int p, Field field)
     const std::size_t nul = run.find('\0');
     if (nul != std::string_view::npos)
         run = run.substr(0, nul);
-    return trimSpaces(decodeCp1252(run));
+    // A blank is one byte in the record's code page: trimmed before decoding.
+    const std::size_t first = std::min(run.find_first_not_of(' '), run.size());
+    const std::size_t last = run.find_last_not_of(' ');
+    return decodeCp1252(run.substr(first, last == std::string_view::npos ? 0 : last - first + 1));
 }
 
 TagFields fieldsOf(std::string_view window)
@@ -89,21 +95,39 @@ void splitNumberPair(const QString& text, QString& number, QString& total)
     total = slash < 0 ? QString() : text.mid(slash + 1).trimmed();
 }
 
+namespace {
+
+    // The record's genre byte by name. A listing asks for thousands, and
+    // each of TagLib's answers is a conversion: they are converted once.
+    const QString& genreName(int code)
+    {
+        static const std::array<QString, 256> names = [] {
+            std::array<QString, 256> all;
+            for (int i = 0; i < 256; ++i)
+                all[static_cast<std::size_t>(i)] = toQString(TagLib::ID3v1::genre(i));
+            return all;
+        }();
+        return names[static_cast<std::size_t>(code & 0xFF)];
+    }
+
+} // namespace
+
 void addRecordExtras(TagFields& tag, std::string_view bytes, int p)
 {
     const auto at = [&](int offset) -> int {
         const std::size_t index = static_cast<std::size_t>(p - 1 + offset);
         return p > 0 && index < bytes.size() ? static_cast<unsigned char>(bytes[index]) : -1;
     };
-    QString year;
-    for (int i = 93; i < 97 && at(i) >= '0' && at(i) <= '9'; ++i)
-        year += QChar(at(i));
-    if (year.size() == 4)
-        tag.year = year;
+    char year[4];
+    int digits = 0;
+    for (; digits < 4 && at(93 + digits) >= '0' && at(93 + digits) <= '9'; ++digits)
+        year[digits] = static_cast<char>(at(93 + digits));
+    if (digits == 4)
+        tag.year = QString::fromLatin1(year, 4);
     if (at(125) == 0 && at(126) > 0)
         tag.track = QString::number(at(126));
     if (at(127) >= 0)
-        tag.genre = toQString(TagLib::ID3v1::genre(at(127)));
+        tag.genre = genreName(at(127));
 }
 
 std::optional<TagFields> readTag(const std::string& path)

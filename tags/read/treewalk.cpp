@@ -2,6 +2,7 @@
 
 #include "platform/fs/filenames.h"
 #include "platform/fs/fsops.h"
+#include "platform/fs/posixio.h"
 #include "platform/fs/readpool.h"
 #include "tags/read/audiofile.h"
 
@@ -376,11 +377,17 @@ private:
     Piece readSome(Node* node, std::size_t first, std::size_t last)
     {
         const std::size_t count = node->folder.audio.size();
+        // Several reads open their files within the folder, so that the
+        // kernel walks the folder's path once for them, not once each.
+        const fs::Fd folderFd(
+            last - first > 1 ? ::open(node->folder.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1);
         bool waited = false;
         for (std::size_t i = first; i < last; ++i) {
             const auto begun = std::chrono::steady_clock::now();
-            node->reads[i]
-                = readIdentifiedTag(joinPath(node->folder.path, node->folder.audio[i].name), m_request.source);
+            const std::string& name = node->folder.audio[i].name;
+            const std::string path = joinPath(node->folder.path, name);
+            node->reads[i] = folderFd.get() >= 0 ? readIdentifiedTagIn(folderFd.get(), name, path, m_request.source)
+                                                 : readIdentifiedTag(path, m_request.source);
             if (m_request.onRead)
                 m_request.onRead(node->folder, i, node->reads[i], node->made);
             if (waitedOnDevice(std::chrono::steady_clock::now() - begun)) {

@@ -19,6 +19,8 @@ private Q_SLOTS:
     void fields_data();
     void fields();
     void codePageRoundTrip();
+    void recordExtras_data();
+    void recordExtras();
 };
 
 void TrailerTest::windowIsTheBytesBeforeTheLastOne_data()
@@ -118,6 +120,9 @@ void TrailerTest::fields_data()
                                                  << "";
     QTest::newRow("code page 1252") << audio(300) + id3v1("\xF5\xE1\x80", "\xDC", "x") << QString::fromUtf8("õá€")
                                     << QString::fromUtf8("Ü") << "x";
+    QTest::newRow("only blanks trimmed, not a no-break space")
+        << audio(300) + id3v1(" \xA0Song\xA0 ", " \x93Hi\x94 ", "\x80") << QString::fromUtf8("\u00A0Song\u00A0")
+        << QString::fromUtf8("\u201CHi\u201D") << QString::fromUtf8("€");
 }
 
 void TrailerTest::fields()
@@ -144,6 +149,33 @@ void TrailerTest::codePageRoundTrip()
     QCOMPARE(text.at(0x9D), QChar(0x9D));
     QCOMPARE(encodeCp1252(text), all);
     QCOMPARE(encodeCp1252(QString::fromUtf8("a\u0151b😀")), QByteArray("a?b?"));
+}
+
+// Year, ID3v1.1 track and genre from the record's last bytes.
+void TrailerTest::recordExtras_data()
+{
+    QTest::addColumn<QByteArray>("year");
+    QTest::addColumn<QByteArray>("end"); // comment's last two bytes and the genre byte
+    QTest::addColumn<QString>("wantYear");
+    QTest::addColumn<QString>("wantTrack");
+    QTest::addColumn<QString>("wantGenre");
+    QTest::newRow("all three") << QByteArray("1999") << QByteArray("\0\x07\x11", 3) << "1999" << "7" << "Rock";
+    QTest::newRow("a year not of four digits, no track")
+        << QByteArray("19x9") << QByteArray("  \x0C", 3) << "" << "" << "Other";
+    QTest::newRow("no genre") << QByteArray("2001") << QByteArray("\0\0\xFF", 3) << "2001" << "" << "";
+}
+
+void TrailerTest::recordExtras()
+{
+    QFETCH(QByteArray, year);
+    QFETCH(QByteArray, end);
+    QByteArray record = "TAG" + QByteArray(90, ' ') + year + QByteArray(28, ' ') + end;
+    QCOMPARE(record.size(), 128);
+    TagFields tag;
+    addRecordExtras(tag, record.toStdString(), 1);
+    QTEST(tag.year, "wantYear");
+    QTEST(tag.track, "wantTrack");
+    QTEST(tag.genre, "wantGenre");
 }
 
 QTEST_GUILESS_MAIN(TrailerTest)
