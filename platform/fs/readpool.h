@@ -27,6 +27,14 @@ inline constexpr std::size_t kReadThreads = 16;
 // served from the page cache does.
 inline constexpr std::chrono::microseconds kWaitedWork { 100 };
 
+// Each thread judges the pieces of one pool at a time: a pool's threads
+// begin with no slow piece behind them.
+inline bool& lastPieceWasSlow()
+{
+    thread_local bool slow = false;
+    return slow;
+}
+
 // Whether a piece that took `took` waited on its device. One slow piece may
 // have waited for a core instead (the scheduler ran another thread, or the
 // host another machine), and threads added for it only contend for the
@@ -35,10 +43,9 @@ inline constexpr std::chrono::microseconds kWaitedWork { 100 };
 inline bool waitedOnDevice(
     std::chrono::steady_clock::duration took, std::chrono::steady_clock::duration quick = kWaitedWork)
 {
-    thread_local bool lastSlow = false;
     const bool slow = took > quick;
-    const bool waited = slow && lastSlow;
-    lastSlow = slow;
+    const bool waited = slow && lastPieceWasSlow();
+    lastPieceWasSlow() = slow;
     return waited;
 }
 
@@ -69,6 +76,7 @@ void runOnGrowingPool(Work&& work, std::size_t most = kReadThreads, std::size_t 
         }
     };
     loop = [&] {
+        lastPieceWasSlow() = false;
         for (;;) {
             const Piece piece = work();
             if (piece == Piece::None)

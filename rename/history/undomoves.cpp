@@ -278,7 +278,7 @@ private:
         lock.unlock();
         const auto begun = std::chrono::steady_clock::now();
         const Verdict verdict = heldBack ? Verdict::Waits : takeBack(m_request.moves[step], m_origins[step]);
-        const bool waited = waitedOnDevice(std::chrono::steady_clock::now() - begun);
+        const bool waited = !heldBack && waitedOnDevice(std::chrono::steady_clock::now() - begun);
         lock.lock();
         --m_going;
         ++m_finished;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
@@ -386,8 +387,11 @@ private:
             const auto begun = std::chrono::steady_clock::now();
             const std::string& name = node->folder.audio[i].name;
             const std::string path = joinPath(node->folder.path, name);
-            node->reads[i] = folderFd.get() >= 0 ? readIdentifiedTagIn(folderFd.get(), name, path, m_request.source)
-                                                 : readIdentifiedTag(path, m_request.source);
+            // A path the kernel would refuse as too long is refused here too:
+            // the run that follows works by paths.
+            node->reads[i] = folderFd.get() >= 0 && path.size() < PATH_MAX
+                ? readIdentifiedTagIn(folderFd.get(), name, path, m_request.source)
+                : readIdentifiedTag(path, m_request.source);
             if (m_request.onRead)
                 m_request.onRead(node->folder, i, node->reads[i], node->made);
             if (waitedOnDevice(std::chrono::steady_clock::now() - begun)) {

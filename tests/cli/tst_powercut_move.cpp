@@ -426,8 +426,8 @@ class TestPowerCutMove : public QObject {
             { 2, 0 }, { -2, -2 }, { -2, 0 }, { 0, 0 }, { 1, 1 }, { 1, 0 }, { -1, -1 }, { -1, 0 } };
         for (const auto& [shift, cutShift] : kTries) {
             const int position = lost + shift;
-            if (position < 1 || position > points.size())
-                continue;
+            if (position < 1 || position > points.size() || (atTheEnd && cutShift != shift))
+                continue; // at the end there is no cut to move
             const int freeze = atTheEnd ? -1 : std::min<int>(points.size(), cutAfter + cutShift);
             PowerMount mount;
             lay(mount.backing(), chosen);
