@@ -262,8 +262,13 @@ class TestPowerCutMove : public QObject {
             if (at == 0 || (at == 2 && !(bothNames && oneFile(root + "/" + file.key(), root + "/" + to.path))))
                 faults << file.key() + (at == 0 ? " is at neither " : " is at both ") + "its old and new path";
         }
+        // A playlist's rewrite copy cut before its bytes reached the disk is
+        // left empty: the repair says it and leaves it, as it might be
+        // another writer's copy, and no file of the run is lost by it.
+        static const QRegularExpression rewriteCopy(QStringLiteral("(^|/)\\.[^/]+\\.m3u8?\\.[A-Za-z0-9]{6}$"));
         for (auto stray = found.begin(); stray != found.end(); ++stray)
-            faults << "a file not of the run, or with other bytes: " + stray.key();
+            if (stray.value() != digest({}) || !rewriteCopy.match(stray.key()).hasMatch())
+                faults << "a file not of the run, or with other bytes: " + stray.key();
         return faults.join("; ");
     }
 
