@@ -59,6 +59,7 @@ struct PlannedFile {
     bool carried = false; // an album companion: goes along with its folder's MP3 files, or stays (Skipped)
     FileStatus status = FileStatus::Unchanged;
     std::string reason;
+    std::string named; // when `to` was given a number: the target as composed, which later numbers start from
     bool moves() const { return status == FileStatus::Renamed || status == FileStatus::Moved; }
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/fs/filenames.h"
 #include "platform/fs/jsonpath.h"
+#include "rename/moves/conflictpolicy.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,6 +70,12 @@ std::optional<PlannedFile> fileOf(const QJsonObject& object)
     PlannedFile file { std::move(*from), std::move(*to) };
     file.identity = { *device, *inode, *size, *birth, *modified };
     file.carried = object.value("carried").toBool();
+    if (object.contains("named") || object.contains("named_hex")) {
+        auto named = pathOf(object, "named");
+        if (!named || !isNumberedFrom(file.to, *named))
+            return std::nullopt; // a number from any other name would let a plan give names rename never gives
+        file.named = std::move(*named);
+    }
     const auto slash = [](const std::string& path) { return path.substr(0, path.rfind('/')); };
     file.status = slash(file.from) == slash(file.to) ? FileStatus::Renamed : FileStatus::Moved;
     return file;
@@ -85,6 +92,8 @@ QByteArray planToJson(const LibraryPlan& plan)
         QJsonObject move;
         putPath(move, "from", file.from);
         putPath(move, "to", file.to);
+        if (!file.named.empty())
+            putPath(move, "named", file.named); // what a number put to it again starts from
         move.insert("device", number(file.identity.device));
         move.insert("inode", number(file.identity.inode));
         move.insert("size", number(file.identity.size));

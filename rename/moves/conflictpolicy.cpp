@@ -5,6 +5,7 @@
 #include "rename/moves/diskpresence.h"
 
 #include <algorithm>
+#include <charconv>
 #include <numeric>
 #include <unordered_map>
 
@@ -82,12 +83,14 @@ void numberConflicts(LibraryPlan& plan)
         leaving.push_back(file.from);
         if (file.carried)
             continue; // a companion keeps its name, or stays
-        targets.push_back({ file.from, file.to, caseRule.ignoresCaseAt(parentOf(file.to)) });
+        targets.push_back({ file.from, file.to, caseRule.ignoresCaseAt(parentOf(file.to)), file.named });
         fileOf.push_back(i);
     }
     numberTargets(targets, leaving);
     for (std::size_t k = 0; k < targets.size(); ++k) {
         PlannedFile& file = plan.files[fileOf[k]];
+        if (file.named.empty() && targets[k].to != file.to)
+            file.named = file.to;
         file.to = targets[k].to;
         if (file.to == file.from)
             file.status = FileStatus::Unchanged;
@@ -121,6 +124,19 @@ std::string numberedPath(const std::string& path, int number)
     return joinPath(folder, stem + tail);
 }
 
+bool isNumberedFrom(const std::string& path, const std::string& named)
+{
+    const std::string name = baseOf(path);
+    const std::size_t open = name.rfind(" (");
+    if (open == std::string::npos)
+        return false;
+    int number = 0;
+    const char* digits = name.data() + open + 2;
+    const auto [end, error] = std::from_chars(digits, name.data() + name.size(), number);
+    return error == std::errc() && end != digits && *end == ')' && number >= 2 && number <= kMostCopies
+        && numberedPath(named, number) == path;
+}
+
 void numberTargets(std::vector<NumberedTarget>& targets, const std::vector<std::string>& leaving)
 {
     std::vector<std::size_t> order(targets.size());
@@ -134,12 +150,15 @@ void numberTargets(std::vector<NumberedTarget>& targets, const std::vector<std::
             numbered.push_back(i);
     }
     // After every file that keeps its own name, so a song named "X (2)"
-    // keeps it and the second "X" takes "X (3)".
+    // keeps it and the second "X" takes "X (3)". A target numbered before
+    // is numbered again from the name it was numbered from: "X (3)", never
+    // "X (2) (2)".
     for (const std::size_t i : numbered) {
+        const std::string unnumbered = targets[i].named.empty() ? targets[i].to : targets[i].named;
         // A name no number frees (a folder that answers "taken" for every
         // name) stays as it is, a conflict the check then reports.
         for (int number = 2; number <= kMostCopies; ++number) {
-            const std::string candidate = numberedPath(targets[i].to, number);
+            const std::string candidate = numberedPath(unnumbered, number);
             if (names.claim(candidate, targets[i].ignoresCase)) {
                 targets[i].to = candidate;
                 break;

@@ -26,6 +26,7 @@ struct NumberedTarget {
     std::string from;
     std::string to; // the target as composed; on return, the one the file gets
     bool ignoresCase = false; // the target's file system ignores letter case
+    std::string named; // when `to` holds a number already (a saved plan's): the target it was numbered from
 };
 
 // In the order of their sources (by path, so the numbers do not depend on
@@ -38,5 +39,8 @@ void numberTargets(std::vector<NumberedTarget>& targets, const std::vector<std::
 // "/a/Song.mp3" with number 2: "/a/Song (2).mp3"; the name is cut at a
 // character boundary before the number when it would pass the longest name.
 std::string numberedPath(const std::string& path, int number);
+
+// True when `path` is `named` with a number numberTargets could give it.
+bool isNumberedFrom(const std::string& path, const std::string& named);
 
 } // namespace zentrio

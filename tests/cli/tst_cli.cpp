@@ -799,6 +799,14 @@ void CliTest::aPlanIsAppliedOnlyToTheFilesItSaw()
     QCOMPARE(numbered.listing(), (QStringList { "m/a.mp3", "m/b.mp3" }));
     QCOMPARE(numbered.run({ "apply", "plan.json" }).status, 0);
     QCOMPARE(numbered.listing(), (QStringList { "m/One (2).mp3<m/b.mp3", "m/One.mp3<m/a.mp3" }));
+
+    // A numbered name taken since is numbered again from the song's own name.
+    Library taken;
+    taken.make({ "m/a.mp3=One", "m/b.mp3=One" });
+    QCOMPARE(taken.run({ "rename", "--conflicts", "number", "-p", "{song}", "--plan-out", "plan.json", "m" }).status, 0);
+    testsupport::writeFile(taken.root() + "/m", "One (2).mp3", "taken since");
+    QCOMPARE(taken.run({ "apply", "--conflicts", "number", "plan.json" }).status, 0);
+    QCOMPARE(taken.listing(), (QStringList { "m/One (2).mp3<?", "m/One (3).mp3<m/b.mp3", "m/One.mp3<m/a.mp3" }));
 }
 
 void CliTest::faultsChangeNothing()

@@ -10,14 +10,16 @@ using namespace zentrio;
 namespace {
 
 // A plan as rename --plan-out keeps it: a path that is not UTF-8, numbers
-// past 2^53, a companion, a --to folder and a file-system choice.
+// past 2^53, a numbered name, a companion, a --to folder and a file-system
+// choice.
 LibraryPlan madePlan()
 {
     LibraryPlan plan;
     plan.roots = { "/m/in", std::string("/m/\xE9t\xE9") };
     plan.to = "/m/out";
     plan.fsChoice = FsChoice::Fat;
-    PlannedFile song { std::string("/m/\xE9t\xE9/a.mp3"), "/m/out/X/One.mp3" };
+    PlannedFile song { std::string("/m/\xE9t\xE9/a.mp3"), "/m/out/X/One (2).mp3" };
+    song.named = "/m/out/X/One.mp3";
     song.identity = { 0xFFFFFFFF00000001ULL, (1ULL << 60) + 1, 4096, 1700000000123456789LL, 1700000000987654321LL };
     song.argument = 1;
     song.status = FileStatus::Moved;
@@ -51,6 +53,8 @@ void PlanFileTest::planIsReadBack_data()
     QTest::newRow("a move without its size") << "move" << "size" << QJsonValue(QJsonValue::Undefined) << true;
     QTest::newRow("a size that is no number") << "move" << "size" << QJsonValue("12x") << true;
     QTest::newRow("a move to where it is") << "move" << "to" << QJsonValue("/m/in/cover.jpg") << true;
+    // A number put again starts from this name, so it must be the one the target was numbered from.
+    QTest::newRow("numbered from another name") << "move" << "named" << QJsonValue("/m/out/X/cover (2).jpg") << true;
 }
 
 void PlanFileTest::planIsReadBack()
@@ -96,6 +100,7 @@ void PlanFileTest::planIsReadBack()
         const PlannedFile& made = plan.files[i];
         QCOMPARE(read.from, made.from);
         QCOMPARE(read.to, made.to);
+        QCOMPARE(read.named, made.named);
         QCOMPARE(read.carried, made.carried);
         QCOMPARE(read.status, FileStatus::Moved);
         QCOMPARE(read.identity.device, made.identity.device);
