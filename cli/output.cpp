@@ -116,6 +116,11 @@ void appendFieldText(std::string& line, const QString& value)
     }
 }
 
+std::string counted(std::size_t count, std::string_view noun)
+{
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::string oneLine(std::string_view text)
 {
     std::string line(text);

@@ -38,6 +38,8 @@ void tell(std::string_view text);
 std::string fieldText(const QString& value);
 // The same, appended to `line`.
 void appendFieldText(std::string& line, const QString& value);
+// "1 file", "2 files": a count and its noun, "s" added past one.
+std::string counted(std::size_t count, std::string_view noun);
 // The bytes with each control character (below 0x20) made a blank, so that
 // a record of a line-based format stays one line.
 std::string oneLine(std::string_view text);

@@ -32,7 +32,7 @@ std::optional<std::shared_ptr<const Query>> readQuery(const std::optional<std::s
 
 std::string matchedText(std::size_t matched, std::size_t read)
 {
-    return "the query matched " + std::to_string(matched) + " of " + std::to_string(read) + " files read";
+    return "the query matched " + std::to_string(matched) + " of " + counted(read, "file") + " read";
 }
 
 } // namespace zentrio::cli

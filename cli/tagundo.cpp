@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/exitstatus.h"
+#include "cli/output.h"
 #include "cli/tagbatchrun.h"
 #include "cli/tagundolist.h"
 #include "rename/history/runtrail.h"
@@ -135,7 +136,7 @@ int dropCommand(const TagJournal& journal)
         return kDone;
     }
     writeRecord("dropped the newest tag change (" + timeText(dropped->time) + ", " + originText(dropped->origin) + ", "
-        + std::to_string(dropped->files) + " files) without undoing it; undo now takes the change before it");
+        + counted(dropped->files, "file") + ") without undoing it; undo now takes the change before it");
     return kDone;
 }
 

@@ -52,7 +52,7 @@ namespace {
         const auto folders = foldersOf(change.paths);
         if (!json) {
             writeRecord(change.id + "  " + timeText(change.time) + "  " + foldersText(folders) + "  "
-                + originText(change.origin) + "  " + std::to_string(change.files) + " files"
+                + originText(change.origin) + "  " + counted(change.files, "file")
                 + (newest ? "  <- undo takes this one" : ""));
             return;
         }

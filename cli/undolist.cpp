@@ -43,7 +43,7 @@ std::string foldersText(const KeptRun& run, const PathDisplay& display)
     for (std::size_t i = 0; i < run.folders.size() && i < kFoldersShown; ++i)
         text += (i == 0 ? " in " : ", ") + display.show(run.folders[i]);
     if (run.folders.size() > kFoldersShown)
-        text += " and " + std::to_string(run.folders.size() - kFoldersShown) + " more folders";
+        text += " and " + counted(run.folders.size() - kFoldersShown, "more folder");
     return text;
 }
 
@@ -82,9 +82,9 @@ void writeRun(const KeptRun& run, bool next, const PathDisplay& display, bool js
         return;
     }
     std::string line = std::to_string(run.id) + "  " + timeText(run.time) + "  " + byText(run.origin) + "  "
-        + std::to_string(run.files) + " files" + foldersText(run, display);
+        + counted(run.files, "file") + foldersText(run, display);
     if (run.kind == RunKind::Moves && run.madeFolders + run.emptiedFolders > 0)
-        line += "; " + std::to_string(run.madeFolders) + " folders to make, " + std::to_string(run.emptiedFolders)
+        line += "; " + counted(run.madeFolders, "folder") + " to make, " + std::to_string(run.emptiedFolders)
             + " to empty";
     writeRecord(line + "  " + stateText(run) + (next ? "  <- undo takes this one" : ""));
 }
@@ -125,7 +125,7 @@ int listRuns(const RunHistory& history, bool json)
             writeJson(object);
         } else {
             writeRecord("(previous journal)  renames in " + record->folder + "  "
-                + std::to_string(record->renames.size()) + " files" + (next ? "  <- undo takes this one" : ""));
+                + counted(record->renames.size(), "file") + (next ? "  <- undo takes this one" : ""));
         }
     }
     if (contents.state == RenameJournal::State::Damaged)

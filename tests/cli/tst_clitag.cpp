@@ -487,7 +487,7 @@ void CliTagTest::tagsFromNamesThenRenameComeBackInEitherOrder()
     QCOMPARE(readFile(files[1]), before[1]);
     QCOMPARE(fields(other), QString("X|Y|Older|1/||"));
     const Result left = runCli(root, { "tag", "undo", "--list" });
-    QVERIFY2(left.out.endsWith("1 files  <- undo takes this one\n") && left.out.count('\n') == 1, left.out.constData());
+    QVERIFY2(left.out.endsWith("1 file  <- undo takes this one\n") && left.out.count('\n') == 1, left.out.constData());
     QCOMPARE(runCli(root, { "undo" }).out, QByteArray("nothing to undo\n"));
 }
 
