@@ -104,14 +104,17 @@ bool reportDamage(const NewestUndo& undo, const UndoReport& report)
         lines += (lines.empty() ? "" : ", ") + std::to_string(line);
     complain("the record of run " + std::to_string(undo.id) + " is damaged at line " + lines
         + "; only its intact moves can be undone");
+    const auto one = [](std::size_t count) { return count == 1; };
     if (!damage.lostMoves.empty())
-        complain(std::to_string(damage.lostMoves.size())
-            + " moves are lost with it: their files stay where the run put them");
+        complain(counted(damage.lostMoves.size(), "move")
+            + (one(damage.lostMoves.size()) ? " is lost with it: its file stays where the run put it"
+                                            : " are lost with it: their files stay where the run put them"));
     if (damage.lostMade > 0)
-        complain(std::to_string(damage.lostMade) + " folders the run made are not known: they stay");
+        complain(counted(damage.lostMade, "folder") + " the run made " + (one(damage.lostMade) ? "is" : "are")
+            + " not known: " + (one(damage.lostMade) ? "it stays" : "they stay"));
     if (damage.lostEmptied > 0)
-        complain(std::to_string(damage.lostEmptied)
-            + " folders the run removed are not known: made again only where a file goes back to one");
+        complain(counted(damage.lostEmptied, "folder") + " the run removed " + (one(damage.lostEmptied) ? "is" : "are")
+            + " not known: made again only where a file goes back to one");
     if (damage.marksLost)
         complain("a mark of the run cannot be read: whether the moves past its last whole mark were made is not "
                  "known, so they are not undone");

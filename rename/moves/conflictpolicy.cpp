@@ -127,6 +127,8 @@ std::string numberedPath(const std::string& path, int number)
 bool isNumberedFrom(const std::string& path, const std::string& named)
 {
     const std::string name = baseOf(path);
+    if (baseOf(named).size() > kMaxNameBytes || !isPlainAbsolutePath(named))
+        return false; // no name rename composes
     const std::size_t open = name.rfind(" (");
     if (open == std::string::npos)
         return false;

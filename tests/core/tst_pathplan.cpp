@@ -38,6 +38,8 @@ private Q_SLOTS:
     void theRunIsCheckedAndOrdered();
     void numbersKeepFilesApart_data();
     void numbersKeepFilesApart();
+    void aSavedNumberIsOneRenameGives_data();
+    void aSavedNumberIsOneRenameGives();
 };
 
 void PathPlanTest::theRunIsCheckedAndOrdered_data()
@@ -170,6 +172,36 @@ void PathPlanTest::theRunIsCheckedAndOrdered()
         QCOMPARE(fs::renameNoReplace(step.from, step.to), fs::RenameResult::Renamed);
     QCOMPARE(filesBelow(root), after);
     QVERIFY(before != after);
+}
+
+void PathPlanTest::aSavedNumberIsOneRenameGives_data()
+{
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QByteArray>("named");
+    QTest::addColumn<bool>("numbered");
+    QTest::newRow("numbered") << QByteArray("/m/X (2).mp3") << QByteArray("/m/X.mp3") << true;
+    QTest::newRow("a song named \"X (2)\", numbered") << QByteArray("/m/X (2) (3).mp3") << QByteArray("/m/X (2).mp3")
+                                                    << true;
+    QTest::newRow("no number rename gives") << QByteArray("/m/X (1).mp3") << QByteArray("/m/X.mp3") << false;
+    QTest::newRow("a number written otherwise") << QByteArray("/m/X (02).mp3") << QByteArray("/m/X.mp3") << false;
+    QTest::newRow("another name") << QByteArray("/m/Y (2).mp3") << QByteArray("/m/X.mp3") << false;
+    QTest::newRow("another folder") << QByteArray("/n/X (2).mp3") << QByteArray("/m/X.mp3") << false;
+    const std::string longest = "/m/" + std::string(251, 'A') + ".mp3"; // a name of 255 bytes, cut for its number
+    QTest::newRow("cut to fit") << QByteArray::fromStdString(numberedPath(longest, 2))
+                                << QByteArray::fromStdString(longest) << true;
+    // Bytes past the longest name would show through a smaller number later.
+    const std::string tooLong = "/m/" + std::string(251, 'A') + "\x01hidden.mp3";
+    QTest::newRow("a name longer than any") << QByteArray::fromStdString(numberedPath(tooLong, 2))
+                                            << QByteArray::fromStdString(tooLong) << false;
+}
+
+// A saved plan's "named" is read only when its target is numbered from it
+// as rename numbers, so a plan cannot give through it a name rename never gives.
+void PathPlanTest::aSavedNumberIsOneRenameGives()
+{
+    QFETCH(QByteArray, to);
+    QFETCH(QByteArray, named);
+    QTEST(isNumberedFrom(to.toStdString(), named.toStdString()), "numbered");
 }
 
 QTEST_GUILESS_MAIN(PathPlanTest)
