@@ -30,7 +30,7 @@ namespace {
     {
         if (folders.empty())
             return "no folder";
-        std::string text = std::to_string(folders.size()) + (folders.size() == 1 ? " folder: " : " folders: ");
+        std::string text = counted(folders.size(), "folder") + ": ";
         for (std::size_t i = 0; i < folders.size() && i < kFoldersShown; ++i)
             text += (i > 0 ? ", " : "") + folders[i];
         return folders.size() > kFoldersShown ? text + ", ..." : text;
