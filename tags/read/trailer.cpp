@@ -2,9 +2,7 @@
 
 #include "platform/fs/fsops.h"
 #include "tags/read/cp1252.h"
-#include "tags/read/taglibsupport.h"
-
-#include <taglib/id3v1genres.h>
+#include "tags/read/id3v1genres.h"
 
 #include <algorithm>
 #include <array>
@@ -95,23 +93,6 @@ void splitNumberPair(const QString& text, QString& number, QString& total)
     total = slash < 0 ? QString() : text.mid(slash + 1).trimmed();
 }
 
-namespace {
-
-    // The record's genre byte by name. A listing asks for thousands, and
-    // each of TagLib's answers is a conversion: they are converted once.
-    const QString& genreName(int code)
-    {
-        static const std::array<QString, 256> names = [] {
-            std::array<QString, 256> all;
-            for (int i = 0; i < 256; ++i)
-                all[static_cast<std::size_t>(i)] = toQString(TagLib::ID3v1::genre(i));
-            return all;
-        }();
-        return names[static_cast<std::size_t>(code & 0xFF)];
-    }
-
-} // namespace
-
 void addRecordExtras(TagFields& tag, std::string_view bytes, int p)
 {
     const auto at = [&](int offset) -> int {
@@ -127,7 +108,7 @@ void addRecordExtras(TagFields& tag, std::string_view bytes, int p)
     if (at(125) == 0 && at(126) > 0)
         tag.track = QString::number(at(126));
     if (at(127) >= 0)
-        tag.genre = genreName(at(127));
+        tag.genre = id3v1GenreName(at(127));
 }
 
 std::optional<TagFields> readTag(const std::string& path)

@@ -3,9 +3,7 @@
 #include "platform/fs/digest.h"
 #include "tags/read/framewalk.h"
 #include "tags/read/id3v2.h"
-#include "tags/read/taglibsupport.h"
-
-#include <taglib/textidentificationframe.h>
+#include "tags/taglib/taglibmodule.h"
 
 #include <algorithm>
 
@@ -63,13 +61,10 @@ namespace {
     // allows it, else UTF-16 (2.2 and 2.3) or UTF-8 (2.4).
     std::string renderTextFrame(const std::string& id, const QString& text, int version)
     {
-        const auto encoding = fitsLatin1(text) ? TagLib::String::Latin1
-            : version >= 4                      ? TagLib::String::UTF8
-                                                : TagLib::String::UTF16;
-        TagLib::ID3v2::TextIdentificationFrame frame(TagLib::ByteVector(id.c_str(), 4), encoding);
-        frame.setText(toTagLibString(text));
-        const TagLib::ByteVector bytes = frame.render(); // a 2.4 frame header: the size is syncsafe
-        std::string rendered(bytes.data(), bytes.size());
+        const auto encoding = fitsLatin1(text) ? FrameEncoding::Latin1
+            : version >= 4                      ? FrameEncoding::Utf8
+                                                : FrameEncoding::Utf16;
+        std::string rendered = taglib().textFrame(id, text, encoding); // the size syncsafe, as in 2.4
         if (version == 2)
             return asVersion22(version22Id(id), rendered);
         if (version == 3) { // 2.3 writes the size as a plain number

@@ -2,10 +2,8 @@
 
 #include "tags/read/cp1252.h"
 #include "tags/read/fixedwidth.h"
-#include "tags/read/taglibsupport.h"
 #include "tags/read/trailer.h"
-
-#include <taglib/id3v1genres.h>
+#include "tags/taglib/taglibmodule.h"
 
 namespace zentrio {
 
@@ -86,7 +84,7 @@ QString recordCannotHold(TagField field, const QString& value)
     case TagField::Track:
         return isRecordTrack(value) ? QString() : QStringLiteral("a track from 1 to 255");
     case TagField::Genre: {
-        const int genre = TagLib::ID3v1::genreIndex(toTagLibString(value));
+        const int genre = taglib().id3v1GenreIndex(value);
         return genre >= 0 && genre < 255 ? QString() : QStringLiteral("a genre of the ID3v1 list, by its name");
     }
     case TagField::Disc:
@@ -121,7 +119,7 @@ std::string recordWithValues(std::string record, const TagValues& values)
             }
             break;
         case TagField::Genre: {
-            const int genre = TagLib::ID3v1::genreIndex(toTagLibString(value));
+            const int genre = taglib().id3v1GenreIndex(value);
             if (genre >= 0 && genre < 255)
                 record[kGenre] = static_cast<char>(genre);
             break;

@@ -1,66 +1,9 @@
 #include "tags/write/id3v2save.h"
 
 #include "tags/read/id3v2.h"
-#include "tags/read/taglibsupport.h"
-
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tbytevectorstream.h>
-#include <taglib/textidentificationframe.h>
+#include "tags/taglib/taglibmodule.h"
 
 namespace zentrio {
-
-namespace {
-
-    // Only the frames named change; a track or disc without a total keeps the old one.
-    void setFields(TagLib::ID3v2::Tag& tag, const std::vector<FrameValue>& values)
-    {
-        for (const FrameValue& value : values) {
-            const TagLib::ByteVector id(value.id.c_str());
-            const auto& old = tag.frameList(id);
-            const QString text = value.keepTotal && !old.isEmpty()
-                ? withKeptTotal(value.text, toQString(old.front()->toString()))
-                : value.text;
-            tag.removeFrames(id);
-            for (const std::string& other : value.replaces)
-                tag.removeFrames(TagLib::ByteVector(other.c_str()));
-            if (text.isEmpty())
-                continue;
-            auto* frame = new TagLib::ID3v2::TextIdentificationFrame(
-                id, TagLib::ID3v2::FrameFactory::instance()->defaultTextEncoding());
-            frame->setText(toTagLibString(text));
-            tag.addFrame(frame);
-        }
-    }
-
-    std::string toStdString(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
-
-    // A file without a tag at its start: a new version 2.3 tag goes in front.
-    std::string withNewTag(const std::string& file, const std::vector<FrameValue>& values)
-    {
-        TagLib::ID3v2::Tag tag;
-        setFields(tag, values);
-        if (tag.isEmpty())
-            return file;
-        return toStdString(tag.render(TagLib::ID3v2::v3)) + file;
-    }
-
-    // The tag at the file's start is rewritten in place of its old bytes.
-    std::optional<std::string> withUpdatedTag(const std::string& file, const std::vector<FrameValue>& values)
-    {
-        TagLib::ByteVectorStream stream(TagLib::ByteVector(file.data(), static_cast<unsigned int>(file.size())));
-        TagLib::MPEG::File mpeg(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-        if (!mpeg.isValid() || !mpeg.hasID3v2Tag())
-            return std::nullopt;
-        TagLib::ID3v2::Tag* tag = mpeg.ID3v2Tag();
-        const auto version = tag->header()->majorVersion() >= 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3;
-        setFields(*tag, values);
-        if (!mpeg.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate))
-            return std::nullopt;
-        return toStdString(*stream.data());
-    }
-
-} // namespace
 
 std::optional<std::string> id3v2RegionInPlace(
     const std::string& start, std::size_t region, const std::vector<FrameValue>& values)
@@ -98,17 +41,16 @@ std::optional<std::string> withId3v2Fields(const std::string& file, const TagEdi
 
 std::optional<std::string> withId3v2Fields(const std::string& file, const std::vector<FrameValue>& values)
 {
-    silenceTagLib();
     const std::size_t region = id3v2RegionSize(file);
     if (region == 0)
-        return withNewTag(file, values);
+        return taglib().withNewId3v2Tag(file, values);
     // A tag that claims more bytes than the file holds would take the audio
     // with it when replaced: such a file is left alone. So is one followed
     // by a damaged tag header: TagLib takes that for a copy of the tag too,
     // with a size of its own reckoning, and can write past the file's end.
     if (region > file.size() || std::string_view(file).substr(region, 3) == "ID3")
         return std::nullopt;
-    auto updated = withUpdatedTag(file, values);
+    auto updated = taglib().withUpdatedId3v2Tag(file, values);
     // Whatever TagLib made of the tag, every byte after it must be kept.
     const std::string_view after = std::string_view(file).substr(region);
     if (!updated || !std::string_view(*updated).ends_with(after))

@@ -1,9 +1,12 @@
 #include "tags/read/cp1252.h"
+#include "tags/read/id3v1genres.h"
 #include "tags/read/trailer.h"
 #include "testsupport/mp3fixture.h"
 
 #include "testsupport/tempdir.h"
 #include <QTest>
+
+#include <taglib/id3v1genres.h>
 
 using namespace zentrio;
 using testsupport::audio;
@@ -21,6 +24,7 @@ private Q_SLOTS:
     void codePageRoundTrip();
     void recordExtras_data();
     void recordExtras();
+    void genreNamesAreTagLibs();
 };
 
 void TrailerTest::windowIsTheBytesBeforeTheLastOne_data()
@@ -176,6 +180,19 @@ void TrailerTest::recordExtras()
     QTEST(tag.year, "wantYear");
     QTEST(tag.track, "wantTrack");
     QTEST(tag.genre, "wantGenre");
+}
+
+// The record's genres are named without TagLib, as TagLib names them: a
+// name that differed would compose other file names than before. TagLib
+// takes each name back to its byte, as a tag write asks it to.
+void TrailerTest::genreNamesAreTagLibs()
+{
+    for (int code = 0; code < 256; ++code) {
+        const QString taglib = QString::fromStdWString(TagLib::ID3v1::genre(code).toWString());
+        QCOMPARE(id3v1GenreName(code), taglib);
+        if (!taglib.isEmpty())
+            QCOMPARE(TagLib::ID3v1::genreIndex(TagLib::String(taglib.toStdString())), code);
+    }
 }
 
 QTEST_GUILESS_MAIN(TrailerTest)

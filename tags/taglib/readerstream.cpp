@@ -1,4 +1,4 @@
-#include "tags/read/readerstream.h"
+#include "tags/taglib/readerstream.h"
 
 #include <algorithm>
 

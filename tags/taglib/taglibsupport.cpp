@@ -1,4 +1,4 @@
-#include "tags/read/taglibsupport.h"
+#include "tags/taglib/taglibsupport.h"
 
 #include <taglib/tdebuglistener.h>
 
