@@ -24,9 +24,11 @@ namespace zentrio {
 enum class FrameEncoding { Latin1, Utf16, Utf8 };
 
 struct TagLibEntries {
-    // kTagLibEntriesVersion of the module's build: a module from another
-    // build is refused, never called.
-    int version;
+    // The version (ZENTRIO_MODULE_BUILD) and kTagLibLayout of the module's
+    // build: a module of another version, or whose types differ, is
+    // refused, never called.
+    const char* build;
+    std::size_t layout;
     std::optional<IdentifiedTag> (*readFormatTag)(const std::string& path, AudioFormat format);
     std::optional<TagFields> (*formatFieldsOf)(std::string_view bytes, AudioFormat format);
     // An ID3v2 tag's bytes, its header checked.
@@ -45,8 +47,9 @@ struct TagLibEntries {
     int (*id3v1GenreIndex)(const QString& name);
 };
 
-// Changed whenever the table or a type it passes changes.
-inline constexpr int kTagLibEntriesVersion = 1 + static_cast<int>(sizeof(TagLibEntries) << 8);
+// The sizes of the table and of the types it passes, and the formats known.
+inline constexpr std::size_t kTagLibLayout = sizeof(TagLibEntries) ^ (sizeof(TagFields) << 12)
+    ^ (sizeof(IdentifiedTag) << 24) ^ (sizeof(FrameValue) << 36) ^ (std::size_t(AudioFormat::Ape) << 48);
 
 // The name of the module's one exported function, which returns its table.
 inline constexpr const char* kTagLibEntriesSymbol = "zentrio_taglib_entries";

@@ -1,18 +1,14 @@
 #include "tags/taglib/taglibmodule.h"
 
 #include "platform/fs/fsops.h"
+#include "platform/fs/sharedmodule.h"
 #include "tags/read/flacblocks.h"
 #include "tags/read/formatguard.h"
 #include "tags/read/vorbisentries.h"
 
 #include <QtGlobal>
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
-#include <string>
-#include <vector>
+#include <cstring>
 
 namespace zentrio {
 
@@ -20,8 +16,8 @@ namespace {
 
     // The core's functions the module calls back into (the program exports
     // them to it): kept here so that every program that can load the module
-    // holds them, whatever else of the core it uses. A module that calls one
-    // not named here fails to load in the tests, never in a user's read.
+    // holds them, whatever else of the core it uses. The install test checks
+    // that each installed program exports every one the module needs.
     using GuardedCheck = bool (*)(const GuardedFile&, AudioFormat);
     [[maybe_unused]] __attribute__((used)) const void* const kCalledBack[] = {
         reinterpret_cast<const void*>(&trimSpaces),
@@ -34,45 +30,35 @@ namespace {
     };
 
     // The module installed with the running program (ZENTRIO_MODULE_FROM_BINDIR
-    // is its path from the program's folder), then the one of the build tree
-    // the program was built in.
+    // is its path from the program's folder); a program of the build tree
+    // takes the build tree's module, and only such a program does.
     std::vector<std::string> moduleCandidates()
     {
-        std::vector<std::string> candidates;
-        char self[PATH_MAX];
-        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-        if (length > 0) {
-            std::string folder(self, static_cast<std::size_t>(length));
-            folder.erase(folder.rfind('/') + 1);
-            candidates.push_back(folder + ZENTRIO_MODULE_FROM_BINDIR);
-        }
-        candidates.push_back(ZENTRIO_BUILT_MODULE);
-        return candidates;
+        const std::string folder = fs::programFolder();
+        if (folder.starts_with(ZENTRIO_BUILD_DIR "/"))
+            return { ZENTRIO_BUILT_MODULE };
+        return { folder + ZENTRIO_MODULE_FROM_BINDIR };
     }
+
+    const fs::SharedModule& moduleFile()
+    {
+        static const fs::SharedModule module = fs::SharedModule::openFirst(moduleCandidates());
+        return module;
+    }
+
+    // Opened as the program starts (see sharedmodule.h).
+    [[maybe_unused]] const fs::SharedModule& kOpenedAtStart = moduleFile();
 
     const TagLibEntries* load()
     {
-        std::string errors;
-        for (const std::string& path : moduleCandidates()) {
-            if (access(path.c_str(), F_OK) != 0) {
-                errors += path + ": not found; ";
-                continue;
-            }
-            // RTLD_NOW: a symbol the module cannot find fails here, once,
-            // never in the middle of a read.
-            void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!module) {
-                errors += std::string(dlerror()) + "; ";
-                continue;
-            }
-            using Entries = const TagLibEntries* (*)();
-            const auto entries = reinterpret_cast<Entries>(dlsym(module, kTagLibEntriesSymbol));
-            if (entries && entries()->version == kTagLibEntriesVersion)
-                return entries();
-            errors += path + ": not a module of this build; ";
-        }
-        errors.resize(errors.size() - 2);
-        qFatal("Zentrio cannot load its TagLib module: %s", errors.c_str());
+        std::string why;
+        using Entries = const TagLibEntries* (*)();
+        const auto entries = reinterpret_cast<Entries>(moduleFile().function(kTagLibEntriesSymbol, why));
+        if (entries && std::strcmp(entries()->build, ZENTRIO_MODULE_BUILD) == 0 && entries()->layout == kTagLibLayout)
+            return entries();
+        if (entries)
+            why = moduleFile().path() + ": a module of another build (" + entries()->build + ")";
+        qFatal("Zentrio cannot load its TagLib module: %s", why.c_str());
     }
 
 } // namespace

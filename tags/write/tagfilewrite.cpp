@@ -4,6 +4,7 @@
 #include "platform/fs/filelock.h"
 #include "platform/fs/readpool.h"
 #include "tags/journal/tagjournal.h"
+#include "tags/taglib/taglibmodule.h"
 #include "tags/write/endregionwrite.h"
 #include "platform/fs/statedir.h"
 
@@ -177,6 +178,11 @@ PlannedWrite plannedWrite(const TagLayout& layout, const TagRewrite& rewrite, bo
 std::vector<bool> performTagWrites(const std::vector<std::string>& paths, bool withRegion, const WritePlanner& plan,
     const SliceHooks& hooks, const KnownWrites& known)
 {
+    // Any file of the batch may need TagLib to render its tag: a program
+    // that cannot load it stops before the first write, not in the middle
+    // of the batch.
+    if (!paths.empty())
+        taglib();
     std::vector<bool> done;
     done.reserve(paths.size());
     while (done.size() < paths.size()) {
