@@ -5,7 +5,6 @@
 #include "tags/read/id3v1genres.h"
 
 #include <algorithm>
-#include <array>
 
 namespace zentrio {
 
