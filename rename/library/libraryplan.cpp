@@ -132,7 +132,7 @@ void checkAndOrder(LibraryPlan& plan, DiskNames listed)
         fileOf.reserve(plan.files.size());
         // A run's files come folder by folder: the last target folder's
         // file system is not looked up again.
-        std::string_view lastFolder;
+        std::string lastFolder; // a copy: the paths are lent to the check below
         TargetFs lastTarget;
         for (std::size_t i = 0; i < plan.files.size(); ++i) {
             PlannedFile& file = plan.files[i];
@@ -141,20 +141,31 @@ void checkAndOrder(LibraryPlan& plan, DiskNames listed)
             const std::string_view folder = std::string_view(file.to).substr(0, file.to.rfind('/'));
             if (lastFolder.empty() || folder != lastFolder) {
                 lastTarget = fs.of(parentOf(file.to));
-                lastFolder = folder;
+                lastFolder.assign(folder);
             }
             TargetFs target = lastTarget;
             if (plan.fsChoice == FsChoice::Fat)
                 target.ignoresCase = true; // the same names anywhere: two spellings are one
-            requests.push_back({ { file.from, file.to, file.identity }, target });
+            // A check alone reads the paths where the plan keeps them, lent and
+            // given back; an order takes them into its steps.
+            requests.push_back({ plan.ordered ? Move { file.from, file.to, file.identity }
+                                              : Move { std::move(file.from), std::move(file.to), file.identity },
+                target });
             fileOf.push_back(i);
             const auto [at, added] = identifies.try_emplace(file.identity.device, true);
             if (added)
-                at->second = fs::inodesIdentifyFiles(parentOf(file.from));
+                at->second = fs::inodesIdentifyFiles(parentOf(requests.back().move.from));
         }
         // A check made again (without the files that stay) lists its folders anew.
-        plan.order = plan.ordered ? orderMoves(std::move(requests), std::exchange(listed, {}))
-                                  : checkMoves(std::move(requests), std::exchange(listed, {}));
+        if (plan.ordered) {
+            plan.order = orderMoves(std::move(requests), std::exchange(listed, {}));
+        } else {
+            plan.order = checkMoves(requests, std::exchange(listed, {}));
+            for (std::size_t k = 0; k < requests.size(); ++k) {
+                plan.files[fileOf[k]].from = std::move(requests[k].move.from);
+                plan.files[fileOf[k]].to = std::move(requests[k].move.to);
+            }
+        }
         const bool companionStays = std::any_of(plan.order.conflicts.begin(), plan.order.conflicts.end(),
             [&](const PlanConflict& conflict) { return plan.files[fileOf[conflict.request]].carried; });
         const bool skipping = plan.policy == ConflictPolicy::Skip && !plan.order.conflicts.empty();

@@ -67,27 +67,22 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
         const bool plain = mode == kExact || isAsciiName(name);
         const std::string composed = plain ? std::string() : composedKey(name);
         const std::string_view key = plain ? name : std::string_view(composed);
-        if (const auto found = exact.find(key); found != exact.end())
-            return found->second;
-        if (mode == kExact)
-            return Presence::Missing;
-        const Listing& others = listed(folder, kComposed);
-        if (others.empty())
+        if (const Presence* found = exact.find(key))
+            return *found;
+        if (mode == kExact || exact.allAscii())
             return Presence::Missing; // a folder of plain names: nothing else to look at
-        const auto found = others.find(key);
-        return found == others.end() ? Presence::Missing : found->second;
+        const Presence* found = listed(folder, kComposed).find(key);
+        return found ? *found : Presence::Missing;
     }
-    const Listing& listing = listed(folder, mode);
-    const auto found = listing.find(keyed(std::string(name), mode));
-    return found == listing.end() ? Presence::Missing : found->second;
+    const Presence* found = listed(folder, mode).find(keyed(std::string(name), mode));
+    return found ? *found : Presence::Missing;
 }
 
 void DiskNames::assume(const std::string& folder, std::vector<std::pair<std::string, bool>> entries)
 {
-    Listing exact;
-    exact.reserve(entries.size());
+    Listing exact(entries.size());
     for (auto& [name, isFolder] : entries)
-        exact.insert_or_assign(std::move(name), isFolder ? Presence::Folder : Presence::Other);
+        exact.set(std::move(name), isFolder ? Presence::Folder : Presence::Other);
     m_listed[folder].byMode[kExact] = std::move(exact);
 }
 
@@ -138,7 +133,7 @@ DiskNames::Folder& DiskNames::listedFolder(std::string_view path)
     const int error = fs::forEachEntry(std::string(path), [&](int folderFd, const dirent& e) {
         const bool folderEntry = e.d_type == DT_DIR
             || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
-        exact.insert_or_assign(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
+        exact.set(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
     });
     folder.unlisted = error != 0; // a part of a listing tells nothing of the names it did not reach
     return folder;
@@ -151,15 +146,44 @@ const DiskNames::Listing& DiskNames::listed(Folder& folder, int mode)
     std::optional<Listing>& listing = folder.byMode[mode];
     if (listing)
         return *listing;
-    listing.emplace();
-    for (const auto& [name, presence] : *folder.byMode[kExact]) {
+    const Listing& exact = *folder.byMode[kExact];
+    listing.emplace(mode == kComposed ? 0 : exact.size());
+    if (mode == kComposed && exact.allAscii())
+        return *listing; // every name its own composed form: nothing to key
+    for (std::size_t k = 0; k < exact.size(); ++k) {
+        const std::string& name = exact.name(k);
         if (mode == kComposed && isAsciiName(name))
-            continue; // its own composed form: nothing to key
+            continue;
         std::string key = keyed(name, mode);
         if (mode != kComposed || key != name)
-            listing->insert_or_assign(std::move(key), presence);
+            listing->set(std::move(key), exact.presence(k));
     }
     return *listing;
+}
+
+DiskNames::Listing::Listing(std::size_t expected)
+    : m_index(expected)
+{
+    m_presences.reserve(expected);
+}
+
+void DiskNames::Listing::set(std::string name, Presence presence)
+{
+    const HashedText key = HashedText::of(name);
+    if (const auto at = m_index.find(key)) {
+        m_presences[*at] = presence;
+        return;
+    }
+    m_allAscii = m_allAscii && isAsciiName(name);
+    m_names.push_back(std::move(name));
+    m_presences.push_back(presence);
+    m_index.add({ m_names.back(), key.hash }, m_names.size() - 1);
+}
+
+const Presence* DiskNames::Listing::find(std::string_view name) const
+{
+    const auto at = m_index.find(HashedText::of(name));
+    return at ? &m_presences[*at] : nullptr;
 }
 
 } // namespace zentrio

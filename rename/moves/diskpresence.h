@@ -1,6 +1,9 @@
 #pragma once
 
+#include "rename/moves/textindex.h"
+
 #include <array>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +44,24 @@ private:
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view> {}(text); }
     };
     template <typename T> using ByName = std::unordered_map<std::string, T, ViewHash, std::equal_to<>>;
-    using Listing = ByName<Presence>;
+    // A folder's names, each with what stands there, in the order they came.
+    class Listing {
+    public:
+        explicit Listing(std::size_t expected = 0);
+        // Adds the name, or gives the one there the new presence.
+        void set(std::string name, Presence presence);
+        const Presence* find(std::string_view name) const;
+        std::size_t size() const { return m_names.size(); }
+        const std::string& name(std::size_t k) const { return m_names[k]; }
+        Presence presence(std::size_t k) const { return m_presences[k]; }
+        bool allAscii() const { return m_allAscii; }
+
+    private:
+        std::deque<std::string> m_names; // where they stay: the index holds views of them
+        std::vector<Presence> m_presences;
+        TextIndex m_index; // to the place in m_names
+        bool m_allAscii = true;
+    };
     enum Mode { kExact = 0, kCaseless = 1, kComposed = 2 }; // bits: how a listing's names are keyed
     struct Folder {
         std::array<std::optional<Listing>, 4> byMode; // each made from the exact one when first asked

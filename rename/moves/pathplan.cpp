@@ -3,6 +3,7 @@
 #include "platform/fs/filenames.h"
 #include "rename/moves/diskpresence.h"
 #include "rename/moves/movelimits.h"
+#include "rename/moves/textindex.h"
 #include "tags/read/treewalk.h"
 
 #include <algorithm>
@@ -10,8 +11,8 @@
 #include <fcntl.h>
 #include <map>
 #include <set>
+#include <span>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace zentrio {
 
@@ -19,28 +20,14 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// A key with its hash: a plain path is its own key by bytes and by name,
-// and is hashed once for every table it is looked up in.
-struct HashedKey {
-    std::string_view text;
-    std::size_t hash = 0;
-    bool operator==(const HashedKey& other) const { return hash == other.hash && text == other.text; }
-};
-
-struct KeyHash {
-    std::size_t operator()(const HashedKey& key) const { return key.hash; }
-};
-
-using KeyTable = std::unordered_map<HashedKey, std::size_t, KeyHash>;
-
 // The keys a run's paths are compared by, as views: a path that is its own
 // key (letter case kept and nothing to compose, as plain names are) is not
 // copied; other keys are kept here.
 class PathKeys {
 public:
     struct Keys {
-        HashedKey exact; // the path's bytes, or with `ignoresCase` its caseless key
-        HashedKey name; // its nameKey
+        HashedText exact; // the path's bytes, or with `ignoresCase` its caseless key
+        HashedText name; // its nameKey
     };
 
     Keys of(const std::string& path, bool ignoresCase)
@@ -50,13 +37,11 @@ public:
         const bool plain = !ignoresCase && isAsciiName(path);
         const std::string_view name
             = plain ? std::string_view(path) : std::string_view(m_kept.emplace_back(nameKey(path, ignoresCase)));
-        const HashedKey exactKey = hashed(exact);
-        return { exactKey, name.data() == exact.data() ? exactKey : hashed(name) };
+        const HashedText exactKey = HashedText::of(exact);
+        return { exactKey, name.data() == exact.data() ? exactKey : HashedText::of(name) };
     }
 
 private:
-    static HashedKey hashed(std::string_view text) { return { text, std::hash<std::string_view> {}(text) }; }
-
     std::deque<std::string> m_kept;
 };
 
@@ -75,20 +60,22 @@ std::string temporaryBeside(const std::string& path, std::size_t& counter, DiskN
 
 class Planner {
 public:
-    Planner(std::vector<MoveRequest> requests, DiskNames listed)
-        : m_requests(std::move(requests))
+    Planner(std::span<const MoveRequest> requests, DiskNames listed)
+        : m_requests(requests)
         , m_waitsFor(m_requests.size(), kNone)
         , m_disk(std::move(listed))
     {
     }
 
-    OrderedMoves plan(bool ordered)
+    // `toOrder` (the requests checked, nullptr for a check alone) gives its
+    // paths to the steps.
+    OrderedMoves plan(std::vector<MoveRequest>* toOrder)
     {
         checkTargets();
         if (!m_result.conflicts.empty())
             m_result.madeFolders.clear();
-        else if (ordered)
-            order();
+        else if (toOrder)
+            order(*toOrder);
         return std::move(m_result);
     }
 
@@ -98,20 +85,16 @@ private:
     void checkTargets()
     {
         PathKeys keys;
-        KeyTable sources;
-        KeyTable sourceNames; // by nameKey: another spelling leaves too
+        TextIndex sources(m_requests.size());
+        TextIndex sourceNames(m_requests.size()); // by nameKey: another spelling leaves too
         std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
-        sources.reserve(m_requests.size());
-        sourceNames.reserve(m_requests.size());
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const PathKeys::Keys from = keys.of(m_requests[i].move.from, m_requests[i].target.ignoresCase);
-            const auto [at, added] = sources.try_emplace(from.exact, i);
-            if (!added)
-                sameSource[i] = at->second;
-            sourceNames.try_emplace(from.name, i);
+            if (const auto [earlier, added] = sources.add(from.exact, i); !added)
+                sameSource[i] = earlier;
+            sourceNames.add(from.name, i);
         }
-        KeyTable targets;
-        targets.reserve(m_requests.size());
+        TextIndex targets(m_requests.size());
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const Move& move = m_requests[i].move;
@@ -137,8 +120,8 @@ private:
                 conflict(i, "its folder " + parentOf(move.from) + " cannot be written");
                 continue;
             }
-            if (const auto [at, added] = targets.try_emplace(name, i); !added) {
-                conflict(i, "the same new path as " + m_requests[at->second].move.from);
+            if (const auto [earlier, added] = targets.add(name, i); !added) {
+                conflict(i, "the same new path as " + m_requests[earlier].move.from);
                 continue;
             }
             if (!checkFolders(i, made))
@@ -148,12 +131,12 @@ private:
             // makes it a cycle of one: it goes through a temporary name. A
             // name held in another Unicode form is taken as well (the two
             // would look alike, and some volumes take them for one).
-            if (const auto holder = sources.find(key); holder != sources.end()) {
-                m_waitsFor[i] = holder->second;
+            if (const auto holder = sources.find(key)) {
+                m_waitsFor[i] = *holder;
             } else if (m_disk.at(move.to, target.ignoresCase) != Presence::Missing) {
                 conflict(i, "the target exists and does not move away");
-            } else if (const auto other = sourceNames.find(name); other != sourceNames.end()) {
-                m_waitsFor[i] = other->second;
+            } else if (const auto other = sourceNames.find(name)) {
+                m_waitsFor[i] = *other;
             } else if (m_disk.taken(move.to, target.ignoresCase)) {
                 conflict(i, "a file of the same name in another Unicode form exists and does not move away");
             }
@@ -219,13 +202,12 @@ private:
         }
     }
 
-    // Each request is emitted once, after its checks: its paths move into the step.
-    void emit(std::size_t i) { m_result.steps.push_back(std::move(m_requests[i].move)); }
-
     // Files whose target another file leaves go after it: each chain
-    // from its free end; a cycle is opened by a temporary name.
-    void order()
+    // from its free end; a cycle is opened by a temporary name. Each
+    // request is emitted once: its paths move into the step.
+    void order(std::vector<MoveRequest>& requests)
     {
+        const auto emit = [&](std::size_t i) { m_result.steps.push_back(std::move(requests[i].move)); };
         enum class State { Unseen, OnPath, Done };
         std::vector<State> state(m_requests.size(), State::Unseen);
         std::vector<std::size_t> position(m_requests.size(), 0);
@@ -241,7 +223,7 @@ private:
             }
             if (x != kNone && state[x] == State::OnPath) {
                 const std::size_t first = position[x];
-                Move& opener = m_requests[path[first]].move;
+                Move& opener = requests[path[first]].move;
                 const std::string temporary = temporaryBeside(opener.from, counter, m_disk);
                 m_result.steps.push_back({ opener.from, temporary, opener.identity });
                 for (std::size_t k = path.size() - 1; k > first; --k)
@@ -258,7 +240,7 @@ private:
         }
     }
 
-    std::vector<MoveRequest> m_requests;
+    std::span<const MoveRequest> m_requests;
     std::vector<std::size_t> m_waitsFor; // the file whose path this one's target is
     DiskNames m_disk;
     WritableFolders m_writable;
@@ -277,12 +259,12 @@ bool isCycleName(std::string_view path)
 
 OrderedMoves orderMoves(std::vector<MoveRequest> requests, DiskNames listed)
 {
-    return Planner(std::move(requests), std::move(listed)).plan(true);
+    return Planner(requests, std::move(listed)).plan(&requests);
 }
 
-OrderedMoves checkMoves(std::vector<MoveRequest> requests, DiskNames listed)
+OrderedMoves checkMoves(std::span<const MoveRequest> requests, DiskNames listed)
 {
-    return Planner(std::move(requests), std::move(listed)).plan(false);
+    return Planner(requests, std::move(listed)).plan(nullptr);
 }
 
 } // namespace zentrio

@@ -5,6 +5,7 @@
 #include "rename/moves/targetfs.h"
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,8 @@ struct OrderedMoves {
 OrderedMoves orderMoves(std::vector<MoveRequest> requests, DiskNames listed = {});
 
 // The same check without the order: its conflicts and the folders to make,
-// no steps. For a plan that is only shown.
-OrderedMoves checkMoves(std::vector<MoveRequest> requests, DiskNames listed = {});
+// no steps. For a plan that is only shown; the requests are only read.
+OrderedMoves checkMoves(std::span<const MoveRequest> requests, DiskNames listed = {});
 
 // The prefix of the temporary names a cycle goes through (and a rename that
 // changes only letter case on a volume that ignores it): hidden, so the

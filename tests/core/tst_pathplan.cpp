@@ -1,11 +1,14 @@
 #include "platform/fs/filenames.h"
 #include "rename/moves/conflictpolicy.h"
 #include "rename/moves/pathplan.h"
+#include "rename/moves/textindex.h"
 #include "testsupport/mp3fixture.h"
 #include "testsupport/tempdir.h"
 
 #include <QDir>
 #include <QTest>
+
+#include <deque>
 
 using namespace zentrio;
 
@@ -40,6 +43,8 @@ private Q_SLOTS:
     void numbersKeepFilesApart();
     void aSavedNumberIsOneRenameGives_data();
     void aSavedNumberIsOneRenameGives();
+    void theIndexFindsWhatItHolds_data();
+    void theIndexFindsWhatItHolds();
 };
 
 void PathPlanTest::theRunIsCheckedAndOrdered_data()
@@ -159,6 +164,10 @@ void PathPlanTest::theRunIsCheckedAndOrdered()
         TargetFs target { identity->device + (elsewhere ? 1 : 0), FsNames::Posix, caseless, "test" };
         requests.push_back({ { from, (root + "/" + move.section('>', 1)).toStdString(), *identity }, target });
     }
+    // The check alone, as a dry run makes it, finds what the order finds.
+    const std::vector<MoveRequest> asked = requests;
+    QCOMPARE(checkMoves(requests).conflicts.empty(), !after.isEmpty());
+    QVERIFY(requests.size() == asked.size() && requests.back().move.to == asked.back().move.to);
     const OrderedMoves order = orderMoves(requests);
     if (after.isEmpty()) {
         QVERIFY(!order.conflicts.empty());
@@ -202,6 +211,42 @@ void PathPlanTest::aSavedNumberIsOneRenameGives()
     QFETCH(QByteArray, to);
     QFETCH(QByteArray, named);
     QTEST(isNumberedFrom(to.toStdString(), named.toStdString()), "numbered");
+}
+
+void PathPlanTest::theIndexFindsWhatItHolds_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<quint64>("hashMask"); // the bits of each text's own hash kept: few bits, many collisions
+    QTest::newRow("thousands, grown many times") << 5000 << ~quint64 { 0 };
+    QTest::newRow("one hash for every text") << 300 << quint64 { 0 };
+    QTest::newRow("one slot, other tags") << 300 << quint64 { 0xFFFF'FFFF'0000'0000u };
+    QTest::newRow("one tag, other slots") << 300 << quint64 { 0x0000'0000'FFFF'FFFFu };
+}
+
+// The check's index: a text added is found with the value it was added
+// with, a text never added is not, whatever their hashes share.
+void PathPlanTest::theIndexFindsWhatItHolds()
+{
+    QFETCH(int, count);
+    QFETCH(quint64, hashMask);
+    std::deque<std::string> texts;
+    const auto key = [&](const std::string& text) {
+        HashedText hashed = HashedText::of(text);
+        hashed.hash &= hashMask;
+        return hashed;
+    };
+    TextIndex index; // from its fewest slots up
+    for (int i = 0; i < count; ++i) {
+        const auto [value, added] = index.add(key(texts.emplace_back("/m/" + std::to_string(i) + ".mp3")), i);
+        QVERIFY(added && value == std::size_t(i));
+    }
+    const auto [first, again] = index.add(key("/m/0.mp3"), 99);
+    QVERIFY(!again && first == 0);
+    QCOMPARE(index.size(), std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(index.find(key(texts[i])), std::optional<std::size_t>(i));
+        QCOMPARE(index.find(key("/m/" + std::to_string(i) + ".MP3")), std::nullopt);
+    }
 }
 
 QTEST_GUILESS_MAIN(PathPlanTest)
