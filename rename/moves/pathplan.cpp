@@ -86,14 +86,23 @@ private:
     {
         PathKeys keys;
         TextIndex sources(m_requests.size());
-        TextIndex sourceNames(m_requests.size()); // by nameKey: another spelling leaves too
+        TextIndex namedSources; // by nameKey: another spelling leaves too
         std::vector<std::size_t> sameSource(m_requests.size(), kNone); // an earlier move of the same file
+        bool ownNames = true; // every source path its own nameKey, as plain names are
         for (std::size_t i = 0; i < m_requests.size(); ++i) {
             const PathKeys::Keys from = keys.of(m_requests[i].move.from, m_requests[i].target.ignoresCase);
             if (const auto [earlier, added] = sources.add(from.exact, i); !added)
                 sameSource[i] = earlier;
-            sourceNames.add(from.name, i);
+            if (ownNames && from.name.text.data() != from.exact.text.data()) {
+                ownNames = false;
+                for (std::size_t k = 0; k < i; ++k) // those before it, keyed by name as by path
+                    namedSources.add(keys.of(m_requests[k].move.from, m_requests[k].target.ignoresCase).name, k);
+            }
+            if (!ownNames)
+                namedSources.add(from.name, i);
         }
+        // Where every source is its own nameKey, the index by path is the one by name.
+        const TextIndex& sourceNames = ownNames ? sources : namedSources;
         TextIndex targets(m_requests.size());
         std::set<std::string> made;
         for (std::size_t i = 0; i < m_requests.size(); ++i) {

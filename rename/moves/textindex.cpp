@@ -15,9 +15,10 @@ std::uint64_t tagOf(std::uint64_t hash) { return hash & 0xFFFF'FFFF'0000'0000u; 
 
 HashedText HashedText::of(std::string_view text) { return { text, XXH3_64bits(text.data(), text.size()) }; }
 
-// At most half the slots are taken, so a miss ends at an empty slot soon.
+// At most three slots in four are taken, so a miss ends at an empty slot
+// within a few (and the slots' tags spare it the entries on the way).
 TextIndex::TextIndex(std::size_t expected)
-    : m_slots(std::max(kFewestSlots, std::bit_ceil(2 * expected + 1)), 0)
+    : m_slots(std::max(kFewestSlots, std::bit_ceil(expected + expected / 3 + 1)), 0)
 {
     m_entries.reserve(expected);
 }
@@ -36,7 +37,7 @@ std::size_t TextIndex::slotOf(const HashedText& key) const
 
 std::pair<std::size_t&, bool> TextIndex::add(HashedText key, std::size_t value)
 {
-    if (2 * (m_entries.size() + 1) > m_slots.size())
+    if (4 * (m_entries.size() + 1) > 3 * m_slots.size())
         grow();
     const std::size_t slot = slotOf(key);
     if (m_slots[slot] != 0)
