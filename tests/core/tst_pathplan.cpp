@@ -80,6 +80,13 @@ void PathPlanTest::theRunIsCheckedAndOrdered_data()
     const QString nfd = QString::fromUtf8("Cafe\xCC\x81"), nfc = nfd.normalized(QString::NormalizationForm_C);
     QTest::newRow("NFC and NFD, one name") << QStringList { "a", "b" } << QStringList { "a>" + nfc, "b>" + nfd }
                                             << false << QStringList {};
+    QTest::newRow("a chain through another Unicode form, after plain names")
+        << QStringList { "a", nfd } << QStringList { "a>" + nfc, nfd + ">x" } << false
+        << QStringList { nfc + ":a", "x:" + nfd };
+    const QString kelvin = QString(QChar(0x212A)); // its composed form is "K"
+    QTest::newRow("a name whose composed form a plain name leaves")
+        << QStringList { "K", nfd } << QStringList { "K>y", nfd + ">" + kelvin } << false
+        << QStringList { "y:K", kelvin + ":" + nfd };
     QTest::newRow("a name held in NFD stays") << QStringList { "a", nfd } << QStringList { "a>" + nfc } << false
                                               << QStringList {};
     QTest::newRow("NFD to NFC") << QStringList { nfd } << QStringList { nfd + ">" + nfc } << false
