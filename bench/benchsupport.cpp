@@ -427,6 +427,53 @@ double measure(int repetitions, const std::function<void()>& measured, const std
     return times[times.size() / 2];
 }
 
+std::vector<std::vector<double>> measureInTurn(int rounds, const std::vector<std::function<void()>>& measured)
+{
+    std::vector<std::vector<double>> times;
+    for (int r = 0; r < rounds; ++r) {
+        std::vector<double>& round = times.emplace_back();
+        for (const auto& function : measured) {
+            const auto start = std::chrono::steady_clock::now();
+            function();
+            round.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+    }
+    return times;
+}
+
+namespace {
+
+    double median(std::vector<double> values)
+    {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    }
+
+} // namespace
+
+double medianRatio(const std::vector<std::vector<double>>& rounds, std::size_t command,
+    const std::function<double(const std::vector<double>&)>& floorOf)
+{
+    std::vector<double> ratios;
+    for (const auto& round : rounds)
+        ratios.push_back(round[command] / floorOf(round));
+    return median(std::move(ratios));
+}
+
+double medianOf(const std::vector<std::vector<double>>& rounds, std::size_t function)
+{
+    std::vector<double> values;
+    for (const auto& round : rounds)
+        values.push_back(round[function]);
+    return median(std::move(values));
+}
+
+void reportRatio(const char* what, double ms, double ratio, double target)
+{
+    std::printf("%-52s %9.2f ms  %5.2f x floor  (target <= %.1f)  %s\n", what, ms, ratio, target,
+        ratio <= target ? "met" : "MISSED");
+}
+
 void reportFloor(const char* what, double ms) { std::printf("%-52s %9.2f ms\n", what, ms); }
 
 void report(const char* what, double ms, double floor, double target)

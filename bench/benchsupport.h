@@ -86,11 +86,26 @@ bool runProgram(const std::vector<std::string>& arguments);
 double measure(int repetitions, const std::function<void()>& measured, const std::function<void()>& before = {},
     const std::function<void()>& after = {});
 
+// Milliseconds of each of `measured`, run in turn once a round for
+// `rounds` rounds: by round, then by function. On a machine whose speed
+// drifts from one second to the next (a shared host), a floor and the
+// commands held to it meet the same drift only when they take turns.
+std::vector<std::vector<double>> measureInTurn(int rounds, const std::vector<std::function<void()>>& measured);
+
+// The median of the rounds' own ratios of a command's time to its floor's.
+double medianRatio(const std::vector<std::vector<double>>& rounds, std::size_t command,
+    const std::function<double(const std::vector<double>&)>& floorOf);
+
+// The median of one function's times over the rounds.
+double medianOf(const std::vector<std::vector<double>>& rounds, std::size_t function);
+
 // Empties the kernel's page, dentry and inode caches (needs root); false
 // where it cannot.
 bool dropCaches();
 
 void reportFloor(const char* what, double ms);
 void report(const char* what, double ms, double floor, double target);
+// A command's median time and its median ratio to its floor, round by round.
+void reportRatio(const char* what, double ms, double ratio, double target);
 
 } // namespace bench

@@ -503,38 +503,43 @@ void id3v2Covers(int repetitions, long delayMicroseconds, const QString& config)
 
 // zentrio-cli on the 3000-file folder: list and a dry run against the
 // window's scan floor plus the start of a minimal Qt Core program, and its
-// own start against that program's.
+// own start against that program's. The floor's parts and the commands take
+// turns round by round, and each ratio is the median of the rounds' own.
 void commandLine(int repetitions)
 {
     QTemporaryDir music;
     const std::string folder = music.path().toStdString();
     makeFolder(folder);
     const auto run = [](std::vector<std::string> arguments) {
-        return [arguments] {
+        return std::function<void()>([arguments] {
             if (!runProgram(arguments))
                 std::abort();
-        };
+        });
     };
-    constexpr int kStarts = 31; // a start takes milliseconds: more repetitions for a steady median
-    const double minimalMs = measure(kStarts, run({ ZENTRIO_MINIMALQT }));
-    const double versionMs = measure(kStarts, run({ ZENTRIO_CLI, "--version" }));
-    const double scanFloorMs = measure(repetitions, [&] { scanFloor(folder); });
+    enum { kMinimal, kVersion, kScanFloor, kList, kListId3v1, kDryRun };
+    const std::vector<std::function<void()>> measured { run({ ZENTRIO_MINIMALQT }), run({ ZENTRIO_CLI, "--version" }),
+        [&] { scanFloor(folder); }, run({ ZENTRIO_CLI, "list", folder }),
+        run({ ZENTRIO_CLI, "list", "--id3v1", folder }),
+        run({ ZENTRIO_CLI, "rename", "-n", "-p", "{song}", folder }) };
+    constexpr int kLeastRounds = 31; // a start takes milliseconds: enough rounds for a steady median
+    const auto rounds = measureInTurn(std::max(repetitions, kLeastRounds), measured);
     // For reference: the window's own reader on the same folder, in this process.
     const double windowScanMs = measure(repetitions, [&] {
         if (scanFolder(folder, TagSource::Id3v2First).rows.size() != size_t(kFiles))
             std::abort();
     });
-    const double listMs = measure(repetitions, run({ ZENTRIO_CLI, "list", folder }));
-    const double listId3v1Ms = measure(repetitions, run({ ZENTRIO_CLI, "list", "--id3v1", folder }));
-    const double dryRunMs = measure(repetitions, run({ ZENTRIO_CLI, "rename", "-n", "-p", "{song}", folder }));
-    std::printf("\nCommand line, local disk, warm cache\n");
-    reportFloor("floor: start of a minimal Qt Core program", minimalMs);
-    reportFloor("floor: scan (list, open, read 256, close)", scanFloorMs);
+    const auto start = [](const std::vector<double>& round) { return round[kMinimal]; };
+    const auto startAndScan = [](const std::vector<double>& round) { return round[kMinimal] + round[kScanFloor]; };
+    std::printf("\nCommand line, local disk, warm cache (floor and commands in turn, %zu rounds)\n", rounds.size());
+    reportFloor("floor: start of a minimal Qt Core program", medianOf(rounds, kMinimal));
+    reportFloor("floor: scan (list, open, read 256, close)", medianOf(rounds, kScanFloor));
     reportFloor("(the window's scan without widgets, switch on)", windowScanMs);
-    report("zentrio-cli --version", versionMs, minimalMs, 1.5);
-    report("zentrio-cli list, 3000 files", listMs, scanFloorMs + minimalMs, 1.3);
-    report("zentrio-cli list --id3v1, 3000 files", listId3v1Ms, scanFloorMs + minimalMs, 1.3);
-    report("zentrio-cli rename -n, 3000 files", dryRunMs, scanFloorMs + minimalMs, 1.3);
+    reportRatio("zentrio-cli --version", medianOf(rounds, kVersion), medianRatio(rounds, kVersion, start), 1.5);
+    reportRatio("zentrio-cli list, 3000 files", medianOf(rounds, kList), medianRatio(rounds, kList, startAndScan), 1.3);
+    reportRatio("zentrio-cli list --id3v1, 3000 files", medianOf(rounds, kListId3v1),
+        medianRatio(rounds, kListId3v1, startAndScan), 1.3);
+    reportRatio("zentrio-cli rename -n, 3000 files", medianOf(rounds, kDryRun),
+        medianRatio(rounds, kDryRun, startAndScan), 1.3);
 }
 
 // zentrio-cli tag set --albumartist on a whole library, against a floor that
