@@ -74,6 +74,11 @@ Presence DiskNames::lookUp(std::string_view path, int mode)
         const Presence* found = listed(folder, kComposed).find(key);
         return found ? *found : Presence::Missing;
     }
+    // Without letter case: the spelling itself first, which a volume that
+    // keeps letter case (FAT's rules asked for on it) finds there whatever
+    // else differs from it in case alone.
+    if (const Presence* found = listed(folder, kExact).find(name))
+        return *found;
     const Presence* found = listed(folder, mode).find(keyed(std::string(name), mode));
     return found ? *found : Presence::Missing;
 }
@@ -82,7 +87,7 @@ void DiskNames::assume(const std::string& folder, std::vector<std::pair<std::str
 {
     Listing exact(entries.size());
     for (auto& [name, isFolder] : entries)
-        exact.set(std::move(name), isFolder ? Presence::Folder : Presence::Other);
+        exact.add(std::move(name), isFolder ? Presence::Folder : Presence::Other);
     m_listed[folder].byMode[kExact] = std::move(exact);
 }
 
@@ -133,7 +138,7 @@ DiskNames::Folder& DiskNames::listedFolder(std::string_view path)
     const int error = fs::forEachEntry(std::string(path), [&](int folderFd, const dirent& e) {
         const bool folderEntry = e.d_type == DT_DIR
             || ((e.d_type == DT_LNK || e.d_type == DT_UNKNOWN) && isFolderAt(folderFd, e.d_name));
-        exact.set(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
+        exact.add(e.d_name, folderEntry ? Presence::Folder : Presence::Other);
     });
     folder.unlisted = error != 0; // a part of a listing tells nothing of the names it did not reach
     return folder;
@@ -156,22 +161,24 @@ const DiskNames::Listing& DiskNames::listed(Folder& folder, int mode)
             continue;
         std::string key = keyed(name, mode);
         if (mode != kComposed || key != name)
-            listing->set(std::move(key), exact.presence(k));
+            listing->add(std::move(key), exact.presence(k));
     }
     return *listing;
 }
 
 DiskNames::Listing::Listing(std::size_t expected)
     : m_index(expected)
+    , m_allAscii(true)
 {
     m_presences.reserve(expected);
 }
 
-void DiskNames::Listing::set(std::string name, Presence presence)
+void DiskNames::Listing::add(std::string name, Presence presence)
 {
     const HashedText key = HashedText::of(name);
     if (const auto at = m_index.find(key)) {
-        m_presences[*at] = presence;
+        if (m_presences[*at] != presence)
+            m_presences[*at] = Presence::Other; // a folder and a file under one key: no folder to go into
         return;
     }
     m_allAscii = m_allAscii && isAsciiName(name);

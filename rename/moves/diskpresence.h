@@ -47,9 +47,21 @@ private:
     // A folder's names, each with what stands there, in the order they came.
     class Listing {
     public:
-        explicit Listing(std::size_t expected = 0);
-        // Adds the name, or gives the one there the new presence.
-        void set(std::string name, Presence presence);
+        // Two constructors, not a default argument: the class is made
+        // inside DiskNames while DiskNames itself is still incomplete.
+        Listing()
+            : Listing(0)
+        {
+        }
+        explicit Listing(std::size_t expected);
+        // The index holds views of the names: a copy would look into these.
+        Listing(const Listing&) = delete;
+        Listing& operator=(const Listing&) = delete;
+        Listing(Listing&&) = default;
+        Listing& operator=(Listing&&) = default;
+        // Adds the name; a name keyed alike with another presence (a file
+        // and a folder whose names differ in case alone) leaves Other.
+        void add(std::string name, Presence presence);
         const Presence* find(std::string_view name) const;
         std::size_t size() const { return m_names.size(); }
         const std::string& name(std::size_t k) const { return m_names[k]; }
@@ -60,7 +72,7 @@ private:
         std::deque<std::string> m_names; // where they stay: the index holds views of them
         std::vector<Presence> m_presences;
         TextIndex m_index; // to the place in m_names
-        bool m_allAscii = true;
+        bool m_allAscii; // set by the constructor, for the same reason
     };
     enum Mode { kExact = 0, kCaseless = 1, kComposed = 2 }; // bits: how a listing's names are keyed
     struct Folder {

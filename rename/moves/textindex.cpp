@@ -1,5 +1,6 @@
 #include "rename/moves/textindex.h"
 
+#include <algorithm>
 #include <bit>
 #include <xxhash.h>
 
@@ -49,6 +50,8 @@ std::pair<std::size_t&, bool> TextIndex::add(HashedText key, std::size_t value)
 
 std::optional<std::size_t> TextIndex::find(HashedText key) const
 {
+    if (m_entries.empty())
+        return std::nullopt; // also for one moved from, which has no slots
     const std::uint64_t held = m_slots[slotOf(key)];
     if (held == 0)
         return std::nullopt;
@@ -57,7 +60,7 @@ std::optional<std::size_t> TextIndex::find(HashedText key) const
 
 void TextIndex::grow()
 {
-    std::vector<std::uint64_t> slots(2 * m_slots.size(), 0);
+    std::vector<std::uint64_t> slots(std::max(kFewestSlots, 2 * m_slots.size()), 0);
     const std::size_t mask = slots.size() - 1;
     for (std::size_t entry = 0; entry < m_entries.size(); ++entry) {
         std::size_t slot = m_entries[entry].key.hash & mask;

@@ -49,7 +49,7 @@ private Q_SLOTS:
 
 void PathPlanTest::theRunIsCheckedAndOrdered_data()
 {
-    QTest::addColumn<QStringList>("disk");
+    QTest::addColumn<QStringList>("disk"); // "F/": a folder
     QTest::addColumn<QStringList>("moves"); // "from>to"; "from>to@" lands on another file system
     QTest::addColumn<bool>("caseless");
     QTest::addColumn<QStringList>("after"); // empty: a conflict, nothing may move
@@ -77,6 +77,12 @@ void PathPlanTest::theRunIsCheckedAndOrdered_data()
                                          << QStringList { "A:a" };
     QTest::newRow("a chain through another spelling, caseless")
         << QStringList { "a", "B" } << QStringList { "a>b", "B>c" } << true << QStringList { "b:a", "c:B" };
+    // FAT's rules on a volume that keeps letter case: the spelling itself
+    // is what stands there, whatever else differs from it in case alone.
+    QTest::newRow("into a folder beside a file of its name in another case, caseless")
+        << QStringList { "a", "f", "F/" } << QStringList { "a>F/a" } << true << QStringList { "F/a:a", "f:f" };
+    QTest::newRow("into a file beside a folder of its name in another case, caseless")
+        << QStringList { "a", "f", "F/" } << QStringList { "a>f/a" } << true << QStringList {};
     const QString nfd = QString::fromUtf8("Cafe\xCC\x81"), nfc = nfd.normalized(QString::NormalizationForm_C);
     QTest::newRow("NFC and NFD, one name") << QStringList { "a", "b" } << QStringList { "a>" + nfc, "b>" + nfd }
                                             << false << QStringList {};
@@ -158,8 +164,12 @@ void PathPlanTest::theRunIsCheckedAndOrdered()
     QFETCH(QStringList, after);
     testsupport::TempDir dir;
     const QString root = dir.path();
-    for (const QString& file : disk)
-        testsupport::writeFile(root.toStdString(), file.toStdString(), file.toUtf8());
+    for (const QString& file : disk) {
+        if (file.endsWith('/'))
+            QVERIFY(QDir().mkdir(root + "/" + file));
+        else
+            testsupport::writeFile(root.toStdString(), file.toStdString(), file.toUtf8());
+    }
     const QStringList before = filesBelow(root);
     std::vector<MoveRequest> requests;
     for (QString move : moves) {
